@@ -1,0 +1,74 @@
+#include "driver/run.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "model/console.h"
+#include "model/system.h"
+
+namespace tickcheck {
+namespace {
+
+uint32_t MillisecondTicks() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The two reports, named by appending a fixed suffix to the model file path.
+struct Reports {
+  std::unique_ptr<std::FILE, FileCloser> manager;
+  std::ofstream modelInfo;
+
+  // Opens both reports, or writes the failure line and answers false.
+  bool Open(const std::string& path) {
+    manager.reset(std::fopen((path + "-----cuddManagerInfo.txt").c_str(), "w"));
+    if (!manager) {
+      ConsoleLine("ERROR! Can't open file!");
+      return false;
+    }
+    const std::string modelInfoName = path + "------modelInfo.txt";
+    modelInfo.open(modelInfoName, std::ios::out | std::ios::trunc);
+    if (!modelInfo) {
+      ConsoleLine("Error!Can not open file " + modelInfoName);
+      return false;
+    }
+    return true;
+  }
+
+  void Close() {
+    modelInfo.close();
+    manager.reset();
+  }
+};
+
+}  // namespace
+
+int RunTickcheck(int argc, const char* const argv[]) {
+  const uint32_t startTicks = MillisecondTicks();
+  if (argc < 2) {
+    ConsoleLine("Error! There must be a obj file path");
+    return 1;
+  }
+  const std::string path = argv[1];
+  ConsoleLine("obj file name:" + path);
+
+  Reports reports;
+  if (!reports.Open(path)) return 1;
+
+  CSystem system;
+
+  const uint32_t elapsed = MillisecondTicks() - startTicks;
+  reports.Close();
+  ConsoleLine("execute time:" + std::to_string(elapsed));
+  return 0;
+}
+
+}  // namespace tickcheck

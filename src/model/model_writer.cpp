@@ -1,0 +1,260 @@
+#include "model/model_writer.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "model/profile.h"
+
+namespace tickcheck {
+namespace {
+
+// What one key must read back as.
+struct Expectation {
+  enum class Kind { kInt, kString, kMissing, kRecord };
+  Kind kind;
+  std::string section;
+  std::string key;
+  int32_t number = 0;
+  std::string text;   // the name, or the record's bytes
+};
+
+class ModelText {
+ public:
+  explicit ModelText(bool recordsInOwnSections) : recordsInOwnSections_(recordsInOwnSections) {}
+
+  void Section(const std::string& name) {
+    out_ << '[' << name << "]\n";
+    section_ = name;
+  }
+  void Int(const std::string& key, std::optional<int32_t> value) {
+    if (!value) return;
+    out_ << key << '=' << *value << '\n';
+    Expect(Expectation::Kind::kInt, key, *value, {});
+  }
+  void String(const std::string& key, const std::string& value) {
+    out_ << key << '=' << value << '\n';
+    Expect(Expectation::Kind::kString, key, 0, value);
+  }
+  void Missing(const std::string& section, const std::string& key) {
+    expectations_.push_back({Expectation::Kind::kMissing, section, key, 0, {}});
+  }
+  void Record(int32_t index, const ExpressionRecord& record, bool first) {
+    if (recordsInOwnSections_ && !first) Section("Expressions");
+    const std::string key = "exp-" + std::to_string(index);
+    const std::string bytes = EncodeExpressionRecord(record);
+    out_ << key << '=';
+    out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out_ << '\n';
+    Expect(Expectation::Kind::kRecord, key, 0, bytes);
+  }
+
+  std::string Contents() const { return out_.str(); }
+  const std::vector<Expectation>& Expectations() const { return expectations_; }
+
+ private:
+  void Expect(Expectation::Kind kind, const std::string& key, int32_t number,
+              const std::string& text) {
+    // The first occurrence of a key wins when the file is read, so only it is checked.
+    if (!seen_.insert(section_ + '\n' + key).second) return;
+    expectations_.push_back({kind, section_, key, number, text});
+  }
+
+  bool recordsInOwnSections_;
+  std::ostringstream out_;
+  std::string section_;
+  std::set<std::string> seen_;
+  std::vector<Expectation> expectations_;
+};
+
+std::string Num(int64_t value) { return std::to_string(value); }
+
+void WriteProcesses(const ModelSpec& model, ModelText& text) {
+  for (size_t pi = 0; pi < model.processes.size(); ++pi) {
+    const ProcessSpec& process = model.processes[pi];
+    const std::string p = Num(static_cast<int64_t>(pi) + 1);
+    if (process.name || process.initLocation) {
+      text.Section("Process" + p);
+      if (process.name) text.String("ProcessName", *process.name);
+      text.Int("InitLocation", process.initLocation);
+    }
+    const std::string locationSection = "Location" + p;
+    if (!process.locations.empty()) text.Section(locationSection);
+    for (size_t li = 0; li < process.locations.size(); ++li) {
+      const LocationSpec& location = process.locations[li];
+      const std::string l = Num(static_cast<int64_t>(li) + 1);
+      text.String("Name" + l, location.name);
+      for (size_t k = 0; k < location.activeClocks.size(); ++k) {
+        const ActiveClockSpec& clock = location.activeClocks[k];
+        text.Int("ActiveClock" + l + "-" + Num(static_cast<int64_t>(k) + 1), clock.clock);
+        const std::string prefix = "Location" + l + ".Var" + Num(clock.clock);
+        text.Int(prefix + ".L", clock.L);
+        text.Int(prefix + ".U", clock.U);
+      }
+      text.Missing(locationSection,
+                   "ActiveClock" + l + "-" + Num(static_cast<int64_t>(location.activeClocks.size()) + 1));
+      text.Int("Invariable" + l, location.invariant);
+    }
+    text.Missing(locationSection, "Name" + Num(static_cast<int64_t>(process.locations.size()) + 1));
+
+    const std::string jumpSection = "Jump" + p;
+    if (!process.jumps.empty()) text.Section(jumpSection);
+    for (size_t mi = 0; mi < process.jumps.size(); ++mi) {
+      const JumpSpec& jump = process.jumps[mi];
+      const std::string m = Num(static_cast<int64_t>(mi) + 1);
+      text.Int("From" + m, jump.from);
+      text.Int("To" + m, jump.to);
+      text.Int("Guard" + m, jump.guard);
+      text.Int("iUrgent" + m, jump.urgent);
+      text.Int("Syn" + m, jump.syn);
+      text.Int("SynType" + m, jump.synType);
+      text.Int("Broadcast" + m, jump.broadcast);
+      for (size_t n = 0; n < jump.assignments.size(); ++n) {
+        const std::string mn = m + "-" + Num(static_cast<int64_t>(n) + 1);
+        text.Int("Assign" + mn, jump.assignments[n].variable);
+        text.Int("exp" + mn, jump.assignments[n].expression);
+      }
+      text.Missing(jumpSection,
+                   "Assign" + m + "-" + Num(static_cast<int64_t>(jump.assignments.size()) + 1));
+    }
+    text.Missing(jumpSection, "From" + Num(static_cast<int64_t>(process.jumps.size()) + 1));
+  }
+}
+
+void WriteProperties(const ModelSpec& model, ModelText& text) {
+  if (!model.propertyNum && model.properties.empty()) return;
+  text.Section("Property");
+  text.Int("PropertyNum",
+           model.propertyNum.value_or(static_cast<int32_t>(model.properties.size())));
+  for (size_t pi = 0; pi < model.properties.size(); ++pi) {
+    const PropertySpec& property = model.properties[pi];
+    const std::string i = Num(static_cast<int64_t>(pi) + 1);
+    const std::string section = "Property" + i;
+    text.Section(section);
+    text.Int("Type" + i, property.type);
+    for (size_t j = 0; j < property.atoms.size(); ++j) {
+      const AtomSpec& atom = property.atoms[j];
+      const std::string suffix = i + "-1-" + Num(static_cast<int64_t>(j) + 1);
+      text.Int("K" + suffix, 1);
+      text.Int("N" + suffix, atom.negated);
+      text.Int("V" + suffix, atom.variable);
+      text.Int("B" + suffix, atom.bound);
+      text.Int("R" + suffix, atom.relation);
+    }
+    text.Missing(section, "K" + i + "-1-" + Num(static_cast<int64_t>(property.atoms.size()) + 1));
+  }
+}
+
+std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
+                    std::vector<Expectation>& expectations) {
+  ModelText text(recordsInOwnSections);
+  text.Section("General");
+  text.Int("ProcessNumber",
+           model.processNumber.value_or(static_cast<int32_t>(model.processes.size())));
+
+  if (!model.variables.empty()) text.Section("Variable");
+  for (size_t vi = 0; vi < model.variables.size(); ++vi) {
+    const VariableSpec& variable = model.variables[vi];
+    const std::string v = Num(static_cast<int64_t>(vi) + 1);
+    text.String("Name" + v, variable.name);
+    text.Int("Type" + v, variable.type);
+    text.Int("InitValue" + v, variable.initValue);
+    text.Int("Min" + v, variable.min);
+    text.Int("Max" + v, variable.max);
+  }
+  text.Missing("Variable", "Name" + Num(static_cast<int64_t>(model.variables.size()) + 1));
+
+  WriteProcesses(model, text);
+
+  for (size_t ni = 0; ni < model.constraints.size(); ++ni) {
+    const std::string section = "Constraint" + Num(static_cast<int64_t>(ni) + 1);
+    text.Section(section);
+    const std::vector<int32_t>& ids = model.constraints[ni];
+    for (size_t k = 0; k < ids.size(); ++k) text.Int("CmpExp-" + Num(static_cast<int64_t>(k) + 1), ids[k]);
+    text.Missing(section, "CmpExp-" + Num(static_cast<int64_t>(ids.size()) + 1));
+  }
+
+  WriteProperties(model, text);
+
+  // The binary records come last, so that a record's bytes can never hide a later section.
+  const int32_t total = model.totalExpNum.value_or(
+      model.expressions.empty() ? 0 : model.expressions.rbegin()->first + 1);
+  text.Section("Expressions");
+  text.Int("TotalExpNum", total);
+  bool first = true;
+  for (const auto& [index, record] : model.expressions) {
+    text.Record(index, record, first);
+    first = false;
+  }
+  // Gaps among the written indices must read as missing; beyond the last record nothing is checked.
+  const int32_t checkedEnd = model.expressions.empty() ? 0 : model.expressions.rbegin()->first;
+  for (int32_t index = 0; index < total && index < checkedEnd; ++index) {
+    if (model.expressions.count(index) == 0) text.Missing("Expressions", "exp-" + Num(index));
+  }
+  expectations = text.Expectations();
+  return text.Contents();
+}
+
+std::string Verify(const std::vector<Expectation>& expectations, const std::string& path) {
+  for (const Expectation& e : expectations) {
+    const std::string where = "[" + e.section + "] " + e.key;
+    switch (e.kind) {
+      case Expectation::Kind::kInt: {
+        const int32_t read = ReadProfileInt(e.section.c_str(), e.key.c_str(), -1, path.c_str());
+        if (read != e.number) {
+          return where + " reads back as " + Num(read) + " instead of " + Num(e.number);
+        }
+        break;
+      }
+      case Expectation::Kind::kString: {
+        const std::string read = ProfileString(e.section, e.key, path);
+        if (read != e.text) return where + " reads back as \"" + read + "\" instead of \"" + e.text + "\"";
+        break;
+      }
+      case Expectation::Kind::kMissing: {
+        if (ReadProfileInt(e.section.c_str(), e.key.c_str(), -1, path.c_str()) != -1 ||
+            ReadProfileInt(e.section.c_str(), e.key.c_str(), 0, path.c_str()) != 0) {
+          return where + " must be absent but is found";
+        }
+        break;
+      }
+      case Expectation::Kind::kRecord: {
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+        if (!file) return "cannot reopen " + path;
+        std::string read(e.text.size(), '\0');
+        if (!LocateProfileValue(file.get(), e.section.c_str(), e.key.c_str()) ||
+            std::fread(read.data(), 1, read.size(), file.get()) != read.size() || read != e.text) {
+          return where + ": the binary record does not read back as written";
+        }
+        break;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string WriteModelFile(const ModelSpec& model, const std::string& path) {
+  std::string failure;
+  // A record whose bytes happen to look like a line break followed by `[` ends its section for
+  // every later key; giving each record a section of its own keeps the others readable.
+  for (const bool recordsInOwnSections : {false, true}) {
+    std::vector<Expectation> expectations;
+    const std::string contents = Compose(model, recordsInOwnSections, expectations);
+    {
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      if (!out) return "cannot create " + path;
+      out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+      if (!out.flush()) return "cannot write " + path;
+    }
+    failure = Verify(expectations, path);
+    if (failure.empty()) return {};
+  }
+  return "model file " + path + ": " + failure;
+}
+
+}  // namespace tickcheck

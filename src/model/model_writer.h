@@ -1,0 +1,91 @@
+#pragma once
+// Writes a complete model file from an in-memory description: the sections and keys that the
+// model loader, the constraint loader, the expression table and the property loader read, with
+// every expression as its binary record. Every optional field that is unset is left out of the
+// file, so a description can also stand for a model with missing keys. After writing, the file
+// is read back through the profile reader: every written key must read back to what was written
+// and every list must end where the description ends, otherwise the write fails with a message.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/expression_record.h"
+
+namespace tickcheck {
+
+struct VariableSpec {
+  std::string name{};
+  std::optional<int32_t> type{};
+  std::optional<int32_t> initValue{};
+  std::optional<int32_t> min{};
+  std::optional<int32_t> max{};
+};
+
+// An "ActiveClock" entry of a location, with the clock's ".L" and ".U" bounds there.
+struct ActiveClockSpec {
+  int32_t clock = 0;
+  std::optional<int32_t> L{};
+  std::optional<int32_t> U{};
+};
+
+struct LocationSpec {
+  std::string name{};
+  std::vector<ActiveClockSpec> activeClocks{};
+  std::optional<int32_t> invariant{};   // constraint number; 0 or unset: none
+};
+
+struct AssignmentSpec {
+  int32_t variable = 0;
+  std::optional<int32_t> expression{};
+};
+
+struct JumpSpec {
+  int32_t from = 1;
+  std::optional<int32_t> to{};
+  std::optional<int32_t> guard{};       // constraint number; 0 or unset: none
+  std::optional<int32_t> urgent{};
+  std::optional<int32_t> syn{};
+  std::optional<int32_t> synType{};
+  std::optional<int32_t> broadcast{};
+  std::vector<AssignmentSpec> assignments{};
+};
+
+struct ProcessSpec {
+  std::optional<std::string> name{};
+  std::optional<int32_t> initLocation{};
+  std::vector<LocationSpec> locations{};
+  std::vector<JumpSpec> jumps{};
+};
+
+// One atom of a property: keys K, N, V, B and R; K is written with value 1.
+struct AtomSpec {
+  std::optional<int32_t> negated{};
+  std::optional<int32_t> variable{};   // > 0 a variable id; <= 0 a location atom of process -V
+  std::optional<int32_t> bound{};      // the bound, or the location of a location atom
+  std::optional<int32_t> relation{};   // as the file writes it: 1 ==, 2 >, 3 >=, 4 <, 5 <=, 6 !=
+};
+
+struct PropertySpec {
+  std::optional<int32_t> type{};   // 0 reachability, 1 invariance
+  std::vector<AtomSpec> atoms{};
+};
+
+struct ModelSpec {
+  std::optional<int32_t> processNumber{};   // unset: the number of processes described
+  std::vector<VariableSpec> variables{};
+  std::vector<ProcessSpec> processes{};
+  std::vector<std::vector<int32_t>> constraints{};   // constraint n is entry n - 1
+  std::optional<int32_t> totalExpNum{};              // unset: one more than the highest index
+  std::map<int32_t, ExpressionRecord> expressions{};   // by expression index
+  std::optional<int32_t> propertyNum{};              // unset: the number of properties described
+  std::vector<PropertySpec> properties{};
+};
+
+// Writes `model` to `path` and verifies it. Returns an empty string on success, otherwise a
+// one-line description of what failed.
+std::string WriteModelFile(const ModelSpec& model, const std::string& path);
+
+}  // namespace tickcheck

@@ -1,0 +1,52 @@
+#pragma once
+// Lookups in a model file of sections and keys. There is no parser that keeps the file: every
+// lookup opens the file in binary mode, scans it from the start for one section and one key by
+// the rules below, and closes it. The rules decide which files load, so they are part of the
+// file format:
+//  - lines are read in pieces of at most 16383 bytes; a longer line arrives as several pieces,
+//    each treated as a line of its own; a NUL byte ends a line's text;
+//  - leading blanks (space, tab) are skipped; a line `[Name]` (after trimming trailing blanks and
+//    line ends) opens section Name, compared byte by byte;
+//  - inside the wanted section, a line starting with `[` ends it (that line is consumed, never
+//    matched as a header) and the search for another section of the same name goes on;
+//  - a key line is `key=value`; the key is everything up to the first `=`, blanks included;
+//  - the first matching key of the first matching section that holds it wins.
+// The lookups print nothing and report every failure by returning the default.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace tickcheck {
+
+// Size of the line buffer; a line is read in pieces of at most kProfileLineBuffer - 1 bytes.
+inline constexpr int kProfileLineBuffer = 16384;
+
+// The integer value of `key` in `section`, or `defaultValue` when any argument is null, the file
+// cannot be opened, or the key is missing. A found value converts like an unsigned decimal
+// conversion: blanks skipped, one optional sign, digits up to the first non-digit, no digits
+// giving 0, `-` giving the two's complement. A number beyond 32 bits keeps its low 32 bits.
+int32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
+                       const char* path);
+
+// Writes the first word of the value (or `defaultText`, or "" when that is null too) into `out`,
+// cut to `size` - 1 characters and NUL-terminated; returns the number of characters written.
+// Writes nothing when `out` is null or `size` is 0 or less.
+int ReadProfileString(const char* section, const char* key, const char* defaultText, char* out,
+                      int size, const char* path);
+
+// ReadProfileInt with default -1: the model loaders read every integer through it, so -1 means
+// that the key is absent.
+int32_t ProfileInt(const std::string& section, const std::string& key, const std::string& path);
+
+// ReadProfileString with an empty default and a 1000-byte buffer: at most 999 characters.
+std::string ProfileString(const std::string& section, const std::string& key,
+                          const std::string& path);
+
+// Scans the open `file` from its current position. On success the file stands on the byte just
+// behind the first `=` of the matching key line, so a binary value can be read from there, and
+// true is returned. Otherwise the file stands at its end and false is returned. Never closes the
+// file.
+bool LocateProfileValue(std::FILE* file, const char* section, const char* key);
+
+}  // namespace tickcheck

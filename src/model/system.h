@@ -1,0 +1,119 @@
+#pragma once
+// The records of a loaded model: one CSystem holds the processes (timed automata) with their
+// locations and jumps, the declared variables and clocks, the expression table and the
+// properties. Every cross-reference is a plain number: variable ids and process numbers are
+// 1-based positions, location ids are 1-based within their process, expression ids are 0-based
+// indices into the expression table. The model loader fills the records; later stages only read
+// them, except the fields that the state encoding writes (see CVariable).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tickcheck {
+
+// Bounds of one active clock in one location, from the keys ".L" and ".U" (-1 when missing).
+struct LUBound {
+  int32_t clockId = 0;
+  int32_t L = -1;
+  int32_t U = -1;
+  bool operator==(const LUBound&) const = default;
+};
+
+// Variable `varId` takes the value of expression `expId`.
+struct Assignment {
+  int32_t varId = 0;
+  int32_t expId = -1;
+  bool operator==(const Assignment&) const = default;
+};
+
+struct CJump {
+  int32_t From = -1;
+  int32_t To = -1;
+  int32_t Syn = -1;       // channel; greater than 0 makes the jump synchronising
+  int32_t SynType = -1;   // 0: only receives; 1: only sends; anything else: both
+  bool Broadcast = false;
+  bool iUrgent = false;
+  bool noGuard = true;
+  std::vector<Assignment> assignments;
+  std::vector<int32_t> guardExpIds;     // conjunction of comparison expressions
+  std::vector<int32_t> resetClockIds;   // the assigned variables that are clocks, in order
+  bool operator==(const CJump&) const = default;
+};
+
+struct CLocation {
+  bool noInvariant = true;
+  bool allUAtMostL = true;   // false when some active clock has U greater than L
+  std::string Name;
+  std::vector<int32_t> activeClocks;      // ascending; equal ids keep their listing order
+  std::vector<CJump> jumps;               // the jumps leaving this location, in file order
+  std::vector<int32_t> invariantExpIds;   // conjunction of comparison expressions
+  std::vector<LUBound> luBounds;          // entry k belongs to activeClocks[k]
+  bool operator==(const CLocation&) const = default;
+};
+
+struct CProcess {
+  std::string ProcessName;
+  int32_t InitLocation = -1;
+  int32_t locationCount = 0;
+  std::vector<CLocation> locations;
+  std::vector<int32_t> broadcastChannels;   // Syn of every broadcast jump, in load order
+  bool operator==(const CProcess&) const = default;
+};
+
+struct CVariable {
+  std::string Name;
+  int32_t Max = -1;
+  int32_t Min = -1;
+  int32_t ownerProcess = 0;   // process number of the last location listing it as active clock
+  int32_t Type = -1;          // 0 integer variable, 1 clock, 3 accepted third kind
+  int32_t InitValue = -1;
+  int32_t bitWidth = 0;       // BitLength(Max)
+  // Written by the state encoding, not by the loader:
+  int32_t bitBeginIndex = -1;           // first bit of the variable's run; -1 until encoded
+  std::vector<int32_t> locUpperBounds;  // one per location of the owning process; -1: none
+  std::vector<int32_t> locLowerBounds;
+  bool operator==(const CVariable&) const = default;
+};
+
+// Variable types.
+namespace VarType {
+inline constexpr int32_t kInteger = 0;
+inline constexpr int32_t kClock = 1;
+inline constexpr int32_t kOther = 3;
+}  // namespace VarType
+
+// The number of times `max` can be halved (arithmetic shift right) before it reaches 0: 0 for 0,
+// 1 for 1, 2 for 2 and 3, 31 for 2147483647. A negative `max` (a missing key reads -1) has no
+// bit length; it gets width 0, so such a variable can only hold the value 0.
+int32_t BitLength(int32_t max);
+
+class CSystem {
+ public:
+  CSystem() = default;
+  // Writes "destruct system", then destroys the expression table, the properties, the variables
+  // and the processes, in that order.
+  ~CSystem();
+  CSystem(const CSystem&) = delete;
+  CSystem& operator=(const CSystem&) = delete;
+
+  // Sets `locationProduct` to the product of all processes' location counts, in signed 32-bit
+  // arithmetic that wraps, and returns it; 1 with no process.
+  int32_t computeLocationProduct();
+
+  // Fields in declaration order; destruction runs in reverse, as the destructor above promises.
+  std::vector<CProcess> processes;
+  std::vector<CVariable> variables;
+  int32_t processNumber = 0;
+  int32_t clockCount = 0;
+  int32_t intVarCount = 0;
+  int32_t otherVarCount = 0;
+  int32_t locationProduct = 0;
+  int32_t expressionCount = 0;
+  int32_t propertyCount = 0;
+};
+
+// The one model of the run; set by the driver once the model and its properties are loaded.
+extern CSystem* g_system;
+
+}  // namespace tickcheck

@@ -1,0 +1,22 @@
+#pragma once
+// Runs the real tickcheck binary as a child process and collects what it printed.
+
+#include <string>
+#include <vector>
+
+namespace tickcheck::testing {
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out;   // standard output
+  std::string err;   // standard error
+};
+
+// Runs the tickcheck binary with `arguments` in `workingDirectory` (the current one when empty).
+ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
+                                 const std::string& workingDirectory = "");
+
+// Drops the line that starts with "execute time:", the one line that differs between runs.
+std::string WithoutTimeLine(const std::string& output);
+
+}  // namespace tickcheck::testing
