@@ -77,8 +77,7 @@ ModelSpec Fischer(int32_t processes, int32_t setDelay, int32_t waitDelay) {
     };
     process.jumps = {jump(kIdle, kReq, idIsFree, {{clock, zero}}),
                      jump(kReq, kWait, withinSetDelay, {{1, myId}, {clock, zero}}),
-                     jump(kWait, kReq, idIsFree, {{clock, zero}}),
-                     jump(kWait, kCs, mayEnter, {}),
+                     jump(kWait, kReq, idIsFree, {{clock, zero}}), jump(kWait, kCs, mayEnter, {}),
                      jump(kCs, kIdle, 0, {{1, zero}})};
     model.processes.push_back(process);
   }

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
+#include "statespace/ds_state.h"
 
 namespace tickcheck {
 namespace {
@@ -49,6 +51,21 @@ struct Reports {
   }
 };
 
+// Makes `system` the run's model for evaluation and forgets it when the run ends.
+class ProcessWideModel {
+ public:
+  explicit ProcessWideModel(CSystem& system) {
+    g_system = &system;
+    SetValueLookup(&VariableValue);
+  }
+  ~ProcessWideModel() {
+    SetEvaluationState(nullptr);
+    g_system = nullptr;
+  }
+  ProcessWideModel(const ProcessWideModel&) = delete;
+  ProcessWideModel& operator=(const ProcessWideModel&) = delete;
+};
+
 }  // namespace
 
 int RunTickcheck(int argc, const char* const argv[]) {
@@ -61,9 +78,15 @@ int RunTickcheck(int argc, const char* const argv[]) {
   ConsoleLine("obj file name:" + path);
 
   Reports reports;
-  if (!reports.Open(path)) return 1;
+  if (!reports.Open(path))
+    return 1;
 
   CSystem system;
+  if (system.Load(path) == 1)
+    return 1;
+  system.LoadProperties(path);
+  system.computeLocationProduct();
+  const ProcessWideModel model(system);
 
   const uint32_t elapsed = MillisecondTicks() - startTicks;
   reports.Close();

@@ -4,6 +4,8 @@
 
 namespace tickcheck {
 
-void ConsoleLine(std::string_view text) { std::cout << text << '\n' << std::flush; }
+void ConsoleLine(std::string_view text) {
+  std::cout << text << '\n' << std::flush;
+}
 
 }  // namespace tickcheck

@@ -8,6 +8,7 @@
 //    leaf, so `x < 5` is the three-node record with the constant on the right.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/expression_record.h"
@@ -29,19 +30,21 @@ class Expr {
 
  private:
   enum class Kind { kConst, kVar, kOp, kNot, kNegate, kCond };
+  struct Node;
+  using NodePtr = std::shared_ptr<const Node>;
   struct Node {
     Kind kind;
-    int32_t value;          // constant value, variable id, or operator code
-    std::vector<int> children;
+    int32_t value;  // constant value, variable id, or operator code
+    std::vector<NodePtr> children;
+    bool hasVariable;
   };
 
-  Expr() = default;
-  static Expr Combine(Kind kind, int32_t value, const std::vector<const Expr*>& parts);
-  bool HasVariable(int node) const;
-  int32_t Fold(int node) const;
-  int Emit(int node, ExpressionRecord& record) const;
+  explicit Expr(NodePtr root) : root_(std::move(root)) {}
+  static Expr Combine(Kind kind, int32_t value, std::vector<NodePtr> children);
+  static int32_t Fold(const Node& node);
+  static int Emit(const Node& node, ExpressionRecord& record);
 
-  std::vector<Node> nodes_;   // nodes_.back() is the root
+  NodePtr root_;  // subtrees are shared between expressions, never copied
 };
 
 // `variable relation bound`, the comparison shape of guards and invariants.

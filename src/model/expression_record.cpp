@@ -6,11 +6,14 @@ namespace tickcheck {
 namespace {
 
 // Wrapping arithmetic goes through unsigned values: signed overflow would be undefined.
-int32_t Wrap(uint32_t value) { return static_cast<int32_t>(value); }
+int32_t Wrap(uint32_t value) {
+  return static_cast<int32_t>(value);
+}
 
 void AppendInt(std::string& bytes, int32_t value) {
   const uint32_t bits = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((bits >> shift) & 0xffu));
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes.push_back(static_cast<char>((bits >> shift) & 0xffu));
 }
 
 }  // namespace
@@ -39,13 +42,20 @@ bool IsOperatorCode(int32_t type) {
 
 bool ApplyRelation(int32_t relation, int32_t value, int32_t bound) {
   switch (relation) {
-    case ExpType::kEqual: return value == bound;
-    case ExpType::kLess: return value < bound;
-    case ExpType::kAtMost: return value <= bound;
-    case ExpType::kGreater: return value > bound;
-    case ExpType::kAtLeast: return value >= bound;
-    case ExpType::kNotEqual: return value != bound;
-    default: return false;
+    case ExpType::kEqual:
+      return value == bound;
+    case ExpType::kLess:
+      return value < bound;
+    case ExpType::kAtMost:
+      return value <= bound;
+    case ExpType::kGreater:
+      return value > bound;
+    case ExpType::kAtLeast:
+      return value >= bound;
+    case ExpType::kNotEqual:
+      return value != bound;
+    default:
+      return false;
   }
 }
 
@@ -53,19 +63,28 @@ int32_t ApplyOperator(int32_t type, int32_t left, int32_t right) {
   const uint32_t l = static_cast<uint32_t>(left);
   const uint32_t r = static_cast<uint32_t>(right);
   switch (type) {
-    case ExpType::kAdd: return Wrap(l + r);
-    case ExpType::kSubtract: return Wrap(l - r);
-    case ExpType::kMultiply: return Wrap(l * r);
+    case ExpType::kAdd:
+      return Wrap(l + r);
+    case ExpType::kSubtract:
+      return Wrap(l - r);
+    case ExpType::kMultiply:
+      return Wrap(l * r);
     case ExpType::kDivide:
-      if (right == 0) return 0;
-      if (left == std::numeric_limits<int32_t>::min() && right == -1) return left;
+      if (right == 0)
+        return 0;
+      if (left == std::numeric_limits<int32_t>::min() && right == -1)
+        return left;
       return left / right;
     case ExpType::kRemainder:
-      if (right == 0 || right == -1) return 0;
+      if (right == 0 || right == -1)
+        return 0;
       return left % right;
-    case ExpType::kAnd: return (left != 0 && right != 0) ? 1 : 0;
-    case ExpType::kOr: return (left != 0 || right != 0) ? 1 : 0;
-    default: return ApplyRelation(type, left, right) ? 1 : 0;
+    case ExpType::kAnd:
+      return (left != 0 && right != 0) ? 1 : 0;
+    case ExpType::kOr:
+      return (left != 0 || right != 0) ? 1 : 0;
+    default:
+      return ApplyRelation(type, left, right) ? 1 : 0;
   }
 }
 

@@ -13,11 +13,11 @@ namespace tickcheck {
 
 // One node of an expression tree; 20 bytes in the file and in memory.
 struct ExpNode {
-  int32_t value = 0;      // a constant, or the bound variable's value after a refresh
-  int32_t variable = 0;   // variable id bound to this node
-  int32_t type = 10;      // operator or leaf code (ExpType)
-  int32_t left = -1;      // index of the left child, -1 for none
-  int32_t right = -1;     // index of the right child, -1 for none
+  int32_t value = 0;     // a constant, or the bound variable's value after a refresh
+  int32_t variable = 0;  // variable id bound to this node
+  int32_t type = 10;     // operator or leaf code (ExpType)
+  int32_t left = -1;     // index of the left child, -1 for none
+  int32_t right = -1;    // index of the right child, -1 for none
   bool operator==(const ExpNode&) const = default;
 };
 
@@ -52,7 +52,9 @@ inline constexpr int32_t kOr = 124;
 }  // namespace ExpType
 
 // True for the relation codes 1 to 6.
-inline bool IsRelationCode(int32_t code) { return code >= ExpType::kEqual && code <= ExpType::kNotEqual; }
+inline bool IsRelationCode(int32_t code) {
+  return code >= ExpType::kEqual && code <= ExpType::kNotEqual;
+}
 
 // True for the codes that the tree evaluator applies as operators (1 to 7, %, &, *, +, -, /, |).
 bool IsOperatorCode(int32_t type);

@@ -34,7 +34,7 @@ struct ActiveClockSpec {
 struct LocationSpec {
   std::string name{};
   std::vector<ActiveClockSpec> activeClocks{};
-  std::optional<int32_t> invariant{};   // constraint number; 0 or unset: none
+  std::optional<int32_t> invariant{};  // constraint number; 0 or unset: none
 };
 
 struct AssignmentSpec {
@@ -45,7 +45,7 @@ struct AssignmentSpec {
 struct JumpSpec {
   int32_t from = 1;
   std::optional<int32_t> to{};
-  std::optional<int32_t> guard{};       // constraint number; 0 or unset: none
+  std::optional<int32_t> guard{};  // constraint number; 0 or unset: none
   std::optional<int32_t> urgent{};
   std::optional<int32_t> syn{};
   std::optional<int32_t> synType{};
@@ -63,24 +63,24 @@ struct ProcessSpec {
 // One atom of a property: keys K, N, V, B and R; K is written with value 1.
 struct AtomSpec {
   std::optional<int32_t> negated{};
-  std::optional<int32_t> variable{};   // > 0 a variable id; <= 0 a location atom of process -V
-  std::optional<int32_t> bound{};      // the bound, or the location of a location atom
-  std::optional<int32_t> relation{};   // as the file writes it: 1 ==, 2 >, 3 >=, 4 <, 5 <=, 6 !=
+  std::optional<int32_t> variable{};  // > 0 a variable id; <= 0 a location atom of process -V
+  std::optional<int32_t> bound{};     // the bound, or the location of a location atom
+  std::optional<int32_t> relation{};  // as the file writes it: 1 ==, 2 >, 3 >=, 4 <, 5 <=, 6 !=
 };
 
 struct PropertySpec {
-  std::optional<int32_t> type{};   // 0 reachability, 1 invariance
+  std::optional<int32_t> type{};  // 0 reachability, 1 invariance
   std::vector<AtomSpec> atoms{};
 };
 
 struct ModelSpec {
-  std::optional<int32_t> processNumber{};   // unset: the number of processes described
+  std::optional<int32_t> processNumber{};  // unset: the number of processes described
   std::vector<VariableSpec> variables{};
   std::vector<ProcessSpec> processes{};
-  std::vector<std::vector<int32_t>> constraints{};   // constraint n is entry n - 1
-  std::optional<int32_t> totalExpNum{};              // unset: one more than the highest index
-  std::map<int32_t, ExpressionRecord> expressions{};   // by expression index
-  std::optional<int32_t> propertyNum{};              // unset: the number of properties described
+  std::vector<std::vector<int32_t>> constraints{};    // constraint n is entry n - 1
+  std::optional<int32_t> totalExpNum{};               // unset: one more than the highest index
+  std::map<int32_t, ExpressionRecord> expressions{};  // by expression index
+  std::optional<int32_t> propertyNum{};               // unset: the number of properties described
   std::vector<PropertySpec> properties{};
 };
 

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "expr/expression_table.h"
+#include "expr/property.h"
+
 namespace tickcheck {
 
 // Bounds of one active clock in one location, from the keys ".L" and ".U" (-1 when missing).
@@ -30,25 +33,25 @@ struct Assignment {
 struct CJump {
   int32_t From = -1;
   int32_t To = -1;
-  int32_t Syn = -1;       // channel; greater than 0 makes the jump synchronising
-  int32_t SynType = -1;   // 0: only receives; 1: only sends; anything else: both
+  int32_t Syn = -1;      // channel; greater than 0 makes the jump synchronising
+  int32_t SynType = -1;  // 0: only receives; 1: only sends; anything else: both
   bool Broadcast = false;
   bool iUrgent = false;
   bool noGuard = true;
   std::vector<Assignment> assignments;
-  std::vector<int32_t> guardExpIds;     // conjunction of comparison expressions
-  std::vector<int32_t> resetClockIds;   // the assigned variables that are clocks, in order
+  std::vector<int32_t> guardExpIds;    // conjunction of comparison expressions
+  std::vector<int32_t> resetClockIds;  // the assigned variables that are clocks, in order
   bool operator==(const CJump&) const = default;
 };
 
 struct CLocation {
   bool noInvariant = true;
-  bool allUAtMostL = true;   // false when some active clock has U greater than L
+  bool allUAtMostL = true;  // false when some active clock has U greater than L
   std::string Name;
-  std::vector<int32_t> activeClocks;      // ascending; equal ids keep their listing order
-  std::vector<CJump> jumps;               // the jumps leaving this location, in file order
-  std::vector<int32_t> invariantExpIds;   // conjunction of comparison expressions
-  std::vector<LUBound> luBounds;          // entry k belongs to activeClocks[k]
+  std::vector<int32_t> activeClocks;     // ascending; equal ids keep their listing order
+  std::vector<CJump> jumps;              // the jumps leaving this location, in file order
+  std::vector<int32_t> invariantExpIds;  // conjunction of comparison expressions
+  std::vector<LUBound> luBounds;         // entry k belongs to activeClocks[k]
   bool operator==(const CLocation&) const = default;
 };
 
@@ -57,7 +60,7 @@ struct CProcess {
   int32_t InitLocation = -1;
   int32_t locationCount = 0;
   std::vector<CLocation> locations;
-  std::vector<int32_t> broadcastChannels;   // Syn of every broadcast jump, in load order
+  std::vector<int32_t> broadcastChannels;  // Syn of every broadcast jump, in load order
   bool operator==(const CProcess&) const = default;
 };
 
@@ -65,10 +68,10 @@ struct CVariable {
   std::string Name;
   int32_t Max = -1;
   int32_t Min = -1;
-  int32_t ownerProcess = 0;   // process number of the last location listing it as active clock
-  int32_t Type = -1;          // 0 integer variable, 1 clock, 3 accepted third kind
+  int32_t ownerProcess = 0;  // process number of the last location listing it as active clock
+  int32_t Type = -1;         // 0 integer variable, 1 clock, 3 accepted third kind
   int32_t InitValue = -1;
-  int32_t bitWidth = 0;       // BitLength(Max)
+  int32_t bitWidth = 0;  // BitLength(Max)
   // Written by the state encoding, not by the loader:
   int32_t bitBeginIndex = -1;           // first bit of the variable's run; -1 until encoded
   std::vector<int32_t> locUpperBounds;  // one per location of the owning process; -1: none
@@ -97,6 +100,17 @@ class CSystem {
   CSystem(const CSystem&) = delete;
   CSystem& operator=(const CSystem&) = delete;
 
+  // Fills processes, variables and the expression table from the model file at `path`. Returns 0,
+  // or 1 when the model was refused, after one console line saying why: a variable Type other
+  // than 0, 1 and 3 ("Variable Type Error!", nothing later is read), more than 65534 processes,
+  // an active clock that names no clock, a jump whose From names no location of its process, an
+  // assignment to no variable, or an expression id (of a constraint or an assignment) outside
+  // the table. Reads the file once; the answers are those of one lookup per key.
+  int32_t Load(const std::string& path);
+
+  // Fills `properties` and `propertyCount` from the model file; call after Load.
+  void LoadProperties(const std::string& path);
+
   // Sets `locationProduct` to the product of all processes' location counts, in signed 32-bit
   // arithmetic that wraps, and returns it; 1 with no process.
   int32_t computeLocationProduct();
@@ -104,12 +118,14 @@ class CSystem {
   // Fields in declaration order; destruction runs in reverse, as the destructor above promises.
   std::vector<CProcess> processes;
   std::vector<CVariable> variables;
+  std::vector<CProperty> properties;
   int32_t processNumber = 0;
   int32_t clockCount = 0;
   int32_t intVarCount = 0;
   int32_t otherVarCount = 0;
   int32_t locationProduct = 0;
   int32_t expressionCount = 0;
+  ExpressionTable expressions;
   int32_t propertyCount = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "model/expression_builder.h"
+#include "support/model_files.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -58,6 +60,44 @@ TEST(RunTest, ModelReportThatCannotBeCreatedEndsTheRunAndLeavesNothingWritten) {
   EXPECT_EQ(result.out, "obj file name:" + model + "\nError!Can not open file " + model +
                             "------modelInfo.txt\n");
   EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
+}
+
+ModelSpec OneProcessModel() {
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .max = 3}};
+  model.processes = {{.name = "P", .initLocation = 1, .locations = {{.name = "only"}}}};
+  model.expressions = {{0, Expr::Const(1).Compile()}, {1, Comparison(1, ExpType::kLess, 3)}};
+  return model;
+}
+
+TEST(RunTest, TheLoaderReportsTheExpressionCount) {
+  TempDir dir;
+  const std::string model = testing::WriteModel(dir, OneProcessModel());
+  const auto result = RunTickcheckBinary({model});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out.rfind("obj file name:" + model + "\nexpNum:2\n", 0), 0u) << result.out;
+}
+
+TEST(RunTest, ARefusedModelEndsWithExitCodeOneAndEmptyReports) {
+  TempDir dir;
+  ModelSpec bad = OneProcessModel();
+  bad.variables.push_back({.name = "odd", .type = 7});
+  const std::string model = testing::WriteModel(dir, bad);
+  const auto result = RunTickcheckBinary({model});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "obj file name:" + model + "\nVariable Type Error!\ndestruct system\n");
+  EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
+  EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
+
+  ModelSpec unknownClock = OneProcessModel();
+  unknownClock.processes[0].locations[0].activeClocks = {{4, 0, 0}};
+  const std::string second = testing::WriteModel(dir, unknownClock, "second.txt");
+  const auto refused = RunTickcheckBinary({second});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out,
+            "obj file name:" + second +
+                "\nERROR! Model refused: [Location1] ActiveClock1-1=4: no such variable\n"
+                "destruct system\n");
 }
 
 }  // namespace

@@ -50,13 +50,13 @@ TEST(ExprTest, UnaryInsideATreeBecomesAComparisonWithZero) {
   const ExpressionRecord record =
       Expr::Op(ExpType::kAnd, Expr::Not(Expr::Var(1)), Expr::Var(2)).Compile();
   EXPECT_EQ(record.nodeCount, 5);
-  for (const ExpNode& node : record.nodes) EXPECT_NE(node.type, ExpType::kNot);
+  for (const ExpNode& node : record.nodes)
+    EXPECT_NE(node.type, ExpType::kNot);
   EXPECT_EQ(record.nodes[record.nodes[0].left].type, ExpType::kEqual);
 }
 
 TEST(ExprTest, ConditionalLinksBothBranchesThroughItsRightChild) {
-  const ExpressionRecord record =
-      Expr::Cond(Expr::Var(1), Expr::Var(2), Expr::Const(9)).Compile();
+  const ExpressionRecord record = Expr::Cond(Expr::Var(1), Expr::Var(2), Expr::Const(9)).Compile();
   const ExpNode& root = record.nodes[record.root];
   EXPECT_EQ(root.type, ExpType::kConditional);
   EXPECT_EQ(record.nodes[root.left].variable, 1);
@@ -89,15 +89,22 @@ ModelSpec SmallModel() {
   process.initLocation = 1;
   process.locations = {{.name = "idle", .activeClocks = {{1, 0, 5}}, .invariant = 1},
                        {.name = "busy", .invariant = 0}};
-  process.jumps = {{.from = 1, .to = 2, .guard = 2, .urgent = 0, .syn = 0, .synType = 0,
-                    .broadcast = 0, .assignments = {{1, 0}, {2, 1}}}};
+  process.jumps = {{.from = 1,
+                    .to = 2,
+                    .guard = 2,
+                    .urgent = 0,
+                    .syn = 0,
+                    .synType = 0,
+                    .broadcast = 0,
+                    .assignments = {{1, 0}, {2, 1}}}};
   model.processes = {process};
   model.constraints = {{2}, {3}};
   model.expressions = {{0, Expr::Const(0).Compile()},
                        {1, Expr::Op(ExpType::kAdd, Expr::Var(2), Expr::Const(1)).Compile()},
                        {2, Comparison(1, ExpType::kAtMost, 5)},
                        {3, Comparison(1, ExpType::kAtLeast, 2)}};
-  model.properties = {{.type = 0, .atoms = {{.negated = 0, .variable = 2, .bound = 1, .relation = 1}}}};
+  model.properties = {
+      {.type = 0, .atoms = {{.negated = 0, .variable = 2, .bound = 1, .relation = 1}}}};
   return model;
 }
 
@@ -118,7 +125,8 @@ TEST(ModelWriterTest, WritesEveryKeyTheLoadersRead) {
   EXPECT_EQ(ProfileInt("Property1", "R1-1-1", path), 1);
   EXPECT_EQ(ProfileInt("Expressions", "TotalExpNum", path), 4);
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
   ASSERT_TRUE(LocateProfileValue(file.get(), "Expressions", "exp-2"));
   const std::string expected = EncodeExpressionRecord(Comparison(1, ExpType::kAtMost, 5));
   std::string read(expected.size(), '\0');
@@ -147,7 +155,8 @@ TEST(ModelWriterTest, ARecordThatLooksLikeASectionEndKeepsLaterKeysReadable) {
   // 0x5B0A is a line feed followed by `[`: it ends the section for every later key in it.
   model.expressions = {{0, Expr::Const(0x5B0A).Compile()}, {1, Comparison(1, ExpType::kLess, 3)}};
   ASSERT_EQ(WriteModelFile(model, path), "");
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
   EXPECT_TRUE(LocateProfileValue(file.get(), "Expressions", "exp-1"));
 }
 

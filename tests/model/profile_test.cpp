@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <memory>
+#include <random>
 
 #include "support/temp_dir.h"
 
@@ -153,7 +154,8 @@ TEST_F(ProfileTest, NulEndsTheTextOfALine) {
 
 TEST_F(ProfileTest, BinaryGarbageNeverBreaksTheReader) {
   std::string bytes;
-  for (int i = 0; i < 70000; ++i) bytes.push_back(static_cast<char>((i * 7919) & 0xff));
+  for (int i = 0; i < 70000; ++i)
+    bytes.push_back(static_cast<char>((i * 7919) & 0xff));
   Model("[A]\n" + bytes + "\n[B]\n[A]\nk=3\n");
   EXPECT_EQ(Int("A", "k"), 3);
   EXPECT_EQ(Str("A", "missing"), "");
@@ -185,6 +187,60 @@ TEST_F(ProfileTest, ABinaryValueWithALineFeedAndBracketEndsTheSection) {
   ASSERT_EQ(std::fread(read, 1, 6, file.get()), 6u);
   EXPECT_EQ(std::string(read, 6), record);
   EXPECT_EQ(Int("E", "exp-1"), -1);
+}
+
+// The one-pass index must answer every lookup exactly as a scan of the file does, on files made
+// of the lines that matter to the rules: headers, bracket lines, key lines, blanks, NULs, line
+// ends without line feed and lines longer than a piece.
+TEST_F(ProfileTest, TheIndexAnswersLikeTheLookups) {
+  const std::vector<std::string> sections = {"A", "B", "Expressions"};
+  const std::vector<std::string> keys = {"k", "j", "exp-1", "k "};
+  const std::vector<std::string> lines = {"[A]",
+                                          "[B]",
+                                          "  [A]  ",
+                                          "[Expressions]",
+                                          "[A] x",
+                                          "[",
+                                          "[]",
+                                          "k=1",
+                                          "k=2 3",
+                                          "  j=7",
+                                          "k =4",
+                                          "exp-1=\x01\n[",
+                                          "j=",
+                                          "x",
+                                          "",
+                                          "\t",
+                                          std::string("k\0=9", 4),
+                                          "j=5\r",
+                                          std::string(16390, 'y') + "k=8",
+                                          "k=" + std::string(1100, 'w')};
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string contents;
+    const int count = 1 + static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      contents += lines[random() % lines.size()];
+      if (i + 1 < count || random() % 2 == 0)
+        contents += (random() % 4 == 0) ? "\r\n" : "\n";
+    }
+    Model(contents);
+    const ProfileIndex index(path_);
+    for (const std::string& section : sections) {
+      for (const std::string& key : keys) {
+        const std::string where = "round " + std::to_string(round) + " [" + section + "] " + key;
+        EXPECT_EQ(index.Int(section, key), Int(section, key)) << where;
+        EXPECT_EQ(index.String(section, key), Str(section, key)) << where;
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path_.c_str(), "rb"));
+        const bool found = LocateProfileValue(file.get(), section.c_str(), key.c_str());
+        const std::optional<long> offset = index.ValueOffset(section, key);
+        ASSERT_EQ(offset.has_value(), found) << where;
+        if (found) {
+          EXPECT_EQ(*offset, std::ftell(file.get())) << where;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -24,12 +24,14 @@ ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(127);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
+      _exit(127);
     std::vector<char*> argv;
     std::string binary = TICKCHECK_BINARY;
     argv.push_back(binary.data());
     std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
+    for (std::string& argument : copies)
+      argv.push_back(argument.data());
     argv.push_back(nullptr);
     execv(binary.c_str(), argv.data());
     _exit(127);
@@ -47,7 +49,8 @@ std::string WithoutTimeLine(const std::string& output) {
   std::string line;
   std::string kept;
   while (std::getline(in, line)) {
-    if (line.rfind("execute time:", 0) == 0) continue;
+    if (line.rfind("execute time:", 0) == 0)
+      continue;
     kept += line + '\n';
   }
   return kept;

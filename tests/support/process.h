@@ -8,8 +8,8 @@ namespace tickcheck::testing {
 
 struct ProcessResult {
   int exitCode = -1;
-  std::string out;   // standard output
-  std::string err;   // standard error
+  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 // Runs the tickcheck binary with `arguments` in `workingDirectory` (the current one when empty).

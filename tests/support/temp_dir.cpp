@@ -12,7 +12,8 @@ TempDir::TempDir() {
   const auto base = std::filesystem::temp_directory_path();
   for (;;) {
     path_ = base / ("tickcheck-test-" + std::to_string(random()));
-    if (std::filesystem::create_directory(path_)) break;
+    if (std::filesystem::create_directory(path_))
+      break;
   }
 }
 

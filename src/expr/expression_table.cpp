@@ -1,0 +1,78 @@
+#include "expr/expression_table.h"
+
+#include <charconv>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace tickcheck {
+namespace {
+
+// The id of a key "exp-<id>" written as the loader forms it (plain decimal, no sign, no leading
+// zero), or nothing: other spellings are different keys that no lookup asks for.
+std::optional<int32_t> ExpressionId(std::string_view key) {
+  constexpr std::string_view kPrefix = "exp-";
+  if (key.substr(0, kPrefix.size()) != kPrefix)
+    return std::nullopt;
+  const std::string_view digits = key.substr(kPrefix.size());
+  if (digits.empty() || (digits.size() > 1 && digits[0] == '0'))
+    return std::nullopt;
+  int32_t id = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
+  if (error != std::errc() || end != digits.data() + digits.size() || id < 0)
+    return std::nullopt;
+  return id;
+}
+
+}  // namespace
+
+void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
+  count_ = count > 0 ? count : 0;
+  dense_.clear();
+  sparse_.clear();
+  if (count_ == 0)
+    return;
+
+  std::map<int32_t, long> records;
+  file.ForEachKey("Expressions", [&records, this](std::string_view key, long offset) {
+    const std::optional<int32_t> id = ExpressionId(key);
+    if (id && *id < count_)
+      records.emplace(*id, offset);
+  });
+  // Ids up to a few times the number of records are kept in a plain array, the fast path of
+  // evaluation; a file with scattered huge ids keeps them in the map instead.
+  const int64_t limit = 4 * static_cast<int64_t>(records.size()) + 1024;
+  const int32_t dense =
+      records.empty()
+          ? 0
+          : static_cast<int32_t>(std::min<int64_t>(records.rbegin()->first + int64_t{1}, limit));
+  dense_.resize(static_cast<size_t>(dense));
+  if (records.empty())
+    return;
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.Path().c_str(), "rb"),
+                                                         &std::fclose);
+  for (const auto& [id, offset] : records) {
+    CExpression& entry = id < dense ? dense_[static_cast<size_t>(id)] : sparse_[id];
+    if (!stream) {
+      entry.Load(file.Path(), id);  // reports that the file cannot be opened
+    } else if (std::fseek(stream.get(), offset, SEEK_SET) == 0) {
+      entry.LoadRecord(stream.get(), id);
+    }
+  }
+}
+
+CExpression& ExpressionTable::operator[](int32_t id) {
+  if (id >= 0 && static_cast<size_t>(id) < dense_.size())
+    return dense_[static_cast<size_t>(id)];
+  const auto found = sparse_.find(id);
+  if (found != sparse_.end())
+    return found->second;
+  // Entries without a record are all alike and never change: evaluation of an unloaded entry
+  // writes no node.
+  static CExpression unloaded;
+  return unloaded;
+}
+
+}  // namespace tickcheck

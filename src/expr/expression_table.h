@@ -1,0 +1,35 @@
+#pragma once
+// The expression table: `Count()` entries indexed by expression id, each a CExpression that reads
+// its own binary record from the model file. Only the entries whose key exists in the file hold
+// data, so memory and load time follow the size of the file, not the declared count: a table of
+// 2147483647 entries with three records costs three entries. Ids below the count that have no
+// record answer an unloaded entry.
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "expr/expression.h"
+#include "model/profile.h"
+
+namespace tickcheck {
+
+class ExpressionTable {
+ public:
+  // Makes a table of `count` unloaded entries (none when count is 0 or less) and loads every entry
+  // whose key "exp-<id>" the file holds, in increasing id order. When the file cannot be opened,
+  // writes the expression loader's message to standard error once and loads nothing.
+  void Load(const ProfileIndex& file, int32_t count);
+
+  int32_t Count() const { return count_; }
+  bool Contains(int32_t id) const { return id >= 0 && id < count_; }
+  // The entry of `id`; requires Contains(id).
+  CExpression& operator[](int32_t id);
+
+ private:
+  int32_t count_ = 0;
+  std::vector<CExpression> dense_;                   // ids 0 .. dense_.size() - 1
+  std::unordered_map<int32_t, CExpression> sparse_;  // loaded entries beyond the dense part
+};
+
+}  // namespace tickcheck

@@ -1,0 +1,216 @@
+// Loading of the model records. It lives with the expression layer because it fills the
+// expression table and the constraint lists of locations and jumps.
+#include <algorithm>
+#include <string>
+
+#include "expr/constraint.h"
+#include "model/console.h"
+#include "model/profile.h"
+#include "model/system.h"
+
+namespace tickcheck {
+namespace {
+
+// Every list of the file ends at its first missing entry, and at number 65534 at the latest.
+constexpr int32_t kListLimit = 65535;
+
+std::string Num(int32_t value) {
+  return std::to_string(value);
+}
+
+class ModelLoader {
+ public:
+  ModelLoader(CSystem& system, const std::string& path) : system_(system), file_(path) {}
+
+  int32_t Load() {
+    system_.processNumber = file_.Int("General", "ProcessNumber");
+    if (system_.processNumber >= kListLimit) {
+      return Refuse("General", "ProcessNumber", system_.processNumber,
+                    "more than " + Num(kListLimit - 1) + " processes");
+    }
+    if (!LoadVariables())
+      return 1;
+    for (int32_t p = 1; p <= system_.processNumber; ++p) {
+      if (!LoadProcess(p))
+        return 1;
+    }
+    system_.expressionCount = file_.Int("Expressions", "TotalExpNum");
+    for (const Reference& reference : references_) {
+      if (reference.id < 0 || reference.id >= system_.expressionCount) {
+        return Refuse(reference.section, reference.key, reference.id,
+                      "no such expression (TotalExpNum is " + Num(system_.expressionCount) + ")");
+      }
+    }
+    ConsoleLine("expNum:" + Num(system_.expressionCount));
+    system_.expressions.Load(file_, system_.expressionCount);
+    return 0;
+  }
+
+ private:
+  // An expression id read from the file, checked once the table's size is known.
+  struct Reference {
+    int32_t id;
+    std::string section;
+    std::string key;
+  };
+
+  int32_t Refuse(const std::string& section, const std::string& key, int32_t value,
+                 const std::string& reason) {
+    ConsoleLine("ERROR! Model refused: [" + section + "] " + key + "=" + Num(value) + ": " +
+                reason);
+    return 1;
+  }
+
+  bool IsVariable(int32_t id) const {
+    return id >= 1 && static_cast<size_t>(id) <= system_.variables.size();
+  }
+  CVariable& Variable(int32_t id) { return system_.variables[static_cast<size_t>(id) - 1]; }
+
+  bool LoadVariables() {
+    for (int32_t v = 1; v < kListLimit; ++v) {
+      CVariable variable;
+      variable.Name = file_.String("Variable", "Name" + Num(v));
+      if (variable.Name.empty())
+        break;
+      variable.InitValue = file_.Int("Variable", "InitValue" + Num(v));
+      variable.Max = file_.Int("Variable", "Max" + Num(v));
+      variable.Min = file_.Int("Variable", "Min" + Num(v));
+      variable.Type = file_.Int("Variable", "Type" + Num(v));
+      switch (variable.Type) {
+        case VarType::kClock:
+          ++system_.clockCount;
+          break;
+        case VarType::kInteger:
+          ++system_.intVarCount;
+          break;
+        case VarType::kOther:
+          ++system_.otherVarCount;
+          break;
+        default:
+          ConsoleLine("Variable Type Error!");
+          return false;
+      }
+      variable.bitWidth = BitLength(variable.Max);
+      system_.variables.push_back(std::move(variable));
+    }
+    return true;
+  }
+
+  void LoadConstraintList(int32_t number, std::vector<int32_t>& list) {
+    LoadConstraint(number, file_, list);
+    for (size_t k = 0; k < list.size(); ++k) {
+      references_.push_back(
+          {list[k], "Constraint" + Num(number), "CmpExp-" + Num(static_cast<int32_t>(k) + 1)});
+    }
+  }
+
+  bool LoadProcess(int32_t p) {
+    CProcess process;
+    process.ProcessName = file_.String("Process" + Num(p), "ProcessName");
+    process.InitLocation = file_.Int("Process" + Num(p), "InitLocation");
+    const std::string locationSection = "Location" + Num(p);
+    for (int32_t l = 1; l < kListLimit; ++l) {
+      CLocation location;
+      location.Name = file_.String(locationSection, "Name" + Num(l));
+      if (location.Name.empty())
+        break;
+      if (!LoadActiveClocks(p, l, location))
+        return false;
+      const int32_t invariant = file_.Int(locationSection, "Invariable" + Num(l));
+      location.noInvariant = invariant == -1 || invariant == 0;
+      if (!location.noInvariant)
+        LoadConstraintList(invariant, location.invariantExpIds);
+      process.locations.push_back(std::move(location));
+    }
+    process.locationCount = static_cast<int32_t>(process.locations.size());
+    if (!LoadJumps(p, process))
+      return false;
+    system_.processes.push_back(std::move(process));
+    return true;
+  }
+
+  bool LoadActiveClocks(int32_t p, int32_t l, CLocation& location) {
+    const std::string section = "Location" + Num(p);
+    for (int32_t k = 1; k < kListLimit; ++k) {
+      const std::string key = "ActiveClock" + Num(l) + "-" + Num(k);
+      const int32_t clock = file_.Int(section, key);
+      if (clock == -1)
+        break;
+      if (!IsVariable(clock)) {
+        Refuse(section, key, clock, "no such variable");
+        return false;
+      }
+      if (Variable(clock).Type != VarType::kClock) {
+        Refuse(section, key, clock, "variable " + Variable(clock).Name + " is not a clock");
+        return false;
+      }
+      const std::string prefix = "Location" + Num(l) + ".Var" + Num(clock);
+      const LUBound bound{clock, file_.Int(section, prefix + ".L"),
+                          file_.Int(section, prefix + ".U")};
+      if (bound.U > bound.L)
+        location.allUAtMostL = false;
+      const auto at =
+          std::upper_bound(location.activeClocks.begin(), location.activeClocks.end(), clock);
+      const auto position = at - location.activeClocks.begin();
+      location.activeClocks.insert(at, clock);
+      location.luBounds.insert(location.luBounds.begin() + position, bound);
+      Variable(clock).ownerProcess = p;
+    }
+    return true;
+  }
+
+  bool LoadJumps(int32_t p, CProcess& process) {
+    const std::string section = "Jump" + Num(p);
+    for (int32_t m = 1; m < kListLimit; ++m) {
+      CJump jump;
+      jump.From = file_.Int(section, "From" + Num(m));
+      if (jump.From == -1)
+        break;
+      if (jump.From < 1 || jump.From > process.locationCount) {
+        Refuse(section, "From" + Num(m), jump.From,
+               "process " + Num(p) + " has no location " + Num(jump.From));
+        return false;
+      }
+      jump.To = file_.Int(section, "To" + Num(m));
+      const int32_t guard = file_.Int(section, "Guard" + Num(m));
+      jump.noGuard = guard == -1 || guard == 0;
+      if (!jump.noGuard)
+        LoadConstraintList(guard, jump.guardExpIds);
+      jump.iUrgent = file_.Int(section, "iUrgent" + Num(m)) == 1;
+      jump.Syn = file_.Int(section, "Syn" + Num(m));
+      jump.SynType = file_.Int(section, "SynType" + Num(m));
+      jump.Broadcast = file_.Int(section, "Broadcast" + Num(m)) >= 1;
+      if (jump.Broadcast)
+        process.broadcastChannels.push_back(jump.Syn);
+      for (int32_t n = 1; n < kListLimit; ++n) {
+        const std::string mn = Num(m) + "-" + Num(n);
+        const int32_t variable = file_.Int(section, "Assign" + mn);
+        if (variable == -1)
+          break;
+        if (!IsVariable(variable)) {
+          Refuse(section, "Assign" + mn, variable, "no such variable");
+          return false;
+        }
+        if (Variable(variable).Type == VarType::kClock)
+          jump.resetClockIds.push_back(variable);
+        const int32_t expression = file_.Int(section, "exp" + mn);
+        jump.assignments.push_back({variable, expression});
+        references_.push_back({expression, section, "exp" + mn});
+      }
+      process.locations[static_cast<size_t>(jump.From) - 1].jumps.push_back(std::move(jump));
+    }
+    return true;
+  }
+
+  CSystem& system_;
+  const ProfileIndex file_;
+  std::vector<Reference> references_;
+};
+
+}  // namespace
+
+int32_t CSystem::Load(const std::string& path) {
+  return ModelLoader(*this, path).Load();
+}
+
+}  // namespace tickcheck

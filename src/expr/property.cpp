@@ -1,0 +1,51 @@
+#include "expr/property.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "model/expression_record.h"
+#include "statespace/ds_state.h"
+
+namespace tickcheck {
+
+bool CAtomProperty::Compare(int32_t value, int32_t relation, int32_t bound) {
+  if (!IsRelationCode(relation)) {
+    std::cout << "ERROR! In CAtomProperty::Compare()\n";
+    return false;
+  }
+  return ApplyRelation(relation, value, bound);
+}
+
+bool CAtomProperty::IsSatisfied(const DsState& state) const {
+  bool result = false;
+  switch (kind) {
+    case kIntegerVariable: {
+      const int64_t position = int64_t{variable} - 1;
+      result = relation != kNeverHolds && position >= 0 &&
+               position < static_cast<int64_t>(state.intValues.size()) &&
+               Compare(state.intValues[static_cast<size_t>(position)], relation, bound);
+      break;
+    }
+    case kClock: {
+      const auto clock = std::find(state.activeClocks.begin(), state.activeClocks.end(), variable);
+      if (clock == state.activeClocks.end())
+        return negated != 1;
+      const size_t position = static_cast<size_t>(clock - state.activeClocks.begin());
+      result = relation != kNeverHolds && position < state.clockValues.size() &&
+               Compare(state.clockValues[position], relation, bound);
+      break;
+    }
+    default:
+      result = process >= 1 && static_cast<size_t>(process) <= state.locations.size() &&
+               state.locations[static_cast<size_t>(process) - 1] == location;
+      break;
+  }
+  return negated == 1 ? !result : result;
+}
+
+bool CProperty::Holds(const DsState& state) const {
+  return std::all_of(atoms.begin(), atoms.end(),
+                     [&state](const CAtomProperty& atom) { return atom.IsSatisfied(state); });
+}
+
+}  // namespace tickcheck

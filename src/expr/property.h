@@ -1,0 +1,52 @@
+#pragma once
+// The properties that the checker decides. A property is a conjunction of atoms about one
+// discrete state with a Type: 0 asks whether some reachable state satisfies it (reachability),
+// 1 whether every reachable state does (invariance); any other Type is never evaluated.
+//
+// Model file: section "Property" key "PropertyNum"; section "Property<i>" key "Type<i>" and, for
+// atom j, the keys K, N, V, B and R followed by "<i>-1-<j>". V > 0 names a variable (an integer
+// variable when V is at most the number of integer variables, else a clock), V <= 0 a location
+// atom of process -V with location B. R is written with the operands exchanged: 1 ==, 2 >, 3 >=,
+// 4 <, 5 <=, 6 !=.
+
+#include <cstdint>
+#include <vector>
+
+namespace tickcheck {
+
+struct DsState;
+
+struct CAtomProperty {
+  enum Kind : int32_t { kIntegerVariable = 1, kClock = 2, kLocation = 3 };
+  // The relation of an atom whose R was invalid: it never holds (before negation).
+  static constexpr int32_t kNeverHolds = 0;
+
+  int32_t kind = kLocation;
+  int32_t negated = -1;            // the atom's truth is inverted when this is exactly 1
+  int32_t variable = 0;            // kinds 1 and 2
+  int32_t process = 0;             // kind 3, 1-based
+  int32_t location = 0;            // kind 3, 1-based
+  int32_t bound = 0;               // kinds 1 and 2
+  int32_t relation = kNeverHolds;  // kinds 1 and 2: relation code 1 to 6, value OP bound
+
+  // Kind 1 compares the state's integer value, kind 2 the state's value of the clock (a clock
+  // the state does not carry satisfies the atom unless negated), kind 3 the location of the
+  // process. An integer variable beyond the state's values, or a process the state does not have,
+  // makes the comparison false.
+  bool IsSatisfied(const DsState& state) const;
+  // Applies relation 1 to 6 (signed). Any other code writes "ERROR! In CAtomProperty::Compare()"
+  // and answers false.
+  static bool Compare(int32_t value, int32_t relation, int32_t bound);
+  bool operator==(const CAtomProperty&) const = default;
+};
+
+struct CProperty {
+  int32_t Type = 0;
+  std::vector<CAtomProperty> atoms;
+
+  // True when every atom is satisfied; a property without atoms always holds.
+  bool Holds(const DsState& state) const;
+  bool operator==(const CProperty&) const = default;
+};
+
+}  // namespace tickcheck

@@ -1,0 +1,41 @@
+#pragma once
+// A discrete state: one complete, explicit state of the network, and a waiting entry, a state
+// together with the run of delays that it stands for.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tickcheck {
+
+struct DsState {
+  // Composed-location index of the location vector.
+  int32_t locationIndex = -1;
+  // The composition's row for that index: one 1-based location id per process, in process
+  // order. Not owned: the composition keeps its rows for the whole run, and states of one
+  // composed location share the row.
+  std::span<const int32_t> locations;
+  // One value per integer variable (Type 0), in declaration order: variable v is entry v - 1,
+  // since the model numbers its integer variables first.
+  std::vector<int32_t> intValues;
+  // clockValues[k] is the value of clock activeClocks[k]; a clock not listed has no value.
+  std::vector<int32_t> clockValues;
+  std::vector<int32_t> activeClocks;
+};
+
+struct WaitingDsState {
+  DsState state;
+  // At least 1: the entry stands for the state and the states reached from it by 1, 2, ...,
+  // delayCount - 1 time units.
+  int32_t delayCount = 1;
+  // Clocks that do not advance while the entry's delays are expanded.
+  std::vector<int32_t> frozenClocks;
+};
+
+// The value of variable `v` in `state`: for an integer variable its entry in `intValues`, for any
+// other variable its value among the active clocks, or -1 when the state does not carry it. A
+// variable id outside the model, an integer variable beyond the state's values, or no state at
+// all gives 0. Reads the variable types through g_system.
+int32_t VariableValue(const DsState* state, int32_t v);
+
+}  // namespace tickcheck

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include "model/expression_builder.h"
+#include "model/system.h"
+#include "support/model_files.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::CaptureConsole;
+using testing::TempDir;
+
+// The example of the file format: a clock x (id 1), an integer n (id 2), one process with
+// locations idle and busy and one jump idle -> busy guarded by constraint 2.
+ModelSpec ExampleModel() {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10},
+                     {.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3}};
+  ProcessSpec process;
+  process.name = "P";
+  process.initLocation = 1;
+  process.locations = {{.name = "idle", .activeClocks = {{1, 0, 5}}, .invariant = 1},
+                       {.name = "busy", .invariant = 0}};
+  process.jumps = {{.from = 1,
+                    .to = 2,
+                    .guard = 2,
+                    .urgent = 0,
+                    .syn = 0,
+                    .synType = 0,
+                    .broadcast = 0,
+                    .assignments = {{1, 0}, {2, 1}}}};
+  model.processes = {process};
+  model.constraints = {{2}, {3}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Expr::Op(ExpType::kAdd, Expr::Var(2), Expr::Const(1)).Compile()},
+                       {2, Comparison(1, ExpType::kAtMost, 5)},
+                       {3, Comparison(1, ExpType::kAtLeast, 2)}};
+  return model;
+}
+
+class ModelLoaderTest : public ::testing::Test {
+ protected:
+  // Writes and loads `model`; returns Load's result, the console goes to `console_`.
+  int32_t Load(const ModelSpec& model) {
+    const std::string path = testing::WriteModel(dir_, model);
+    int32_t result = -1;
+    console_ = CaptureConsole([&] { result = system_.Load(path); });
+    return result;
+  }
+
+  TempDir dir_;
+  CSystem system_;
+  std::string console_;
+};
+
+TEST_F(ModelLoaderTest, AWrittenModelLoadsIntoTheSameRecords) {
+  ASSERT_EQ(Load(ExampleModel()), 0);
+  EXPECT_EQ(console_, "expNum:4\n");
+  EXPECT_EQ(system_.processNumber, 1);
+  EXPECT_EQ(system_.clockCount, 1);
+  EXPECT_EQ(system_.intVarCount, 1);
+  EXPECT_EQ(system_.otherVarCount, 0);
+  ASSERT_EQ(system_.variables.size(), 2u);
+  CVariable x;
+  x.Name = "x";
+  x.Type = 1;
+  x.InitValue = 0;
+  x.Min = 0;
+  x.Max = 10;
+  x.bitWidth = 4;
+  x.ownerProcess = 1;
+  EXPECT_EQ(system_.variables[0], x);
+  EXPECT_EQ(system_.variables[1].Name, "n");
+  EXPECT_EQ(system_.variables[1].bitWidth, 2);
+  EXPECT_EQ(system_.variables[1].ownerProcess, 0);
+
+  ASSERT_EQ(system_.processes.size(), 1u);
+  const CProcess& process = system_.processes[0];
+  EXPECT_EQ(process.ProcessName, "P");
+  EXPECT_EQ(process.InitLocation, 1);
+  EXPECT_EQ(process.locationCount, 2);
+  EXPECT_TRUE(process.broadcastChannels.empty());
+
+  CJump jump;
+  jump.From = 1;
+  jump.To = 2;
+  jump.Syn = 0;
+  jump.SynType = 0;
+  jump.noGuard = false;
+  jump.assignments = {{1, 0}, {2, 1}};
+  jump.guardExpIds = {3};
+  jump.resetClockIds = {1};
+  CLocation idle;
+  idle.noInvariant = false;
+  idle.allUAtMostL = false;
+  idle.Name = "idle";
+  idle.activeClocks = {1};
+  idle.jumps = {jump};
+  idle.invariantExpIds = {2};
+  idle.luBounds = {{1, 0, 5}};
+  EXPECT_EQ(process.locations[0], idle);
+  CLocation busy;
+  busy.Name = "busy";
+  EXPECT_EQ(process.locations[1], busy);
+
+  EXPECT_EQ(system_.expressionCount, 4);
+  EXPECT_EQ(system_.expressions.Count(), 4);
+  EXPECT_EQ(system_.expressions[2].LeftVariable(), 1);
+  EXPECT_EQ(system_.expressions[2].RootType(), ExpType::kAtMost);
+  EXPECT_EQ(system_.expressions[2].RightValue(), 5);
+  EXPECT_STREQ(system_.expressions[1].StrategyName(), "CVarConstExpression");
+}
+
+TEST_F(ModelLoaderTest, ListsEndAtTheirFirstGap) {
+  ModelSpec model = ExampleModel();
+  model.variables.push_back({.name = "", .type = 0});
+  model.variables.push_back({.name = "late", .type = 0});
+  model.processes[0].jumps.push_back({.from = 2, .to = 1});
+  model.processes[0].jumps[0].assignments.push_back({2, std::nullopt});
+  ASSERT_EQ(Load(model), 1);  // the missing exp key reads -1: no such expression
+  EXPECT_EQ(console_,
+            "ERROR! Model refused: [Jump1] exp1-3=-1: no such expression (TotalExpNum is 4)\n");
+  EXPECT_EQ(system_.variables.size(), 2u);
+}
+
+TEST_F(ModelLoaderTest, MissingSectionsGiveEmptyRecords) {
+  ModelSpec model;
+  model.processNumber = 2;
+  model.processes = {ExampleModel().processes[0]};
+  model.variables = ExampleModel().variables;
+  model.expressions = ExampleModel().expressions;
+  model.constraints = ExampleModel().constraints;
+  ASSERT_EQ(Load(model), 0);
+  ASSERT_EQ(system_.processes.size(), 2u);
+  EXPECT_EQ(system_.processes[1].ProcessName, "");
+  EXPECT_EQ(system_.processes[1].InitLocation, -1);
+  EXPECT_EQ(system_.processes[1].locationCount, 0);
+
+  CSystem empty;
+  std::string console = CaptureConsole([&] { EXPECT_EQ(empty.Load(dir_.File("missing.txt")), 0); });
+  EXPECT_EQ(console, "expNum:-1\n");
+  EXPECT_TRUE(empty.processes.empty());
+  EXPECT_EQ(empty.processNumber, -1);
+}
+
+TEST_F(ModelLoaderTest, AVariableTypeOutsideZeroOneThreeStopsTheLoad) {
+  ModelSpec model = ExampleModel();
+  model.variables.push_back({.name = "bad", .type = 2});
+  ASSERT_EQ(Load(model), 1);
+  EXPECT_EQ(console_, "Variable Type Error!\n");
+  EXPECT_EQ(system_.variables.size(), 2u);
+  EXPECT_TRUE(system_.processes.empty());
+  EXPECT_EQ(system_.expressions.Count(), 0);
+}
+
+TEST_F(ModelLoaderTest, ActiveClocksAreSortedWithTheirBounds) {
+  ModelSpec model = ExampleModel();
+  for (int i = 0; i < 4; ++i)
+    model.variables.push_back({.name = "c" + std::to_string(i), .type = 1, .max = 3});
+  // Clock ids 3 .. 6: listed as 5, 3, 5, 4 (the second 5 repeats the key, so both read its bounds).
+  model.processes[0].locations[1].activeClocks = {{5, 1, 2}, {3, 7, 1}, {5, 9, 9}, {4, 4, 4}};
+  ASSERT_EQ(Load(model), 0);
+  const CLocation& busy = system_.processes[0].locations[1];
+  EXPECT_EQ(busy.activeClocks, (std::vector<int32_t>{3, 4, 5, 5}));
+  EXPECT_EQ(busy.luBounds, (std::vector<LUBound>{{3, 7, 1}, {4, 4, 4}, {5, 1, 2}, {5, 1, 2}}));
+  EXPECT_FALSE(busy.allUAtMostL);
+  EXPECT_EQ(system_.variables[4].ownerProcess, 1);
+}
+
+TEST_F(ModelLoaderTest, JumpFlagsFollowTheirKeys) {
+  ModelSpec model = ExampleModel();
+  model.processes[0].jumps = {
+      {.from = 2, .to = 1, .guard = 0, .urgent = 2, .syn = 4, .broadcast = 5},
+      {.from = 2, .to = 2, .urgent = 1, .syn = 6, .broadcast = 0}};
+  ASSERT_EQ(Load(model), 0);
+  const std::vector<CJump>& jumps = system_.processes[0].locations[1].jumps;
+  ASSERT_EQ(jumps.size(), 2u);
+  EXPECT_TRUE(jumps[0].noGuard);
+  EXPECT_FALSE(jumps[0].iUrgent);
+  EXPECT_TRUE(jumps[0].Broadcast);
+  EXPECT_EQ(jumps[0].SynType, -1);
+  EXPECT_TRUE(jumps[1].iUrgent);
+  EXPECT_FALSE(jumps[1].Broadcast);
+  EXPECT_EQ(system_.processes[0].broadcastChannels, (std::vector<int32_t>{4}));
+}
+
+struct Refusal {
+  const char* name;
+  void (*damage)(ModelSpec&);
+  const char* line;
+};
+
+TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
+  const std::vector<Refusal> cases = {
+      {"active clock beyond the variables",
+       [](ModelSpec& m) {
+         m.processes[0].locations[1].activeClocks = {{7, 0, 0}};
+       },
+       "ERROR! Model refused: [Location1] ActiveClock2-1=7: no such variable"},
+      {"active clock that is an integer",
+       [](ModelSpec& m) {
+         m.processes[0].locations[1].activeClocks = {{2, 0, 0}};
+       },
+       "ERROR! Model refused: [Location1] ActiveClock2-1=2: variable n is not a clock"},
+      {"jump from no location", [](ModelSpec& m) { m.processes[0].jumps[0].from = 3; },
+       "ERROR! Model refused: [Jump1] From1=3: process 1 has no location 3"},
+      {"jump from location 0", [](ModelSpec& m) { m.processes[0].jumps[0].from = 0; },
+       "ERROR! Model refused: [Jump1] From1=0: process 1 has no location 0"},
+      {"assignment to no variable",
+       [](ModelSpec& m) { m.processes[0].jumps[0].assignments[1].variable = 0; },
+       "ERROR! Model refused: [Jump1] Assign1-2=0: no such variable"},
+      {"assignment of no expression",
+       [](ModelSpec& m) { m.processes[0].jumps[0].assignments[1].expression = 4; },
+       "ERROR! Model refused: [Jump1] exp1-2=4: no such expression (TotalExpNum is 4)"},
+      {"constraint naming no expression",
+       [](ModelSpec& m) {
+         m.constraints[0] = {2, 99};
+       },
+       "ERROR! Model refused: [Constraint1] CmpExp-2=99: no such expression (TotalExpNum is 4)"},
+      {"too many processes", [](ModelSpec& m) { m.processNumber = 65535; },
+       "ERROR! Model refused: [General] ProcessNumber=65535: more than 65534 processes"},
+  };
+  for (const Refusal& refusal : cases) {
+    ModelSpec model = ExampleModel();
+    refusal.damage(model);
+    CSystem system;
+    const std::string path = testing::WriteModel(dir_, model);
+    int32_t result = 0;
+    const std::string console = CaptureConsole([&] { result = system.Load(path); });
+    EXPECT_EQ(result, 1) << refusal.name;
+    EXPECT_EQ(console, std::string(refusal.line) + "\n") << refusal.name;
+  }
+}
+
+TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {
+  ModelSpec model = ExampleModel();
+  model.totalExpNum = 2147483647;
+  model.expressions[2000000000] = Comparison(1, ExpType::kLess, 8);
+  ASSERT_EQ(Load(model), 0);
+  EXPECT_EQ(console_, "expNum:2147483647\n");
+  EXPECT_EQ(system_.expressions.Count(), 2147483647);
+  EXPECT_EQ(system_.expressions[2000000000].RightValue(), 8);
+  EXPECT_FALSE(system_.expressions[1999999999].Loaded());
+  EXPECT_EQ(system_.expressions[3].RootType(), ExpType::kAtLeast);
+}
+
+TEST_F(ModelLoaderTest, ExpressionsWithoutARecordStayUnloaded) {
+  ModelSpec model = ExampleModel();
+  model.expressions.erase(2);
+  model.totalExpNum = 4;
+  ASSERT_EQ(Load(model), 0);
+  EXPECT_FALSE(system_.expressions[2].Loaded());
+  EXPECT_TRUE(system_.expressions[3].Loaded());
+  EXPECT_EQ(system_.expressions[3].RightValue(), 2);
+}
+
+TEST_F(ModelLoaderTest, AMalformedRecordIsReportedOnceAndTheModelStillLoads) {
+  ModelSpec model = ExampleModel();
+  model.expressions[1].nodes[0].left = 0;  // the root is its own child
+  ASSERT_EQ(Load(model), 0);
+  EXPECT_EQ(console_,
+            "expNum:4\nERROR! Expression 1 refused: the child links do not form a tree\n");
+  EXPECT_FALSE(system_.expressions[1].Loaded());
+}
+
+}  // namespace
+}  // namespace tickcheck

@@ -1,0 +1,59 @@
+#include "statespace/ds_state.h"
+
+#include <gtest/gtest.h>
+
+#include "model/system.h"
+
+namespace tickcheck {
+namespace {
+
+class VariableValueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int32_t type : {0, 0, 1, 1, 1}) {
+      CVariable variable;
+      variable.Type = type;
+      system_.variables.push_back(variable);
+    }
+    g_system = &system_;
+  }
+  void TearDown() override { g_system = nullptr; }
+
+  CSystem system_;
+};
+
+TEST_F(VariableValueTest, IntegersByPositionClocksByTheActiveList) {
+  DsState state;
+  state.intValues = {3, 9};
+  state.activeClocks = {4, 3};
+  state.clockValues = {7, 0};
+  EXPECT_EQ(VariableValue(&state, 2), 9);
+  EXPECT_EQ(VariableValue(&state, 1), 3);
+  EXPECT_EQ(VariableValue(&state, 3), 0);
+  EXPECT_EQ(VariableValue(&state, 4), 7);
+  EXPECT_EQ(VariableValue(&state, 5), -1);
+}
+
+TEST_F(VariableValueTest, IdsOutsideTheTablesGiveZero) {
+  DsState state;
+  state.intValues = {3};
+  EXPECT_EQ(VariableValue(&state, 0), 0);
+  EXPECT_EQ(VariableValue(&state, 6), 0);
+  EXPECT_EQ(VariableValue(&state, -1), 0);
+  EXPECT_EQ(VariableValue(&state, 2), 0);  // an integer beyond the state's values
+  EXPECT_EQ(VariableValue(nullptr, 1), 0);
+}
+
+TEST(DsStateTest, CopiesShareTheLocationRowButNotTheValues) {
+  const std::vector<int32_t> row = {1, 2};
+  DsState state;
+  state.locations = row;
+  state.clockValues = {5};
+  DsState copy = state;
+  copy.clockValues[0] = 6;
+  EXPECT_EQ(state.clockValues[0], 5);
+  EXPECT_EQ(copy.locations.data(), state.locations.data());
+}
+
+}  // namespace
+}  // namespace tickcheck
