@@ -1,0 +1,216 @@
+#include "statespace/bdd_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tickcheck {
+namespace {
+
+using Entries = std::vector<int32_t>;
+
+// The cube of `value` written over `bits` variables from `first`, most significant bit first.
+bdd ValueCube(const BddManager& m, int32_t first, int32_t bits, int64_t value) {
+  Entries entries(m.VariableCount(), BddManager::kCubeFree);
+  for (int32_t j = 0; j < bits; ++j) {
+    entries[first + j] = (value >> (bits - 1 - j)) & 1;
+  }
+  return m.CubeArrayToBdd(entries.data(), m.VariableCount());
+}
+
+// The range built value by value, the plain definition the comparator construction must meet.
+bdd Enumerated(const BddManager& m, int32_t first, int32_t bits, int64_t min, int64_t max) {
+  bdd result = m.Zero();
+  for (int64_t v = min; v <= max; ++v) {
+    result = BddManager::Or(result, ValueCube(m, first, bits, v));
+  }
+  return result;
+}
+
+bool Meets(const BddManager& m, const bdd& set, const Entries& entries) {
+  const bdd both =
+      BddManager::And(set, m.CubeArrayToBdd(entries.data(), static_cast<int32_t>(entries.size())));
+  return !BddManager::Equal(both, m.Zero());
+}
+
+std::string InfoText(const BddManager& m) {
+  std::FILE* file = std::tmpfile();
+  m.PrintInfo(file);
+  std::rewind(file);
+  std::string text;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+    text.push_back(static_cast<char>(c));
+  }
+  std::fclose(file);
+  return text;
+}
+
+// Inserts `count` random complete cubes into a set, one by one.
+bdd RandomStates(const BddManager& m, int count, std::mt19937& random) {
+  bdd set = m.Zero();
+  Entries entries(m.VariableCount());
+  for (int k = 0; k < count; ++k) {
+    for (int32_t& entry : entries) {
+      entry = static_cast<int32_t>(random() & 1);
+    }
+    set = BddManager::Or(set, m.CubeArrayToBdd(entries.data(), m.VariableCount()));
+  }
+  return set;
+}
+
+TEST(BddManagerRangeTest, EqualsTheEnumerationForEveryRangeOfAFiveBitRun) {
+  const BddManager m(12);
+  for (int32_t min = 0; min <= 31; ++min) {
+    for (int32_t max = 0; max <= 31; ++max) {
+      ASSERT_TRUE(
+          BddManager::Equal(m.getBddFromExpression(3, 7, max, min), Enumerated(m, 3, 5, min, max)))
+          << "[" << min << ", " << max << "]";
+    }
+  }
+  EXPECT_TRUE(BddManager::Equal(getBddFromExpression(m, 3, 7, 20, 9), Enumerated(m, 3, 5, 9, 20)));
+}
+
+TEST(BddManagerRangeTest, BoundsOutsideTheRunAreClampedOrEmpty) {
+  const BddManager m(40);
+  const auto range = [&m](int32_t first, int32_t last, int32_t max, int32_t min) {
+    return m.getBddFromExpression(first, last, max, min);
+  };
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, 32, 30), range(3, 7, 31, 30)));
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, INT32_MAX, 0), m.One()));
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, 2, -5), range(3, 7, 2, 0)));
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, 40, 32), m.Zero()));
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, 4, 5), m.Zero()));
+  EXPECT_TRUE(BddManager::Equal(range(3, 7, -1, -3), m.Zero()));
+  EXPECT_TRUE(BddManager::Equal(range(5, 4, 0, 0), m.One()));
+  EXPECT_TRUE(BddManager::Equal(range(5, 4, 3, -2), m.One()));
+  EXPECT_TRUE(BddManager::Equal(range(5, 4, 1, 1), m.Zero()));
+  EXPECT_TRUE(BddManager::Equal(range(2, 32, INT32_MAX, 0), m.One()));
+  EXPECT_TRUE(BddManager::Equal(range(2, 32, INT32_MAX, INT32_MAX - 2),
+                                Enumerated(m, 2, 31, INT32_MAX - 2, INT32_MAX)));
+  EXPECT_TRUE(BddManager::Equal(range(0, 39, 6, 5), Enumerated(m, 0, 40, 5, 6)));
+}
+
+TEST(BddManagerRangeTest, TwoToFiveOverThreeBitsHoldsExactlyItsCodes) {
+  const BddManager m(3);
+  const bdd range = m.getBddFromExpression(0, 2, 5, 2);
+  for (int32_t code = 0; code < 8; ++code) {
+    const Entries entries{code >> 2 & 1, code >> 1 & 1, code & 1};
+    EXPECT_EQ(Meets(m, range, entries), code >= 2 && code <= 5) << code;
+  }
+}
+
+TEST(BddManagerCubeTest, CubeFixesTheListedVariablesOnly) {
+  const BddManager m(4);
+  const Entries onlyZero{0};
+  const Entries cube{1, 0, 2};
+  EXPECT_TRUE(BddManager::Equal(m.CubeArrayToBdd(cube.data(), 3),
+                                BddManager::And(m.IthVar(0), ValueCube(m, 1, 1, 0))));
+  EXPECT_TRUE(BddManager::Equal(m.CubeArrayToBdd(onlyZero.data(), 1), ValueCube(m, 0, 1, 0)));
+  EXPECT_TRUE(BddManager::Equal(m.CubeArrayToBdd(nullptr, 0), m.One()));
+}
+
+TEST(BddManagerCubeTest, IntersectsCubeAgreesWithConjunction) {
+  const BddManager m(14);
+  std::mt19937 random(7);
+  const auto randomEntries = [&random](int32_t n, int32_t choices) {
+    Entries entries(n);
+    for (int32_t& entry : entries) {
+      entry = static_cast<int32_t>(random() % choices);
+    }
+    return entries;
+  };
+  for (int round = 0; round < 300; ++round) {
+    bdd set = round % 50 == 0 ? m.One() : m.Zero();
+    for (int k = round % 7; k > 0; --k) {
+      const Entries cube = randomEntries(14, 3);
+      set = BddManager::Or(set, m.CubeArrayToBdd(cube.data(), 14));
+    }
+    for (int query = 0; query < 20; ++query) {
+      const int32_t n = static_cast<int32_t>(random() % 15);
+      Entries entries = randomEntries(n, query % 4 == 0 ? 2 : 3);
+      if (query == 1) {
+        entries.assign(n, BddManager::kCubeFree);
+      }
+      ASSERT_EQ(m.IntersectsCube(set, entries.data(), n), Meets(m, set, entries))
+          << "round " << round << " query " << query;
+    }
+  }
+}
+
+TEST(BddManagerTest, ZeroVariableManagerAnswersConstantsAndEmptyCubes) {
+  const BddManager m(0);
+  EXPECT_EQ(m.VariableCount(), 0);
+  EXPECT_FALSE(BddManager::Equal(m.Zero(), m.One()));
+  EXPECT_TRUE(BddManager::Equal(m.CubeArrayToBdd(nullptr, 0), m.One()));
+  EXPECT_TRUE(m.IntersectsCube(m.One(), nullptr, 0));
+  EXPECT_FALSE(m.IntersectsCube(m.Zero(), nullptr, 0));
+  EXPECT_TRUE(BddManager::Equal(m.getBddFromExpression(0, -1, 0, 0), m.One()));
+  m.DebugCheck(m.One());
+}
+
+TEST(BddManagerTest, ManagersCanFollowOneAnotherInOneProcess) {
+  std::mt19937 random(3);
+  for (int32_t round = 0; round < 6; ++round) {
+    const BddManager m(round * 7);
+    EXPECT_EQ(m.VariableCount(), round * 7);
+    const bdd set = RandomStates(m, 500, random);
+    m.DebugCheck(set);
+    if (round > 0) {
+      EXPECT_TRUE(BddManager::Equal(m.getBddFromExpression(0, round * 7 - 1, 9, 4),
+                                    Enumerated(m, 0, round * 7, 4, 9)));
+    }
+  }
+}
+
+TEST(BddManagerTest, CollectionsPrintNothingAndInfoShowsTheFigures) {
+  const BddManager m(40);
+  std::mt19937 random(11);
+  testing::internal::CaptureStdout();
+  const bdd set = RandomStates(m, 20000, random);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  const std::string info = InfoText(m);
+  EXPECT_NE(info.find("Variables: 40\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Node table size: "), std::string::npos) << info;
+  EXPECT_NE(info.find("Cache entries now (about): "), std::string::npos) << info;
+  EXPECT_EQ(info.find("Garbage collections: 0\n"), std::string::npos) << info;
+  m.DebugCheck(set);
+}
+
+void ExhaustACappedNodeTable() {
+  const BddManager m(40, 5000);
+  std::mt19937 random(5);
+  const bdd set = RandomStates(m, 10000, random);
+}
+
+void CreateASecondLiveManager() {
+  const BddManager first(3);
+  const BddManager second(3);
+}
+
+void AskForAVariableBeyondTheManager() {
+  BddManager(3).IthVar(3);
+}
+
+void PassABadCubeEntry() {
+  const BddManager m(3);
+  const Entries entries{0, 3};
+  m.CubeArrayToBdd(entries.data(), 2);
+}
+
+TEST(BddManagerDeathTest, NodeTableLimitEndsTheRunAsOutOfMemory) {
+  EXPECT_EXIT(ExhaustACappedNodeTable(), testing::ExitedWithCode(1), "^Out of memory\\.\n$");
+}
+
+TEST(BddManagerDeathTest, MisuseEndsTheRunAsInternalError) {
+  EXPECT_EXIT(CreateASecondLiveManager(), testing::ExitedWithCode(1), "^Internal error\\.\n$");
+  EXPECT_EXIT(AskForAVariableBeyondTheManager(), testing::ExitedWithCode(1),
+              "^Internal error\\.\n$");
+  EXPECT_EXIT(PassABadCubeEntry(), testing::ExitedWithCode(1), "^Internal error\\.\n$");
+}
+
+}  // namespace
+}  // namespace tickcheck
