@@ -81,7 +81,7 @@ class ModelLoader {
           ++system_.clockCount;
           break;
         case VarType::kInteger:
-          ++system_.intVarCount;
+          variable.intValueIndex = system_.intVarCount++;
           break;
         case VarType::kOther:
           ++system_.otherVarCount;

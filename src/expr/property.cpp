@@ -20,10 +20,9 @@ bool CAtomProperty::IsSatisfied(const DsState& state) const {
   bool result = false;
   switch (kind) {
     case kIntegerVariable: {
-      const int64_t position = int64_t{variable} - 1;
-      result = relation != kNeverHolds && position >= 0 &&
-               position < static_cast<int64_t>(state.intValues.size()) &&
-               Compare(state.intValues[static_cast<size_t>(position)], relation, bound);
+      const int32_t index = IntegerValueIndex(state, variable);
+      result = relation != kNeverHolds && index >= 0 &&
+               Compare(state.intValues[static_cast<size_t>(index)], relation, bound);
       break;
     }
     case kClock: {

@@ -5,8 +5,8 @@
 //
 // Model file: section "Property" key "PropertyNum"; section "Property<i>" key "Type<i>" and, for
 // atom j, the keys K, N, V, B and R followed by "<i>-1-<j>". V > 0 names a variable (an integer
-// variable when V is at most the number of integer variables, else a clock), V <= 0 a location
-// atom of process -V with location B. R is written with the operands exchanged: 1 ==, 2 >, 3 >=,
+// variable atom when variable V has Type 0, else a clock atom), V <= 0 a location atom of process
+// -V with location B. R is written with the operands exchanged: 1 ==, 2 >, 3 >=,
 // 4 <, 5 <=, 6 !=.
 
 #include <cstdint>
@@ -31,8 +31,8 @@ struct CAtomProperty {
 
   // Kind 1 compares the state's integer value, kind 2 the state's value of the clock (a clock
   // the state does not carry satisfies the atom unless negated), kind 3 the location of the
-  // process. An integer variable beyond the state's values, or a process the state does not have,
-  // makes the comparison false.
+  // process. An integer variable the state holds no value for, or a process the state does not
+  // have, makes the comparison false. Reads the variable records through g_system.
   bool IsSatisfied(const DsState& state) const;
   // Applies relation 1 to 6 (signed). Any other code writes "ERROR! In CAtomProperty::Compare()"
   // and answers false.

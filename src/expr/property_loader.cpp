@@ -49,7 +49,11 @@ void CSystem::LoadProperties(const std::string& path) {
       atom.negated = file.Int(section, "N" + suffix);
       const int32_t v = file.Int(section, "V" + suffix);
       if (v > 0) {
-        atom.kind = v <= intVarCount ? CAtomProperty::kIntegerVariable : CAtomProperty::kClock;
+        // Classified by the variable's Type: the same as "v is at most the number of integer
+        // variables" when those are declared first, and right when they are not.
+        const bool integer = static_cast<size_t>(v) <= variables.size() &&
+                             variables[static_cast<size_t>(v) - 1].Type == VarType::kInteger;
+        atom.kind = integer ? CAtomProperty::kIntegerVariable : CAtomProperty::kClock;
         atom.variable = v;
         atom.bound = file.Int(section, "B" + suffix);
         atom.relation = RelationFromFile(file.Int(section, "R" + suffix));

@@ -76,6 +76,9 @@ struct CVariable {
   int32_t bitBeginIndex = -1;           // first bit of the variable's run; -1 until encoded
   std::vector<int32_t> locUpperBounds;  // one per location of the owning process; -1: none
   std::vector<int32_t> locLowerBounds;
+  // Integer variables only: the position of the variable's value among a state's integer values,
+  // which follow the declaration order of the integer variables.
+  int32_t intValueIndex = -1;
   bool operator==(const CVariable&) const = default;
 };
 

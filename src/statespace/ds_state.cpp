@@ -9,9 +9,9 @@ int32_t VariableValue(const DsState* state, int32_t v) {
       static_cast<size_t>(v) > g_system->variables.size()) {
     return 0;
   }
-  const size_t position = static_cast<size_t>(v) - 1;
-  if (g_system->variables[position].Type == VarType::kInteger) {
-    return position < state->intValues.size() ? state->intValues[position] : 0;
+  if (g_system->variables[static_cast<size_t>(v) - 1].Type == VarType::kInteger) {
+    const int32_t index = IntegerValueIndex(*state, v);
+    return index < 0 ? 0 : state->intValues[static_cast<size_t>(index)];
   }
   for (size_t k = 0; k < state->activeClocks.size() && k < state->clockValues.size(); ++k) {
     if (state->activeClocks[k] == v)

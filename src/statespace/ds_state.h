@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "model/system.h"
+
 namespace tickcheck {
 
 struct DsState {
@@ -15,8 +17,9 @@ struct DsState {
   // order. Not owned: the composition keeps its rows for the whole run, and states of one
   // composed location share the row.
   std::span<const int32_t> locations;
-  // One value per integer variable (Type 0), in declaration order: variable v is entry v - 1,
-  // since the model numbers its integer variables first.
+  // One value per integer variable (Type 0), in declaration order: the value of an integer
+  // variable is entry `intValueIndex` of its record (entry v - 1 for variable v when the model
+  // declares its integer variables first, as model compilers do).
   std::vector<int32_t> intValues;
   // clockValues[k] is the value of clock activeClocks[k]; a clock not listed has no value.
   std::vector<int32_t> clockValues;
@@ -35,7 +38,20 @@ struct WaitingDsState {
 // The value of variable `v` in `state`: for an integer variable its entry in `intValues`, for any
 // other variable its value among the active clocks, or -1 when the state does not carry it. A
 // variable id outside the model, an integer variable beyond the state's values, or no state at
-// all gives 0. Reads the variable types through g_system.
+// all gives 0. Reads the variable records through g_system.
 int32_t VariableValue(const DsState* state, int32_t v);
+
+// The entry of `state`'s integer values that holds integer variable `v`, or -1 when `v` is not an
+// integer variable of g_system or the state has no such entry.
+inline int32_t IntegerValueIndex(const DsState& state, int32_t v) {
+  if (g_system == nullptr || v < 1 || static_cast<size_t>(v) > g_system->variables.size())
+    return -1;
+  const CVariable& variable = g_system->variables[static_cast<size_t>(v) - 1];
+  if (variable.Type != VarType::kInteger || variable.intValueIndex < 0 ||
+      static_cast<size_t>(variable.intValueIndex) >= state.intValues.size()) {
+    return -1;
+  }
+  return variable.intValueIndex;
+}
 
 }  // namespace tickcheck

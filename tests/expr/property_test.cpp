@@ -14,6 +14,9 @@ using testing::TempDir;
 
 class PropertyTest : public ::testing::Test {
  protected:
+  void SetUp() override { g_system = &system_; }
+  void TearDown() override { g_system = nullptr; }
+
   // Writes a model with two integer variables, a clock (id 3), two processes and `properties`,
   // loads it and its properties; the property loader's console goes to `console_`.
   void LoadProperties(std::vector<PropertySpec> properties, std::optional<int32_t> count = {}) {

@@ -13,6 +13,8 @@ class VariableValueTest : public ::testing::Test {
     for (int32_t type : {0, 0, 1, 1, 1}) {
       CVariable variable;
       variable.Type = type;
+      if (type == VarType::kInteger)
+        variable.intValueIndex = system_.intVarCount++;
       system_.variables.push_back(variable);
     }
     g_system = &system_;
@@ -42,6 +44,24 @@ TEST_F(VariableValueTest, IdsOutsideTheTablesGiveZero) {
   EXPECT_EQ(VariableValue(&state, -1), 0);
   EXPECT_EQ(VariableValue(&state, 2), 0);  // an integer beyond the state's values
   EXPECT_EQ(VariableValue(nullptr, 1), 0);
+}
+
+TEST(IntegerValueTest, IntegerVariablesDeclaredAfterAClockAreFoundByTheirOwnPosition) {
+  CSystem system;
+  for (int32_t type : {1, 0, 3, 0}) {
+    CVariable variable;
+    variable.Type = type;
+    if (type == VarType::kInteger)
+      variable.intValueIndex = system.intVarCount++;
+    system.variables.push_back(variable);
+  }
+  g_system = &system;
+  DsState state;
+  state.intValues = {11, 44};
+  EXPECT_EQ(VariableValue(&state, 2), 11);
+  EXPECT_EQ(VariableValue(&state, 4), 44);
+  EXPECT_EQ(IntegerValueIndex(state, 3), -1);
+  g_system = nullptr;
 }
 
 TEST(DsStateTest, CopiesShareTheLocationRowButNotTheValues) {
