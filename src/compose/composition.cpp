@@ -30,14 +30,14 @@ bool IsLocationOf(const CProcess& process, int32_t location) {
   return location >= 1 && location <= process.locationCount;
 }
 
-// The file does not keep a jump's number within its section, only the order of the jumps of
-// each source location, so a jump is named by its From and its place among the jumps of that
-// location.
+// The loaded records keep the jumps of each source location in file order but not their numbers
+// in the section, so a jump is named by its From and its place among the jumps leaving there.
 bool CheckLocations(size_t position, const CProcess& process) {
   const std::string p = Num(static_cast<int64_t>(position) + 1);
   if (process.locationCount <= 0)
     return Refuse(ProcessLabel(position, process) + " has no location");
-  const std::string counted = "process " + p + " has " + Num(process.locationCount) + " locations";
+  const std::string counted = "process " + p + " has " + Num(process.locationCount) +
+                              (process.locationCount == 1 ? " location" : " locations");
   if (!IsLocationOf(process, process.InitLocation))
     return Refuse("[Process" + p + "] InitLocation=" + Num(process.InitLocation) + ": " + counted);
   for (const CLocation& location : process.locations) {
