@@ -13,6 +13,7 @@ using testing::CaptureConsole;
 using testing::LoadedModel;
 using testing::Model;
 using testing::Process;
+using testing::Row;
 using Vector = std::vector<int32_t>;
 
 // "post 8 procId 0,1", with " urgent" for an urgent transition.
@@ -28,11 +29,6 @@ std::vector<std::string> Describe(const std::vector<CComposedTransition>& list) 
     described.push_back(text.str());
   }
   return described;
-}
-
-Vector Row(const CComposition& composition, int32_t index) {
-  const auto row = composition.LocationVector(index);
-  return {row.begin(), row.end()};
 }
 
 TEST(ComposeLocationTest, UrgentInternalJumpsLeadInReverseThenCompositionOrder) {

@@ -11,12 +11,8 @@ using testing::CaptureConsole;
 using testing::LoadedModel;
 using testing::Model;
 using testing::Process;
+using testing::Row;
 using Vector = std::vector<int32_t>;
-
-Vector Row(const CComposition& composition, int32_t index) {
-  const auto row = composition.LocationVector(index);
-  return {row.begin(), row.end()};
-}
 
 TEST(CompositionTest, LocationVectorsAreNumberedFromZeroWithTheFirstProcessMostSignificant) {
   const LoadedModel one(Model({Process(5)}));

@@ -42,6 +42,12 @@ inline ModelSpec Model(std::vector<ProcessSpec> processes) {
   return model;
 }
 
+// The row of locationVectors for `index`, as a vector.
+inline std::vector<int32_t> Row(const CComposition& composition, int32_t index) {
+  const auto row = composition.LocationVector(index);
+  return {row.begin(), row.end()};
+}
+
 // A model written to a temporary file and loaded, with its location product computed.
 class LoadedModel {
  public:
