@@ -91,27 +91,5 @@ TEST(ListingTest, TransitionsAreNumberedAcrossIndicesInListOrder) {
                                        "resetClockId1 = 1\n");
 }
 
-TEST(ListingTest, ComposedTransitionsAreListedAsComposed) {
-  const LoadedModel model(Model(
-      {Process(2, {{.from = 1, .to = 2, .syn = 4, .synType = 1}}),
-       Process(
-           2,
-           {{.from = 1, .to = 2, .guard = 1, .syn = 4, .synType = 0, .assignments = {{2, 0}}}})}));
-  const auto composition = model.Compose();
-  composition->composeLocation(std::vector<int32_t>{1, 1});
-  EXPECT_EQ(Listing(*composition), std::string(kHeading) +
-                                       "-----------composed transition1---------------\n"
-                                       "pre = 0\n"
-                                       "post = 3\n"
-                                       "procId[0] = 0\n"
-                                       "procId[1] = 1\n"
-                                       "isUrgent : 0\n"
-                                       "noGuard : 0\n"
-                                       "updateVar1 = 2\n"
-                                       "update expId1 = 0\n"
-                                       "guard expId1 = 1\n"
-                                       "resetClockId1 = 2\n");
-}
-
 }  // namespace
 }  // namespace tickcheck
