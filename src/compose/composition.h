@@ -23,8 +23,8 @@ struct CUpdate {
 };
 
 struct CComposedTransition {
-  int32_t pre = 0;    // composed-location index that the transition leaves
-  int32_t post = 0;   // composed-location index that it reaches
+  int32_t pre = 0;   // composed-location index that the transition leaves
+  int32_t post = 0;  // composed-location index that it reaches
   bool isUrgent = false;
   bool noGuard = true;                // none of the participating jumps has a guard
   std::vector<int32_t> procId;        // 0-based processes: the initiator, then partners/receivers
@@ -61,6 +61,8 @@ class CComposition {
   // binary synchronisations, broadcasts) and appends them to its list, in the order in which the
   // checker tries them; writes the rows of the targets that are not yet composed. The checker
   // calls it once per index, while that index's composedFlags entry is 0, and then sets it to 1.
+  // A vector that is not a location vector of the system (not one entry per process, or an id
+  // outside its process) composes nothing.
   void composeLocation(std::span<const int32_t> vector);
 
   // Writes the heading line and every composed transition, numbered across indices.
@@ -83,6 +85,9 @@ class CComposition {
 
  private:
   void WriteRow(int32_t index, std::span<const int32_t> vector);
+  // Gives `transition` its post, the index of `target`, writes the target's row while that index
+  // is not composed, and puts the transition into the list of its pre.
+  void AddTransition(std::span<const int32_t> target, CComposedTransition transition);
 
   int32_t processCount_ = 0;
 };

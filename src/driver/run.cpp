@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 
+#include "compose/composition.h"
 #include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
@@ -66,6 +68,21 @@ class ProcessWideModel {
   ProcessWideModel& operator=(const ProcessWideModel&) = delete;
 };
 
+// The composition of the loaded model, or null after one console line when the model cannot be
+// composed or its tables cannot be allocated.
+std::unique_ptr<CComposition> BuildComposition(const CSystem& system) {
+  if (!CComposition::CanCompose(system))
+    return nullptr;
+  try {
+    return std::make_unique<CComposition>(system, system.locationProduct,
+                                          static_cast<int32_t>(system.processes.size()));
+  } catch (const std::bad_alloc&) {
+    ConsoleLine("ERROR! Model refused: not enough memory for the composition's tables of " +
+                std::to_string(system.locationProduct) + " composed locations");
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 int RunTickcheck(int argc, const char* const argv[]) {
@@ -80,6 +97,7 @@ int RunTickcheck(int argc, const char* const argv[]) {
   Reports reports;
   if (!reports.Open(path))
     return 1;
+  ConsoleLine("sizeof(composition):" + std::to_string(sizeof(CComposition)));
 
   CSystem system;
   if (system.Load(path) == 1)
@@ -88,9 +106,15 @@ int RunTickcheck(int argc, const char* const argv[]) {
   system.computeLocationProduct();
   const ProcessWideModel model(system);
 
+  const std::unique_ptr<CComposition> composition = BuildComposition(system);
+  if (!composition)
+    return 1;
+  composition->printComposedTransitions(reports.modelInfo);
+
   const uint32_t elapsed = MillisecondTicks() - startTicks;
   reports.Close();
   ConsoleLine("execute time:" + std::to_string(elapsed));
+  ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));
   return 0;
 }
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "compose/composition.h"
 #include "model/expression_builder.h"
 #include "support/model_files.h"
 #include "support/process.h"
@@ -62,6 +65,8 @@ TEST(RunTest, ModelReportThatCannotBeCreatedEndsTheRunAndLeavesNothingWritten) {
   EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
 }
 
+const std::string kSizeLine = "sizeof(composition):" + std::to_string(sizeof(CComposition)) + "\n";
+
 ModelSpec OneProcessModel() {
   ModelSpec model;
   model.variables = {{.name = "n", .type = 0, .initValue = 0, .max = 3}};
@@ -75,7 +80,8 @@ TEST(RunTest, TheLoaderReportsTheExpressionCount) {
   const std::string model = testing::WriteModel(dir, OneProcessModel());
   const auto result = RunTickcheckBinary({model});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out.rfind("obj file name:" + model + "\nexpNum:2\n", 0), 0u) << result.out;
+  EXPECT_EQ(result.out.rfind("obj file name:" + model + "\n" + kSizeLine + "expNum:2\n", 0), 0u)
+      << result.out;
 }
 
 TEST(RunTest, ARefusedModelEndsWithExitCodeOneAndEmptyReports) {
@@ -85,7 +91,8 @@ TEST(RunTest, ARefusedModelEndsWithExitCodeOneAndEmptyReports) {
   const std::string model = testing::WriteModel(dir, bad);
   const auto result = RunTickcheckBinary({model});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, "obj file name:" + model + "\nVariable Type Error!\ndestruct system\n");
+  EXPECT_EQ(result.out, "obj file name:" + model + "\n" + kSizeLine +
+                            "Variable Type Error!\ndestruct system\n");
   EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
   EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
 
@@ -95,9 +102,62 @@ TEST(RunTest, ARefusedModelEndsWithExitCodeOneAndEmptyReports) {
   const auto refused = RunTickcheckBinary({second});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.out,
-            "obj file name:" + second +
-                "\nERROR! Model refused: [Location1] ActiveClock1-1=4: no such variable\n"
+            "obj file name:" + second + "\n" + kSizeLine +
+                "ERROR! Model refused: [Location1] ActiveClock1-1=4: no such variable\n"
                 "destruct system\n");
+}
+
+TEST(RunTest, ARunListsTheUncomposedCompositionAndTearsItDownBeforeTheModel) {
+  TempDir dir;
+  const std::string model = dir.File("fischer3.txt");
+  std::filesystem::copy_file(EXAMPLES_DIR "/fischer3-correct.txt", model);
+  const auto result = RunTickcheckBinary({model});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out.rfind("obj file name:" + model + "\n" + kSizeLine + "expNum:", 0), 0u)
+      << result.out;
+  const size_t time = result.out.find("\nexecute time:");
+  ASSERT_NE(time, std::string::npos) << result.out;
+  EXPECT_EQ(WithoutTimeLine(result.out.substr(time + 1)),
+            "transrule size:0\ncomposition destruct end\ndestruct system\n");
+  EXPECT_EQ(ReadFile(model + "------modelInfo.txt"),
+            "--------------------------Composed Transitions---------\n");
+}
+
+TEST(RunTest, AModelThatCannotBeComposedIsRefusedAfterLoading) {
+  TempDir dir;
+  ModelSpec bad = OneProcessModel();
+  bad.processes[0].initLocation = 7;
+  const std::string model = testing::WriteModel(dir, bad);
+  const auto result = RunTickcheckBinary({model});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "obj file name:" + model + "\n" + kSizeLine +
+                            "expNum:2\n"
+                            "ERROR! Model refused: [Process1] InitLocation=7: process 1 has 1 "
+                            "location\n"
+                            "destruct system\n");
+  EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
+  EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
+}
+
+TEST(RunTest, CompositionTablesThatCannotBeAllocatedEndTheRunWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs an unlimited address space";
+#else
+  // 2^24 composed locations need some 2 GB of tables: within this machine's memory, but not
+  // within the 512 MiB of address space that the run is given.
+  TempDir dir;
+  ModelSpec large = OneProcessModel();
+  large.processes.assign(24, {.initLocation = 1, .locations = {{.name = "a"}, {.name = "b"}}});
+  const std::string model = testing::WriteModel(dir, large);
+  const auto result = RunTickcheckBinary({model}, "", uint64_t{512} << 20);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "obj file name:" + model + "\n" + kSizeLine +
+                            "expNum:2\n"
+                            "ERROR! Model refused: not enough memory for the composition's tables "
+                            "of 16777216 composed locations\n"
+                            "destruct system\n");
+  EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
+#endif
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/process.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@
 namespace tickcheck::testing {
 
 ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory) {
+                                 const std::string& workingDirectory, uint64_t addressSpaceBytes) {
   TempDir capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
@@ -25,6 +26,9 @@ ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
+      _exit(127);
+    const rlimit limit{addressSpaceBytes, addressSpaceBytes};
+    if (addressSpaceBytes != 0 && setrlimit(RLIMIT_AS, &limit) != 0)
       _exit(127);
     std::vector<char*> argv;
     std::string binary = TICKCHECK_BINARY;

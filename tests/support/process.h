@@ -1,6 +1,7 @@
 #pragma once
 // Runs the real tickcheck binary as a child process and collects what it printed.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,11 @@ struct ProcessResult {
   std::string err;  // standard error
 };
 
-// Runs the tickcheck binary with `arguments` in `workingDirectory` (the current one when empty).
+// Runs the tickcheck binary with `arguments` in `workingDirectory` (the current one when empty),
+// its address space limited to `addressSpaceBytes` when that is not 0.
 ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory = "");
+                                 const std::string& workingDirectory = "",
+                                 uint64_t addressSpaceBytes = 0);
 
 // Drops the line that starts with "execute time:", the one line that differs between runs.
 std::string WithoutTimeLine(const std::string& output);

@@ -1,0 +1,34 @@
+#include <ostream>
+
+#include "compose/composition.h"
+
+namespace tickcheck {
+
+void CComposedTransition::print(std::ostream& out, int32_t number) const {
+  out << "-----------composed transition" << number << "---------------" << std::endl;
+  out << "pre = " << pre << std::endl;
+  out << "post = " << post << std::endl;
+  for (size_t k = 0; k < procId.size(); ++k)
+    out << "procId[" << k << "] = " << procId[k] << std::endl;
+  out << "isUrgent : " << (isUrgent ? 1 : 0) << std::endl;
+  out << "noGuard : " << (noGuard ? 1 : 0) << std::endl;
+  for (size_t k = 0; k < updates.size(); ++k) {
+    out << "updateVar" << k + 1 << " = " << updates[k].updateVar << std::endl;
+    out << "update expId" << k + 1 << " = " << updates[k].updateExpId << std::endl;
+  }
+  for (size_t k = 0; k < guardExpId.size(); ++k)
+    out << "guard expId" << k + 1 << " = " << guardExpId[k] << std::endl;
+  for (size_t k = 0; k < resetClockId.size(); ++k)
+    out << "resetClockId" << k + 1 << " = " << resetClockId[k] << std::endl;
+}
+
+void CComposition::printComposedTransitions(std::ostream& out) const {
+  out << "--------------------------Composed Transitions---------" << std::endl;
+  int32_t number = 0;
+  for (const std::vector<CComposedTransition>& list : transitionLists) {
+    for (const CComposedTransition& transition : list)
+      transition.print(out, ++number);
+  }
+}
+
+}  // namespace tickcheck

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compose/loaded_model.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::CaptureConsole;
+using testing::LoadedModel;
+using testing::Model;
+using testing::Process;
+using testing::Row;
+using Vector = std::vector<int32_t>;
+
+// "post 8 procId 0,1", with " urgent" for an urgent transition.
+std::vector<std::string> Describe(const std::vector<CComposedTransition>& list) {
+  std::vector<std::string> described;
+  for (const CComposedTransition& transition : list) {
+    std::ostringstream text;
+    text << "post " << transition.post << " procId ";
+    for (size_t k = 0; k < transition.procId.size(); ++k)
+      text << (k == 0 ? "" : ",") << transition.procId[k];
+    if (transition.isUrgent)
+      text << " urgent";
+    described.push_back(text.str());
+  }
+  return described;
+}
+
+TEST(ComposeLocationTest, UrgentInternalJumpsLeadInReverseThenCompositionOrder) {
+  // Process 0: N1, an urgent sender S on channel 3, U1, U2; process 1: receivers R1 and R2,
+  // then an internal jump I; process 2: receiver R3. The receivers never initiate.
+  const LoadedModel model(Model({
+      Process(4, {{.from = 1, .to = 2},
+                  {.from = 1, .to = 2, .urgent = 1, .syn = 3, .synType = 1},
+                  {.from = 1, .to = 3, .urgent = 1},
+                  {.from = 1, .to = 4, .urgent = 1}}),
+      Process(3, {{.from = 1, .to = 2, .syn = 3, .synType = 0},
+                  {.from = 1, .to = 3, .syn = 3, .synType = 0},
+                  {.from = 1, .to = 2}}),
+      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 0}}),
+  }));
+  const auto composition = model.Compose();
+  composition->composeLocation(Vector{1, 1, 1});
+  // Weights (6, 2, 1).
+  EXPECT_EQ(Describe(composition->transitionLists[0]),
+            (std::vector<std::string>{"post 18 procId 0 urgent", "post 12 procId 0 urgent",
+                                      "post 6 procId 0", "post 8 procId 0,1", "post 10 procId 0,1",
+                                      "post 7 procId 0,2", "post 2 procId 1"}));
+  EXPECT_EQ(composition->transruleSize, 7);
+}
+
+TEST(ComposeLocationTest, ASenderPairsWithEachReceiverOfAnotherProcessMovingOnlyThePair) {
+  // Process 0 also receives on channel 3 itself, and process 2 also receives on channel 4: neither
+  // pairs with the sender.
+  const LoadedModel model(Model({
+      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1},
+                  {.from = 1, .to = 2, .syn = 3, .synType = 0}}),
+      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 0}}),
+      Process(2, {{.from = 1, .to = 2, .syn = 4, .synType = 0},
+                  {.from = 1, .to = 2, .syn = 3, .synType = 0}}),
+  }));
+  const auto composition = model.Compose();
+  composition->composeLocation(Vector{1, 1, 1});
+  ASSERT_EQ(Describe(composition->transitionLists[0]),
+            (std::vector<std::string>{"post 6 procId 0,1", "post 5 procId 0,2"}));
+  EXPECT_EQ(Row(*composition, 6), (Vector{2, 2, 1}));
+  EXPECT_EQ(Row(*composition, 5), (Vector{2, 1, 2}));
+}
+
+TEST(ComposeLocationTest, TwoSendersDoNotPairWhileTwoUntypedJumpsPairBothWays) {
+  const LoadedModel senders(Model({Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1}}),
+                                   Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1}})}));
+  const auto none = senders.Compose();
+  none->composeLocation(Vector{1, 1});
+  EXPECT_TRUE(none->transitionLists[0].empty());
+  EXPECT_EQ(none->transruleSize, 0);
+
+  const LoadedModel untyped(Model({Process(2, {{.from = 1, .to = 2, .syn = 5}}),
+                                   Process(2, {{.from = 1, .to = 2, .syn = 5}})}));
+  const auto both = untyped.Compose();
+  both->composeLocation(Vector{1, 1});
+  EXPECT_EQ(Describe(both->transitionLists[0]),
+            (std::vector<std::string>{"post 3 procId 0,1", "post 3 procId 1,0"}));
+}
+
+TEST(ComposeLocationTest, APairGathersBothJumpsInProcessOrderAndIsNeverUrgent) {
+  // Channel 3: both jumps guarded; channel 4: neither; channel 5: only the sender.
+  const LoadedModel model(Model({
+      Process(2, {{.from = 1,
+                   .to = 2,
+                   .guard = 2,
+                   .urgent = 1,
+                   .syn = 3,
+                   .synType = 1,
+                   .assignments = {{4, 0}, {1, 1}}},
+                  {.from = 1, .to = 2, .syn = 4, .synType = 1},
+                  {.from = 1, .to = 2, .guard = 2, .syn = 5, .synType = 1}}),
+      Process(2, {{.from = 1,
+                   .to = 1,
+                   .guard = 1,
+                   .urgent = 1,
+                   .syn = 3,
+                   .synType = 0,
+                   .assignments = {{2, 0}, {3, 2}, {2, 0}}},
+                  {.from = 1, .to = 1, .syn = 4, .synType = 0},
+                  {.from = 1, .to = 1, .syn = 5, .synType = 0}}),
+  }));
+  const auto composition = model.Compose();
+  composition->composeLocation(Vector{1, 1});
+  const auto& list = composition->transitionLists[0];
+  ASSERT_EQ(list.size(), 3u);
+
+  CComposedTransition expected;
+  expected.pre = 0;
+  expected.post = 2;
+  expected.isUrgent = false;
+  expected.noGuard = false;
+  expected.procId = {0, 1};
+  expected.updates = {{4, 0}, {1, 1}, {2, 0}, {3, 2}, {2, 0}};
+  expected.guardExpId = {2, 1};
+  expected.resetClockId = {2, 2, 3, 4};
+  EXPECT_EQ(list[0], expected);
+  EXPECT_TRUE(list[1].noGuard);
+  EXPECT_FALSE(list[2].noGuard);
+  EXPECT_EQ(list[2].guardExpId, Vector{2});
+}
+
+// Process 0 broadcasts on channel 7. Process 1 listens and has two jumps on the channel in
+// location 1 (the first receives) and none in location 3; process 2 does not listen; process 3
+// listens through a broadcast jump of location 2 and receives in location 1.
+ModelSpec BroadcastModel() {
+  return Model({
+      Process(2, {{.from = 1,
+                   .to = 2,
+                   .guard = 2,
+                   .syn = 7,
+                   .synType = 1,
+                   .broadcast = 1,
+                   .assignments = {{1, 0}, {4, 0}}}}),
+      Process(
+          3, {{.from = 1, .to = 2, .syn = 7, .synType = 0, .broadcast = 1, .assignments = {{2, 0}}},
+              {.from = 1, .to = 3, .syn = 7, .synType = 0}}),
+      Process(2),
+      Process(2, {{.from = 1, .to = 2, .guard = 1, .syn = 7, .synType = 0, .assignments = {{3, 0}}},
+                  {.from = 2, .to = 1, .syn = 7, .synType = 0, .broadcast = 1}}),
+  });
+}
+
+TEST(ComposeLocationTest, ABroadcastTakesTheFirstJumpOnItsChannelOfEveryListener) {
+  const LoadedModel model(BroadcastModel());
+  const auto composition = model.Compose();
+  std::string console = CaptureConsole([&] { composition->composeLocation(Vector{1, 1, 1, 1}); });
+  EXPECT_EQ(console, "");
+  // Weights (12, 4, 2, 1).
+  CComposedTransition expected;
+  expected.pre = 0;
+  expected.post = 17;
+  expected.noGuard = false;
+  expected.procId = {0, 1, 3};
+  expected.updates = {{1, 0}, {4, 0}, {2, 0}, {3, 0}};
+  expected.guardExpId = {2, 1};
+  expected.resetClockId = {2, 3, 4};
+  EXPECT_EQ(composition->transitionLists[0], std::vector<CComposedTransition>{expected});
+  EXPECT_EQ(Row(*composition, 17), (Vector{2, 2, 1, 2}));
+
+  // In location 3 process 1 has no jump on the channel: no transition, and no message.
+  const int32_t pre = composition->VecToInt(Vector{1, 3, 1, 1});
+  console = CaptureConsole([&] { composition->composeLocation(Vector{1, 3, 1, 1}); });
+  EXPECT_EQ(console, "");
+  EXPECT_TRUE(composition->transitionLists[static_cast<size_t>(pre)].empty());
+  EXPECT_EQ(composition->transruleSize, 1);
+}
+
+TEST(ComposeLocationTest, ABroadcastWithoutListenersEndsTheLocationKeepingWhatCameBefore) {
+  // Process 0: internal I1, a receiving broadcast on channel 8 (composes nothing, no message), a
+  // broadcast on channel 9 that nobody lists, internal I2; process 1: internal J.
+  const LoadedModel model(Model({
+      Process(2, {{.from = 1, .to = 2},
+                  {.from = 1, .to = 2, .syn = 8, .synType = 0, .broadcast = 1},
+                  {.from = 1, .to = 2, .syn = 9, .synType = 1, .broadcast = 1},
+                  {.from = 1, .to = 1}}),
+      Process(2, {{.from = 1, .to = 2}}),
+  }));
+  const auto composition = model.Compose();
+  const std::string console = CaptureConsole([&] { composition->composeLocation(Vector{1, 1}); });
+  EXPECT_EQ(console, "Error: there must be at least a jump syn with a broadcast edge\n");
+  EXPECT_EQ(Describe(composition->transitionLists[0]), std::vector<std::string>{"post 2 procId 0"});
+  EXPECT_EQ(composition->transruleSize, 1);
+}
+
+TEST(ComposeLocationTest, TargetRowsAreWrittenOnlyWhileTheirLocationIsNotComposed) {
+  const LoadedModel model(Model({Process(3, {{.from = 1, .to = 2}, {.from = 1, .to = 3}})}));
+  const auto composition = model.Compose();
+  composition->composedFlags[2] = 1;
+  composition->composeLocation(Vector{1});
+  EXPECT_EQ(Describe(composition->transitionLists[0]),
+            (std::vector<std::string>{"post 1 procId 0", "post 2 procId 0"}));
+  EXPECT_EQ(Row(*composition, 1), Vector{2});
+  EXPECT_EQ(Row(*composition, 2), Vector{0});
+}
+
+TEST(ComposeLocationTest, SelfLoopsEmptyLocationsAndForeignVectors) {
+  const LoadedModel model(Model({Process(2, {{.from = 1, .to = 1}})}));
+  const auto composition = model.Compose();
+  composition->composeLocation(Vector{2});
+  EXPECT_TRUE(composition->transitionLists[1].empty());
+  EXPECT_EQ(composition->transruleSize, 0);
+
+  composition->composeLocation(Vector{1});
+  ASSERT_EQ(composition->transitionLists[0].size(), 1u);
+  EXPECT_EQ(composition->transitionLists[0][0].pre, 0);
+  EXPECT_EQ(composition->transitionLists[0][0].post, 0);
+
+  const std::string console = CaptureConsole([&] {
+    composition->composeLocation(Vector{0});
+    composition->composeLocation(Vector{3});
+    composition->composeLocation(Vector{1, 1});
+  });
+  EXPECT_EQ(console, "");
+  EXPECT_EQ(composition->transruleSize, 1);
+}
+
+}  // namespace
+}  // namespace tickcheck
