@@ -8,11 +8,13 @@
 #include <new>
 #include <string>
 
+#include "check/checker.h"
 #include "compose/composition.h"
 #include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
 #include "statespace/ds_state.h"
+#include "statespace/state_space.h"
 
 namespace tickcheck {
 namespace {
@@ -68,6 +70,24 @@ class ProcessWideModel {
   ProcessWideModel& operator=(const ProcessWideModel&) = delete;
 };
 
+struct Options {
+  bool noClockIntervals = false;     // "-n"
+  bool checkTimeSuccessors = false;  // "-t"
+};
+
+// The options after the model path; anything else is ignored.
+Options ReadOptions(int argc, const char* const argv[]) {
+  Options options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "-n")
+      options.noClockIntervals = true;
+    if (argument == "-t")
+      options.checkTimeSuccessors = true;
+  }
+  return options;
+}
+
 // The composition of the loaded model, or null after one console line when the model cannot be
 // composed or its tables cannot be allocated.
 std::unique_ptr<CComposition> BuildComposition(const CSystem& system) {
@@ -111,7 +131,19 @@ int RunTickcheck(int argc, const char* const argv[]) {
     return 1;
   composition->printComposedTransitions(reports.modelInfo);
 
+  const Options options = ReadOptions(argc, argv);
+  CStateSpace space(system, *composition);
+  Checker checker(space);
+  if (checker.Check(reports.manager.get(), options.noClockIntervals, options.checkTimeSuccessors) ==
+      0)
+    return 1;
+  space.PrintEncoding(reports.modelInfo);
   const uint32_t elapsed = MillisecondTicks() - startTicks;
+
+  for (size_t i = 0; i < system.properties.size(); ++i) {
+    ConsoleLine("property" + std::to_string(i + 1) + " : " + (space.propertyResult[i] ? "1" : "0"));
+  }
+  space.manager->DebugCheck(space.pastList);
   reports.Close();
   ConsoleLine("execute time:" + std::to_string(elapsed));
   ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));

@@ -1,0 +1,501 @@
+#include "check/successors.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "expr/expression.h"
+#include "model/console.h"
+
+namespace tickcheck {
+namespace {
+
+int32_t ClampToInt(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+bool Contains(const std::vector<int32_t>& list, int32_t value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+}  // namespace
+
+SuccessorGenerator::SuccessorGenerator(CStateSpace& space)
+    : space_(space), system_(space.system), composition_(space.composition) {}
+
+const CVariable* SuccessorGenerator::Variable(int32_t id) const {
+  if (id < 1 || static_cast<size_t>(id) > system_.variables.size())
+    return nullptr;
+  return &system_.variables[static_cast<size_t>(id) - 1];
+}
+
+bool SuccessorGenerator::IsClock(int32_t id) const {
+  const CVariable* variable = Variable(id);
+  return variable != nullptr && variable->Type == VarType::kClock;
+}
+
+const CLocation& SuccessorGenerator::LocationOf(const DsState& state, size_t process) const {
+  return system_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
+}
+
+bool SuccessorGenerator::Satisfied(const DsState& state, int32_t expression) {
+  CExpression& comparison = system_.expressions[expression];
+  const int32_t code = comparison.RootType();
+  if (!IsRelationCode(code)) {
+    ConsoleLine("Error type in satisfy");
+    return false;
+  }
+  const int32_t bound = comparison.RightValue();
+  return ApplyRelation(code, VariableValue(&state, comparison.LeftVariable()), bound);
+}
+
+bool SuccessorGenerator::GuardHolds(const DsState& state, const CComposedTransition& transition) {
+  SetEvaluationState(&state);
+  for (int32_t id : transition.guardExpId) {
+    const CVariable* variable = Variable(system_.expressions[id].LeftVariable());
+    if (variable == nullptr || variable->Type != VarType::kInteger)
+      continue;
+    if (!Satisfied(state, id))
+      return false;
+  }
+  return true;
+}
+
+bool SuccessorGenerator::InvariantsHold(const DsState& state) {
+  SetEvaluationState(&state);
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t id : LocationOf(state, p).invariantExpIds) {
+      if (!Satisfied(state, id))
+        return false;
+    }
+  }
+  return true;
+}
+
+bool SuccessorGenerator::Delay(DsState& state, const std::vector<size_t>& positions,
+                               int64_t delay) const {
+  bool allAtMax = true;
+  for (size_t position : positions) {
+    const int32_t max =
+        system_.variables[static_cast<size_t>(state.activeClocks[position]) - 1].Max;
+    int32_t& value = state.clockValues[position];
+    value = ClampToInt(std::min<int64_t>(int64_t{value} + delay, max));
+    allAtMax = allAtMax && value == max;
+  }
+  return allAtMax;
+}
+
+void SuccessorGenerator::CollectBounds(const DsState& state, const CComposedTransition& transition,
+                                       DelayBounds& bounds) {
+  auto record = [&bounds, this](int32_t expression) {
+    const CExpression& comparison = system_.expressions[expression];
+    const Constraint constraint{comparison.LeftVariable(), expression};
+    bounds.variables.push_back(constraint.variable);
+    const int32_t code = comparison.RootType();
+    if (code != ExpType::kGreater && code != ExpType::kAtLeast)
+      bounds.upper.push_back(constraint);
+    if (code != ExpType::kLess && code != ExpType::kAtMost)
+      bounds.lower.push_back(constraint);
+  };
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t id : LocationOf(state, p).invariantExpIds)
+      record(id);
+  }
+  for (int32_t id : transition.guardExpId) {
+    if (Contains(state.activeClocks, system_.expressions[id].LeftVariable()))
+      record(id);
+  }
+}
+
+SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
+                                                           const std::vector<int32_t>& clocks,
+                                                           const DelayBounds& bounds) {
+  Window window;
+  for (int32_t x : clocks) {
+    const CVariable* variable = Variable(x);
+    // A variable that no location lists as a clock has no process, hence no bounds.
+    if (variable == nullptr || variable->ownerProcess < 1)
+      continue;
+    const CLocation& location = LocationOf(state, static_cast<size_t>(variable->ownerProcess) - 1);
+    for (const LUBound& bound : location.luBounds) {
+      if (bound.clockId != x)
+        continue;
+      window.hi = std::max<int64_t>(
+          window.hi, int64_t{std::max(bound.L, bound.U)} + 1 - VariableValue(&state, x));
+      break;
+    }
+  }
+  for (int32_t x : clocks) {
+    if (!Contains(bounds.variables, x))
+      continue;
+    const int64_t value = VariableValue(&state, x);
+    for (const Constraint& constraint : bounds.lower) {
+      if (constraint.variable != x)
+        continue;
+      CExpression& comparison = system_.expressions[constraint.expression];
+      const int64_t distance = int64_t{comparison.RightValue()} - value;
+      window.lo =
+          std::max(window.lo, comparison.RootType() == ExpType::kGreater ? distance + 1 : distance);
+    }
+    for (const Constraint& constraint : bounds.upper) {
+      if (constraint.variable != x)
+        continue;
+      CExpression& comparison = system_.expressions[constraint.expression];
+      const int64_t distance = int64_t{comparison.RightValue()} - value;
+      window.hi =
+          std::min(window.hi, comparison.RootType() == ExpType::kLess ? distance - 1 : distance);
+    }
+  }
+  return window;
+}
+
+void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
+                                            const std::vector<int32_t>& positions,
+                                            const std::vector<int32_t>& frozen) {
+  const DsState& first = states.front();
+  const int32_t index = first.locationIndex;
+  if (composition_.composedFlags[static_cast<size_t>(index)] == 0) {
+    const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
+    composition_.composeLocation(vector);
+    composition_.composedFlags[static_cast<size_t>(index)] = 1;
+  }
+  const std::vector<CComposedTransition>& transitions =
+      composition_.transitionLists[static_cast<size_t>(index)];
+  for (const CComposedTransition& transition : transitions) {
+    if (!GuardHolds(first, transition))
+      continue;
+    DelayBounds bounds;
+    SetEvaluationState(&first);
+    CollectBounds(first, transition, bounds);
+    std::vector<int32_t> advancing;
+    for (int32_t x : bounds.variables) {
+      if (!Contains(frozen, x))
+        advancing.push_back(x);
+    }
+    SetEvaluationState(&first);
+    const Window f = DelayWindow(first, frozen, bounds);
+    const Window a = DelayWindow(first, advancing, bounds);
+
+    enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
+    const bool upperInFrozen =
+        std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                    [&](const Constraint& c) { return Contains(frozen, c.variable); });
+    const bool upperInAdvancing =
+        std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                    [&](const Constraint& c) { return Contains(advancing, c.variable); });
+    const int64_t lo = std::max(f.lo, a.lo);
+    int64_t hi = 0;
+    if (bounds.upper.empty()) {
+      mode = Mode::kUnbounded;
+      hi = std::max(f.hi, a.hi);
+    } else if (!upperInFrozen) {
+      mode = Mode::kAdvancing;
+      hi = a.hi;
+    } else if (upperInAdvancing) {
+      mode = Mode::kBoth;
+      hi = std::min(f.hi, a.hi);
+    } else {
+      mode = Mode::kFrozen;
+      hi = f.hi;
+    }
+    if (hi < lo)
+      continue;
+
+    std::vector<WaitingDsState> entries;
+    for (size_t i = 0; i < states.size(); ++i) {
+      const int64_t offset = int64_t{positions[i]} - positions[0];
+      const int64_t stateLo = std::max(a.lo - offset, f.lo);
+      int64_t stateHi = 0;
+      switch (mode) {
+        case Mode::kUnbounded:
+          stateHi = std::max(f.hi, a.hi);
+          break;
+        case Mode::kAdvancing:
+          stateHi = std::max<int64_t>(a.hi - offset, 0);
+          break;
+        case Mode::kFrozen:
+          stateHi = f.hi;
+          break;
+        case Mode::kBoth:
+          stateHi = std::min(std::max<int64_t>(a.hi - offset, 0), f.hi);
+          break;
+      }
+      if (stateHi < stateLo)
+        continue;
+      DsState target;
+      const int32_t count =
+          FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
+      if (count == -1 || !space_.Encodable(target, true))
+        continue;
+      if (transition.isUrgent) {
+        entries.push_back({std::move(target), 1, transition.resetClockId});
+        break;
+      }
+      entries.push_back({std::move(target), transition.resetClockId.empty() ? 1 : count,
+                         transition.resetClockId});
+    }
+    MergeIntoWaiting(entries, transition.pre == transition.post);
+  }
+}
+
+int32_t SuccessorGenerator::FireTransition(const DsState& state,
+                                           const CComposedTransition& transition, int32_t lo,
+                                           int32_t hi, DsState& target) {
+  std::vector<size_t> all(state.activeClocks.size());
+  for (size_t k = 0; k < all.size(); ++k)
+    all[k] = k;
+  for (int64_t d = lo; d <= hi; ++d) {
+    target = state;
+    // Beyond the delay at which every clock stands at its Max, every later delay gives this same
+    // target, so a target that fails here fails for all of them.
+    const bool saturated = Delay(target, all, d);
+    target.locationIndex = transition.post;
+    target.locations = composition_.LocationVector(transition.post);
+    ApplyJump(state, target, transition);
+    if (InvariantsHold(target)) {
+      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), transition);
+    }
+    if (saturated)
+      break;
+  }
+  return -1;
+}
+
+void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
+                                   const CComposedTransition& transition) {
+  const bool changed =
+      std::any_of(transition.procId.begin(), transition.procId.end(), [&](int32_t p) {
+        return LocationOf(source, static_cast<size_t>(p)).activeClocks !=
+               LocationOf(target, static_cast<size_t>(p)).activeClocks;
+      });
+  if (changed) {
+    const std::vector<int32_t> delayed = target.clockValues;
+    target.activeClocks.clear();
+    target.clockValues.clear();
+    for (size_t p = 0; p < system_.processes.size(); ++p) {
+      for (int32_t clock : LocationOf(target, p).activeClocks) {
+        // A clock listed twice (by two processes, or twice by one location) is carried once.
+        if (Contains(target.activeClocks, clock))
+          continue;
+        const auto kept = std::find(source.activeClocks.begin(), source.activeClocks.end(), clock);
+        target.activeClocks.push_back(clock);
+        target.clockValues.push_back(
+            kept == source.activeClocks.end()
+                ? 0
+                : delayed[static_cast<size_t>(kept - source.activeClocks.begin())]);
+      }
+    }
+  }
+  SetEvaluationState(&target);
+  for (const CUpdate& update : transition.updates) {
+    const int32_t value = system_.expressions[update.updateExpId].Evaluate();
+    const CVariable* variable = Variable(update.updateVar);
+    if (variable == nullptr)
+      continue;
+    if (variable->Type == VarType::kInteger) {
+      const int32_t index = IntegerValueIndex(target, update.updateVar);
+      if (index >= 0)
+        target.intValues[static_cast<size_t>(index)] = value;
+      continue;
+    }
+    // Clocks that the target does not carry, and variables of the third kind, hold no value.
+    const auto clock =
+        std::find(target.activeClocks.begin(), target.activeClocks.end(), update.updateVar);
+    if (clock != target.activeClocks.end()) {
+      target.clockValues[static_cast<size_t>(clock - target.activeClocks.begin())] = value;
+    }
+  }
+}
+
+int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit,
+                                            const CComposedTransition& transition) {
+  if (target.activeClocks.empty())
+    return 1;
+  SetEvaluationState(&target);
+  int64_t count = limit;
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t id : LocationOf(target, p).invariantExpIds) {
+      CExpression& comparison = system_.expressions[id];
+      const int32_t x = comparison.LeftVariable();
+      if (Contains(transition.resetClockId, x))
+        continue;
+      const int32_t code = comparison.RootType();
+      if (code < ExpType::kEqual || code > ExpType::kNotEqual) {
+        ConsoleLine("Error op type");
+        return -1;
+      }
+      const int64_t distance = int64_t{comparison.RightValue()} - VariableValue(&target, x);
+      if (code == ExpType::kEqual) {
+        count = 1;
+      } else if (code == ExpType::kLess) {
+        count = std::min(count, distance);
+      } else if (code == ExpType::kAtMost) {
+        count = std::min(count, distance + 1);
+      }
+    }
+  }
+  // The target satisfies its invariants, so at least the firing delay itself counts.
+  return ClampToInt(std::max<int64_t>(count, 1));
+}
+
+void SuccessorGenerator::MergeIntoWaiting(std::vector<WaitingDsState>& entries, bool selfLoop) {
+  if (entries.empty())
+    return;
+  const int32_t index = entries.front().state.locationIndex;
+  WaitingLists::List& list = space_.waitingLists.ListAt(index);
+  for (WaitingDsState& fresh : entries) {
+    bool taken = false;
+    auto it = list.begin();
+    if (selfLoop && it != list.end())
+      ++it;
+    for (; it != list.end() && !taken; ++it) {
+      int32_t merged = 0;
+      switch (CompareEntries(fresh, *it, merged)) {
+        case 0:
+          taken = true;
+          break;
+        case 1:
+          it->state = std::move(fresh.state);
+          it->delayCount = merged;
+          taken = true;
+          break;
+        case -1:
+          it->delayCount = merged;
+          taken = true;
+          break;
+        default:
+          break;
+      }
+    }
+    if (!taken)
+      space_.waitingLists.Append(index, std::move(fresh));
+  }
+}
+
+int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
+                                           const WaitingDsState& stored, int32_t& merged) const {
+  const DsState& w = fresh.state;
+  const DsState& e = stored.state;
+  if (fresh.frozenClocks != stored.frozenClocks || w.intValues != e.intValues ||
+      w.activeClocks != e.activeClocks) {
+    return -2;
+  }
+  for (int32_t clock : fresh.frozenClocks) {
+    const auto at = std::find(w.activeClocks.begin(), w.activeClocks.end(), clock);
+    if (at == w.activeClocks.end())
+      continue;
+    const size_t k = static_cast<size_t>(at - w.activeClocks.begin());
+    if (w.clockValues[k] != e.clockValues[k])
+      return -2;
+  }
+  const int64_t cW = fresh.delayCount;
+  const int64_t cE = stored.delayCount;
+  if (w.clockValues == e.clockValues) {
+    merged = static_cast<int32_t>(std::max(cW, cE));
+    return cW == cE ? 0 : (cW < cE ? -1 : 1);
+  }
+  std::vector<size_t> advancing;
+  for (size_t k = 0; k < w.activeClocks.size(); ++k) {
+    if (!Contains(fresh.frozenClocks, w.activeClocks[k]))
+      advancing.push_back(k);
+  }
+  if (advancing.empty())
+    return -2;
+  if (advancing.size() == 1) {
+    const int64_t wv = w.clockValues[advancing[0]];
+    const int64_t ev = e.clockValues[advancing[0]];
+    if (wv <= ev) {
+      if (ev - wv > cW)
+        return -2;
+      merged = ClampToInt(std::max(cW, ev - wv + cE));
+      return 1;
+    }
+    if (wv - ev > cE)
+      return -2;
+    merged = ClampToInt(std::max(cE, wv - ev + cW));
+    return -1;
+  }
+  // Several advancing clocks: the entry whose first differing clock is smaller is earlier; the
+  // later one must be the earlier one delayed by some s (clocks stopping at their Max) within
+  // the earlier one's count. The merged run covers both: the larger of the two ends.
+  size_t decisive = 0;
+  while (decisive < advancing.size() &&
+         w.clockValues[advancing[decisive]] == e.clockValues[advancing[decisive]]) {
+    ++decisive;
+  }
+  if (decisive == advancing.size())
+    return -2;
+  const bool freshEarlier = w.clockValues[advancing[decisive]] < e.clockValues[advancing[decisive]];
+  const WaitingDsState& earlier = freshEarlier ? fresh : stored;
+  const WaitingDsState& later = freshEarlier ? stored : fresh;
+  const std::vector<int32_t>& x = earlier.state.clockValues;
+  const std::vector<int32_t>& y = later.state.clockValues;
+  auto maxOf = [this, &w](size_t k) {
+    return int64_t{system_.variables[static_cast<size_t>(w.activeClocks[k]) - 1].Max};
+  };
+  const int64_t earlierCount = earlier.delayCount;
+  int64_t shift = -1;
+  for (size_t k : advancing) {
+    if (y[k] < maxOf(k)) {
+      shift = int64_t{y[k]} - x[k];
+      break;
+    }
+  }
+  if (shift == -1) {
+    shift = 0;
+    for (size_t k : advancing)
+      shift = std::max(shift, maxOf(k) - x[k]);
+    if (shift > earlierCount)
+      return -2;
+    merged = ClampToInt(std::max(earlierCount, shift + 1));
+    return freshEarlier ? 1 : -1;
+  }
+  if (shift <= 0 || shift > earlierCount)
+    return -2;
+  for (size_t k : advancing) {
+    const int64_t delayed = int64_t{x[k]} + shift;
+    const bool follows = delayed == y[k] || (delayed > y[k] && y[k] == maxOf(k));
+    if (!follows)
+      return -2;
+  }
+  merged = ClampToInt(std::max(earlierCount, shift + later.delayCount));
+  return freshEarlier ? 1 : -1;
+}
+
+int32_t SuccessorGenerator::MaxDelay(const DsState& state) {
+  SetEvaluationState(&state);
+  int64_t bound = 65535;
+  bool found = false;
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t id : LocationOf(state, p).invariantExpIds) {
+      CExpression& comparison = system_.expressions[id];
+      const int32_t code = comparison.RootType();
+      if (code != ExpType::kLess && code != ExpType::kAtMost)
+        continue;
+      found = true;
+      const int64_t distance =
+          int64_t{comparison.RightValue()} - VariableValue(&state, comparison.LeftVariable());
+      bound = std::min(bound, code == ExpType::kAtMost ? distance + 1 : distance);
+    }
+  }
+  return found ? ClampToInt(bound) : 1;
+}
+
+std::vector<DsState> SuccessorGenerator::InvariantDelays(const DsState& state) {
+  std::vector<DsState> states{state};
+  const int32_t count = MaxDelay(state);
+  std::vector<size_t> all(state.activeClocks.size());
+  for (size_t k = 0; k < all.size(); ++k)
+    all[k] = k;
+  for (int32_t d = 1; d < count; ++d) {
+    DsState delayed = state;
+    const bool saturated = Delay(delayed, all, d);
+    states.push_back(std::move(delayed));
+    // Later copies would all equal this one.
+    if (saturated)
+      break;
+  }
+  return states;
+}
+
+}  // namespace tickcheck

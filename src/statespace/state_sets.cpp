@@ -1,0 +1,103 @@
+// Diagrams of single states and of states widened by clock intervals.
+#include <algorithm>
+
+#include "statespace/state_space.h"
+
+namespace tickcheck {
+
+void CStateSpace::WriteDiscrete(const DsState& state, std::vector<int32_t>& bits) const {
+  std::fill(bits.begin(), bits.end(), 2);
+  // Each integer value goes into its variable's run; the runs of Type 3 variables hold 0.
+  for (const CVariable& variable : system.variables) {
+    if (variable.Type == VarType::kClock)
+      continue;
+    const bool holdsValue = variable.Type == VarType::kInteger && variable.intValueIndex >= 0 &&
+                            static_cast<size_t>(variable.intValueIndex) < state.intValues.size();
+    const int32_t value =
+        holdsValue ? state.intValues[static_cast<size_t>(variable.intValueIndex)] : 0;
+    ValueToBits(value, variable.bitBeginIndex, variable.bitBeginIndex + variable.bitWidth - 1,
+                bits.data());
+  }
+  for (size_t p = 0; p < procLocBitNum.size(); ++p) {
+    ValueToBits(state.locations[p] - 1, procBitBeginIndex[p],
+                procBitBeginIndex[p] + procLocBitNum[p] - 1, bits.data());
+  }
+}
+
+void CStateSpace::WriteClocks(const DsState& state, std::vector<int32_t>& bits) const {
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    const CVariable& clock = system.variables[static_cast<size_t>(state.activeClocks[k]) - 1];
+    ValueToBits(state.clockValues[k], clock.bitBeginIndex, clock.bitBeginIndex + clock.bitWidth - 1,
+                bits.data());
+  }
+}
+
+bdd CStateSpace::DiscreteCube(const DsState& state) const {
+  WriteDiscrete(state, scratch_);
+  return manager->CubeArrayToBdd(scratch_.data(), totalBit);
+}
+
+bdd CStateSpace::StateCube(const DsState& state) const {
+  WriteDiscrete(state, scratch_);
+  WriteClocks(state, scratch_);
+  return manager->CubeArrayToBdd(scratch_.data(), totalBit);
+}
+
+bool CStateSpace::ContainsState(const bdd& set, const DsState& state) const {
+  WriteDiscrete(state, scratch_);
+  WriteClocks(state, scratch_);
+  return manager->IntersectsCube(set, scratch_.data(), totalBit);
+}
+
+void CStateSpace::ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
+                                int32_t& end) const {
+  const CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
+  start = value;
+  end = value;
+  // A clock that no location lists has no process, hence no bounds and no limits: it keeps its
+  // single value. So does a clock that its process's current location gives no bounds.
+  if (variable.ownerProcess < 1)
+    return;
+  const size_t process = static_cast<size_t>(variable.ownerProcess) - 1;
+  const size_t location = static_cast<size_t>(state.locations[process]) - 1;
+  const std::vector<LUBound>& bounds = system.processes[process].locations[location].luBounds;
+  const auto found = std::find_if(bounds.begin(), bounds.end(),
+                                  [clock](const LUBound& entry) { return entry.clockId == clock; });
+  if (found == bounds.end())
+    return;
+  const int64_t L = found->L;
+  const int64_t U = found->U;
+  if (value > U) {
+    start = static_cast<int32_t>(U + 1);
+  } else if (value > L) {
+    end = static_cast<int32_t>(std::min<int64_t>(U + 1, INT32_MAX));
+  }
+  const int32_t lower = variable.locLowerBounds[location];
+  const int32_t upper = variable.locUpperBounds[location];
+  if (lower != -1 && start < lower)
+    start = lower;
+  if (upper != -1 && end > upper)
+    end = upper;
+  // The limits come from invariant bounds evaluated without a state; they may narrow the interval
+  // but never drop the state itself, or a state could be found new again and again.
+  start = std::min(start, value);
+  end = std::max(end, value);
+}
+
+void CStateSpace::AddClockIntervals(const DsState& state, bdd& set) const {
+  bdd widened = DiscreteCube(state);
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    const int32_t clock = state.activeClocks[k];
+    int32_t start = 0;
+    int32_t end = 0;
+    ClockInterval(state, clock, state.clockValues[k], start, end);
+    const CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
+    widened = BddManager::And(
+        widened,
+        manager->getBddFromExpression(variable.bitBeginIndex,
+                                      variable.bitBeginIndex + variable.bitWidth - 1, end, start));
+  }
+  set = BddManager::Or(set, widened);
+}
+
+}  // namespace tickcheck
