@@ -38,8 +38,9 @@ std::vector<DsState> Checker::ExpandDelays(const WaitingDsState& entry,
   return batch;
 }
 
-bool Checker::FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition, bdd& sweep,
-                              std::vector<DsState>& fresh, std::vector<int32_t>& positions) {
+bool Checker::FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition,
+                              SweepSet& sweep, std::vector<DsState>& fresh,
+                              std::vector<int32_t>& positions) {
   fresh.clear();
   positions.clear();
   const DsState& first = batch.front();
@@ -59,17 +60,13 @@ bool Checker::FilterNewStates(const std::vector<DsState>& batch, int32_t lastPos
     const DsState& state = batch[static_cast<size_t>(k)];
     if (!space_.Encodable(state, true))
       continue;
-    if (space_.ContainsState(space_.pastList, state) || space_.ContainsState(sweep, state))
+    if (sweep.Contains(state) || space_.ContainsState(space_.pastList, state))
       continue;
     if (!CheckProperties(state))
       return false;
     kept.emplace_back(position(k), &state);
     ++dsStateCount;
-    if (space_.useClockIntervals) {
-      space_.AddClockIntervals(state, sweep);
-    } else {
-      sweep = BddManager::Or(sweep, space_.StateCube(state));
-    }
+    sweep.Add(state, space_.useClockIntervals);
   }
   if (allUAtMostL)
     std::reverse(kept.begin(), kept.end());
@@ -117,10 +114,12 @@ int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuc
   if (space_.BuildInitialState(initial) == 0)
     return 0;
   BddManager& manager = *space_.manager;
-  bdd sweep = manager.Zero();
+  SweepSet sweep(space_);
   space_.pastList = manager.Zero();
   const int32_t initialIndex = initial.locationIndex;
-  space_.waitingLists.Append(initialIndex, WaitingDsState{std::move(initial), 1, {}});
+  WaitingDsState first{std::move(initial), 1, {}};
+  const uint64_t key = successors_.MergeKey(first);
+  space_.waitingLists.Append(initialIndex, std::move(first), key);
   space_.currentWaitingIndex = initialIndex;
   ConsoleLine("begin checking");
 
@@ -128,15 +127,16 @@ int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuc
   std::vector<int32_t> positions;
   bool stopped = false;
   while (!stopped) {
-    sweep = manager.Zero();
+    sweep.Clear();
     space_.currentWaitingIndex = NextWaitingIndex();
     if (space_.currentWaitingIndex == -1)
       break;
-    WaitingLists::List& list = space_.waitingLists.ListAt(space_.currentWaitingIndex);
+    const int32_t current = space_.currentWaitingIndex;
+    WaitingLists& lists = space_.waitingLists;
     // Entries appended while the list is walked are visited in the same walk; the entry being
     // expanded stays at the front until it is done.
-    while (!list.empty()) {
-      const WaitingDsState& entry = list.front();
+    while (!lists.Empty(current)) {
+      const WaitingDsState& entry = lists.Front(current);
       int32_t lastPosition = 0;
       const std::vector<DsState> batch = ExpandDelays(entry, lastPosition);
       if (!FilterNewStates(batch, lastPosition, sweep, fresh, positions)) {
@@ -145,10 +145,10 @@ int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuc
       }
       if (!fresh.empty())
         successors_.GenerateSuccessors(fresh, positions, entry.frozenClocks);
-      list.pop_front();
+      lists.PopFront(current);
     }
     if (!stopped)
-      space_.pastList = BddManager::Or(space_.pastList, sweep);
+      space_.pastList = BddManager::Or(space_.pastList, sweep.ToBdd());
   }
   if (!stopped)
     ConsoleLine("pastlist:");

@@ -12,6 +12,7 @@
 
 #include "check/successors.h"
 #include "statespace/state_space.h"
+#include "statespace/sweep_set.h"
 
 namespace tickcheck {
 
@@ -36,7 +37,7 @@ class Checker {
   // Keeps the states of the batch that are neither in the reached set nor in `sweep`, adds them to
   // `sweep` and evaluates the open properties on them. Answers false when every property was
   // already settled (the search stops); `fresh` and `positions` then hold nothing useful.
-  bool FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition, bdd& sweep,
+  bool FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition, SweepSet& sweep,
                        std::vector<DsState>& fresh, std::vector<int32_t>& positions);
   // Evaluates the open properties on the state (and with "-t" on its admitted delays). Answers
   // false when no property was open any more.

@@ -338,41 +338,76 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
   return ClampToInt(std::max<int64_t>(count, 1));
 }
 
+uint64_t SuccessorGenerator::MergeKey(const WaitingDsState& entry) const {
+  // Entries merge only when their frozen clocks, the values of those that are active, and their
+  // integer values agree; the key mixes exactly these.
+  uint64_t key = 0x9E3779B97F4A7C15ull;
+  auto mix = [&key](int64_t value) {
+    key ^= static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2);
+  };
+  for (int32_t value : entry.state.intValues)
+    mix(value);
+  mix(-1);
+  for (int32_t clock : entry.frozenClocks) {
+    mix(clock);
+    const auto at =
+        std::find(entry.state.activeClocks.begin(), entry.state.activeClocks.end(), clock);
+    if (at != entry.state.activeClocks.end()) {
+      mix(entry.state.clockValues[static_cast<size_t>(at - entry.state.activeClocks.begin())]);
+    }
+  }
+  return key;
+}
+
 void SuccessorGenerator::MergeIntoWaiting(std::vector<WaitingDsState>& entries, bool selfLoop) {
   if (entries.empty())
     return;
+  WaitingLists& lists = space_.waitingLists;
   const int32_t index = entries.front().state.locationIndex;
-  WaitingLists::List& list = space_.waitingLists.ListAt(index);
   for (WaitingDsState& fresh : entries) {
+    const uint64_t key = MergeKey(fresh);
+    const std::vector<size_t> advancing = AdvancingPositions(fresh);
     bool taken = false;
-    auto it = list.begin();
-    if (selfLoop && it != list.end())
-      ++it;
-    for (; it != list.end() && !taken; ++it) {
-      int32_t merged = 0;
-      switch (CompareEntries(fresh, *it, merged)) {
-        case 0:
-          taken = true;
-          break;
-        case 1:
-          it->state = std::move(fresh.state);
-          it->delayCount = merged;
-          taken = true;
-          break;
-        case -1:
-          it->delayCount = merged;
-          taken = true;
-          break;
-        default:
-          break;
+    // Entries of other keys would all compare as apart, so only these are walked, in list order.
+    if (const WaitingLists::Candidates* candidates = lists.WithKey(index, key)) {
+      // The list's first entry is the one being expanded when the transition loops.
+      const WaitingDsState* expanded = selfLoop ? &lists.Front(index) : nullptr;
+      for (const WaitingLists::List::iterator& stored : *candidates) {
+        if (&*stored == expanded)
+          continue;
+        int32_t merged = 0;
+        const int32_t answer = CompareEntries(fresh, advancing, *stored, merged);
+        if (answer == -2)
+          continue;
+        if (answer == 1)
+          stored->state = std::move(fresh.state);
+        if (answer != 0)
+          stored->delayCount = merged;
+        taken = true;
+        break;
       }
     }
     if (!taken)
-      space_.waitingLists.Append(index, std::move(fresh));
+      lists.Append(index, std::move(fresh), key);
   }
 }
 
+std::vector<size_t> SuccessorGenerator::AdvancingPositions(const WaitingDsState& entry) {
+  std::vector<size_t> advancing;
+  for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
+    if (!Contains(entry.frozenClocks, entry.state.activeClocks[k]))
+      advancing.push_back(k);
+  }
+  return advancing;
+}
+
 int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
+                                           const WaitingDsState& stored, int32_t& merged) const {
+  return CompareEntries(fresh, AdvancingPositions(fresh), stored, merged);
+}
+
+int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
+                                           const std::vector<size_t>& advancing,
                                            const WaitingDsState& stored, int32_t& merged) const {
   const DsState& w = fresh.state;
   const DsState& e = stored.state;
@@ -393,11 +428,6 @@ int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
   if (w.clockValues == e.clockValues) {
     merged = static_cast<int32_t>(std::max(cW, cE));
     return cW == cE ? 0 : (cW < cE ? -1 : 1);
-  }
-  std::vector<size_t> advancing;
-  for (size_t k = 0; k < w.activeClocks.size(); ++k) {
-    if (!Contains(fresh.frozenClocks, w.activeClocks[k]))
-      advancing.push_back(k);
   }
   if (advancing.empty())
     return -2;

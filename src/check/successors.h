@@ -50,6 +50,8 @@ class SuccessorGenerator {
 
   // Merges the entries of one transition into the waiting list of their composed location.
   void MergeIntoWaiting(std::vector<WaitingDsState>& entries, bool selfLoop);
+  // The key under which an entry waits: entries with different keys never merge.
+  uint64_t MergeKey(const WaitingDsState& entry) const;
   // Compares a new entry with a stored one: 0 the new one adds nothing; 1 the stored one takes
   // the new state and `merged` count; -1 the stored one keeps its state and takes `merged`; -2 the
   // two are apart.
@@ -67,6 +69,11 @@ class SuccessorGenerator {
   bool Delay(DsState& state, const std::vector<size_t>& positions, int64_t delay) const;
 
  private:
+  // The positions, in the entry's active clocks, of the clocks that are not frozen.
+  static std::vector<size_t> AdvancingPositions(const WaitingDsState& entry);
+  int32_t CompareEntries(const WaitingDsState& fresh, const std::vector<size_t>& advancing,
+                         const WaitingDsState& stored, int32_t& merged) const;
+
   struct Constraint {
     int32_t variable;
     int32_t expression;

@@ -219,6 +219,66 @@ bdd BddManager::getBddFromExpression(int32_t first, int32_t last, int32_t max, i
   return atLeast & atMost;
 }
 
+bdd BddManager::BoxToBdd(const int32_t* entries, int32_t n,
+                         const std::vector<RangeRun>& runs) const {
+  CheckCubeArray(entries, n);
+  std::vector<const RangeRun*> ordered;
+  for (const RangeRun& run : runs) {
+    if (run.first < 0 || run.last < run.first - 1 || run.last >= n)
+      ReportFailure(kInternalError);
+    ordered.push_back(&run);
+  }
+  // Runs are met from the last variable upwards.
+  std::sort(ordered.begin(), ordered.end(),
+            [](const RangeRun* a, const RangeRun* b) { return a->last > b->last; });
+  bdd below = bdd_true();
+  size_t nextRun = 0;
+  for (int32_t i = n - 1; i >= 0;) {
+    while (nextRun < ordered.size() && ordered[nextRun]->last > i)
+      ++nextRun;
+    if (nextRun < ordered.size() && ordered[nextRun]->last == i) {
+      const RangeRun& run = *ordered[nextRun++];
+      const int64_t bits = int64_t{run.last} - run.first + 1;
+      const int64_t largest = bits < 62 ? (int64_t{1} << bits) - 1 : INT64_MAX;
+      const int64_t low = std::max<int64_t>(run.min, 0);
+      const int64_t high = std::min<int64_t>(run.max, largest);
+      if (run.max < 0 || run.min > run.max || low > largest)
+        return Zero();
+      // From the least significant bit up: `atLeast` holds the suffixes not below low's suffix,
+      // `atMost` those not above high's, `between` those within both, each continuing with
+      // `below`; the run's diagram is `between` at its most significant bit.
+      bdd atLeast = below;
+      bdd atMost = below;
+      bdd between = below;
+      for (int64_t k = 0; k < bits; ++k) {
+        const bdd x = bdd_ithvar(static_cast<int>(run.last - k));
+        const bool lowBit = BitAt(low, k);
+        const bool highBit = BitAt(high, k);
+        bdd nextBetween;
+        if (lowBit == highBit) {
+          nextBetween =
+              lowBit ? bdd_ite(x, between, bdd_false()) : bdd_ite(x, bdd_false(), between);
+        } else {
+          nextBetween = highBit ? bdd_ite(x, atMost, atLeast) : bdd_false();
+        }
+        atLeast = lowBit ? bdd_ite(x, atLeast, bdd_false()) : bdd_ite(x, below, atLeast);
+        atMost = highBit ? bdd_ite(x, atMost, below) : bdd_ite(x, bdd_false(), atMost);
+        between = nextBetween;
+      }
+      below = between;
+      i = run.first - 1;
+      continue;
+    }
+    if (entries[i] != kCubeFree) {
+      const bdd x = bdd_ithvar(i);
+      below =
+          entries[i] == kCubeTrue ? bdd_ite(x, below, bdd_false()) : bdd_ite(x, bdd_false(), below);
+    }
+    --i;
+  }
+  return below;
+}
+
 bool BddManager::IntersectsCube(const bdd& set, const int32_t* entries, int32_t n) const {
   CheckCubeArray(entries, n);
   return CubeWalk(entries, n).Reaches(set.id());

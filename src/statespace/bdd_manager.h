@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace tickcheck {
 
@@ -69,6 +70,19 @@ class BddManager {
   // the largest code 2^n - 1 counts as that code; an empty range (min > max, max < 0, or min
   // above the largest code) gives Zero(). Built in time proportional to n, whatever the range.
   bdd getBddFromExpression(int32_t first, int32_t last, int32_t max, int32_t min) const;
+
+  // A run of variables first..last (most significant bit on `first`) whose value must lie in
+  // [min, max], with the same clamping as getBddFromExpression.
+  struct RangeRun {
+    int32_t first;
+    int32_t last;
+    int32_t min;
+    int32_t max;
+  };
+  // The cube of `entries` conjoined with every run of `runs`: the runs must not overlap each
+  // other and their entries must be free (2). Built in one pass from the last variable up, with
+  // a few nodes per variable, instead of conjoining separately built diagrams.
+  bdd BoxToBdd(const int32_t* entries, int32_t n, const std::vector<RangeRun>& runs) const;
 
   // Whether some assignment satisfies both `set` and the cube of `entries` (same rules as
   // CubeArrayToBdd), i.e. whether And(set, CubeArrayToBdd(entries, n)) differs from Zero().

@@ -84,20 +84,25 @@ void CStateSpace::ClockInterval(const DsState& state, int32_t clock, int32_t val
   end = std::max(end, value);
 }
 
-void CStateSpace::AddClockIntervals(const DsState& state, bdd& set) const {
-  bdd widened = DiscreteCube(state);
+bdd CStateSpace::BoxDiagram(const DsState& state, const std::vector<int32_t>& starts,
+                            const std::vector<int32_t>& ends) const {
+  WriteDiscrete(state, scratch_);
+  std::vector<BddManager::RangeRun> runs;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
-    const int32_t clock = state.activeClocks[k];
-    int32_t start = 0;
-    int32_t end = 0;
-    ClockInterval(state, clock, state.clockValues[k], start, end);
-    const CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
-    widened = BddManager::And(
-        widened,
-        manager->getBddFromExpression(variable.bitBeginIndex,
-                                      variable.bitBeginIndex + variable.bitWidth - 1, end, start));
+    const CVariable& clock = system.variables[static_cast<size_t>(state.activeClocks[k]) - 1];
+    runs.push_back(
+        {clock.bitBeginIndex, clock.bitBeginIndex + clock.bitWidth - 1, starts[k], ends[k]});
   }
-  set = BddManager::Or(set, widened);
+  return manager->BoxToBdd(scratch_.data(), totalBit, runs);
+}
+
+void CStateSpace::AddClockIntervals(const DsState& state, bdd& set) const {
+  std::vector<int32_t> starts(state.activeClocks.size());
+  std::vector<int32_t> ends(state.activeClocks.size());
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    ClockInterval(state, state.activeClocks[k], state.clockValues[k], starts[k], ends[k]);
+  }
+  set = BddManager::Or(set, BoxDiagram(state, starts, ends));
 }
 
 }  // namespace tickcheck

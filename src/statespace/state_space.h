@@ -63,6 +63,15 @@ class CStateSpace {
   bool ContainsState(const bdd& set, const DsState& state) const;
   // set := set OR (the state with each active clock widened to its interval).
   void AddClockIntervals(const DsState& state, bdd& set) const;
+  // The discrete part of `state` with active clock k in [starts[k], ends[k]].
+  bdd BoxDiagram(const DsState& state, const std::vector<int32_t>& starts,
+                 const std::vector<int32_t>& ends) const;
+
+  // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
+  // from the clock's L and U bounds in its process's current location (the single value without
+  // bounds), narrowed by the location's limits, but always holding the value itself.
+  void ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
+                     int32_t& end) const;
 
   // True when every value of `state` fits its bit run. Otherwise, when `report` is set, writes one
   // console line per variable the first time that variable does not fit.
@@ -95,9 +104,6 @@ class CStateSpace {
   // Fills `bits` (totalBit entries, all free) with the discrete part of `state`.
   void WriteDiscrete(const DsState& state, std::vector<int32_t>& bits) const;
   void WriteClocks(const DsState& state, std::vector<int32_t>& bits) const;
-  // The interval [start, end] of clock `clock` at `value` in the state's location of its process.
-  void ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
-                     int32_t& end) const;
 
   mutable std::vector<int32_t> scratch_;         // a cube array, reused
   mutable std::vector<uint8_t> reportedMisfit_;  // per variable: misfit already reported

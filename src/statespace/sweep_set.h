@@ -1,0 +1,52 @@
+#pragma once
+// The states reached in the current sweep of the search. They are kept as boxes, one per added
+// state: its discrete part (composed location and integer values) and an interval per active
+// clock, so that membership during the sweep is a hash lookup instead of a diagram operation, and
+// the sweep's diagram is built once, at its end, by joining the boxes pairwise.
+//
+// Membership answers exactly what the diagram would: a state is in the set when some box has its
+// composed location and integer values and holds each of its clock values (states of one composed
+// location carry the same active clocks).
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "statespace/state_space.h"
+
+namespace tickcheck {
+
+class SweepSet {
+ public:
+  explicit SweepSet(const CStateSpace& space) : space_(space) {}
+
+  void Clear() { boxes_.clear(); }
+  bool Contains(const DsState& state) const;
+  // Adds the state, each active clock widened to its interval when `widen` is set, else exactly.
+  void Add(const DsState& state, bool widen);
+  // The diagram of every state added since the last Clear.
+  bdd ToBdd() const;
+
+ private:
+  struct Key {
+    int32_t locationIndex;
+    std::vector<int32_t> intValues;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& key) const;
+  };
+  struct Box {
+    std::vector<int32_t> start;  // per active clock, in the state's order
+    std::vector<int32_t> end;
+  };
+  struct Group {
+    DsState sample;  // a state of the group: its discrete part and active clocks
+    std::vector<Box> boxes;
+  };
+
+  const CStateSpace& space_;
+  std::unordered_map<Key, Group, KeyHash> boxes_;
+};
+
+}  // namespace tickcheck
