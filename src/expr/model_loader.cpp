@@ -43,7 +43,7 @@ class ModelLoader {
     }
     ConsoleLine("expNum:" + Num(system_.expressionCount));
     system_.expressions.Load(file_, system_.expressionCount);
-    return 0;
+    return CheckClockComparisons() ? 0 : 1;
   }
 
  private:
@@ -198,6 +198,49 @@ class ModelLoader {
         references_.push_back({expression, section, "exp" + mn});
       }
       process.locations[static_cast<size_t>(jump.From) - 1].jumps.push_back(std::move(jump));
+    }
+    return true;
+  }
+
+  // A delay window is one interval: it cannot leave out the single delay at which a clock would
+  // equal a bound, so clocks are compared with ==, <, <=, > and >= only, as in every timed
+  // automaton. Integer variables may use != (they are tested on the state itself).
+  bool CheckClockComparisons() {
+    for (size_t p = 0; p < system_.processes.size(); ++p) {
+      const CProcess& process = system_.processes[p];
+      const std::string owner =
+          "process " + Num(static_cast<int32_t>(p) + 1) + " (" + process.ProcessName + ")";
+      for (size_t l = 0; l < process.locations.size(); ++l) {
+        const CLocation& location = process.locations[l];
+        const std::string where =
+            owner + " location " + Num(static_cast<int32_t>(l) + 1) + " (" + location.Name + ")";
+        if (!CheckClockComparisons(location.invariantExpIds, where + ", invariant"))
+          return false;
+        for (size_t j = 0; j < location.jumps.size(); ++j) {
+          if (!CheckClockComparisons(
+                  location.jumps[j].guardExpIds,
+                  where + ", guard of its jump " + Num(static_cast<int32_t>(j) + 1))) {
+            return false;
+          }
+        }
+      }
+    }
+    return true;
+  }
+
+  bool CheckClockComparisons(const std::vector<int32_t>& ids, const std::string& where) {
+    for (int32_t id : ids) {
+      const CExpression& comparison = system_.expressions[id];
+      const int32_t variable = comparison.LeftVariable();
+      if (!IsVariable(variable) || Variable(variable).Type != VarType::kClock)
+        continue;
+      const int32_t code = comparison.RootType();
+      if (code >= ExpType::kEqual && code <= ExpType::kAtLeast)
+        continue;
+      ConsoleLine("ERROR! Model refused: " + where + ": expression " + Num(id) +
+                  " compares clock " + Variable(variable).Name + " with relation code " +
+                  Num(code) + "; clocks allow only ==, <, <=, > and >=");
+      return false;
     }
     return true;
   }

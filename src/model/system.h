@@ -107,8 +107,9 @@ class CSystem {
   // or 1 when the model was refused, after one console line saying why: a variable Type other
   // than 0, 1 and 3 ("Variable Type Error!", nothing later is read), more than 65534 processes,
   // an active clock that names no clock, a jump whose From names no location of its process, an
-  // assignment to no variable, or an expression id (of a constraint or an assignment) outside
-  // the table. Reads the file once; the answers are those of one lookup per key.
+  // assignment to no variable, an expression id (of a constraint or an assignment) outside
+  // the table, or a clock compared in an invariant or guard with != or a code outside 1 to 6. Reads
+  // the file once; the answers are those of one lookup per key.
   int32_t Load(const std::string& path);
 
   // Fills `properties` and `propertyCount` from the model file; call after Load.
