@@ -141,6 +141,28 @@ TEST(BddManagerCubeTest, IntersectsCubeAgreesWithConjunction) {
   }
 }
 
+// A box built in one pass must be the conjunction of its cube and its range diagrams.
+TEST(BddManagerCubeTest, BoxesEqualTheirCubeConjoinedWithTheRanges) {
+  std::mt19937 random(11);
+  BddManager manager(14);
+  // Runs 2..4 and 9..12; the other variables are fixed or free.
+  for (int round = 0; round < 300; ++round) {
+    Entries entries(14);
+    for (int32_t i = 0; i < 14; ++i)
+      entries[i] = static_cast<int32_t>(random() % 3);
+    for (int32_t i : {2, 3, 4, 9, 10, 11, 12})
+      entries[i] = BddManager::kCubeFree;
+    const std::vector<BddManager::RangeRun> runs = {
+        {9, 12, static_cast<int32_t>(random() % 18) - 1, static_cast<int32_t>(random() % 18) - 1},
+        {2, 4, static_cast<int32_t>(random() % 10) - 1, static_cast<int32_t>(random() % 10) - 1}};
+    bdd expected = manager.CubeArrayToBdd(entries.data(), 14);
+    for (const BddManager::RangeRun& run : runs) {
+      expected &= manager.getBddFromExpression(run.first, run.last, run.max, run.min);
+    }
+    EXPECT_TRUE(BddManager::Equal(manager.BoxToBdd(entries.data(), 14, runs), expected)) << round;
+  }
+}
+
 TEST(BddManagerTest, ZeroVariableManagerAnswersConstantsAndEmptyCubes) {
   const BddManager m(0);
   EXPECT_EQ(m.VariableCount(), 0);

@@ -1,0 +1,121 @@
+#include "check/checker.h"
+
+#include <gtest/gtest.h>
+
+#include "model/expression_builder.h"
+#include "support/model_run.h"
+#include "tools/example_models.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::CaptureConsole;
+using testing::ModelRun;
+
+// One process P: l1 -> l2 -> l3 (internal jumps), with `properties`.
+ModelSpec Chain(std::vector<PropertySpec> properties, int32_t locations = 3) {
+  ModelSpec model;
+  ProcessSpec process{.name = "P", .initLocation = 1};
+  for (int32_t l = 1; l <= locations; ++l) {
+    process.locations.push_back({.name = std::string("l").append(std::to_string(l))});
+    if (l > 1)
+      process.jumps.push_back({.from = l - 1, .to = l, .syn = 0, .synType = 0});
+  }
+  model.processes = {process};
+  model.properties = std::move(properties);
+  return model;
+}
+
+AtomSpec InLocation(int32_t location, int32_t negated = 0) {
+  return AtomSpec{.negated = negated, .variable = -1, .bound = location};
+}
+
+struct Outcome {
+  std::string console;
+  std::vector<uint8_t> results;
+  int64_t count = 0;
+};
+
+Outcome Check(const ModelSpec& model, bool noClockIntervals = false, bool timeSuccessors = false) {
+  ModelRun run(model);
+  Checker checker(*run.space);
+  std::FILE* info = std::tmpfile();
+  Outcome outcome;
+  outcome.console =
+      CaptureConsole([&] { EXPECT_EQ(checker.Check(info, noClockIntervals, timeSuccessors), 1); });
+  std::fclose(info);
+  outcome.results = run.space->propertyResult;
+  outcome.count = checker.dsStateCount;
+  return outcome;
+}
+
+std::string Tail(const std::string& console) {
+  return console.substr(console.find("begin checking\n") + 15);
+}
+
+TEST(CheckerTest, WithoutPropertiesEveryStateIsExploredAndTheEndIsNormal) {
+  const Outcome outcome = Check(Chain({}));
+  EXPECT_EQ(Tail(outcome.console), "pastlist:\nDsState Number in pastList:\t3\n");
+  EXPECT_EQ(outcome.count, 3);
+}
+
+TEST(CheckerTest, AllPropertiesSettledStopAtTheNextNewState) {
+  const Outcome early = Check(Chain({{.type = 0, .atoms = {InLocation(1)}}}));
+  EXPECT_EQ(Tail(early.console), "DsState Number in pastList:\t1\n");
+  EXPECT_EQ(early.results, (std::vector<uint8_t>{1}));
+  // With no further state the search ends normally.
+  const Outcome alone = Check(Chain({{.type = 0, .atoms = {InLocation(1)}}}, 1));
+  EXPECT_EQ(Tail(alone.console), "pastlist:\nDsState Number in pastList:\t1\n");
+}
+
+TEST(CheckerTest, VerdictsOfReachabilityAndInvariance) {
+  const Outcome outcome = Check(Chain({{.type = 0, .atoms = {InLocation(3)}},
+                                       {.type = 0, .atoms = {InLocation(4)}},
+                                       {.type = 1, .atoms = {InLocation(2, 1)}},
+                                       {.type = 1, .atoms = {InLocation(4, 1)}},
+                                       {.type = 2, .atoms = {InLocation(4)}}}));
+  EXPECT_EQ(outcome.results, (std::vector<uint8_t>{1, 0, 0, 1, 1}));
+  EXPECT_EQ(outcome.count, 3);
+}
+
+TEST(CheckerTest, AModelWithoutProcessesEndsNormally) {
+  ModelSpec model;
+  model.properties = {{.type = 0}, {.type = 1, .atoms = {InLocation(1)}}};
+  const Outcome outcome = Check(model);
+  EXPECT_EQ(outcome.results, (std::vector<uint8_t>{1, 0}));
+  EXPECT_EQ(Tail(outcome.console), "pastlist:\nDsState Number in pastList:\t1\n");
+}
+
+TEST(CheckerTest, ExactStatesAreMoreButTheVerdictsAgree) {
+  const ModelSpec fischer = FischerModel(2, 2, 2);
+  const Outcome widened = Check(fischer);
+  const Outcome exact = Check(fischer, true);
+  EXPECT_EQ(widened.results, exact.results);
+  EXPECT_LT(widened.count, exact.count);
+  EXPECT_EQ(Check(fischer, false, true).results, widened.results);
+}
+
+TEST(CheckerTest, DelayCopiesStopAtMaxAndLeaveFrozenClocks) {
+  ModelSpec model = Chain({}, 1);
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},
+                     {.name = "y", .type = 1, .initValue = 0, .max = 7}};
+  model.processes[0].locations[0].activeClocks = {{1, -1, 7}, {2, -1, 7}};
+  ModelRun run(model);
+  const DsState initial = run.Initial();
+  Checker checker(*run.space);
+  WaitingDsState entry{initial, 5, {2}};
+  entry.state.clockValues = {5, 3};
+  int32_t last = 0;
+  const std::vector<DsState> batch = checker.ExpandDelays(entry, last);
+  ASSERT_EQ(batch.size(), 3u);
+  EXPECT_EQ(batch[1].clockValues, (std::vector<int32_t>{6, 3}));
+  EXPECT_EQ(batch[2].clockValues, (std::vector<int32_t>{7, 3}));
+  // The last copy stands for the equal ones that would follow it.
+  EXPECT_EQ(last, 4);
+  entry.delayCount = 1;
+  EXPECT_EQ(checker.ExpandDelays(entry, last).size(), 1u);
+  EXPECT_EQ(last, 0);
+}
+
+}  // namespace
+}  // namespace tickcheck

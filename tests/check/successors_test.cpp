@@ -1,0 +1,210 @@
+#include "check/successors.h"
+
+#include <gtest/gtest.h>
+
+#include "model/expression_builder.h"
+#include "support/model_run.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::ModelRun;
+
+// Clocks x (variable 1, Max 7) and y (variable 2, Max 3); expressions: 0 the constant 0, 1 x >= 3,
+// 2 x <= 1, 3 x < 5, 4 the constant 5. Constraints: 1 {x >= 3}, 2 {x <= 1}, 3 {x < 5}.
+ModelSpec ClockModel(std::vector<LocationSpec> locations, std::vector<JumpSpec> jumps) {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},
+                     {.name = "y", .type = 1, .initValue = 0, .max = 3}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Comparison(1, ExpType::kAtLeast, 3)},
+                       {2, Comparison(1, ExpType::kAtMost, 1)},
+                       {3, Comparison(1, ExpType::kLess, 5)},
+                       {4, Expr::Const(5).Compile()}};
+  model.constraints = {{1}, {2}, {3}};
+  model.processes = {
+      {.initLocation = 1, .locations = std::move(locations), .jumps = std::move(jumps)}};
+  return model;
+}
+
+JumpSpec Internal(int32_t from, int32_t to, std::optional<int32_t> guard = {},
+                  std::vector<AssignmentSpec> assignments = {}, int32_t urgent = 0) {
+  return JumpSpec{.from = from,
+                  .to = to,
+                  .guard = guard,
+                  .urgent = urgent,
+                  .syn = 0,
+                  .synType = 0,
+                  .broadcast = 0,
+                  .assignments = std::move(assignments)};
+}
+
+class SuccessorsTest : public ::testing::Test {
+ protected:
+  void Start(const ModelSpec& model) {
+    // One decision-diagram manager lives at a time: the previous run goes first.
+    generator_.reset();
+    run_.reset();
+    run_ = std::make_unique<ModelRun>(model);
+    initial_ = run_->Initial();
+    generator_ = std::make_unique<SuccessorGenerator>(*run_->space);
+  }
+  // The initial state with clock x at `x`.
+  DsState WithX(int32_t x) const {
+    DsState state = initial_;
+    state.clockValues[0] = x;
+    return state;
+  }
+  // Generates the successors of the batch of states with x at `values` (batch positions 0, 1, ...).
+  void Generate(const std::vector<int32_t>& values, const std::vector<int32_t>& frozen = {}) {
+    std::vector<DsState> states;
+    std::vector<int32_t> positions;
+    for (int32_t x : values) {
+      positions.push_back(static_cast<int32_t>(states.size()));
+      states.push_back(WithX(x));
+    }
+    console_ =
+        testing::CaptureConsole([&] { generator_->GenerateSuccessors(states, positions, frozen); });
+  }
+  // The waiting entries of the composed location where process 1 is in `location`.
+  std::vector<WaitingDsState> Waiting(int32_t location) {
+    std::vector<WaitingDsState> entries;
+    WaitingLists& lists = run_->space->waitingLists;
+    const int32_t index = location - 1;
+    while (!lists.Empty(index)) {
+      entries.push_back(lists.Front(index));
+      lists.PopFront(index);
+    }
+    return entries;
+  }
+
+  std::unique_ptr<ModelRun> run_;
+  DsState initial_;
+  std::unique_ptr<SuccessorGenerator> generator_;
+  std::string console_;
+};
+
+TEST_F(SuccessorsTest, AnUrgentTransitionFiresOnceFromTheFirstStateWithCountOne) {
+  Start(ClockModel(
+      {{.name = "a", .activeClocks = {{1, -1, 5}}}, {.name = "b", .activeClocks = {{1, -1, 5}}}},
+      {Internal(1, 2, {}, {{1, 0}}, 1)}));
+  Generate({0, 1, 2});
+  const std::vector<WaitingDsState> entries = Waiting(2);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].delayCount, 1);
+  EXPECT_EQ(entries[0].state.clockValues, (std::vector<int32_t>{0}));
+  EXPECT_EQ(entries[0].frozenClocks, (std::vector<int32_t>{1}));
+}
+
+TEST_F(SuccessorsTest, WithoutResetsTheDelayCountIsOne) {
+  Start(ClockModel(
+      {{.name = "a", .activeClocks = {{1, -1, 5}}}, {.name = "b", .activeClocks = {{1, -1, 5}}}},
+      {Internal(1, 2)}));
+  Generate({0});
+  const std::vector<WaitingDsState> entries = Waiting(2);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].delayCount, 1);
+}
+
+TEST_F(SuccessorsTest, ResetsGiveTheDelaysLeftInTheWindow) {
+  // The invariant x < 5 bounds the window at x = 2 to delays 0 .. 2; fired at once and reset,
+  // the entry stands for the three firings.
+  Start(ClockModel({{.name = "a", .activeClocks = {{1, -1, 5}}, .invariant = 3},
+                    {.name = "b", .activeClocks = {{1, -1, 5}}}},
+                   {Internal(1, 2, {}, {{1, 0}})}));
+  Generate({2});
+  const std::vector<WaitingDsState> entries = Waiting(2);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].delayCount, 3);
+  EXPECT_EQ(entries[0].state.clockValues, (std::vector<int32_t>{0}));
+}
+
+TEST_F(SuccessorsTest, ATargetInvariantFailingAtEveryDelayGivesNothing) {
+  Start(ClockModel({{.name = "a", .activeClocks = {{1, 3, 5}}},
+                    {.name = "b", .activeClocks = {{1, -1, 1}}, .invariant = 2}},
+                   {Internal(1, 2, 1)}));
+  Generate({0, 1});
+  EXPECT_TRUE(Waiting(2).empty());
+}
+
+TEST_F(SuccessorsTest, NewlyActiveClocksStartAtZeroKeptClocksKeepTheirDelayedValue) {
+  Start(ClockModel({{.name = "a", .activeClocks = {{1, 3, 5}}},
+                    {.name = "b", .activeClocks = {{1, 3, 5}, {2, -1, 2}}},
+                    {.name = "c"}},
+                   {Internal(1, 2, 1), Internal(1, 3, {}, {{2, 4}})}));
+  Generate({2});
+  const std::vector<WaitingDsState> entries = Waiting(2);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].state.activeClocks, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(entries[0].state.clockValues, (std::vector<int32_t>{3, 0}));
+  // An update of a clock the target does not carry changes nothing.
+  const std::vector<WaitingDsState> third = Waiting(3);
+  ASSERT_EQ(third.size(), 1u);
+  EXPECT_TRUE(third[0].state.activeClocks.empty());
+}
+
+TEST_F(SuccessorsTest, MaxDelayCountsTheStatesTheInvariantsAdmit) {
+  Start(
+      ClockModel({{.name = "a", .activeClocks = {{1, -1, 4}}, .invariant = 3}, {.name = "b"}}, {}));
+  EXPECT_EQ(generator_->MaxDelay(WithX(2)), 3);
+  const std::vector<DsState> delays = generator_->InvariantDelays(WithX(2));
+  ASSERT_EQ(delays.size(), 3u);
+  EXPECT_EQ(delays[2].clockValues, (std::vector<int32_t>{4}));
+  Start(ClockModel({{.name = "a", .activeClocks = {{1, -1, 4}}}}, {}));
+  EXPECT_EQ(generator_->MaxDelay(WithX(2)), 1);
+}
+
+class CompareEntriesTest : public SuccessorsTest {
+ protected:
+  void SetUp() override {
+    Start(ClockModel({{.name = "a", .activeClocks = {{1, -1, 5}, {2, -1, 2}}}}, {}));
+  }
+  WaitingDsState Entry(int32_t x, int32_t y, int32_t count,
+                       std::vector<int32_t> frozen = {}) const {
+    WaitingDsState entry{initial_, count, std::move(frozen)};
+    entry.state.clockValues = {x, y};
+    return entry;
+  }
+  int32_t Compare(const WaitingDsState& fresh, const WaitingDsState& stored,
+                  int32_t& merged) const {
+    return generator_->CompareEntries(fresh, stored, merged);
+  }
+};
+
+TEST_F(CompareEntriesTest, EqualStatesKeepTheLargerCount) {
+  int32_t merged = 0;
+  EXPECT_EQ(Compare(Entry(1, 1, 3), Entry(1, 1, 5), merged), -1);
+  EXPECT_EQ(merged, 5);
+  EXPECT_EQ(Compare(Entry(1, 1, 5), Entry(1, 1, 3), merged), 1);
+  EXPECT_EQ(merged, 5);
+  EXPECT_EQ(Compare(Entry(1, 1, 3), Entry(1, 1, 3), merged), 0);
+}
+
+TEST_F(CompareEntriesTest, OneAdvancingClockMergesOverlappingRuns) {
+  int32_t merged = 0;
+  // y frozen: x is the one advancing clock. Stored at 2 with count 3 covers 2, 3, 4.
+  EXPECT_EQ(Compare(Entry(5, 0, 2, {2}), Entry(2, 0, 3, {2}), merged), -1);
+  EXPECT_EQ(merged, 5);
+  EXPECT_EQ(Compare(Entry(6, 0, 2, {2}), Entry(2, 0, 3, {2}), merged), -2);
+  EXPECT_EQ(Compare(Entry(1, 0, 2, {2}), Entry(2, 0, 3, {2}), merged), 1);
+  EXPECT_EQ(merged, 4);
+  // Different frozen values never merge.
+  EXPECT_EQ(Compare(Entry(2, 1, 2, {2}), Entry(2, 0, 3, {2}), merged), -2);
+}
+
+TEST_F(CompareEntriesTest, SeveralAdvancingClocksMergeAlongTheDiagonal) {
+  int32_t merged = 0;
+  EXPECT_EQ(Compare(Entry(2, 1, 4), Entry(1, 0, 3), merged), -1);
+  EXPECT_EQ(merged, 5);
+  // The merged run never loses states of the longer entry.
+  EXPECT_EQ(Compare(Entry(2, 1, 1), Entry(1, 0, 5), merged), -1);
+  EXPECT_EQ(merged, 5);
+  // y stops at its Max 3... here Max is 3: (1, 2) delayed by 2 is (3, 3).
+  EXPECT_EQ(Compare(Entry(3, 3, 1), Entry(1, 2, 3), merged), -1);
+  EXPECT_EQ(merged, 3);
+  EXPECT_EQ(Compare(Entry(3, 1, 1), Entry(1, 0, 3), merged), -2);
+  EXPECT_EQ(Compare(Entry(5, 4, 1), Entry(1, 0, 3), merged), -2);
+}
+
+}  // namespace
+}  // namespace tickcheck

@@ -1,0 +1,188 @@
+#include "statespace/state_space.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "model/expression_builder.h"
+#include "support/model_run.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::ModelRun;
+
+LocationSpec Location(const char* name, std::vector<ActiveClockSpec> clocks = {},
+                      std::optional<int32_t> invariant = {}) {
+  return LocationSpec{.name = name, .activeClocks = std::move(clocks), .invariant = invariant};
+}
+
+// n (int, 3 bits), flag (int, Max 0: 0 bits), aux (Type 3, 1 bit), clocks x (3 bits), y (2 bits),
+// z (1 bit); a process of one location, one of three (starting in its second), one of five.
+ModelSpec EncodingModel() {
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 2, .max = 5},
+                     {.name = "flag", .type = 0, .initValue = 0, .max = 0},
+                     {.name = "aux", .type = 3, .initValue = 0, .max = 1},
+                     {.name = "x", .type = 1, .initValue = 0, .max = 7},
+                     {.name = "y", .type = 1, .initValue = 1, .max = 3},
+                     {.name = "z", .type = 1, .initValue = 0, .max = 1}};
+  model.processes = {
+      {.name = "One", .initLocation = 1, .locations = {Location("a", {{4, 0, 0}})}},
+      {.name = "Three",
+       .initLocation = 2,
+       .locations = {Location("b", {{4, 0, 0}, {6, 0, 0}}), Location("c", {{5, 0, 0}}),
+                     Location("d", {{5, 0, 0}, {6, 0, 0}})}},
+      {.name = "Five",
+       .initLocation = 4,
+       .locations = {Location("e"), Location("f"), Location("g"), Location("h"), Location("i")}}};
+  return model;
+}
+
+TEST(StateSpaceTest, BitCountsBeginIndexesAndTheInitialState) {
+  ModelRun run(EncodingModel());
+  const DsState initial = run.Initial();
+  EXPECT_EQ(run.console,
+            "InitStateSpace\nlocBit: 5\tclkVarBitNum: 6\tnonClkVarBitNum: 4\ntotalBit: 15\n"
+            "initStatespace done\n");
+  const CStateSpace& space = *run.space;
+  EXPECT_EQ(space.nonClkVarBitBeginIndex, (std::vector<int32_t>{0, 3, 3, 4}));
+  EXPECT_EQ(space.procLocBitNum, (std::vector<int32_t>{0, 2, 3}));
+  EXPECT_EQ(space.procBitBeginIndex, (std::vector<int32_t>{4, 7, 12, 15}));
+  // x is placed by the first process; the second's block holds y (its initial location) and z.
+  EXPECT_EQ(space.clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, 4}, {2, 9, 11}, {0}}));
+  EXPECT_EQ(run.system.variables[3].bitBeginIndex, 4);
+  EXPECT_EQ(run.system.variables[5].bitBeginIndex, 11);
+
+  EXPECT_EQ(initial.intValues, (std::vector<int32_t>{2, 0}));
+  EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{4, 5}));
+  EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{0, 1}));
+  EXPECT_EQ(std::vector<int32_t>(initial.locations.begin(), initial.locations.end()),
+            (std::vector<int32_t>{1, 2, 4}));
+  EXPECT_EQ(initial.locationIndex, run.composition->initLocationIndex);
+}
+
+TEST(StateSpaceTest, TheEncodingListing) {
+  ModelRun run(EncodingModel());
+  run.Initial();
+  std::ostringstream listing;
+  run.space->PrintEncoding(listing);
+  EXPECT_EQ(listing.str(),
+            "-----------StateSpace Output--------------\n"
+            "totalBit:\t15\tnonClkVarBitNum:4\tclkVarBitNum:6\tlocBit:5\n"
+            "--------coding information---------\n"
+            "nonClkVarBitBeginIndex[0] : 0\n"
+            "nonClkVarBitBeginIndex[1] : 3\n"
+            "proc[0] needs 0bits to encode the location\n"
+            "procBitBeginIndex[0] : 4\n"
+            "proc[1] needs 2bits to encode the location\n"
+            "procBitBeginIndex[1] : 7\n"
+            "proc[2] needs 3bits to encode the location\n"
+            "procBitBeginIndex[2] : 12\n"
+            "procBitBeginIndex[3] : 15\n"
+            "clkVarBeginIndex[0][0] : 1\n"
+            "clkVarBeginIndex[0][1] : 4\n"
+            "clkVarBeginIndex[1][0] : 2\n"
+            "clkVarBeginIndex[1][1] : 9\n"
+            "clkVarBeginIndex[1][2] : 11\n"
+            "clkVarBeginIndex[2][0] : 0\n");
+}
+
+// A clock listed twice by one location and by the initial locations of two processes.
+TEST(StateSpaceTest, AClockListedSeveralTimesIsEncodedOnce) {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 3, .max = 7}};
+  model.processes = {
+      {.initLocation = 1, .locations = {Location("a", {{1, 0, 0}, {1, 0, 0}})}},
+      {.initLocation = 1, .locations = {Location("b", {{1, 0, 0}}), Location("c", {{1, 0, 0}})}}};
+  ModelRun run(model);
+  const DsState initial = run.Initial();
+  EXPECT_EQ(run.space->totalBit, 4);
+  EXPECT_EQ(run.space->clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, 0}, {0}}));
+  EXPECT_EQ(run.space->procBitBeginIndex, (std::vector<int32_t>{0, 3, 4}));
+  EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{1}));
+  EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{3}));
+}
+
+TEST(StateSpaceTest, ModelsWithoutVariablesOrWithManyClocksEncode) {
+  {
+    ModelRun none{ModelSpec{}};
+    none.Initial();
+    EXPECT_EQ(none.space->totalBit, 0);
+    EXPECT_TRUE(none.space->nonClkVarBitBeginIndex.empty());
+  }
+
+  // Twenty-five clocks in one process block: the table grows to fit.
+  ModelSpec many;
+  LocationSpec location = Location("all");
+  for (int32_t c = 1; c <= 25; ++c) {
+    many.variables.push_back(
+        {.name = std::string("c").append(std::to_string(c)), .type = 1, .initValue = 0, .max = 1});
+    location.activeClocks.push_back({c, 0, 0});
+  }
+  many.processes = {{.initLocation = 1, .locations = {location}}};
+  ModelRun run(many);
+  run.Initial();
+  ASSERT_EQ(run.space->clkVarBeginIndex[0].size(), 26u);
+  EXPECT_EQ(run.space->clkVarBeginIndex[0][0], 25);
+  EXPECT_EQ(run.space->clkVarBeginIndex[0][25], 24);
+}
+
+TEST(StateSpaceTest, AnInitialValueOutsideItsBitsRefusesTheModel) {
+  ModelSpec model = EncodingModel();
+  model.variables[0].initValue.reset();  // a missing key reads -1
+  ModelRun run(model);
+  DsState state;
+  std::string console = testing::CaptureConsole([&] {
+    run.space->InitStateSpace();
+    EXPECT_EQ(run.space->BuildInitialState(state), 0);
+  });
+  EXPECT_NE(
+      console.find("ERROR! Model refused: variable n: initial value -1 does not fit 0 .. 7\n"),
+      std::string::npos)
+      << console;
+}
+
+TEST(StateSpaceTest, AnInitialClockValueAboveItsBitsRefusesTheModel) {
+  DsState state;
+  ModelSpec clock = EncodingModel();
+  clock.variables[3].initValue = 8;
+  ModelRun second(clock);
+  const std::string console = testing::CaptureConsole([&] {
+    second.space->InitStateSpace();
+    EXPECT_EQ(second.space->BuildInitialState(state), 0);
+  });
+  EXPECT_NE(console.find("ERROR! Model refused: clock x: initial value 8 does not fit 0 .. 7\n"),
+            std::string::npos)
+      << console;
+}
+
+TEST(StateSpaceTest, PerLocationLimitsFollowTheInvariantOperators) {
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .max = 3},
+                     {.name = "x", .type = 1, .initValue = 0, .max = 7},
+                     {.name = "z", .type = 1, .initValue = 0, .max = 7}};
+  model.expressions = {
+      {0, Comparison(2, ExpType::kAtMost, 5)},  {1, Comparison(2, ExpType::kLess, 5)},
+      {2, Comparison(2, ExpType::kGreater, 2)}, {3, Comparison(2, ExpType::kEqual, 3)},
+      {4, Comparison(2, ExpType::kAtLeast, 2)}, {5, Comparison(1, ExpType::kNotEqual, 1)},
+      {6, Comparison(3, ExpType::kAtMost, 3)}};
+  model.constraints = {{0}, {1, 2}, {3}, {4, 5, 6}};
+  const std::vector<ActiveClockSpec> x = {{2, 0, 0}};
+  model.processes = {
+      {.initLocation = 1,
+       .locations = {Location("l1", x, 1), Location("l2", x, 2), Location("l3", x, 3),
+                     Location("l4", x, 4), Location("l5", x)}}};
+  ModelRun run(model);
+  run.Initial();
+  // n != 1 has no limit to give: one report; z, a clock no location lists, gets no limits.
+  EXPECT_NE(run.console.find("ERROR! OPTYPE error in setVariableRangeInLoc()\n"),
+            std::string::npos);
+  EXPECT_EQ(run.console.find("OPTYPE"), run.console.rfind("OPTYPE"));
+  EXPECT_EQ(run.system.variables[1].locUpperBounds, (std::vector<int32_t>{5, 4, 3, -1, -1}));
+  EXPECT_EQ(run.system.variables[1].locLowerBounds, (std::vector<int32_t>{-1, 3, 3, 2, -1}));
+  EXPECT_TRUE(run.system.variables[2].locUpperBounds.empty());
+}
+
+}  // namespace
+}  // namespace tickcheck

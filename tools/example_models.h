@@ -1,0 +1,29 @@
+#pragma once
+// Models for users and benchmarks, described with the model-file writer.
+
+#include <cstdint>
+
+#include "model/model_writer.h"
+
+namespace tickcheck {
+
+// Fischer's mutual exclusion protocol for `processes` processes. Variable 1 is the shared integer
+// `id` (0 .. processes); variables 2 .. processes + 1 are the clocks x1 .. xN. Process i moves
+// idle -> req when id == 0 (resetting xi), leaves req within `setDelay` time units (invariant
+// xi <= setDelay) setting id := i and resetting xi, waits until xi > `waitDelay`, and enters cs if
+// id is still i; from wait it returns to req when it sees id == 0, and it leaves cs setting id :=
+// 0. Properties: 1. (reachability) processes 1 and 2 are in cs together; 2. (reachability) process
+// 1 reaches cs; 3. (invariance) id < processes + 1. Mutual exclusion holds, property 1 is 0,
+// exactly when setDelay <= waitDelay.
+ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay);
+
+// A train and a gate at a level crossing. The train announces itself on channel approach and
+// enters the crossing more than 2 time units later (within 5); the gate, told by approach, is down
+// after exactly 1 time unit; leaving, the train signals exit and the gate rises again in 1 time
+// unit. The integer `passes` counts the trains that passed, modulo 4.
+// Properties: 1. (reachability) the train is in the crossing while the gate is up: 0, safe;
+// 2. (reachability) the train is in the crossing with the gate down: 1; 3. (invariance)
+// passes < 4: 1.
+ModelSpec TrainGateModel();
+
+}  // namespace tickcheck
