@@ -74,6 +74,47 @@ ModelSpec RefusedInitialValueModel() {
   return model;
 }
 
+// Clock x is listed twice by one location and by the initial locations of both processes: it
+// gets one run of bits, in the first process's block.
+ModelSpec ClockListedTwiceModel() {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 3}};
+  model.expressions = {{0, Comparison(1, ExpType::kGreater, 1)}, {1, Expr::Const(0).Compile()}};
+  model.constraints = {{0}};
+  model.processes = {
+      {.name = "A",
+       .initLocation = 1,
+       .locations = {{.name = "a1", .activeClocks = {{1, 1, -1}, {1, 1, -1}}}, {.name = "a2"}},
+       .jumps = {{.from = 1, .to = 2, .guard = 1, .syn = 0, .synType = 0}}},
+      {.name = "B",
+       .initLocation = 1,
+       .locations = {{.name = "b1", .activeClocks = {{1, 1, -1}}}}}};
+  model.properties = {{.type = 0, .atoms = {InLocation(1, 2)}}};
+  return model;
+}
+
+// Clock z is named by an invariant, a guard and a reset but listed by no location: it belongs to
+// no process, has no per-location limits and no bounds, and is never carried by a state (so the
+// guard on it is not tested and the reset changes nothing).
+ModelSpec UnlistedClockModel() {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 3},
+                     {.name = "z", .type = 1, .initValue = 0, .max = 3}};
+  model.expressions = {{0, Comparison(2, ExpType::kAtMost, 2)},
+                       {1, Comparison(2, ExpType::kGreater, 1)},
+                       {2, Expr::Const(0).Compile()},
+                       {3, Comparison(1, ExpType::kAtMost, 2)}};
+  model.constraints = {{0, 3}, {1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "p1", .activeClocks = {{1, -1, 2}}, .invariant = 1}, {.name = "p2"}},
+       .jumps = {
+           {.from = 1, .to = 2, .guard = 2, .syn = 0, .synType = 0, .assignments = {{2, 2}}}}}};
+  model.properties = {{.type = 0, .atoms = {InLocation(1, 2)}}};
+  return model;
+}
+
 struct GoldenCase {
   const char* name;
   std::function<ModelSpec()> model;
@@ -119,7 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenCase{"train-gate-time", TrainGateModel, {"-t", "-x"}, 0},
         GoldenCase{"broadcast", BroadcastModel, {}, 0},
         GoldenCase{"early-end", EarlyEndModel, {}, 0}, GoldenCase{"overflow", OverflowModel, {}, 0},
-        GoldenCase{"refused-initial-value", RefusedInitialValueModel, {}, 1}),
+        GoldenCase{"refused-initial-value", RefusedInitialValueModel, {}, 1},
+        GoldenCase{"clock-listed-twice", ClockListedTwiceModel, {}, 0},
+        GoldenCase{"unlisted-clock", UnlistedClockModel, {}, 0}),
     [](const ::testing::TestParamInfo<GoldenCase>& info) {
       std::string name = info.param.name;
       for (char& c : name) {

@@ -165,5 +165,24 @@ TEST(RunTest, CompositionTablesThatCannotBeAllocatedEndTheRunWithAMessage) {
 #endif
 }
 
+TEST(RunTest, AClockComparedWithNotEqualIsRefusedBeforeTheSearch) {
+  TempDir dir;
+  ModelSpec model = OneProcessModel();
+  model.variables.push_back({.name = "x", .type = 1, .initValue = 0, .max = 3});
+  model.processes[0].locations[0].activeClocks = {{2, 2, 2}};
+  model.processes[0].jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .synType = 0}};
+  model.expressions[2] = Comparison(2, ExpType::kNotEqual, 2);
+  model.constraints = {{2}};
+  const std::string path = testing::WriteModel(dir, model);
+  const auto result = RunTickcheckBinary({path});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.out.find(
+                "expNum:3\nERROR! Model refused: process 1 (P) location 1 (only), guard of its "
+                "jump 1: expression 2 compares clock x with relation code 6; clocks allow only "
+                "==, <, <=, > and >=\ndestruct system\n"),
+            std::string::npos)
+      << result.out;
+}
+
 }  // namespace
 }  // namespace tickcheck

@@ -232,6 +232,35 @@ TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
   }
 }
 
+// A delay window is one interval: x != 2 would shrink it to the single delay at which x is 2.
+TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
+  ModelSpec model = ExampleModel();
+  model.expressions[3] = Comparison(1, ExpType::kNotEqual, 2);
+  ASSERT_EQ(Load(model), 1);
+  EXPECT_EQ(
+      console_,
+      "expNum:4\nERROR! Model refused: process 1 (P) location 1 (idle), guard of its jump 1: "
+      "expression 3 compares clock x with relation code 6; clocks allow only ==, <, <=, > and "
+      ">=\n");
+
+  ModelSpec invariant = ExampleModel();
+  invariant.expressions[2] = Comparison(1, 9, 5);
+  CSystem system;
+  const std::string path = testing::WriteModel(dir_, invariant, "invariant.txt");
+  const std::string console = CaptureConsole([&] { EXPECT_EQ(system.Load(path), 1); });
+  EXPECT_NE(console.find(
+                "location 1 (idle), invariant: expression 2 compares clock x with relation code 9"),
+            std::string::npos)
+      << console;
+
+  // Integer variables may be compared with !=.
+  ModelSpec integer = ExampleModel();
+  integer.expressions[3] = Comparison(2, ExpType::kNotEqual, 2);
+  CSystem accepted;
+  const std::string third = testing::WriteModel(dir_, integer, "integer.txt");
+  CaptureConsole([&] { EXPECT_EQ(accepted.Load(third), 0); });
+}
+
 TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {
   ModelSpec model = ExampleModel();
   model.totalExpNum = 2147483647;
