@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE    ?= examples/fischer3-correct.txt
 PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev
 
-.PHONY: all setup build run test sanitize clean
+.PHONY: all setup build run test sanitize bench clean
 
 all: build
 
@@ -39,6 +39,11 @@ sanitize: setup $(SAN_BUILD)/CMakeCache.txt
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@command -v /usr/bin/time >/dev/null 2>&1 || { if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
+	  $$SUDO apt-get install -y -qq time; }
+	bench/fischer.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
