@@ -95,6 +95,20 @@ TEST(CheckerTest, ExactStatesAreMoreButTheVerdictsAgree) {
   EXPECT_EQ(Check(fischer, false, true).results, widened.results);
 }
 
+// An invariant over an integer variable is tested on each target state; the delay window reads the
+// variable's value like a clock's.
+TEST(CheckerTest, AnIntegerVariableInAnInvariantIsTestedOnTheState) {
+  ModelSpec model =
+      Chain({{.type = 0, .atoms = {InLocation(2)}}, {.type = 0, .atoms = {InLocation(3)}}});
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .max = 3}};
+  model.expressions = {{0, Comparison(1, ExpType::kLess, 1)}, {1, Expr::Const(1).Compile()}};
+  model.constraints = {{0}};
+  model.processes[0].locations[2].invariant = 1;
+  model.processes[0].jumps[0].assignments = {{1, 1}};
+  const Outcome outcome = Check(model);
+  EXPECT_EQ(outcome.results, (std::vector<uint8_t>{1, 0}));
+}
+
 TEST(CheckerTest, DelayCopiesStopAtMaxAndLeaveFrozenClocks) {
   ModelSpec model = Chain({}, 1);
   model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},

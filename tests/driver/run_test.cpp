@@ -165,6 +165,22 @@ TEST(RunTest, CompositionTablesThatCannotBeAllocatedEndTheRunWithAMessage) {
 #endif
 }
 
+// Options are compared whole: "-nt" is no option, "-x" is ignored, repeats change nothing.
+TEST(RunTest, OptionsAreWholeArgumentsAfterTheModelPath) {
+  TempDir dir;
+  std::filesystem::copy_file(EXAMPLES_DIR "/fischer3-correct.txt", dir.File("m.txt"));
+  auto run = [&dir](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "m.txt");
+    return WithoutTimeLine(RunTickcheckBinary(arguments, dir.Path().string()).out);
+  };
+  const std::string plain = run({});
+  const std::string exact = run({"-n"});
+  EXPECT_NE(plain, exact);
+  EXPECT_EQ(run({"-nt"}), plain);
+  EXPECT_EQ(run({"-x", "-n", "-n"}), exact);
+  EXPECT_EQ(run({"-t", "-x", "-n"}), run({"-n", "-t"}));
+}
+
 TEST(RunTest, AClockComparedWithNotEqualIsRefusedBeforeTheSearch) {
   TempDir dir;
   ModelSpec model = OneProcessModel();
