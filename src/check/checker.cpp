@@ -19,14 +19,7 @@ std::vector<DsState> Checker::ExpandDelays(const WaitingDsState& entry,
   lastPosition = 0;
   if (entry.delayCount <= 1)
     return batch;
-  std::vector<size_t> advancing;
-  for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
-    bool frozen = false;
-    for (int32_t clock : entry.frozenClocks)
-      frozen = frozen || clock == entry.state.activeClocks[k];
-    if (!frozen)
-      advancing.push_back(k);
-  }
+  const std::vector<size_t> advancing = SuccessorGenerator::AdvancingPositions(entry);
   lastPosition = entry.delayCount - 1;
   for (int32_t d = 1; d < entry.delayCount; ++d) {
     DsState delayed = entry.state;

@@ -29,11 +29,6 @@ const CVariable* SuccessorGenerator::Variable(int32_t id) const {
   return &system_.variables[static_cast<size_t>(id) - 1];
 }
 
-bool SuccessorGenerator::IsClock(int32_t id) const {
-  const CVariable* variable = Variable(id);
-  return variable != nullptr && variable->Type == VarType::kClock;
-}
-
 const CLocation& SuccessorGenerator::LocationOf(const DsState& state, size_t process) const {
   return system_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
 }
@@ -165,7 +160,6 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     if (!GuardHolds(first, transition))
       continue;
     DelayBounds bounds;
-    SetEvaluationState(&first);
     CollectBounds(first, transition, bounds);
     std::vector<int32_t> advancing;
     for (int32_t x : bounds.variables) {

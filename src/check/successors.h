@@ -68,9 +68,10 @@ class SuccessorGenerator {
   // clock's Max to Max. Answers whether every such clock now stands at its Max.
   bool Delay(DsState& state, const std::vector<size_t>& positions, int64_t delay) const;
 
- private:
   // The positions, in the entry's active clocks, of the clocks that are not frozen.
   static std::vector<size_t> AdvancingPositions(const WaitingDsState& entry);
+
+ private:
   int32_t CompareEntries(const WaitingDsState& fresh, const std::vector<size_t>& advancing,
                          const WaitingDsState& stored, int32_t& merged) const;
 
@@ -95,7 +96,6 @@ class SuccessorGenerator {
   // Relation `code` between the value of the constraint's variable and its bound, in `state`.
   bool Satisfied(const DsState& state, int32_t expression);
   const CVariable* Variable(int32_t id) const;
-  bool IsClock(int32_t id) const;
   const CLocation& LocationOf(const DsState& state, size_t process) const;
 
   CStateSpace& space_;
