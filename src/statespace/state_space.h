@@ -36,7 +36,7 @@ int32_t bitsForCount(int32_t n);
 
 class CStateSpace {
  public:
-  // Creates a manager with 0 variables and one (empty) waiting list per composed location.
+  // Creates a manager with 0 variables and the empty waiting lists of the composed locations.
   CStateSpace(CSystem& system, CComposition& composition);
   ~CStateSpace();
   CStateSpace(const CStateSpace&) = delete;
