@@ -4,15 +4,19 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE    ?= examples/fischer3-correct.txt
 PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
+FUZZ_TARGETS := profile expression run
 
-.PHONY: all setup build run test sanitize bench clean
+.PHONY: all setup fuzz-setup build run test sanitize bench fuzz clean
 
 all: build
 
-setup:
+setup fuzz-setup:
 	@if command -v dpkg >/dev/null 2>&1; then \
 	  missing=""; \
-	  for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	  for p in $(if $(filter fuzz-setup,$@),$(FUZZ_PACKAGES),$(PACKAGES)); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	  if [ -n "$$missing" ]; then \
 	    echo "Installing missing packages:$$missing"; \
 	    if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
@@ -45,5 +49,24 @@ bench: build
 	  $$SUDO apt-get install -y -qq time; }
 	bench/fischer.sh $(BUILD)
 
+# Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
+# one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and
+# from models written by the model-file writer; a failing input is kept in
+# $(FUZZ_BUILD)/artifacts and stops the run.
+fuzz: fuzz-setup
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICKCHECK_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	$(FUZZ_BUILD)/fuzz/tickcheck-fuzz-seeds $(FUZZ_BUILD)/seeds examples/*.txt
+	mkdir -p $(FUZZ_BUILD)/artifacts $(FUZZ_BUILD)/scratch
+	set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  echo "== $${t}_fuzzer for $(FUZZ_SECONDS) s"; \
+	  TMPDIR=$(CURDIR)/$(FUZZ_BUILD)/scratch $(FUZZ_BUILD)/fuzz/$${t}_fuzzer \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=8192 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -55,6 +55,11 @@ bool Checker::FilterNewStates(const std::vector<DsState>& batch, int32_t lastPos
       continue;
     if (sweep.Contains(state) || space_.ContainsState(space_.pastList, state))
       continue;
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+    // The fuzz build bounds the work of one input: the search ends as an early end does.
+    if (dsStateCount >= TICKCHECK_FUZZ_STATE_LIMIT)
+      return false;
+#endif
     if (!CheckProperties(state))
       return false;
     kept.emplace_back(position(k), &state);

@@ -67,9 +67,17 @@ uint64_t ProductOfLocationCounts(const CSystem& system) {
 uint64_t PhysicalMemory() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
+#ifdef TICKCHECK_FUZZ_MEMORY_BYTES
+  // The fuzz build bounds the memory of one input as if the machine had no more.
+  if (pages <= 0 || pageSize <= 0)
+    return TICKCHECK_FUZZ_MEMORY_BYTES;
+  return std::min<uint64_t>(static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize),
+                            TICKCHECK_FUZZ_MEMORY_BYTES);
+#else
   if (pages <= 0 || pageSize <= 0)
     return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+#endif
 }
 
 }  // namespace
