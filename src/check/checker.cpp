@@ -6,6 +6,13 @@
 #include "model/console.h"
 
 namespace tickcheck {
+namespace {
+
+// The number of delays from which a run's stretch in a stored box is skipped after a test of
+// the whole box against the reached set.
+constexpr int32_t kLongStretch = 64;
+
+}  // namespace
 
 Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {}
 
@@ -13,64 +20,126 @@ int32_t Checker::NextWaitingIndex() {
   return space_.waitingLists.NextNonEmpty(std::max(space_.currentWaitingIndex, 0));
 }
 
-std::vector<DsState> Checker::ExpandDelays(const WaitingDsState& entry,
-                                           int32_t& lastPosition) const {
-  std::vector<DsState> batch{entry.state};
-  lastPosition = 0;
+Checker::DelayRun Checker::ExpandDelays(const WaitingDsState& entry) const {
+  DelayRun run;
+  run.entry = &entry;
   if (entry.delayCount <= 1)
-    return batch;
-  const std::vector<size_t> advancing = SuccessorGenerator::AdvancingPositions(entry);
-  lastPosition = entry.delayCount - 1;
-  for (int32_t d = 1; d < entry.delayCount; ++d) {
-    DsState delayed = entry.state;
-    const bool saturated = successors_.Delay(delayed, advancing, d);
-    batch.push_back(std::move(delayed));
-    if (saturated)
-      break;
+    return run;
+  const DsState& state = entry.state;
+  run.advancing = SuccessorGenerator::AdvancingPositions(entry);
+  // The delay after which every advancing clock stands at its Max (at least 1: with no advancing
+  // clock, every delayed copy equals the first one).
+  int64_t saturation = 1;
+  for (size_t k : run.advancing) {
+    const int32_t max = space_.system.variables[static_cast<size_t>(state.activeClocks[k]) - 1].Max;
+    saturation = std::max(saturation, int64_t{max} - state.clockValues[k]);
   }
-  return batch;
+  run.lastPosition = entry.delayCount - 1;
+  run.size = static_cast<int32_t>(std::min<int64_t>(entry.delayCount, saturation + 1));
+  return run;
 }
 
-bool Checker::FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition,
-                              SweepSet& sweep, std::vector<DsState>& fresh,
+DsState Checker::StateAt(const DelayRun& run, int32_t k) const {
+  DsState state = run.entry->state;
+  if (k > 0)
+    successors_.Delay(state, run.advancing, k);
+  return state;
+}
+
+int32_t Checker::BoxReach(const DelayRun& run, int32_t k, const SweepSet::Box& box,
+                          bool forward) const {
+  const DsState& base = run.entry->state;
+  int64_t reach = forward ? run.size - 1 : 0;
+  for (size_t position : run.advancing) {
+    const int32_t clock = base.activeClocks[position];
+    const int64_t max = space_.system.variables[static_cast<size_t>(clock) - 1].Max;
+    const int64_t start = base.clockValues[position];
+    // The clock's value along the run, min(start + j, max), never decreases unless it starts
+    // above its Max.
+    if (start > max)
+      return k;
+    if (forward && box.end[position] < max)
+      reach = std::min(reach, box.end[position] - start);
+    if (!forward)
+      reach = std::max(reach, box.start[position] - start);
+  }
+  return static_cast<int32_t>(forward ? std::max<int64_t>(reach, k) : std::min<int64_t>(reach, k));
+}
+
+SweepSet::Box Checker::OwnBox(const DsState& state) const {
+  SweepSet::Box box{state.clockValues, state.clockValues};
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    space_.ClockInterval(state, state.activeClocks[k], state.clockValues[k], box.start[k],
+                         box.end[k]);
+  }
+  return box;
+}
+
+bool Checker::FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<DsState>& fresh,
                               std::vector<int32_t>& positions) {
   fresh.clear();
   positions.clear();
-  const DsState& first = batch.front();
+  const DsState& first = run.entry->state;
   bool allUAtMostL = true;
   for (size_t p = 0; p < space_.system.processes.size(); ++p) {
     const CProcess& process = space_.system.processes[p];
     allUAtMostL =
         allUAtMostL && process.locations[static_cast<size_t>(first.locations[p]) - 1].allUAtMostL;
   }
-  const int32_t size = static_cast<int32_t>(batch.size());
-  // The last state of the batch may stand for several equal copies (see ExpandDelays): visited
+  const int32_t size = run.size;
+  // The last state of the run may stand for several equal copies (see ExpandDelays): visited
   // from the back it is met at the last of them, from the front at the first.
-  auto position = [&](int32_t k) { return (allUAtMostL && k == size - 1) ? lastPosition : k; };
-  std::vector<std::pair<int32_t, const DsState*>> kept;
+  auto position = [&](int32_t k) { return (allUAtMostL && k == size - 1) ? run.lastPosition : k; };
+  std::vector<std::pair<int32_t, DsState>> kept;
   for (int32_t step = 0; step < size; ++step) {
     const int32_t k = allUAtMostL ? size - 1 - step : step;
-    const DsState& state = batch[static_cast<size_t>(k)];
-    if (!space_.Encodable(state, true))
-      continue;
-    if (sweep.Contains(state) || space_.ContainsState(space_.pastList, state))
-      continue;
+    DsState state = StateAt(run, k);
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
     // The fuzz build bounds the work of one input: the search ends as an early end does.
-    if (dsStateCount >= TICKCHECK_FUZZ_STATE_LIMIT)
+    if (++examined_ > TICKCHECK_FUZZ_STATE_LIMIT)
       return false;
 #endif
+    // A run of millions of delays that one box holds is passed over at once: the states of the
+    // run in the box of a state of the sweep, or of a stored state whose own box the reached set
+    // holds whole, are not new.
+    auto skip = [&](const SweepSet::Box& box) {
+      const int32_t reach = BoxReach(run, k, box, !allUAtMostL);
+      step += allUAtMostL ? k - reach : reach - k;
+    };
+    if (!space_.Encodable(state, true))
+      continue;
+    if (const SweepSet::Box* box = sweep.Find(state)) {
+      if (space_.useClockIntervals)
+        skip(*box);
+      continue;
+    }
+    if (space_.ContainsState(space_.pastList, state)) {
+      if (space_.useClockIntervals) {
+        // Testing the whole box costs diagram operations: only worth it for a long stretch.
+        const SweepSet::Box own = OwnBox(state);
+        const int32_t reach = BoxReach(run, k, own, !allUAtMostL);
+        if (std::abs(reach - k) >= kLongStretch &&
+            BddManager::Equal(
+                space_.pastList,
+                BddManager::Or(space_.pastList, space_.BoxDiagram(state, own.start, own.end)))) {
+          skip(own);
+        }
+      }
+      continue;
+    }
     if (!CheckProperties(state))
       return false;
-    kept.emplace_back(position(k), &state);
     ++dsStateCount;
     sweep.Add(state, space_.useClockIntervals);
+    if (space_.useClockIntervals)
+      skip(OwnBox(state));
+    kept.emplace_back(position(k), std::move(state));
   }
   if (allUAtMostL)
     std::reverse(kept.begin(), kept.end());
-  for (const auto& [at, state] : kept) {
+  for (auto& [at, state] : kept) {
     positions.push_back(at);
-    fresh.push_back(*state);
+    fresh.push_back(std::move(state));
   }
   return true;
 }
@@ -135,9 +204,7 @@ int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuc
     // expanded stays at the front until it is done.
     while (!lists.Empty(current)) {
       const WaitingDsState& entry = lists.Front(current);
-      int32_t lastPosition = 0;
-      const std::vector<DsState> batch = ExpandDelays(entry, lastPosition);
-      if (!FilterNewStates(batch, lastPosition, sweep, fresh, positions)) {
+      if (!FilterNewStates(ExpandDelays(entry), sweep, fresh, positions)) {
         stopped = true;
         break;
       }

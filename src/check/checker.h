@@ -29,16 +29,29 @@ class Checker {
   // The next composed location whose waiting list is non-empty, cyclically from the current one;
   // -1 when none is left.
   int32_t NextWaitingIndex();
-  // The entry's state followed by its delayed copies: the frozen clocks stay, the others advance
-  // by 1, 2, ..., delay count - 1 (never beyond their Max). Copies that all advancing clocks have
-  // brought to their Max would all be equal: the first of them stands for the rest, and
-  // `lastPosition` is the batch position of the last state the entry stands for.
-  std::vector<DsState> ExpandDelays(const WaitingDsState& entry, int32_t& lastPosition) const;
-  // Keeps the states of the batch that are neither in the reached set nor in `sweep`, adds them to
-  // `sweep` and evaluates the open properties on them. Answers false when every property was
-  // already settled (the search stops); `fresh` and `positions` then hold nothing useful.
-  bool FilterNewStates(const std::vector<DsState>& batch, int32_t lastPosition, SweepSet& sweep,
-                       std::vector<DsState>& fresh, std::vector<int32_t>& positions);
+  // The states that a waiting entry stands for, made one at a time: a long run of delays costs
+  // memory only for the states that are kept.
+  struct DelayRun {
+    const WaitingDsState* entry = nullptr;
+    std::vector<size_t> advancing;  // positions in the active list of the clocks that advance
+    // The run's distinct states, at positions 0 .. size - 1. Copies that all advancing clocks
+    // have brought to their Max would all be equal: the first of them stands for the rest, and
+    // `lastPosition` is the position of the last state the entry stands for.
+    int32_t size = 1;
+    int32_t lastPosition = 0;
+  };
+  // The run of the entry: its state, then its delayed copies, the frozen clocks staying and the
+  // others advancing by 1, 2, ..., delay count - 1 (never beyond their Max).
+  DelayRun ExpandDelays(const WaitingDsState& entry) const;
+  // The state at position `k` (0 <= k < run.size) of the run.
+  DsState StateAt(const DelayRun& run, int32_t k) const;
+  // Keeps the states of the run that are neither in the reached set nor in `sweep`, adds them to
+  // `sweep` and evaluates the open properties on them. With clock intervals, the states of the
+  // run that fall into the box of a stored state are passed over without being made. Answers false
+  // when every property was already settled (the search stops); `fresh` and `positions` then hold
+  // nothing useful.
+  bool FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<DsState>& fresh,
+                       std::vector<int32_t>& positions);
   // Evaluates the open properties on the state (and with "-t" on its admitted delays). Answers
   // false when no property was open any more.
   bool CheckProperties(const DsState& state);
@@ -48,9 +61,17 @@ class Checker {
 
  private:
   bool EvaluateOpenProperties(const DsState& state);
+  // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
+  // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
+  int32_t BoxReach(const DelayRun& run, int32_t k, const SweepSet::Box& box, bool forward) const;
+  // The clock intervals of `state` when it is stored.
+  SweepSet::Box OwnBox(const DsState& state) const;
 
   CStateSpace& space_;
   SuccessorGenerator successors_;
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+  int64_t examined_ = 0;  // states made from runs, new or not
+#endif
 };
 
 }  // namespace tickcheck

@@ -10,19 +10,19 @@ size_t SweepSet::KeyHash::operator()(const Key& key) const {
   return static_cast<size_t>(hash);
 }
 
-bool SweepSet::Contains(const DsState& state) const {
+const SweepSet::Box* SweepSet::Find(const DsState& state) const {
   const auto group = boxes_.find(Key{state.locationIndex, state.intValues});
   if (group == boxes_.end())
-    return false;
+    return nullptr;
   for (const Box& box : group->second.boxes) {
     bool inside = true;
     for (size_t k = 0; k < box.start.size() && inside; ++k) {
       inside = box.start[k] <= state.clockValues[k] && state.clockValues[k] <= box.end[k];
     }
     if (inside)
-      return true;
+      return &box;
   }
-  return false;
+  return nullptr;
 }
 
 void SweepSet::Add(const DsState& state, bool widen) {

@@ -20,8 +20,16 @@ class SweepSet {
  public:
   explicit SweepSet(const CStateSpace& space) : space_(space) {}
 
+  // The clock intervals of one added state, per active clock in the state's order.
+  struct Box {
+    std::vector<int32_t> start;
+    std::vector<int32_t> end;
+  };
+
   void Clear() { boxes_.clear(); }
-  bool Contains(const DsState& state) const;
+  bool Contains(const DsState& state) const { return Find(state) != nullptr; }
+  // The first added box that holds the state, or null.
+  const Box* Find(const DsState& state) const;
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly.
   void Add(const DsState& state, bool widen);
   // The diagram of every state added since the last Clear.
@@ -35,10 +43,6 @@ class SweepSet {
   };
   struct KeyHash {
     size_t operator()(const Key& key) const;
-  };
-  struct Box {
-    std::vector<int32_t> start;  // per active clock, in the state's order
-    std::vector<int32_t> end;
   };
   struct Group {
     DsState sample;  // a state of the group: its discrete part and active clocks
