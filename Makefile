@@ -61,10 +61,11 @@ fuzz: fuzz-setup
 	mkdir -p $(FUZZ_BUILD)/artifacts $(FUZZ_BUILD)/scratch
 	set -e; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  dict=-dict=fuzz/model.dict; [ $$t != expression ] || dict=; \
 	  echo "== $${t}_fuzzer for $(FUZZ_SECONDS) s"; \
 	  TMPDIR=$(CURDIR)/$(FUZZ_BUILD)/scratch $(FUZZ_BUILD)/fuzz/$${t}_fuzzer \
 	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=8192 -print_final_stats=1 \
-	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- \
+	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- $$dict \
 	    $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t; \
 	done
 
