@@ -104,6 +104,33 @@ ModelSpec Unlisted() {
   return model;
 }
 
+// Clocks and integers at the edges of their ranges: long delay runs and wide windows.
+ModelSpec Wide() {
+  constexpr int32_t kLarge = 2000000000;
+  ModelSpec model;
+  model.variables = {{.name = "w", .type = 0, .initValue = 0, .min = 0, .max = 2147483647},
+                     {.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 2147483647},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = kLarge}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Comparison(2, ExpType::kAtLeast, 0)},
+                       {2, Comparison(3, ExpType::kLess, kLarge)},
+                       {3, Expr::Op(ExpType::kAdd, Expr::Var(1), Expr::Const(kLarge)).Compile()},
+                       {4, Comparison(1, ExpType::kAtMost, 2147483647)}};
+  model.constraints = {{1}, {2, 4}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "a", .activeClocks = {{2, 0, kLarge}, {3, kLarge, 0}}},
+                     {.name = "b", .activeClocks = {{3, 0, kLarge}}, .invariant = 2}},
+       .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{2, 0}}},
+                 {.from = 1, .to = 2, .guard = 1, .syn = 0, .assignments = {{1, 3}}},
+                 {.from = 2, .to = 1, .syn = 0, .assignments = {{3, 0}}}}}};
+  model.properties = {
+      {.type = 0, .atoms = {{.negated = 0, .variable = 3, .bound = kLarge, .relation = 3}}},
+      {.type = 1, .atoms = {{.negated = 1, .variable = -1, .bound = 2}}}};
+  return model;
+}
+
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -125,8 +152,8 @@ int main(int argc, char* argv[]) {
     std::filesystem::create_directories(out / target);
 
   std::vector<std::filesystem::path> models;
-  const std::vector<std::pair<std::string, ModelSpec>> written = {{"features.txt", Features()},
-                                                                  {"unlisted.txt", Unlisted()}};
+  const std::vector<std::pair<std::string, ModelSpec>> written = {
+      {"features.txt", Features()}, {"unlisted.txt", Unlisted()}, {"wide.txt", Wide()}};
   for (const auto& [name, spec] : written) {
     const std::string error = WriteModelFile(spec, (out / "run" / name).string());
     if (!error.empty()) {
