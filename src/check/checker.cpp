@@ -164,7 +164,11 @@ bool Checker::CheckProperties(const DsState& state) {
   if (!space_.checkTimeSuccessors)
     return EvaluateOpenProperties(state);
   bool open = false;
-  for (const DsState& delayed : successors_.InvariantDelays(state)) {
+  const std::vector<DsState> delays = successors_.InvariantDelays(state);
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+  examined_ += static_cast<int64_t>(delays.size());
+#endif
+  for (const DsState& delayed : delays) {
     open = EvaluateOpenProperties(delayed) || open;
   }
   return open;

@@ -70,7 +70,7 @@ class Checker {
   CStateSpace& space_;
   SuccessorGenerator successors_;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
-  int64_t examined_ = 0;  // states made from runs, new or not
+  int64_t examined_ = 0;  // states made from runs (new or not) and delays evaluated for "-t"
 #endif
 };
 
