@@ -120,7 +120,7 @@ ModelSpec Wide() {
   model.processes = {
       {.name = "P",
        .initLocation = 1,
-       .locations = {{.name = "a", .activeClocks = {{2, 0, kLarge}, {3, kLarge, 0}}},
+       .locations = {{.name = "a", .activeClocks = {{2, 0, kLarge}, {3, 0, kLarge}}},
                      {.name = "b", .activeClocks = {{3, 0, kLarge}}, .invariant = 2}},
        .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{2, 0}}},
                  {.from = 1, .to = 2, .guard = 1, .syn = 0, .assignments = {{1, 3}}},
