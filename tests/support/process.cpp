@@ -14,7 +14,8 @@
 namespace tickcheck::testing {
 
 ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory, uint64_t addressSpaceBytes) {
+                                 const std::string& workingDirectory, uint64_t addressSpaceBytes,
+                                 unsigned timeoutSeconds) {
   TempDir capture;
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
@@ -30,6 +31,9 @@ ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
     const rlimit limit{addressSpaceBytes, addressSpaceBytes};
     if (addressSpaceBytes != 0 && setrlimit(RLIMIT_AS, &limit) != 0)
       _exit(127);
+    // The timer survives the exec; its signal ends the binary.
+    if (timeoutSeconds != 0)
+      alarm(timeoutSeconds);
     std::vector<char*> argv;
     std::string binary = TICKCHECK_BINARY;
     argv.push_back(binary.data());

@@ -14,10 +14,11 @@ struct ProcessResult {
 };
 
 // Runs the tickcheck binary with `arguments` in `workingDirectory` (the current one when empty),
-// its address space limited to `addressSpaceBytes` when that is not 0.
+// its address space limited to `addressSpaceBytes` when that is not 0. A run still going after
+// `timeoutSeconds` (when not 0) is ended by SIGALRM: exit code 128 + 14.
 ProcessResult RunTickcheckBinary(const std::vector<std::string>& arguments,
                                  const std::string& workingDirectory = "",
-                                 uint64_t addressSpaceBytes = 0);
+                                 uint64_t addressSpaceBytes = 0, unsigned timeoutSeconds = 0);
 
 // Drops the line that starts with "execute time:", the one line that differs between runs.
 std::string WithoutTimeLine(const std::string& output);
