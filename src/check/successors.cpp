@@ -57,14 +57,18 @@ bool SuccessorGenerator::GuardHolds(const DsState& state, const CComposedTransit
 }
 
 bool SuccessorGenerator::InvariantsHold(const DsState& state) {
+  return FailingInvariant(state) == -1;
+}
+
+int32_t SuccessorGenerator::FailingInvariant(const DsState& state) {
   SetEvaluationState(&state);
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds) {
       if (!Satisfied(state, id))
-        return false;
+        return id;
     }
   }
-  return true;
+  return -1;
 }
 
 bool SuccessorGenerator::Delay(DsState& state, const std::vector<size_t>& positions,
@@ -238,7 +242,10 @@ int32_t SuccessorGenerator::FireTransition(const DsState& state,
   std::vector<size_t> all(state.activeClocks.size());
   for (size_t k = 0; k < all.size(); ++k)
     all[k] = k;
-  for (int64_t d = lo; d <= hi; ++d) {
+  const bool updatesReadClocks =
+      std::any_of(transition.updates.begin(), transition.updates.end(),
+                  [this](const CUpdate& update) { return ReadsClock(update.updateExpId, false); });
+  for (int64_t d = lo; d <= hi;) {
     target = state;
     // Beyond the delay at which every clock stands at its Max, every later delay gives this same
     // target, so a target that fails here fails for all of them.
@@ -246,15 +253,78 @@ int32_t SuccessorGenerator::FireTransition(const DsState& state,
     target.locationIndex = transition.post;
     target.locations = composition_.LocationVector(transition.post);
     ApplyJump(state, target, transition);
-    if (InvariantsHold(target)) {
+    const int32_t failing = FailingInvariant(target);
+    if (failing == -1) {
       return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), transition);
     }
-    if (saturated)
+    if (saturated || !IsRelationCode(system_.expressions[failing].RootType()))
+      break;
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+    // The fuzz build bounds the work of one input: delays tried one by one count too.
+    if (++delaysTried_ > 100 * int64_t{TICKCHECK_FUZZ_STATE_LIMIT})
+      break;
+#endif
+    d = updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, failing, d);
+    if (d < 0)
       break;
   }
   return -1;
 }
 
+bool SuccessorGenerator::ReadsClock(int32_t expression, bool exceptCompared) const {
+  const CExpression& entry = system_.expressions[expression];
+  const std::vector<ExpNode>& nodes = entry.Nodes();
+  const int32_t compared = nodes.empty() ? -1 : nodes[static_cast<size_t>(entry.Root())].left;
+  for (const ExpBinding& binding : entry.Bindings()) {
+    if (exceptCompared && binding.node == compared)
+      continue;
+    const CVariable* variable = Variable(binding.variable);
+    if (variable != nullptr && variable->Type != VarType::kInteger)
+      return true;
+  }
+  return false;
+}
+
+int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsState& target,
+                                               const CComposedTransition& transition,
+                                               int32_t failing, int64_t delay) {
+  // The target's values change with the delay only through the clocks it keeps from the source
+  // without an update: each such clock's value is min(source value + delay, Max). A comparison of
+  // such a clock with a bound that reads no clock therefore fails either for every later delay or
+  // up to the delay at which the clock reaches the bound; anything else is tried delay by delay.
+  CExpression& comparison = system_.expressions[failing];
+  const int32_t code = comparison.RootType();
+  if (ReadsClock(failing, true))
+    return delay + 1;
+  const int32_t x = comparison.LeftVariable();
+  const auto kept = std::find(target.activeClocks.begin(), target.activeClocks.end(), x);
+  const bool advances = kept != target.activeClocks.end() && Contains(source.activeClocks, x) &&
+                        std::none_of(transition.updates.begin(), transition.updates.end(),
+                                     [x](const CUpdate& update) { return update.updateVar == x; });
+  if (!advances)
+    return -1;
+  const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
+  const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
+  SetEvaluationState(&target);
+  const int64_t bound = comparison.RightValue();
+  int64_t threshold = 0;
+  switch (code) {
+    case ExpType::kLess:
+    case ExpType::kAtMost:
+      return -1;
+    case ExpType::kNotEqual:
+      return value >= max ? -1 : delay + 1;
+    case ExpType::kGreater:
+      threshold = bound + 1;
+      break;
+    default:  // kAtLeast and kEqual
+      threshold = bound;
+      break;
+  }
+  if (value >= threshold || threshold > max)
+    return -1;
+  return delay + (threshold - value);
+}
 void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
                                    const CComposedTransition& transition) {
   const bool changed =

@@ -36,7 +36,8 @@ class SuccessorGenerator {
 
   // Fires `transition` from `state` at the first delay d in [lo, hi] after which the target's
   // invariants hold. Answers the remaining delay count (see RemainingDelays), or -1 when no delay
-  // works; `target` receives the successor.
+  // works; `target` receives the successor. Delays at which the invariant that failed cannot hold
+  // yet are passed over, so a window of billions of delays costs a few tests.
   int32_t FireTransition(const DsState& state, const CComposedTransition& transition, int32_t lo,
                          int32_t hi, DsState& target);
   // Moves `target` (a delayed copy of `source` with the transition's post location) through the
@@ -95,12 +96,24 @@ class SuccessorGenerator {
                      DelayBounds& bounds);
   // Relation `code` between the value of the constraint's variable and its bound, in `state`.
   bool Satisfied(const DsState& state, int32_t expression);
+  // The first invariant constraint of the state's locations that fails, or -1.
+  int32_t FailingInvariant(const DsState& state);
+  // Whether the expression reads a variable other than an integer (a clock, whose value changes
+  // with the delay); with `exceptCompared`, the compared variable of a comparison is not counted.
+  bool ReadsClock(int32_t expression, bool exceptCompared) const;
+  // After the invariant `failing` failed for the target at `delay`: the next delay at which it
+  // can hold, or -1 when it cannot hold at any later delay.
+  int64_t NextCandidateDelay(const DsState& source, const DsState& target,
+                             const CComposedTransition& transition, int32_t failing, int64_t delay);
   const CVariable* Variable(int32_t id) const;
   const CLocation& LocationOf(const DsState& state, size_t process) const;
 
   CStateSpace& space_;
   CSystem& system_;
   CComposition& composition_;
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+  int64_t delaysTried_ = 0;
+#endif
 };
 
 }  // namespace tickcheck
