@@ -78,6 +78,14 @@ void CStateSpace::ClockInterval(const DsState& state, int32_t clock, int32_t val
     start = lower;
   if (upper != -1 && end > upper)
     end = upper;
+  // The states inside a stored interval are never tested against the properties: the interval
+  // stops where a property atom on the clock could change its answer.
+  const std::vector<int64_t>& cuts = propertyCuts_[static_cast<size_t>(clock)];
+  const auto above = std::upper_bound(cuts.begin(), cuts.end(), int64_t{value});
+  if (above != cuts.end() && end >= *above)
+    end = static_cast<int32_t>(*above - 1);
+  if (above != cuts.begin() && start < *(above - 1))
+    start = static_cast<int32_t>(*(above - 1));
   // The limits come from invariant bounds evaluated without a state; they may narrow the interval
   // but never drop the state itself, or a state could be found new again and again.
   start = std::min(start, value);

@@ -1,5 +1,6 @@
 #include "statespace/state_space.h"
 
+#include <algorithm>
 #include <string>
 
 #include "model/console.h"
@@ -77,6 +78,21 @@ int32_t CStateSpace::InitStateSpace() {
   manager = std::make_unique<BddManager>(totalBit);
   scratch_.assign(static_cast<size_t>(totalBit), 2);
   reportedMisfit_.assign(system.variables.size() + 1, 0);
+  propertyCuts_.assign(system.variables.size() + 1, {});
+  for (const CProperty& property : system.properties) {
+    for (const CAtomProperty& atom : property.atoms) {
+      if (atom.kind == CAtomProperty::kClock && atom.variable >= 1 &&
+          static_cast<size_t>(atom.variable) <= system.variables.size()) {
+        std::vector<int64_t>& cuts = propertyCuts_[static_cast<size_t>(atom.variable)];
+        cuts.push_back(atom.bound);
+        cuts.push_back(int64_t{atom.bound} + 1);
+      }
+    }
+  }
+  for (std::vector<int64_t>& cuts : propertyCuts_) {
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  }
   ConsoleLine("initStatespace done");
   return 0;
 }

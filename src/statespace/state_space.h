@@ -69,7 +69,8 @@ class CStateSpace {
 
   // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
   // from the clock's L and U bounds in its process's current location (the single value without
-  // bounds), narrowed by the location's limits, but always holding the value itself.
+  // bounds, and for a clock that a property atom compares), narrowed by the location's limits, but
+  // always holding the value itself.
   void ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                      int32_t& end) const;
 
@@ -107,6 +108,9 @@ class CStateSpace {
 
   mutable std::vector<int32_t> scratch_;         // a cube array, reused
   mutable std::vector<uint8_t> reportedMisfit_;  // per variable: misfit already reported
+  // Per clock: the sorted values at which a property atom comparing the clock may change its
+  // truth (each atom's bound and the value after it).
+  std::vector<std::vector<int64_t>> propertyCuts_;
 };
 
 }  // namespace tickcheck

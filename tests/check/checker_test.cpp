@@ -112,6 +112,32 @@ TEST(CheckerTest, AnIntegerVariableInAnInvariantIsTestedOnTheState) {
   EXPECT_EQ(outcome.results, (std::vector<uint8_t>{1, 0}));
 }
 
+// A self-loop resets x and lets y run on, so y = 0, 1, ... 21 are stored; from y = 1 the interval
+// of location a (L = 0, U = 20) would hold all the later ones, and y = 19 would never be tested.
+// An interval stops where a property on the clock changes its answer, which gives the verdicts
+// that storing value by value gives.
+TEST(CheckerTest, AClockIntervalStopsWhereAPropertyOnTheClockChangesItsAnswer) {
+  const auto yIs = [](int32_t relation, int32_t bound) {
+    return PropertySpec{
+        .type = 0, .atoms = {{.negated = 0, .variable = 2, .bound = bound, .relation = relation}}};
+  };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 21},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 21}};
+  model.expressions = {{0, Expr::Const(0).Compile()}, {1, Comparison(1, ExpType::kAtLeast, 0)}};
+  model.constraints = {{1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "a", .activeClocks = {{1, 0, 21}, {2, 0, 20}}}},
+       .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
+  model.properties = {yIs(1, 19), yIs(3, 21), yIs(4, 0), yIs(2, 21), yIs(1, 7)};
+  const Outcome byInterval = Check(model);
+  EXPECT_EQ(byInterval.results, (std::vector<uint8_t>{1, 1, 0, 0, 1}));
+  EXPECT_EQ(Check(model, true).results, byInterval.results);
+  EXPECT_LT(byInterval.count, Check(model, true).count);
+}
+
 TEST(CheckerTest, DelayCopiesStopAtMaxAndLeaveFrozenClocks) {
   ModelSpec model = Chain({}, 1);
   model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},
