@@ -103,9 +103,7 @@ std::unique_ptr<CComposition> BuildComposition(const CSystem& system) {
   }
 }
 
-}  // namespace
-
-int RunTickcheck(int argc, const char* const argv[]) {
+int RunSequence(int argc, const char* const argv[]) {
   const uint32_t startTicks = MillisecondTicks();
   if (argc < 2) {
     ConsoleLine("Error! There must be a obj file path");
@@ -148,6 +146,19 @@ int RunTickcheck(int argc, const char* const argv[]) {
   ConsoleLine("execute time:" + std::to_string(elapsed));
   ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));
   return 0;
+}
+
+}  // namespace
+
+int RunTickcheck(int argc, const char* const argv[]) {
+  try {
+    return RunSequence(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out outside the decision diagrams (in the waiting lists, say): the run ends the
+    // way it ends when the diagrams run out, after everything built so far was released.
+    std::fputs("Out of memory.\n", stderr);
+    return 1;
+  }
 }
 
 }  // namespace tickcheck

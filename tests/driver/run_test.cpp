@@ -9,6 +9,7 @@
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "tools/example_models.h"
 
 namespace tickcheck {
 namespace {
@@ -162,6 +163,21 @@ TEST(RunTest, CompositionTablesThatCannotBeAllocatedEndTheRunWithAMessage) {
                             "of 16777216 composed locations\n"
                             "destruct system\n");
   EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
+#endif
+}
+
+// Fischer's protocol for 7 processes stores some 800000 states with -n: far more than 32 MiB of
+// address space holds, wherever the memory runs out.
+TEST(RunTest, ASearchThatRunsOutOfMemoryEndsWithOneLineAndExitCodeOne) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs an unlimited address space";
+#else
+  TempDir dir;
+  const std::string model = testing::WriteModel(dir, FischerModel(7, 2, 2));
+  const auto result = RunTickcheckBinary({model, "-n"}, "", uint64_t{32} << 20);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "Out of memory.\n");
+  EXPECT_EQ(result.out.find("property1"), std::string::npos);
 #endif
 }
 
