@@ -8,35 +8,8 @@ namespace tickcheck {
 namespace {
 
 using testing::CaptureConsole;
+using testing::FormatExampleModel;
 using testing::TempDir;
-
-// The example of the file format: a clock x (id 1), an integer n (id 2), one process with
-// locations idle and busy and one jump idle -> busy guarded by constraint 2.
-ModelSpec ExampleModel() {
-  ModelSpec model;
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10},
-                     {.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3}};
-  ProcessSpec process;
-  process.name = "P";
-  process.initLocation = 1;
-  process.locations = {{.name = "idle", .activeClocks = {{1, 0, 5}}, .invariant = 1},
-                       {.name = "busy", .invariant = 0}};
-  process.jumps = {{.from = 1,
-                    .to = 2,
-                    .guard = 2,
-                    .urgent = 0,
-                    .syn = 0,
-                    .synType = 0,
-                    .broadcast = 0,
-                    .assignments = {{1, 0}, {2, 1}}}};
-  model.processes = {process};
-  model.constraints = {{2}, {3}};
-  model.expressions = {{0, Expr::Const(0).Compile()},
-                       {1, Expr::Op(ExpType::kAdd, Expr::Var(2), Expr::Const(1)).Compile()},
-                       {2, Comparison(1, ExpType::kAtMost, 5)},
-                       {3, Comparison(1, ExpType::kAtLeast, 2)}};
-  return model;
-}
 
 class ModelLoaderTest : public ::testing::Test {
  protected:
@@ -54,7 +27,7 @@ class ModelLoaderTest : public ::testing::Test {
 };
 
 TEST_F(ModelLoaderTest, AWrittenModelLoadsIntoTheSameRecords) {
-  ASSERT_EQ(Load(ExampleModel()), 0);
+  ASSERT_EQ(Load(FormatExampleModel()), 0);
   EXPECT_EQ(console_, "expNum:4\n");
   EXPECT_EQ(system_.processNumber, 1);
   EXPECT_EQ(system_.clockCount, 1);
@@ -112,7 +85,7 @@ TEST_F(ModelLoaderTest, AWrittenModelLoadsIntoTheSameRecords) {
 }
 
 TEST_F(ModelLoaderTest, ListsEndAtTheirFirstGap) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.variables.push_back({.name = "", .type = 0});
   model.variables.push_back({.name = "late", .type = 0});
   model.processes[0].jumps.push_back({.from = 2, .to = 1});
@@ -126,10 +99,10 @@ TEST_F(ModelLoaderTest, ListsEndAtTheirFirstGap) {
 TEST_F(ModelLoaderTest, MissingSectionsGiveEmptyRecords) {
   ModelSpec model;
   model.processNumber = 2;
-  model.processes = {ExampleModel().processes[0]};
-  model.variables = ExampleModel().variables;
-  model.expressions = ExampleModel().expressions;
-  model.constraints = ExampleModel().constraints;
+  model.processes = {FormatExampleModel().processes[0]};
+  model.variables = FormatExampleModel().variables;
+  model.expressions = FormatExampleModel().expressions;
+  model.constraints = FormatExampleModel().constraints;
   ASSERT_EQ(Load(model), 0);
   ASSERT_EQ(system_.processes.size(), 2u);
   EXPECT_EQ(system_.processes[1].ProcessName, "");
@@ -144,7 +117,7 @@ TEST_F(ModelLoaderTest, MissingSectionsGiveEmptyRecords) {
 }
 
 TEST_F(ModelLoaderTest, AVariableTypeOutsideZeroOneThreeStopsTheLoad) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.variables.push_back({.name = "bad", .type = 2});
   ASSERT_EQ(Load(model), 1);
   EXPECT_EQ(console_, "Variable Type Error!\n");
@@ -154,7 +127,7 @@ TEST_F(ModelLoaderTest, AVariableTypeOutsideZeroOneThreeStopsTheLoad) {
 }
 
 TEST_F(ModelLoaderTest, ActiveClocksAreSortedWithTheirBounds) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   for (int i = 0; i < 4; ++i)
     model.variables.push_back({.name = "c" + std::to_string(i), .type = 1, .max = 3});
   // Clock ids 3 .. 6: listed as 5, 3, 5, 4 (the second 5 repeats the key, so both read its bounds).
@@ -168,7 +141,7 @@ TEST_F(ModelLoaderTest, ActiveClocksAreSortedWithTheirBounds) {
 }
 
 TEST_F(ModelLoaderTest, JumpFlagsFollowTheirKeys) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.processes[0].jumps = {
       {.from = 2, .to = 1, .guard = 0, .urgent = 2, .syn = 4, .broadcast = 5},
       {.from = 2, .to = 2, .urgent = 1, .syn = 6, .broadcast = 0}};
@@ -221,7 +194,7 @@ TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
        "ERROR! Model refused: [General] ProcessNumber=65535: more than 65534 processes"},
   };
   for (const Refusal& refusal : cases) {
-    ModelSpec model = ExampleModel();
+    ModelSpec model = FormatExampleModel();
     refusal.damage(model);
     CSystem system;
     const std::string path = testing::WriteModel(dir_, model);
@@ -234,7 +207,7 @@ TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
 
 // A delay window is one interval: x != 2 would shrink it to the single delay at which x is 2.
 TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.expressions[3] = Comparison(1, ExpType::kNotEqual, 2);
   ASSERT_EQ(Load(model), 1);
   EXPECT_EQ(
@@ -243,7 +216,7 @@ TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
       "expression 3 compares clock x with relation code 6; clocks allow only ==, <, <=, > and "
       ">=\n");
 
-  ModelSpec invariant = ExampleModel();
+  ModelSpec invariant = FormatExampleModel();
   invariant.expressions[2] = Comparison(1, 9, 5);
   CSystem system;
   const std::string path = testing::WriteModel(dir_, invariant, "invariant.txt");
@@ -254,7 +227,7 @@ TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
       << console;
 
   // Integer variables may be compared with !=.
-  ModelSpec integer = ExampleModel();
+  ModelSpec integer = FormatExampleModel();
   integer.expressions[3] = Comparison(2, ExpType::kNotEqual, 2);
   CSystem accepted;
   const std::string third = testing::WriteModel(dir_, integer, "integer.txt");
@@ -262,7 +235,7 @@ TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
 }
 
 TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.totalExpNum = 2147483647;
   model.expressions[2000000000] = Comparison(1, ExpType::kLess, 8);
   ASSERT_EQ(Load(model), 0);
@@ -274,7 +247,7 @@ TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {
 }
 
 TEST_F(ModelLoaderTest, ExpressionsWithoutARecordStayUnloaded) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.expressions.erase(2);
   model.totalExpNum = 4;
   ASSERT_EQ(Load(model), 0);
@@ -284,7 +257,7 @@ TEST_F(ModelLoaderTest, ExpressionsWithoutARecordStayUnloaded) {
 }
 
 TEST_F(ModelLoaderTest, AMalformedRecordIsReportedOnceAndTheModelStillLoads) {
-  ModelSpec model = ExampleModel();
+  ModelSpec model = FormatExampleModel();
   model.expressions[1].nodes[0].left = 0;  // the root is its own child
   ASSERT_EQ(Load(model), 0);
   EXPECT_EQ(console_,

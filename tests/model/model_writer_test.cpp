@@ -6,6 +6,7 @@
 
 #include "model/expression_builder.h"
 #include "model/profile.h"
+#include "support/model_files.h"
 #include "support/temp_dir.h"
 
 namespace tickcheck {
@@ -81,28 +82,7 @@ TEST(EncodeTest, RecordsAreLittleEndian) {
 }
 
 ModelSpec SmallModel() {
-  ModelSpec model;
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10},
-                     {.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3}};
-  ProcessSpec process;
-  process.name = "P";
-  process.initLocation = 1;
-  process.locations = {{.name = "idle", .activeClocks = {{1, 0, 5}}, .invariant = 1},
-                       {.name = "busy", .invariant = 0}};
-  process.jumps = {{.from = 1,
-                    .to = 2,
-                    .guard = 2,
-                    .urgent = 0,
-                    .syn = 0,
-                    .synType = 0,
-                    .broadcast = 0,
-                    .assignments = {{1, 0}, {2, 1}}}};
-  model.processes = {process};
-  model.constraints = {{2}, {3}};
-  model.expressions = {{0, Expr::Const(0).Compile()},
-                       {1, Expr::Op(ExpType::kAdd, Expr::Var(2), Expr::Const(1)).Compile()},
-                       {2, Comparison(1, ExpType::kAtMost, 5)},
-                       {3, Comparison(1, ExpType::kAtLeast, 2)}};
+  ModelSpec model = testing::FormatExampleModel();
   model.properties = {
       {.type = 0, .atoms = {{.negated = 0, .variable = 2, .bound = 1, .relation = 1}}}};
   return model;

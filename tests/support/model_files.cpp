@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/expression_builder.h"
+
 namespace tickcheck::testing {
 
 std::string WriteModel(const TempDir& dir, const ModelSpec& model, const std::string& name) {
@@ -9,6 +11,32 @@ std::string WriteModel(const TempDir& dir, const ModelSpec& model, const std::st
   const std::string error = WriteModelFile(model, path);
   EXPECT_EQ(error, "") << "the model-file writer failed";
   return path;
+}
+
+ModelSpec FormatExampleModel() {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10},
+                     {.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3}};
+  ProcessSpec process;
+  process.name = "P";
+  process.initLocation = 1;
+  process.locations = {{.name = "idle", .activeClocks = {{1, 0, 5}}, .invariant = 1},
+                       {.name = "busy", .invariant = 0}};
+  process.jumps = {{.from = 1,
+                    .to = 2,
+                    .guard = 2,
+                    .urgent = 0,
+                    .syn = 0,
+                    .synType = 0,
+                    .broadcast = 0,
+                    .assignments = {{1, 0}, {2, 1}}}};
+  model.processes = {process};
+  model.constraints = {{2}, {3}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Expr::Op(ExpType::kAdd, Expr::Var(2), Expr::Const(1)).Compile()},
+                       {2, Comparison(1, ExpType::kAtMost, 5)},
+                       {3, Comparison(1, ExpType::kAtLeast, 2)}};
+  return model;
 }
 
 }  // namespace tickcheck::testing

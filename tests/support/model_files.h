@@ -14,6 +14,10 @@ namespace tickcheck::testing {
 std::string WriteModel(const TempDir& dir, const ModelSpec& model,
                        const std::string& name = "model.txt");
 
+// The example of the file format: a clock x (id 1), an integer n (id 2), one process with
+// locations idle and busy and one jump idle -> busy guarded by constraint 2; no properties.
+ModelSpec FormatExampleModel();
+
 // Runs `action` and returns what it wrote to standard output.
 template <typename Action>
 std::string CaptureConsole(Action&& action) {
