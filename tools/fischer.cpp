@@ -18,9 +18,9 @@ int main(int argc, char* argv[]) {
   const int processes = std::atoi(argv[1]);
   const int setDelay = std::atoi(argv[2]);
   const int waitDelay = std::atoi(argv[3]);
-  if (processes < 2 || processes > 64 || setDelay < 0 || waitDelay < 0 || setDelay > 1000 ||
-      waitDelay > 1000) {
-    std::cerr << "tickcheck-fischer: needs 2 to 64 processes and delays from 0 to 1000\n";
+  if (processes < 2 || processes > 64 || setDelay < 0 || waitDelay < 0 || setDelay > 1000000 ||
+      waitDelay > 1000000) {
+    std::cerr << "tickcheck-fischer: needs 2 to 64 processes and delays from 0 to 1000000\n";
     return 2;
   }
   const std::string error =

@@ -1,26 +1,56 @@
 #include "statespace/sweep_set.h"
 
+#include <algorithm>
+
 namespace tickcheck {
 
-size_t SweepSet::KeyHash::operator()(const Key& key) const {
-  uint64_t hash = static_cast<uint32_t>(key.locationIndex);
-  for (int32_t value : key.intValues) {
+namespace {
+
+size_t HashValues(uint64_t hash, const std::vector<int32_t>& values) {
+  for (int32_t value : values) {
     hash ^= static_cast<uint32_t>(value) + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
   }
   return static_cast<size_t>(hash);
+}
+
+// The values of `clockValues` at the positions that `single` marks.
+std::vector<int32_t> ValuesAt(const std::vector<uint8_t>& single,
+                              const std::vector<int32_t>& clockValues) {
+  std::vector<int32_t> values;
+  for (size_t k = 0; k < single.size(); ++k) {
+    if (single[k])
+      values.push_back(clockValues[k]);
+  }
+  return values;
+}
+
+}  // namespace
+
+size_t SweepSet::KeyHash::operator()(const Key& key) const {
+  return HashValues(static_cast<uint32_t>(key.locationIndex), key.intValues);
+}
+
+size_t SweepSet::ValuesHash::operator()(const std::vector<int32_t>& values) const {
+  return HashValues(0, values);
 }
 
 const SweepSet::Box* SweepSet::Find(const DsState& state) const {
   const auto group = boxes_.find(Key{state.locationIndex, state.intValues});
   if (group == boxes_.end())
     return nullptr;
-  for (const Box& box : group->second.boxes) {
-    bool inside = true;
-    for (size_t k = 0; k < box.start.size() && inside; ++k) {
-      inside = box.start[k] <= state.clockValues[k] && state.clockValues[k] <= box.end[k];
+  for (const Shelf& shelf : group->second.shelves) {
+    const auto candidates = shelf.boxesAt.find(ValuesAt(shelf.single, state.clockValues));
+    if (candidates == shelf.boxesAt.end())
+      continue;
+    for (size_t index : candidates->second) {
+      const Box& box = group->second.boxes[index];
+      bool inside = true;
+      for (size_t k = 0; k < box.start.size() && inside; ++k) {
+        inside = box.start[k] <= state.clockValues[k] && state.clockValues[k] <= box.end[k];
+      }
+      if (inside)
+        return &box;
     }
-    if (inside)
-      return &box;
   }
   return nullptr;
 }
@@ -36,6 +66,16 @@ void SweepSet::Add(const DsState& state, bool widen) {
                            box.end[k]);
     }
   }
+  std::vector<uint8_t> single(box.start.size());
+  for (size_t k = 0; k < single.size(); ++k)
+    single[k] = box.start[k] == box.end[k] ? 1 : 0;
+  auto shelf = std::find_if(group.shelves.begin(), group.shelves.end(),
+                            [&single](const Shelf& entry) { return entry.single == single; });
+  if (shelf == group.shelves.end()) {
+    group.shelves.push_back(Shelf{single, {}});
+    shelf = group.shelves.end() - 1;
+  }
+  shelf->boxesAt[ValuesAt(single, state.clockValues)].push_back(group.boxes.size());
   group.boxes.push_back(std::move(box));
 }
 

@@ -6,7 +6,9 @@
 //
 // Membership answers exactly what the diagram would: a state is in the set when some box has its
 // composed location and integer values and holds each of its clock values (states of one composed
-// location carry the same active clocks).
+// location carry the same active clocks). Within one discrete part, boxes are also found by hash:
+// by the values of the clocks at which a box holds one value, so that a long delay run stored
+// value by value costs a lookup per state rather than a walk over the whole run.
 
 #include <cstdint>
 #include <unordered_map>
@@ -28,7 +30,7 @@ class SweepSet {
 
   void Clear() { boxes_.clear(); }
   bool Contains(const DsState& state) const { return Find(state) != nullptr; }
-  // The first added box that holds the state, or null.
+  // A box that holds the state, or null.
   const Box* Find(const DsState& state) const;
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly.
   void Add(const DsState& state, bool widen);
@@ -44,9 +46,18 @@ class SweepSet {
   struct KeyHash {
     size_t operator()(const Key& key) const;
   };
+  struct ValuesHash {
+    size_t operator()(const std::vector<int32_t>& values) const;
+  };
+  // The boxes of a group that hold one value at exactly the clocks of `single`, by those values.
+  struct Shelf {
+    std::vector<uint8_t> single;
+    std::unordered_map<std::vector<int32_t>, std::vector<size_t>, ValuesHash> boxesAt;
+  };
   struct Group {
     DsState sample;  // a state of the group: its discrete part and active clocks
     std::vector<Box> boxes;
+    std::vector<Shelf> shelves;
   };
 
   const CStateSpace& space_;

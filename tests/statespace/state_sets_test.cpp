@@ -111,7 +111,7 @@ TEST_F(StateSetsTest, TheSweepSetAnswersLikeItsDiagram) {
     state.intValues = {static_cast<int32_t>(random() % 4)};
     return state;
   };
-  for (int round = 0; round < 40; ++round)
+  for (int round = 0; round < 120; ++round)
     sweep.Add(randomState(), random() % 2 == 0);
   const bdd diagram = sweep.ToBdd();
   for (int probe = 0; probe < 400; ++probe) {
