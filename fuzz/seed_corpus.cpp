@@ -154,14 +154,14 @@ int main(int argc, char* argv[]) {
   std::vector<std::filesystem::path> models;
   const std::vector<std::pair<std::string, ModelSpec>> written = {
       {"features.txt", Features()}, {"unlisted.txt", Unlisted()}, {"wide.txt", Wide()}};
-  for (const auto& [name, spec] : written) {
-    const std::string error = WriteModelFile(spec, (out / "run" / name).string());
+  for (const auto& [name, model] : written) {
+    const std::string error = WriteModelFile(model, (out / "run" / name).string());
     if (!error.empty()) {
       std::cerr << "tickcheck-fuzz-seeds: " << error << '\n';
       return 1;
     }
     models.push_back(out / "run" / name);
-    for (const auto& [id, record] : spec.expressions)
+    for (const auto& [id, record] : model.expressions)
       WriteBytes(out / "expression" / (name + "-" + std::to_string(id)),
                  EncodeExpressionRecord(record) + "\n");
   }
