@@ -69,8 +69,8 @@ class CStateSpace {
 
   // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
   // from the clock's L and U bounds in its process's current location (the single value without
-  // bounds, and for a clock that a property atom compares), narrowed by the location's limits, but
-  // always holding the value itself.
+  // bounds), narrowed by the location's limits and cut where a property atom on the clock changes
+  // its answer, but always holding the value itself.
   void ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                      int32_t& end) const;
 
