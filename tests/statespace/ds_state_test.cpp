@@ -2,21 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "model/system.h"
 
 namespace tickcheck {
 namespace {
 
+// Appends variables of the given types, numbering the integers as the loader does.
+void AddVariables(CSystem& system, std::initializer_list<int32_t> types) {
+  for (int32_t type : types) {
+    CVariable variable;
+    variable.Type = type;
+    if (type == VarType::kInteger)
+      variable.intValueIndex = system.intVarCount++;
+    system.variables.push_back(variable);
+  }
+}
+
 class VariableValueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int32_t type : {0, 0, 1, 1, 1}) {
-      CVariable variable;
-      variable.Type = type;
-      if (type == VarType::kInteger)
-        variable.intValueIndex = system_.intVarCount++;
-      system_.variables.push_back(variable);
-    }
+    AddVariables(system_, {0, 0, 1, 1, 1});
     g_system = &system_;
   }
   void TearDown() override { g_system = nullptr; }
@@ -48,13 +55,7 @@ TEST_F(VariableValueTest, IdsOutsideTheTablesGiveZero) {
 
 TEST(IntegerValueTest, IntegerVariablesDeclaredAfterAClockAreFoundByTheirOwnPosition) {
   CSystem system;
-  for (int32_t type : {1, 0, 3, 0}) {
-    CVariable variable;
-    variable.Type = type;
-    if (type == VarType::kInteger)
-      variable.intValueIndex = system.intVarCount++;
-    system.variables.push_back(variable);
-  }
+  AddVariables(system, {1, 0, 3, 0});
   g_system = &system;
   DsState state;
   state.intValues = {11, 44};
