@@ -12,9 +12,18 @@ namespace {
 // the whole box against the reached set.
 constexpr int32_t kLongStretch = 64;
 
+// The control is asked once per this many states made: often enough for a timely progress line or
+// stop, rarely enough to cost nothing next to the diagram operations of each state.
+constexpr int64_t kStatesPerPoll = 64;
+
 }  // namespace
 
 Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {}
+
+SearchProgress Checker::Progress() const {
+  return {dsStateCount, static_cast<int64_t>(space_.waitingLists.Size()),
+          successors_.FiredTransitions(), sweeps_};
+}
 
 int32_t Checker::NextWaitingIndex() {
   return space_.waitingLists.NextNonEmpty(std::max(space_.currentWaitingIndex, 0));
@@ -94,6 +103,10 @@ bool Checker::FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<
   for (int32_t step = 0; step < size; ++step) {
     const int32_t k = allUAtMostL ? size - 1 - step : step;
     DsState state = StateAt(run, k);
+    if (control_ != nullptr && ++statesMade_ % kStatesPerPoll == 0 &&
+        !control_->Continue(Progress())) {
+      return false;
+    }
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
     // The fuzz build bounds the work of one input: the search ends as an early end does.
     if (++examined_ > TICKCHECK_FUZZ_STATE_LIMIT)
@@ -202,6 +215,7 @@ int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuc
     space_.currentWaitingIndex = NextWaitingIndex();
     if (space_.currentWaitingIndex == -1)
       break;
+    ++sweeps_;
     const int32_t current = space_.currentWaitingIndex;
     WaitingLists& lists = space_.waitingLists;
     // Entries appended while the list is walked are visited in the same walk; the entry being

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "check/search_control.h"
 #include "check/successors.h"
 #include "statespace/state_space.h"
 #include "statespace/sweep_set.h"
@@ -25,6 +26,12 @@ class Checker {
   // manager's statistics into `info`. Answers 1, or 0 when the model's initial state was refused.
   // The verdicts are in the state space's propertyResult.
   int32_t Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuccessors);
+
+  // Lets `control` watch the search and stop it (see check/search_control.h); it must outlive
+  // Check. Without a control the search runs to its end.
+  void SetControl(SearchControl* control) { control_ = control; }
+  // The counters of the search so far.
+  SearchProgress Progress() const;
 
   // The next composed location whose waiting list is non-empty, cyclically from the current one;
   // -1 when none is left.
@@ -48,8 +55,8 @@ class Checker {
   // Keeps the states of the run that are neither in the reached set nor in `sweep`, adds them to
   // `sweep` and evaluates the open properties on them. With clock intervals, the states of the
   // run that fall into the box of a stored state are passed over without being made. Answers false
-  // when every property was already settled (the search stops); `fresh` and `positions` then hold
-  // nothing useful.
+  // when every property was already settled or the control stopped the search (the search stops);
+  // `fresh` and `positions` then hold nothing useful.
   bool FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<DsState>& fresh,
                        std::vector<int32_t>& positions);
   // Evaluates the open properties on the state (and with "-t" on its admitted delays). Answers
@@ -69,6 +76,9 @@ class Checker {
 
   CStateSpace& space_;
   SuccessorGenerator successors_;
+  SearchControl* control_ = nullptr;
+  int64_t sweeps_ = 0;
+  int64_t statesMade_ = 0;  // states made from runs, new or not: the pace of the control's polls
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   int64_t examined_ = 0;  // states made from runs (new or not) and delays evaluated for "-t"
 #endif

@@ -225,6 +225,7 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
           FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
       if (count == -1 || !space_.Encodable(target, true))
         continue;
+      ++firedTransitions_;
       if (transition.isUrgent) {
         entries.push_back({std::move(target), 1, transition.resetClockId});
         break;

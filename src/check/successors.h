@@ -72,6 +72,9 @@ class SuccessorGenerator {
   // The positions, in the entry's active clocks, of the clocks that are not frozen.
   static std::vector<size_t> AdvancingPositions(const WaitingDsState& entry);
 
+  // The number of transitions that GenerateSuccessors fired into an encodable successor.
+  int64_t FiredTransitions() const { return firedTransitions_; }
+
  private:
   int32_t CompareEntries(const WaitingDsState& fresh, const std::vector<size_t>& advancing,
                          const WaitingDsState& stored, int32_t& merged) const;
@@ -111,6 +114,7 @@ class SuccessorGenerator {
   CStateSpace& space_;
   CSystem& system_;
   CComposition& composition_;
+  int64_t firedTransitions_ = 0;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   int64_t delaysTried_ = 0;
 #endif

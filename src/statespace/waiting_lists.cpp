@@ -10,6 +10,7 @@ void WaitingLists::Append(int32_t index, WaitingDsState entry, uint64_t mergeKey
   slot.keys.push_back(mergeKey);
   slot.byKey[mergeKey].push_back(std::prev(slot.entries.end()));
   candidates_.insert(index);
+  ++size_;
 }
 
 bool WaitingLists::Empty(int32_t index) const {
@@ -30,6 +31,7 @@ void WaitingLists::PopFront(int32_t index) {
     slot.byKey.erase(bucket);
   slot.keys.pop_front();
   slot.entries.pop_front();
+  --size_;
 }
 
 const WaitingLists::Candidates* WaitingLists::WithKey(int32_t index, uint64_t mergeKey) const {

@@ -29,6 +29,8 @@ class WaitingLists {
   // Appends `entry` to the list of `index` (0 <= index < IndexCount()).
   void Append(int32_t index, WaitingDsState entry, uint64_t mergeKey);
   bool Empty(int32_t index) const;
+  // The number of entries in all lists.
+  size_t Size() const { return size_; }
   // The oldest entry of a non-empty list, and its removal.
   WaitingDsState& Front(int32_t index);
   void PopFront(int32_t index);
@@ -47,6 +49,7 @@ class WaitingLists {
   };
 
   int32_t indexCount_;
+  size_t size_ = 0;
   std::unordered_map<int32_t, Slot> slots_;
   std::set<int32_t> candidates_;  // every non-empty index, and perhaps some emptied since
 };
