@@ -126,6 +126,7 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
           case Receivers::kNoListener:
             // The model is broken at this location; what was composed before stays usable.
             ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
+            ++unheardBroadcasts;
             return;
         }
       }

@@ -112,7 +112,7 @@ bool CComposition::CanCompose(const CSystem& system) {
 }
 
 CComposition::CComposition(const CSystem& system, int32_t locationIndexCount, int32_t processCount)
-    : system(system), locationIndexCount(locationIndexCount), processCount_(processCount) {
+    : system(system), locationIndexCount(locationIndexCount) {
   const size_t indexCount = static_cast<size_t>(locationIndexCount);
   locationVectors.resize(indexCount * static_cast<size_t>(processCount));
   composedFlags.assign(indexCount, 0);
@@ -155,12 +155,12 @@ int32_t CComposition::VecToInt(std::span<const int32_t> vector) const {
 }
 
 std::span<const int32_t> CComposition::LocationVector(int32_t index) const {
-  const size_t width = static_cast<size_t>(processCount_);
+  const size_t width = locationWeights.size();
   return {locationVectors.data() + static_cast<size_t>(index) * width, width};
 }
 
 void CComposition::WriteRow(int32_t index, std::span<const int32_t> vector) {
-  const size_t width = static_cast<size_t>(processCount_);
+  const size_t width = locationWeights.size();
   std::copy_n(vector.begin(), width, locationVectors.data() + static_cast<size_t>(index) * width);
 }
 

@@ -73,6 +73,7 @@ class CComposition {
   std::span<const int32_t> LocationVector(int32_t index) const;
 
   const CSystem& system;
+  // One weight per process (the process count is its length): the weight of a digit of the index.
   std::vector<int32_t> locationWeights;
   // One list per composed-location index: the transitions whose pre is that index.
   std::vector<std::vector<CComposedTransition>> transitionLists;
@@ -82,14 +83,14 @@ class CComposition {
   int32_t initLocationIndex = 0;
   int32_t locationIndexCount = 0;
   int32_t transruleSize = 0;
+  // The composed locations whose composition stopped at a broadcast that no process listens to.
+  int32_t unheardBroadcasts = 0;
 
  private:
   void WriteRow(int32_t index, std::span<const int32_t> vector);
   // Gives `transition` its post, the index of `target`, writes the target's row while that index
   // is not composed, and puts the transition into the list of its pre.
   void AddTransition(std::span<const int32_t> target, CComposedTransition transition);
-
-  int32_t processCount_ = 0;
 };
 
 }  // namespace tickcheck

@@ -29,6 +29,7 @@ std::optional<int32_t> ExpressionId(std::string_view key) {
 
 void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
   count_ = count > 0 ? count : 0;
+  refused_ = 0;
   dense_.clear();
   sparse_.clear();
   if (count_ == 0)
@@ -57,8 +58,9 @@ void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
     CExpression& entry = id < dense ? dense_[static_cast<size_t>(id)] : sparse_[id];
     if (!stream) {
       entry.Load(file.Path(), id);  // reports that the file cannot be opened
-    } else if (std::fseek(stream.get(), offset, SEEK_SET) == 0) {
-      entry.LoadRecord(stream.get(), id);
+    } else if (std::fseek(stream.get(), offset, SEEK_SET) == 0 &&
+               !entry.LoadRecord(stream.get(), id)) {
+      ++refused_;
     }
   }
 }

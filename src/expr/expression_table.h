@@ -20,6 +20,8 @@ class ExpressionTable {
   // whose key "exp-<id>" the file holds, in increasing id order. When the file cannot be opened,
   // writes the expression loader's message to standard error once and loads nothing.
   void Load(const ProfileIndex& file, int32_t count);
+  // The number of records that the last Load refused (each after its console line).
+  int32_t RefusedCount() const { return refused_; }
 
   int32_t Count() const { return count_; }
   bool Contains(int32_t id) const { return id >= 0 && id < count_; }
@@ -28,6 +30,7 @@ class ExpressionTable {
 
  private:
   int32_t count_ = 0;
+  int32_t refused_ = 0;
   std::vector<CExpression> dense_;                   // ids 0 .. dense_.size() - 1
   std::unordered_map<int32_t, CExpression> sparse_;  // loaded entries beyond the dense part
 };

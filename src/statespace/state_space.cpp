@@ -128,6 +128,10 @@ void CStateSpace::PrintEncoding(std::ostream& out) const {
   }
 }
 
+int32_t CStateSpace::MisfitVariableCount() const {
+  return static_cast<int32_t>(std::count(reportedMisfit_.begin(), reportedMisfit_.end(), 1));
+}
+
 bool CStateSpace::Encodable(const DsState& state, bool report) const {
   bool fits = true;
   auto check = [&](int32_t variableId, int32_t value) {

@@ -77,6 +77,8 @@ class CStateSpace {
   // True when every value of `state` fits its bit run. Otherwise, when `report` is set, writes one
   // console line per variable the first time that variable does not fit.
   bool Encodable(const DsState& state, bool report) const;
+  // The number of variables reported so far by Encodable: states with their values were skipped.
+  int32_t MisfitVariableCount() const;
 
   // Writes the encoding listing (bit counts and begin indexes).
   void PrintEncoding(std::ostream& out) const;
