@@ -169,6 +169,26 @@ constexpr size_t kProfileStringLimit = 999;
 
 }  // namespace
 
+ProfileStart ReadProfileStart(std::FILE* file) {
+  std::string piece;
+  for (;;) {
+    piece.clear();
+    int c = 0;
+    while (piece.size() < static_cast<size_t>(kProfileLineBuffer - 1) &&
+           (c = std::fgetc(file)) != EOF) {
+      if (c == '\0')
+        return ProfileStart::kBinary;
+      piece.push_back(static_cast<char>(c));
+      if (c == '\n')
+        break;
+    }
+    if (piece.empty())
+      return ProfileStart::kNoHeader;
+    if (HeaderName(WithoutLeadingBlanks(piece)))
+      return ProfileStart::kHeader;
+  }
+}
+
 int32_t ReadProfileInt(const char* section, const char* key, int32_t defaultValue,
                        const char* path) {
   if (section == nullptr || key == nullptr || path == nullptr)

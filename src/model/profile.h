@@ -54,6 +54,13 @@ std::string ProfileString(const std::string& section, const std::string& key,
 // file.
 bool LocateProfileValue(std::FILE* file, const char* section, const char* key);
 
+// What comes first in the open `file`, read from its current position by the rules above: a line
+// that is a section header `[Name]`, a NUL byte (binary data, which a model file holds only in
+// the values of keys inside sections), or the end of the file. A file without a header holds no
+// key that any lookup could find. Reads up to that point and leaves the position there.
+enum class ProfileStart { kHeader, kBinary, kNoHeader };
+ProfileStart ReadProfileStart(std::FILE* file);
+
 // Every key line of a model file, found in one pass by exactly the rules above, so that a loader
 // reading thousands of keys does not rescan the file for each of them. Its answers equal those of
 // the lookups above for a file that does not change while the index is used.
