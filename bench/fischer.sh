@@ -16,7 +16,7 @@ for n in $(seq 2 "$largest"); do
   "$build/tools/tickcheck-fischer" "$n" "$set_delay" "$wait_delay" "$model"
   for opts in "" "-n"; do
     out="$work/out" measure="$work/measure"
-    /usr/bin/time -f '%e %M' -o "$measure" "$build/src/tickcheck" "$model" $opts > "$out"
+    /usr/bin/time -f '%e %M' -o "$measure" "$build/src/tickcheck" "$model" $opts > "$out" 2> "$work/err"
     read -r seconds kilobytes < "$measure"
     states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
     verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')

@@ -1,15 +1,27 @@
 #include "driver/run.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "check/checker.h"
 #include "compose/composition.h"
+#include "driver/interrupt.h"
+#include "driver/json_document.h"
+#include "driver/model_file.h"
+#include "driver/options.h"
+#include "driver/output_file.h"
+#include "driver/process_memory.h"
+#include "driver/reports.h"
+#include "driver/run_summary.h"
+#include "driver/search_monitor.h"
 #include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
@@ -19,41 +31,12 @@
 namespace tickcheck {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 uint32_t MillisecondTicks() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const auto now = Clock::now().time_since_epoch();
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The two reports, named by appending a fixed suffix to the model file path.
-struct Reports {
-  std::unique_ptr<std::FILE, FileCloser> manager;
-  std::ofstream modelInfo;
-
-  // Opens both reports, or writes the failure line and answers false.
-  bool Open(const std::string& path) {
-    manager.reset(std::fopen((path + "-----cuddManagerInfo.txt").c_str(), "w"));
-    if (!manager) {
-      ConsoleLine("ERROR! Can't open file!");
-      return false;
-    }
-    const std::string modelInfoName = path + "------modelInfo.txt";
-    modelInfo.open(modelInfoName, std::ios::out | std::ios::trunc);
-    if (!modelInfo) {
-      ConsoleLine("Error!Can not open file " + modelInfoName);
-      return false;
-    }
-    return true;
-  }
-
-  void Close() {
-    modelInfo.close();
-    manager.reset();
-  }
-};
 
 // Makes `system` the run's model for evaluation and forgets it when the run ends.
 class ProcessWideModel {
@@ -70,23 +53,21 @@ class ProcessWideModel {
   ProcessWideModel& operator=(const ProcessWideModel&) = delete;
 };
 
-struct Options {
-  bool noClockIntervals = false;     // "-n"
-  bool checkTimeSuccessors = false;  // "-t"
-};
+// While it lives, the console lines go to standard error, so that standard output holds nothing
+// but the JSON document (`--json -`).
+class ConsoleOnStandardError {
+ public:
+  ConsoleOnStandardError() : output_(std::cout.rdbuf(std::cerr.rdbuf())) {}
+  ~ConsoleOnStandardError() { std::cout.rdbuf(output_); }
+  ConsoleOnStandardError(const ConsoleOnStandardError&) = delete;
+  ConsoleOnStandardError& operator=(const ConsoleOnStandardError&) = delete;
 
-// The options after the model path; anything else is ignored.
-Options ReadOptions(int argc, const char* const argv[]) {
-  Options options;
-  for (int i = 2; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "-n")
-      options.noClockIntervals = true;
-    if (argument == "-t")
-      options.checkTimeSuccessors = true;
-  }
-  return options;
-}
+  // The real standard output.
+  std::streambuf* Output() const { return output_; }
+
+ private:
+  std::streambuf* output_;
+};
 
 // The composition of the loaded model, or null after one console line when the model cannot be
 // composed or its tables cannot be allocated.
@@ -103,61 +84,152 @@ std::unique_ptr<CComposition> BuildComposition(const CSystem& system) {
   }
 }
 
-int RunSequence(int argc, const char* const argv[]) {
-  const uint32_t startTicks = MillisecondTicks();
-  if (argc < 2) {
-    ConsoleLine("Error! There must be a obj file path");
-    return 1;
-  }
-  const std::string path = argv[1];
-  ConsoleLine("obj file name:" + path);
+void ErrorLine(const std::string& text) {
+  std::cerr << text << '\n' << std::flush;
+}
 
-  Reports reports;
-  if (!reports.Open(path))
-    return 1;
+// The run as it ends: its summary when verdicts were printed, and whether writing an output file
+// failed.
+struct SequenceEnd {
+  std::optional<RunSummary> summary;
+  bool outputFailed = false;
+};
+
+// Load, composition, search and verdicts, with every console line of a run on a model file. A
+// refused model ends with its reports written as far as the run got (that is, empty or nearly),
+// an interrupted search without replacing them.
+SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::time_point start,
+                        uint32_t startTicks) {
+  SequenceEnd end;
+  const std::string& path = options.modelPath;
+  ConsoleLine("obj file name:" + path);
+  Reports reports(path);
+  if (!reports.Opened())
+    return end;
+  auto commit = [&reports, &end] {
+    if (const std::optional<std::string> problem = reports.Commit()) {
+      ErrorLine("tickcheck: " + *problem);
+      end.outputFailed = true;
+    }
+  };
   ConsoleLine("sizeof(composition):" + std::to_string(sizeof(CComposition)));
 
   CSystem system;
-  if (system.Load(path) == 1)
-    return 1;
+  if (system.Load(path) == 1) {
+    commit();
+    return end;
+  }
   system.LoadProperties(path);
   system.computeLocationProduct();
   const ProcessWideModel model(system);
 
   const std::unique_ptr<CComposition> composition = BuildComposition(system);
-  if (!composition)
-    return 1;
-  composition->printComposedTransitions(reports.modelInfo);
+  if (!composition) {
+    commit();
+    return end;
+  }
+  composition->printComposedTransitions(reports.ModelInfo());
 
-  const Options options = ReadOptions(argc, argv);
   CStateSpace space(system, *composition);
   Checker checker(space);
-  if (checker.Check(reports.manager.get(), options.noClockIntervals, options.checkTimeSuccessors) ==
-      0)
-    return 1;
-  space.PrintEncoding(reports.modelInfo);
-  const uint32_t elapsed = MillisecondTicks() - startTicks;
-
-  for (size_t i = 0; i < system.properties.size(); ++i) {
-    ConsoleLine("property" + std::to_string(i + 1) + " : " + (space.propertyResult[i] ? "1" : "0"));
+  checker.SetControl(&monitor);
+  if (checker.Check(reports.Manager(), options.noClockIntervals, options.checkTimeSuccessors) ==
+      0) {
+    commit();
+    return end;
   }
-  space.manager->DebugCheck(space.pastList);
-  reports.Close();
+  RunSummary summary;
+  summary.interrupted = monitor.StoppedSearch();
+  if (summary.interrupted)
+    ErrorLine("interrupted");
+  else
+    space.PrintEncoding(reports.ModelInfo());
+  const uint32_t elapsed = MillisecondTicks() - startTicks;
+  summary.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+  summary.properties = PropertyOutcomes(system, space, summary.interrupted);
+  for (const PropertyOutcome& outcome : summary.properties)
+    ConsoleLine("property" + std::to_string(outcome.number) + " : " + VerdictText(outcome.verdict));
+  if (!summary.interrupted) {
+    space.manager->DebugCheck(space.pastList);
+    commit();
+  }
   ConsoleLine("execute time:" + std::to_string(elapsed));
   ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));
-  return 0;
+  summary.search = checker.Progress();
+  summary.errors = GatherModelErrors(system, *composition, space);
+  summary.transruleSize = composition->transruleSize;
+  end.summary = std::move(summary);
+  return end;
+}
+
+// Everything after the command line: the checks that come before anything is written, the run
+// sequence, and what closes the run on standard error and in the JSON document.
+ExitCode Run(const Options& options, Clock::time_point start, uint32_t startTicks) {
+  if (options.modelPath.empty()) {
+    ConsoleLine("Error! There must be a obj file path");
+    ErrorLine(UsageLine());
+    return ExitCode::kFailure;
+  }
+  if (const std::optional<std::string> problem = ModelFileProblem(options.modelPath)) {
+    ErrorLine("tickcheck: " + options.modelPath + ": " + *problem);
+    return ExitCode::kFailure;
+  }
+  const bool jsonToOutput = options.json && *options.json == "-";
+  if (options.json && !jsonToOutput) {
+    if (const std::optional<std::string> problem = ReplaceProblem(*options.json)) {
+      ErrorLine("tickcheck: cannot write " + *options.json + ": " + *problem);
+      return ExitCode::kFailure;
+    }
+  }
+  std::optional<ConsoleOnStandardError> console;
+  if (jsonToOutput)
+    console.emplace();
+
+  const InterruptCatcher interrupt;
+  SearchMonitor monitor(interrupt, options.progress || isatty(STDERR_FILENO) == 1, std::cerr,
+                        start);
+  SequenceEnd end = RunSequence(options, monitor, start, startTicks);
+  if (!end.summary)
+    return ExitCode::kFailure;
+  RunSummary& summary = *end.summary;
+  summary.peakResidentBytes = PeakResidentBytes();
+  if (summary.errors.Any())
+    ErrorLine(ModelErrorsLine(summary.errors));
+  ErrorLine(SummaryLine(summary));
+
+  if (options.json) {
+    const std::string document = JsonDocument(options, summary);
+    if (jsonToOutput) {
+      std::ostream output(console->Output());
+      output << document << std::flush;
+    } else if (const std::optional<std::string> problem = ReplaceFile(*options.json, document)) {
+      ErrorLine("tickcheck: cannot write " + *options.json + ": " + *problem);
+      end.outputFailed = true;
+    }
+  }
+  if (summary.interrupted)
+    return ExitCode::kInterrupted;
+  if (end.outputFailed)
+    return ExitCode::kFailure;
+  return summary.errors.Any() ? ExitCode::kModelErrors : ExitCode::kComplete;
 }
 
 }  // namespace
 
 int RunTickcheck(int argc, const char* const argv[]) {
+  const Clock::time_point start = Clock::now();
+  const uint32_t startTicks = MillisecondTicks();
   try {
-    return RunSequence(argc, argv);
+    const CommandLine line = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    if (line.answered)
+      return static_cast<int>(*line.answered);
+    return static_cast<int>(Run(line.options, start, startTicks));
   } catch (const std::bad_alloc&) {
     // Memory ran out outside the decision diagrams (in the waiting lists, say): the run ends the
     // way it ends when the diagrams run out, after everything built so far was released.
     std::fputs("Out of memory.\n", stderr);
-    return 1;
+    return static_cast<int>(ExitCode::kFailure);
   }
 }
 

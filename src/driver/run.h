@@ -1,9 +1,9 @@
 #pragma once
-// The run of one invocation: `tickcheck <model file> [-n] [-t]`. Loads the model, builds the
-// composition, checks every property and prints one verdict line per property, writing the two
-// reports next to the model file. Returns the process exit code: 0 after a complete run, 1 after
-// a missing argument, a report file that cannot be opened, or a refused model, and 1 after
-// "Out of memory." on standard error when memory runs out.
+// The run of one invocation: `tickcheck [options] <model file>` (see driver/options.h). Checks
+// that the model file is one, loads the model, builds the composition, checks every property and
+// prints one verdict line per property on standard output, writes the two reports next to the
+// model file, and closes with a summary line on standard error. Returns the process exit code
+// (driver/exit_code.h).
 
 namespace tickcheck {
 

@@ -1,0 +1,89 @@
+#include "driver/options.h"
+
+#include <CLI/CLI.hpp>
+
+namespace tickcheck {
+namespace {
+
+constexpr const char* kVersion = "tickcheck " TICKCHECK_VERSION;
+
+// The whole command line, bound to `options`.
+void Describe(CLI::App& app, Options& options) {
+  app.add_option("model", options.modelPath, "the model file")->type_name("FILE");
+  app.add_flag("-n", options.noClockIntervals, "store every state exactly, no clock intervals");
+  app.add_flag("-t", options.checkTimeSuccessors, "also check the properties on delays");
+  app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
+  app.add_option("--json", options.json, "write a JSON document of the run ('-': stdout)")
+      ->type_name("FILE");
+  app.set_version_flag("--version", kVersion);
+  // Unknown arguments are collected rather than thrown, so that the message can say which
+  // argument was not understood, and in the order given.
+  app.allow_extras();
+  app.footer(
+      "Exit codes:\n"
+      "  0    every property decided\n"
+      "  1    no verdicts: no readable model file, a refused model, a report that cannot be\n"
+      "       written, or memory running out\n"
+      "  2    a command line that is not understood\n"
+      "  3    verdicts printed, but the model had errors: they may not hold\n"
+      "  130  interrupted: the verdicts found so far printed, the others unknown");
+}
+
+std::string Usage(const CLI::App& app) {
+  std::string usage = CLI::Formatter().make_usage(&app, app.get_name());
+  while (!usage.empty() && usage.front() == '\n')
+    usage.erase(usage.begin());
+  while (!usage.empty() && usage.back() == '\n')
+    usage.pop_back();
+  return usage;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
+                             std::ostream& err) {
+  CommandLine line;
+  CLI::App app{"Checks the reachability and invariance properties of a model file.", "tickcheck"};
+  Describe(app, line.options);
+  auto refuse = [&](const std::string& message) {
+    err << "tickcheck: " << message << '\n'
+        << Usage(app) << "\nRun with --help for more information.\n"
+        << std::flush;
+    line.answered = ExitCode::kUsage;
+    return line;
+  };
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help() << std::flush;
+    line.answered = ExitCode::kComplete;
+    return line;
+  } catch (const CLI::CallForVersion&) {
+    out << kVersion << '\n' << std::flush;
+    line.answered = ExitCode::kComplete;
+    return line;
+  } catch (const CLI::ParseError& error) {
+    return refuse(error.what());
+  }
+  // Behind "--" (which the parser leaves among the unknown arguments) every argument is a path.
+  bool separated = false;
+  for (const std::string& extra : app.remaining()) {
+    if (extra == "--" && !separated) {
+      separated = true;
+      continue;
+    }
+    if (!separated && extra.size() > 1 && extra.front() == '-')
+      return refuse("unknown option " + extra);
+    return refuse("one model file expected, but " + extra + " follows " + line.options.modelPath);
+  }
+  return line;
+}
+
+std::string UsageLine() {
+  Options options;
+  CLI::App app{"", "tickcheck"};
+  Describe(app, options);
+  return Usage(app);
+}
+
+}  // namespace tickcheck

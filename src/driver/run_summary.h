@@ -1,0 +1,66 @@
+#pragma once
+// What a run found, gathered while its objects still live: one verdict per property, the errors
+// the model showed, the counters of the search and the run's time and memory; and the lines that
+// say it on standard error.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/search_control.h"
+#include "compose/composition.h"
+#include "model/system.h"
+#include "statespace/state_space.h"
+
+namespace tickcheck {
+
+enum class Verdict { kFalse, kTrue, kUnknown };
+
+struct PropertyOutcome {
+  int32_t number = 0;  // 1-based, as in "property<number> : ..."
+  int32_t type = 0;
+  Verdict verdict = Verdict::kUnknown;
+};
+
+// Problems of a model that did not stop its run but may have changed its verdicts; each was
+// reported by its own console line when it happened.
+struct ModelErrors {
+  int32_t refusedExpressions = 0;    // "ERROR! Expression <i> refused: ..."
+  int32_t invalidAtomRelations = 0;  // "ERROR! In Load atom relation!"
+  int32_t misfitVariables = 0;       // "ERROR! Variable <name>: value ... does not fit ..."
+  int32_t unheardBroadcasts = 0;     // "Error: there must be at least a jump syn with ..."
+
+  bool Any() const;
+};
+
+struct RunSummary {
+  bool interrupted = false;
+  std::vector<PropertyOutcome> properties;
+  ModelErrors errors;
+  SearchProgress search;
+  double seconds = 0;  // the time that "execute time:" shows
+  uint64_t peakResidentBytes = 0;
+  int32_t transruleSize = 0;
+};
+
+// The verdict of every loaded property from the state space's results. After an interrupted
+// search a property that was still open is unknown: a Type 0 property not yet found, a Type 1
+// property not yet violated.
+std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStateSpace& space,
+                                              bool interrupted);
+
+// The errors that the records of the run kept count of.
+ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
+                              const CStateSpace& space);
+
+// "1", "0" or "unknown", as the verdict lines show it.
+std::string VerdictText(Verdict verdict);
+
+// The line that says the model had errors, naming each kind with its count.
+std::string ModelErrorsLine(const ModelErrors& errors);
+
+// The closing line: stored states, transitions fired, sweeps, time, states per second, peak
+// memory.
+std::string SummaryLine(const RunSummary& summary);
+
+}  // namespace tickcheck

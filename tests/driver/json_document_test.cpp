@@ -1,0 +1,102 @@
+// The JSON document of a run (--json FILE and --json -) through the real binary: its fields as
+// the README documents them, and the same document on standard output with the console lines
+// moved to standard error.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/expression_builder.h"
+#include "support/model_files.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+#include "tools/example_models.h"
+
+namespace tickcheck {
+namespace {
+
+using nlohmann::json;
+using testing::ReadFile;
+using testing::RunTickcheckBinary;
+using testing::TempDir;
+
+std::vector<std::string> Keys(const nlohmann::ordered_json& object) {
+  std::vector<std::string> keys;
+  for (const auto& item : object.items())
+    keys.push_back(item.key());
+  return keys;
+}
+
+// The fields that differ between runs of the same model.
+json WithoutTimes(json document) {
+  for (const char* key : {"seconds", "states_per_second", "peak_rss_bytes"})
+    document["statistics"].erase(key);
+  return document;
+}
+
+TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
+  TempDir dir;
+  ModelSpec model = FischerModel(3, 2, 1);
+  // An atom with relation code 7 never holds: the run has a model error.
+  model.properties.push_back(
+      {.type = 0, .atoms = {{.negated = 0, .variable = 1, .bound = 1, .relation = 7}}});
+  testing::WriteModel(dir, model, "m.txt");
+  const auto result =
+      RunTickcheckBinary({"m.txt", "-t", "--json", "run.json"}, dir.Path().string());
+  EXPECT_EQ(result.exitCode, 3);
+  const std::string text = ReadFile(dir.File("run.json"));
+  const json document = json::parse(text);
+  // Keys in the documented order.
+  const auto ordered = nlohmann::ordered_json::parse(text);
+  EXPECT_EQ(Keys(ordered), (std::vector<std::string>{"tickcheck", "model", "options", "interrupted",
+                                                     "properties", "model_errors", "statistics"}));
+  EXPECT_EQ(document["tickcheck"], TICKCHECK_VERSION);
+  EXPECT_EQ(document["model"], "m.txt");
+  EXPECT_EQ(document["options"],
+            json::parse(R"({"no_clock_intervals": false, "check_time_successors": true})"));
+  EXPECT_EQ(document["interrupted"], false);
+  EXPECT_EQ(document["properties"], json::parse(R"([
+      {"number": 1, "type": 0, "verdict": 1, "trace": null},
+      {"number": 2, "type": 0, "verdict": 1, "trace": null},
+      {"number": 3, "type": 1, "verdict": 1, "trace": null},
+      {"number": 4, "type": 0, "verdict": 0, "trace": null}])"));
+  EXPECT_EQ(document["model_errors"], json::parse(R"({"refused_expression_records": 0,
+      "invalid_atom_relations": 1, "misfit_variables": 0, "unheard_broadcasts": 0})"));
+  const json& statistics = document["statistics"];
+  EXPECT_EQ(Keys(ordered["statistics"]),
+            (std::vector<std::string>{"stored_states", "transitions_fired", "sweeps",
+                                      "waiting_entries", "seconds", "states_per_second",
+                                      "peak_rss_bytes", "transrule_size"}));
+  const std::string stored = "DsState Number in pastList:\t" +
+                             std::to_string(statistics["stored_states"].get<int64_t>()) + "\n";
+  EXPECT_NE(result.out.find(stored), std::string::npos) << result.out;
+  const std::string rules =
+      "transrule size:" + std::to_string(statistics["transrule_size"].get<int64_t>()) + "\n";
+  EXPECT_NE(result.out.find(rules), std::string::npos) << result.out;
+  EXPECT_GT(statistics["transitions_fired"], 0);
+  EXPECT_GT(statistics["peak_rss_bytes"], 0);
+
+  // The same document on standard output; the console lines and the closing lines on standard
+  // error, in the order the run wrote them.
+  const auto piped = RunTickcheckBinary({"--json", "-", "m.txt", "-t"}, dir.Path().string());
+  EXPECT_EQ(piped.exitCode, 3);
+  EXPECT_EQ(WithoutTimes(json::parse(piped.out)), WithoutTimes(document));
+  EXPECT_EQ(testing::WithoutTimeLine(testing::WithoutSummaryLine(piped.err)),
+            testing::WithoutTimeLine(result.out) + testing::WithoutSummaryLine(result.err));
+}
+
+TEST(JsonDocumentTest, AFileThatCannotBeWrittenEndsTheRunBeforeItBegins) {
+  TempDir dir;
+  std::filesystem::copy_file(EXAMPLES_DIR "/fischer3-correct.txt", dir.File("m.txt"));
+  std::filesystem::create_directory(dir.File("out"));
+  const auto result = RunTickcheckBinary({"m.txt", "--json", "out"}, dir.Path().string());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "tickcheck: cannot write out: is a directory\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+}
+
+}  // namespace
+}  // namespace tickcheck
