@@ -15,6 +15,10 @@ void Describe(CLI::App& app, Options& options) {
   app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
   app.add_option("--json", options.json, "write a JSON document of the run ('-': stdout)")
       ->type_name("FILE");
+  app.add_option("-q", options.queryPath, "the queries of a .tck model (default: <model>.q)")
+      ->type_name("FILE");
+  app.add_option("--emit-model", options.emitPath, "also write the compiled model file (.tck)")
+      ->type_name("FILE");
   app.set_version_flag("--version", kVersion);
   // Unknown arguments are collected rather than thrown, so that the message can say which
   // argument was not understood, and in the order given.

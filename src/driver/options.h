@@ -12,11 +12,13 @@
 namespace tickcheck {
 
 struct Options {
-  std::string modelPath;             // empty when none was given
-  bool noClockIntervals = false;     // -n
-  bool checkTimeSuccessors = false;  // -t
-  bool progress = false;             // --progress (also on when standard error is a terminal)
-  std::optional<std::string> json;   // --json FILE; "-" is standard output
+  std::string modelPath;              // empty when none was given
+  bool noClockIntervals = false;      // -n
+  bool checkTimeSuccessors = false;   // -t
+  bool progress = false;              // --progress (also on when standard error is a terminal)
+  std::optional<std::string> json{};  // --json FILE; "-" is standard output
+  std::string queryPath{};            // -q FILE: the queries of a .tck model
+  std::string emitPath{};             // --emit-model FILE: the compiled model file of a .tck model
 };
 
 // Either the options of a run, or the exit code of a command line that was answered without one

@@ -10,11 +10,13 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "check/checker.h"
 #include "compose/composition.h"
 #include "driver/interrupt.h"
 #include "driver/json_document.h"
+#include "driver/language_run.h"
 #include "driver/model_file.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
@@ -170,6 +172,13 @@ ExitCode Run(const Options& options, Clock::time_point start, uint32_t startTick
     ConsoleLine("Error! There must be a obj file path");
     ErrorLine(UsageLine());
     return ExitCode::kFailure;
+  }
+  if (std::string_view(options.modelPath).ends_with(".tck"))
+    return RunLanguageModel(options);
+  if (!options.queryPath.empty() || !options.emitPath.empty()) {
+    ErrorLine("tickcheck: -q and --emit-model apply to .tck models only");
+    ErrorLine(UsageLine());
+    return ExitCode::kUsage;
   }
   if (const std::optional<std::string> problem = ModelFileProblem(options.modelPath)) {
     ErrorLine("tickcheck: " + options.modelPath + ": " + *problem);

@@ -1,0 +1,56 @@
+#pragma once
+// The static analyses of clocks that the model file's checker trusts:
+//  - the owner: the one process that reads or resets a clock (a clock used by two processes is
+//    refused); a clock that only queries name goes to the first process;
+//  - the active clocks of each location: a clock is active where some path of its process may
+//    read it (a guard, an invariant, a query) before resetting it; a clock that a query names
+//    is active in every location of its process;
+//  - the L and U bounds of each active clock in each location: the largest constant of a lower-
+//    bound (>, >=, ==) and of an upper-bound (<, <=, ==) comparison that a path from the location
+//    may reach before the clock is reset, queries counting everywhere; -1 when there is none;
+//  - the clock's Max: one more than the largest value it is compared with anywhere, and at least
+//    the largest constant it is set to (values from Max up compare alike).
+// A comparison with a non-constant bound counts with the largest value of the bound.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "lang/diagnostics.h"
+#include "lang/guards.h"
+#include "lang/network.h"
+
+namespace tickcheck::lang {
+
+// The largest value a clock may be compared with.
+inline constexpr int64_t kMaxClockBound = int64_t{1} << 30;
+
+// A comparison of a clock in a query: `clock relation bound`.
+struct ClockUse {
+  int32_t clock = 0;
+  int32_t relation = 0;
+  int32_t bound = 0;
+};
+
+// The guard disjuncts of every edge: [process][edge].
+using NetworkGuards = std::vector<std::vector<std::vector<GuardDisjunct>>>;
+
+struct ActiveClock {
+  int32_t clock = 0;
+  int32_t L = -1;
+  int32_t U = -1;
+  bool operator==(const ActiveClock&) const = default;
+};
+
+struct ClockPlan {
+  std::vector<int32_t> owner;  // per clock: its process, or -1 when nothing reads or resets it
+  std::vector<int32_t> max;    // per clock
+  // [process][location]: the active clocks, in increasing clock order.
+  std::vector<std::vector<std::vector<ActiveClock>>> active;
+};
+
+// The plan, or nullopt after an error (a clock used by two processes, a bound too large).
+std::optional<ClockPlan> PlanClocks(const Network& network, const NetworkGuards& guards,
+                                    const std::vector<ClockUse>& queries, Diagnostics& diagnostics);
+
+}  // namespace tickcheck::lang
