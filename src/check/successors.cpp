@@ -21,7 +21,7 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
 }  // namespace
 
 SuccessorGenerator::SuccessorGenerator(CStateSpace& space)
-    : space_(space), system_(space.system), composition_(space.composition) {}
+    : space_(space), system_(space.system), composition_(space.composition), ranges_(space) {}
 
 const CVariable* SuccessorGenerator::Variable(int32_t id) const {
   if (id < 1 || static_cast<size_t>(id) > system_.variables.size())
@@ -223,7 +223,8 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       DsState target;
       const int32_t count =
           FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
-      if (count == -1 || !space_.Encodable(target, true))
+      if (count == -1 || !ranges_.Admit(states[i], target, transition) ||
+          !space_.Encodable(target, true))
         continue;
       ++firedTransitions_;
       if (transition.isUrgent) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "check/value_ranges.h"
 #include "statespace/state_space.h"
 
 namespace tickcheck {
@@ -114,6 +115,7 @@ class SuccessorGenerator {
   CStateSpace& space_;
   CSystem& system_;
   CComposition& composition_;
+  ValueRanges ranges_;
   int64_t firedTransitions_ = 0;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   int64_t delaysTried_ = 0;

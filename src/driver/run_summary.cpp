@@ -58,7 +58,7 @@ std::string ModelErrorsLine(const ModelErrors& errors) {
   };
   add(errors.refusedExpressions, "refused expression records");
   add(errors.invalidAtomRelations, "property atoms with an invalid relation");
-  add(errors.misfitVariables, "variables with values that did not fit their bits");
+  add(errors.misfitVariables, "variables with values outside their ranges or bits");
   add(errors.unheardBroadcasts, "composed locations with a broadcast that no process receives");
   return "tickcheck: the model had errors (" + kinds + "); the verdicts may not hold";
 }

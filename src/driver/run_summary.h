@@ -27,7 +27,8 @@ struct PropertyOutcome {
 struct ModelErrors {
   int32_t refusedExpressions = 0;    // "ERROR! Expression <i> refused: ..."
   int32_t invalidAtomRelations = 0;  // "ERROR! In Load atom relation!"
-  int32_t misfitVariables = 0;       // "ERROR! Variable <name>: value ... does not fit ..."
+  int32_t misfitVariables = 0;       // "ERROR! Variable <name>: value ... outside ..." or "...
+                                     // does not fit ..."
   int32_t unheardBroadcasts = 0;     // "Error: there must be at least a jump syn with ..."
 
   bool Any() const;

@@ -132,6 +132,14 @@ int32_t CStateSpace::MisfitVariableCount() const {
   return static_cast<int32_t>(std::count(reportedMisfit_.begin(), reportedMisfit_.end(), 1));
 }
 
+bool CStateSpace::FirstMisfit(int32_t variableId) const {
+  uint8_t& reported = reportedMisfit_[static_cast<size_t>(variableId)];
+  if (reported != 0)
+    return false;
+  reported = 1;
+  return true;
+}
+
 bool CStateSpace::Encodable(const DsState& state, bool report) const {
   bool fits = true;
   auto check = [&](int32_t variableId, int32_t value) {
@@ -139,9 +147,8 @@ bool CStateSpace::Encodable(const DsState& state, bool report) const {
     if (FitsBits(value, variable.bitWidth))
       return;
     fits = false;
-    if (!report || reportedMisfit_[static_cast<size_t>(variableId)])
+    if (!report || !FirstMisfit(variableId))
       return;
-    reportedMisfit_[static_cast<size_t>(variableId)] = 1;
     ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
                 " does not fit its " + std::to_string(variable.bitWidth) +
                 " bits; states with such values are skipped");

@@ -77,8 +77,12 @@ class CStateSpace {
   // True when every value of `state` fits its bit run. Otherwise, when `report` is set, writes one
   // console line per variable the first time that variable does not fit.
   bool Encodable(const DsState& state, bool report) const;
-  // The number of variables reported so far by Encodable: states with their values were skipped.
+  // The number of variables reported so far by Encodable or after FirstMisfit: states with their
+  // values were skipped.
   int32_t MisfitVariableCount() const;
+  // True the first time it is asked for variable `variableId`, which a caller then reports as a
+  // variable whose value did not fit; false for a variable already reported.
+  bool FirstMisfit(int32_t variableId) const;
 
   // Writes the encoding listing (bit counts and begin indexes).
   void PrintEncoding(std::ostream& out) const;

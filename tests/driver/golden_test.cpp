@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
             OverflowModel,
             {},
             3,
-            kModelErrors + "variables with values that did not fit their bits: 1" + kMayNotHold},
+            kModelErrors + "variables with values outside their ranges or bits: 1" + kMayNotHold},
         GoldenCase{"refused-initial-value", RefusedInitialValueModel, {}, 1},
         GoldenCase{"clock-listed-twice", ClockListedTwiceModel, {}, 0},
         GoldenCase{"unlisted-clock", UnlistedClockModel, {}, 0}),

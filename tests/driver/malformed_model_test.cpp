@@ -148,9 +148,28 @@ const std::vector<Row>& Rows() {
        nullptr, "property1 : 1", 0},
       {"InitialValueOutsideItsBits", [](ModelSpec& m) { m.variables[0].initValue = 9; }, nullptr,
        "ERROR! Model refused: variable n: initial value 9 does not fit 0 .. 3"},
+      // A value outside the declared range is never kept, whether or not it fits the bits.
       {"UpdateOutsideItsBits", [](ModelSpec& m) { m.variables[0].max = 0; }, nullptr,
+       "ERROR! Variable n: value 1 outside its range 0 .. 0 after P: a -> b; states with such "
+       "values are skipped",
+       3, "variables with values outside their ranges or bits: 1"},
+      {"UpdateOutsideItsRangeWithinItsBits",
+       [](ModelSpec& m) {
+         m.variables[0].max = 2;
+         m.variables[0].initValue = 2;
+       },
+       nullptr,
+       "ERROR! Variable n: value 3 outside its range 0 .. 2 after P: a -> b; states with such "
+       "values are skipped",
+       3, "variables with values outside their ranges or bits: 1"},
+      {"UpdateWithoutADeclaredRangeKeepsTheCheckOfItsBits",
+       [](ModelSpec& m) {
+         m.variables[0].min.reset();
+         m.variables[0].max = 0;
+       },
+       nullptr,
        "ERROR! Variable n: value 1 does not fit its 0 bits; states with such values are skipped", 3,
-       "variables with values that did not fit their bits: 1"},
+       "variables with values outside their ranges or bits: 1"},
       {"InvalidPropertyRelation",
        [](ModelSpec& m) {
          m.properties.push_back(
