@@ -68,7 +68,8 @@ class Generator {
     return static_cast<int32_t>(model_.variables.size() - network_.clocks.size()) + clock + 1;
   }
 
-  // The processes receiving on each broadcast channel.
+  // The processes receiving on each broadcast channel, and those that the checker's composition
+  // takes for listeners: every process with a broadcast jump on the channel, sending ones too.
   void Listeners() {
     for (size_t p = 0; p < network_.processes.size(); ++p) {
       for (const Edge& edge : network_.processes[p].edges) {
@@ -76,6 +77,25 @@ class Generator {
           listeners_[edge.sync->channels[0]].insert(static_cast<int32_t>(p));
       }
     }
+    jumpsOn_ = listeners_;
+    for (size_t p = 0; p < network_.processes.size(); ++p) {
+      for (const Edge& edge : network_.processes[p].edges) {
+        if (!edge.sync || !edge.sync->send || !Broadcast(*edge.sync))
+          continue;
+        for (int32_t channel : edge.sync->channels) {
+          if (Heard(static_cast<int32_t>(p), channel))
+            jumpsOn_[channel].insert(static_cast<int32_t>(p));
+        }
+      }
+    }
+  }
+
+  // Whether a process other than `p` receives on the broadcast channel.
+  bool Heard(int32_t p, int32_t channel) const {
+    const auto listeners = listeners_.find(channel);
+    return listeners != listeners_.end() &&
+           std::any_of(listeners->second.begin(), listeners->second.end(),
+                       [p](int32_t q) { return q != p; });
   }
 
   bool Broadcast(const Sync& sync) const {
@@ -229,12 +249,7 @@ class Generator {
         selected.push_back(std::move(*chosen));
       }
       JumpSpec synchronising = jump;
-      const auto listeners = listeners_.find(channel);
-      const bool heard =
-          !broadcast || (listeners != listeners_.end() &&
-                         std::any_of(listeners->second.begin(), listeners->second.end(),
-                                     [p](int32_t q) { return q != p; }));
-      if (heard) {
+      if (!broadcast || Heard(p, channel)) {
         synchronising.syn = channel + 1;
         synchronising.synType = sync.send ? 1 : 0;
         synchronising.broadcast = broadcast ? 1 : 0;
@@ -314,9 +329,10 @@ class Generator {
       const auto from = static_cast<size_t>(process.edges[e].from);
       Jumps(p, e, receiving[from], other[from]);
     }
-    // A listener stays where it is when a broadcast finds no receiving edge of its location.
-    for (const auto& [channel, listeners] : listeners_) {
-      if (listeners.count(p) == 0)
+    // A process with a jump on a broadcast channel takes part in every broadcast on it: where it
+    // has no receiving edge, a receiving self-loop lets it stay where it is.
+    for (const auto& [channel, processes] : jumpsOn_) {
+      if (processes.count(p) == 0)
         continue;
       for (size_t l = 0; l < process.locations.size(); ++l) {
         if (receivers_.count({p, static_cast<int32_t>(l), channel}) != 0)
@@ -367,6 +383,7 @@ class Generator {
   std::map<std::string, int32_t> expressionIds_;
   std::map<std::vector<int32_t>, int32_t> constraintNumbers_;
   std::map<int32_t, std::set<int32_t>> listeners_;  // broadcast channel -> receiving processes
+  std::map<int32_t, std::set<int32_t>> jumpsOn_;    // broadcast channel -> processes with jumps
   std::set<std::tuple<int32_t, int32_t, int32_t>> receivers_;  // (process, location, channel)
 };
 
