@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "lang/fold.h"
+#include "lang/ranges.h"
 #include "model/expression_builder.h"
 
 namespace tickcheck::lang {
@@ -237,9 +238,13 @@ class Generator {
       ReceivingJump(p, edge, disjuncts, jump, receiving);
       return;
     }
+    // Channels outside the index's range are never chosen.
+    const Interval indices = sync.index ? RangeOf(*sync.index, network_) : Interval{0, 0};
     for (size_t k = 0; k < sync.channels.size(); ++k) {
       const int32_t channel = sync.channels[k];
       std::vector<Term> selected;
+      if (static_cast<int64_t>(k) < indices.lower || static_cast<int64_t>(k) > indices.upper)
+        continue;
       if (sync.index) {
         std::optional<Term> chosen =
             FoldBinary(ExpType::kEqual, *sync.index, Term::Const(static_cast<int32_t>(k), sync.pos),

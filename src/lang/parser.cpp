@@ -22,31 +22,34 @@ const std::set<std::string>& ReservedWords() {
   return words;
 }
 
-// Words of constructs that the language does not offer, with what to call them in the message.
+// Words of constructs that the language does not offer, with the message that names them.
 const std::map<std::string, std::string>& UnsupportedWords() {
   static const std::map<std::string, std::string> words = {
-      {"committed", "committed locations"},
-      {"commit", "committed locations"},
-      {"urgent", "urgent locations and channels"},
-      {"select", "select"},
-      {"struct", "structs"},
-      {"priority", "priorities"},
-      {"void", "functions"},
-      {"return", "functions"},
-      {"double", "double"},
-      {"scalar", "scalar sets"},
-      {"meta", "meta variables"},
-      {"hybrid", "hybrid clocks"},
-      {"string", "strings"},
-      {"forall", "forall"},
-      {"exists", "exists"},
-      {"sum", "sum"},
-      {"for", "loops"},
-      {"while", "loops"},
-      {"if", "statements"},
+      {"committed", "committed locations are not supported"},
+      {"commit", "committed locations are not supported"},
+      {"urgent", "urgent locations and channels are not supported"},
+      {"select", "select is not supported"},
+      {"struct", "structs are not supported"},
+      {"priority", "priorities are not supported"},
+      {"void", "functions are not supported"},
+      {"return", "functions are not supported"},
+      {"double", "double is not supported"},
+      {"scalar", "scalar sets are not supported"},
+      {"meta", "meta variables are not supported"},
+      {"hybrid", "hybrid clocks are not supported"},
+      {"string", "strings are not supported"},
+      {"forall", "forall is not supported"},
+      {"exists", "exists is not supported"},
+      {"sum", "sum is not supported"},
+      {"for", "statements are not supported"},
+      {"while", "statements are not supported"},
+      {"if", "statements are not supported"},
   };
   return words;
 }
+
+// Operators of the C family that the language does not offer.
+constexpr const char* kUnsupportedOperators[] = {"&", "|", "^", "~", "<<", ">>", "<?", ">?", "'"};
 
 class Parser {
  public:
@@ -111,11 +114,15 @@ class Parser {
     Fail(token.pos, "expected " + expected + ", found " + found);
   }
   void RefuseUnsupported(const Token& token) const {
+    for (const char* op : kUnsupportedOperators) {
+      if (token.Is(op))
+        Fail(token.pos, std::string("the operator '") + op + "' is not supported");
+    }
     if (token.kind != Token::Kind::kName)
       return;
     const auto word = UnsupportedWords().find(token.text);
     if (word != UnsupportedWords().end())
-      Fail(token.pos, word->second + " are not supported");
+      Fail(token.pos, word->second);
   }
   void Expect(const char* punct) {
     if (!Accept(punct))
@@ -251,15 +258,14 @@ class Parser {
       do {
         SyntaxParameter parameter;
         const SourcePos at = Peek().pos;
-        if (!AcceptName("const")) {
-          RefuseUnsupported(Peek());
-          Fail(at, "a template parameter must be declared const (constants only)");
-        }
+        const bool constant = AcceptName("const");
         if (!StartsType())
           Unexpected("a parameter type");
         parameter.type = Type();
         if (Peek().Is("&"))
           Fail(Peek().pos, "reference parameters are not supported");
+        if (!constant)
+          Fail(at, "a template parameter must be declared const (constants only)");
         parameter.name = Name("a parameter name");
         result.parameters.push_back(std::move(parameter));
       } while (Accept(","));
@@ -488,11 +494,11 @@ class Parser {
   SyntaxExpr Postfix() {
     SyntaxExpr expr = Primary();
     while (true) {
-      const SourcePos at = Peek().pos;
       if (Accept("[")) {
         SyntaxExpr index = Expression();
         Expect("]");
-        expr = {SyntaxExpr::Kind::kIndex, "[]", 0, {std::move(expr), std::move(index)}, at};
+        const SourcePos start = expr.pos;
+        expr = {SyntaxExpr::Kind::kIndex, "[]", 0, {std::move(expr), std::move(index)}, start};
       } else if (Accept(".")) {
         const Token& member = Peek();
         if (member.kind != Token::Kind::kName)
@@ -519,10 +525,6 @@ class Parser {
       SyntaxExpr inner = Expression();
       Expect(")");
       return inner;
-    }
-    for (const char* op : {"&", "|", "^", "~", "<<", ">>", "<?", ">?", "++", "--", "'"}) {
-      if (token.Is(op))
-        Fail(token.pos, std::string("the operator '") + op + "' is not supported");
     }
     if (token.kind == Token::Kind::kName && ReservedWords().count(token.text) == 0) {
       RefuseUnsupported(token);

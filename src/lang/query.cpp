@@ -415,6 +415,9 @@ std::optional<std::vector<Conjunction>> NormalForm(const Formula& formula, bool 
   } else {
     result = std::move(*left);
     result.insert(result.end(), right->begin(), right->end());
+    // `true || f` is true.
+    if (std::any_of(result.begin(), result.end(), [](const Conjunction& c) { return c.empty(); }))
+      result = {Conjunction{}};
   }
   if (result.size() > kMaxQueryConjunctions)
     return std::nullopt;
