@@ -2,7 +2,7 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-EXAMPLE    ?= examples/fischer3-correct.txt
+EXAMPLE    ?= examples/fischer.tck
 PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev nlohmann-json3-dev
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60

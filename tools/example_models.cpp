@@ -97,6 +97,45 @@ ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay) {
   return model;
 }
 
+LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitDelay) {
+  LanguageModel language;
+  language.model =
+      "// Fischer's mutual exclusion protocol. A process that finds id free goes to req, and\n"
+      "// within K time units writes its number into id; it then waits more than D time units\n"
+      "// and enters its critical section cs if id still holds its number. Mutual exclusion\n"
+      "// holds exactly when K <= D.\n"
+      "const int N = " +
+      std::to_string(processes) +
+      ";   // processes\n"
+      "const int K = " +
+      std::to_string(setDelay) +
+      ";   // set delay\n"
+      "const int D = " +
+      std::to_string(waitDelay) +
+      ";   // wait delay\n"
+      "typedef int[1,N] id_t;\n"
+      "int[0,N] id = 0;        // 0: free, else the number of a process\n"
+      "\n"
+      "process P(const id_t pid) {\n"
+      "  clock x;\n"
+      "  state idle, req { x <= K }, wait, cs;\n"
+      "  init idle;\n"
+      "  trans\n"
+      "    idle -> req  { guard id == 0; assign x = 0; },\n"
+      "    req  -> wait { guard x <= K; assign id = pid, x = 0; },\n"
+      "    wait -> req  { guard id == 0; assign x = 0; },\n"
+      "    wait -> cs   { guard x > D && id == pid; },\n"
+      "    cs   -> idle { assign id = 0; };\n"
+      "}\n"
+      "\n"
+      "system P;\n";
+  language.queries =
+      "E<> P(1).cs && P(2).cs   // two processes in the critical section\n"
+      "E<> P(1).cs              // process 1 can enter it\n"
+      "A[] id <= N\n";
+  return language;
+}
+
 ModelSpec TrainGateModel() {
   enum : int32_t { kPasses = 1, kX = 2, kY = 3 };
   enum : int32_t { kFar = 1, kNear = 2, kIn = 3 };

@@ -2,6 +2,7 @@
 // Models for users and benchmarks, described with the model-file writer.
 
 #include <cstdint>
+#include <string>
 
 #include "model/model_writer.h"
 
@@ -16,6 +17,18 @@ namespace tickcheck {
 // 1 reaches cs; 3. (invariance) id < processes + 1. Mutual exclusion holds, property 1 is 0,
 // exactly when setDelay <= waitDelay.
 ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay);
+
+// A model in the modelling language with its queries.
+struct LanguageModel {
+  std::string model;    // the .tck text
+  std::string queries;  // the .q text
+};
+
+// The same protocol in the modelling language: the template P instantiated for pids 1 ..
+// processes, with the properties of FischerModel as its queries, in order. Compiled, it has the
+// variables, locations, jumps, active clocks and bounds of FischerModel, up to names and the
+// numbering of expressions and constraints.
+LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitDelay);
 
 // A train and a gate at a level crossing. The train announces itself on channel approach and
 // enters the crossing more than 2 time units later (within 5); the gate, told by approach, is down

@@ -199,6 +199,12 @@ TEST(ExamplesTest, TheBundledExamplesAreUpToDate) {
     const std::string written = testing::WriteModel(dir, model, name);
     EXPECT_EQ(ReadFile(written), ReadFile(std::string(EXAMPLES_DIR) + "/" + name)) << name;
   }
+  const std::pair<std::string, LanguageModel> languageExamples[] = {
+      {"fischer", FischerLanguage(3, 2, 2)}, {"fischer-incorrect", FischerLanguage(3, 2, 1)}};
+  for (const auto& [stem, language] : languageExamples) {
+    EXPECT_EQ(language.model, ReadFile(std::string(EXAMPLES_DIR) + "/" + stem + ".tck")) << stem;
+    EXPECT_EQ(language.queries, ReadFile(std::string(EXAMPLES_DIR) + "/" + stem + ".q")) << stem;
+  }
 }
 
 // Mutual exclusion of Fischer's protocol holds exactly when the set delay is at most the wait

@@ -1,0 +1,5 @@
+E<> Train.in && Gate.up          // the train in the crossing with the gate up: never
+E<> Train.in && Gate.down
+A[] passes < 4
+A[] Train.in imply Gate.down     // safety, as an invariant
+A[] Train.near imply Train.x <= 5

@@ -1,0 +1,255 @@
+// Runs of models in the modelling language through the real binary: the examples' verdicts, the
+// command line (query files, the emitted model file, errors, values outside their ranges), and
+// Fischer's protocol compiled from the language against the model files of tickcheck-fischer.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "lang/compiler.h"
+#include "support/language_explorer.h"
+#include "support/model_files.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+#include "tools/example_models.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::ReadFile;
+using testing::RunTickcheckBinary;
+using testing::TempDir;
+using testing::WriteFile;
+
+// The lines of `out` that start with one of `prefixes`.
+std::string Lines(const std::string& out, const std::vector<std::string>& prefixes) {
+  std::istringstream in(out);
+  std::string line, kept;
+  while (std::getline(in, line)) {
+    for (const std::string& prefix : prefixes) {
+      if (line.starts_with(prefix))
+        kept += line + "\n";
+    }
+  }
+  return kept;
+}
+
+// The expected output of each example is in tests/data/golden/<example>.tck.expected (rewritten
+// with TICKCHECK_UPDATE_GOLDEN=1); it must be the verdicts of the language's semantics, and every
+// mode of the checker must print it.
+TEST(LanguageRunTest, ExamplesGiveTheirDocumentedVerdictsInEveryMode) {
+  for (const char* example :
+       {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd", "pulse"}) {
+    const std::string stem = std::string(EXAMPLES_DIR) + "/" + example;
+    const std::string golden = std::string(TEST_DATA_DIR) + "/golden/" + example + ".tck.expected";
+    const testing::ProcessResult run = RunTickcheckBinary({stem + ".tck"});
+    EXPECT_EQ(run.exitCode, 0) << example << run.err;
+    if (std::getenv("TICKCHECK_UPDATE_GOLDEN") != nullptr)
+      WriteFile(golden, run.out);
+    EXPECT_EQ(run.out, ReadFile(golden)) << example;
+    for (const char* mode : {"-n", "-t"})
+      EXPECT_EQ(RunTickcheckBinary({stem + ".tck", mode}).out, run.out) << example << mode;
+
+    std::vector<lang::Diagnostic> errors;
+    const std::optional<lang::Compilation> compiled =
+        lang::Compile({stem + ".tck", ReadFile(stem + ".tck")},
+                      lang::SourceFile{stem + ".q", ReadFile(stem + ".q")}, errors);
+    ASSERT_TRUE(compiled) << example;
+    const testing::LanguageVerdicts truth =
+        testing::ExploreLanguage(compiled->network, compiled->queries, 1000000);
+    ASSERT_TRUE(truth.complete);
+    std::string expected;
+    for (size_t q = 0; q < compiled->queries.size(); ++q) {
+      expected += compiled->queries[q].text + "  -- " +
+                  (truth.satisfied[q] ? "satisfied" : "not satisfied") + "\n";
+    }
+    EXPECT_EQ(run.out, expected) << example;
+  }
+}
+
+struct CommandRow {
+  std::string name;
+  std::string model;                   // written as m.tck
+  std::string queries;                 // written as m.q unless empty
+  std::vector<std::string> arguments;  // after the model path; "DIR/" stands for the directory
+  int exitCode;
+  std::string out;
+  std::string err;  // "DIR/" stands for the directory
+};
+
+void PrintTo(const CommandRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+constexpr const char* kCounter = R"(int[0,3] n;
+process P() {
+  state a;
+  init a;
+  trans a -> a { guard n < 3; assign n = n + 1; };
+}
+system P;
+)";
+
+// Counts past the range of n.
+constexpr const char* kOverflow = R"(int[0,3] n;
+process P() { state a; init a; trans a -> a { assign n = n + 1; }; }
+system P;
+)";
+
+std::string Replaced(std::string text, const std::string& directory) {
+  for (size_t at = text.find("DIR/"); at != std::string::npos; at = text.find("DIR/", at))
+    text.replace(at, 4, directory + "/");
+  return text;
+}
+
+class LanguageCommandTest : public ::testing::TestWithParam<CommandRow> {};
+
+TEST_P(LanguageCommandTest, PrintsItsLinesAndExitCode) {
+  const CommandRow& row = GetParam();
+  TempDir dir;
+  const std::string directory = dir.Path().string();
+  WriteFile(dir.File("m.tck"), row.model);
+  if (!row.queries.empty())
+    WriteFile(dir.File("m.q"), row.queries);
+  WriteFile(dir.File("other.q"), "E<> P.a\n");
+  std::vector<std::string> arguments{dir.File("m.tck")};
+  for (const std::string& argument : row.arguments)
+    arguments.push_back(Replaced(argument, directory));
+  const testing::ProcessResult run = RunTickcheckBinary(arguments);
+  EXPECT_EQ(run.exitCode, row.exitCode);
+  EXPECT_EQ(run.out, row.out);
+  // The closing summary line, with its times, is the checker's.
+  std::string err;
+  std::istringstream lines(run.err);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("summary: "))
+      err += line + "\n";
+  }
+  EXPECT_EQ(err, Replaced(row.err, directory));
+  // The compiled model and the checker's reports are not left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "m.tck" || name == "m.q" || name == "other.q" || name == "emitted.txt")
+        << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, LanguageCommandTest,
+    ::testing::Values(
+        CommandRow{"QueriesNextToTheModel",
+                   kCounter,
+                   "E<> n == 3\nA[] n <= 2\n",
+                   {},
+                   0,
+                   "E<> n == 3  -- satisfied\nA[] n <= 2  -- not satisfied\n",
+                   ""},
+        CommandRow{"QueriesFromAnotherFile",
+                   kCounter,
+                   "",
+                   {"-q", "DIR/other.q", "-n"},
+                   0,
+                   "E<> P.a  -- satisfied\n",
+                   ""},
+        CommandRow{"NoQueryFile",
+                   kCounter,
+                   "",
+                   {},
+                   1,
+                   "",
+                   "DIR/m.q: cannot read the queries (name another file with -q FILE)\n"},
+        CommandRow{"MissingQueryFile",
+                   kCounter,
+                   "",
+                   {"-q", "DIR/none.q"},
+                   1,
+                   "",
+                   "DIR/none.q: cannot read the queries\n"},
+        CommandRow{"MissingModel",
+                   "",
+                   "",
+                   {"-q", "DIR/other.q"},
+                   1,
+                   "",
+                   "DIR/m.tck:1:1: the model has no system line (for example: system P;)\n"},
+        CommandRow{"ErrorsInModelAndQueries",
+                   "int[0,1] n = 2;\nsystem P;\n",
+                   "E<> m\n",
+                   {},
+                   1,
+                   "",
+                   "DIR/m.tck:1:14: the initial value 2 of n is outside its range 0 .. 1\n"
+                   "DIR/m.tck:2:8: unknown name P\n"},
+        CommandRow{"EmitOnly", kCounter, "", {"--emit-model", "DIR/emitted.txt"}, 0, "", ""},
+        CommandRow{"ValueOutsideItsRange",
+                   kOverflow,
+                   "A[] n <= 3\n",
+                   {"-t"},
+                   3,
+                   "A[] n <= 3  -- satisfied\n",
+                   "ERROR! Variable n: value 4 outside its range 0 .. 3 after P: a -> a; states "
+                   "with such values are skipped\n"
+                   "tickcheck: the model had errors (variables with values outside their ranges "
+                   "or bits: 1); the verdicts may not hold\n"},
+        CommandRow{"JsonIsForModelFiles",
+                   kCounter,
+                   "E<> n == 3\n",
+                   {"--json", "-"},
+                   2,
+                   "",
+                   "tickcheck: --json describes model files only: write the compiled model file "
+                   "with --emit-model and check that\n"}),
+    [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
+
+TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
+  TempDir dir;
+  testing::ProcessResult run = RunTickcheckBinary({dir.File("none.tck")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, dir.File("none.tck") + ": cannot read the file\n");
+  run = RunTickcheckBinary({testing::WriteModel(dir, FischerModel(2, 1, 1)), "-q", "m.q"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("tickcheck: -q and --emit-model apply to .tck models only\n", 0), 0u)
+      << run.err;
+}
+
+// The emitted model file is an ordinary model file: checked on its own it gives the same
+// verdicts, and for Fischer's protocol the same stored states as the file of tickcheck-fischer.
+TEST(LanguageRunTest, CompiledFischerMatchesTheModelFilesOfTickcheckFischer) {
+  const std::vector<std::string> kept = {"DsState Number in pastList:", "property"};
+  for (const auto& [processes, set, wait] :
+       {std::tuple{2, 1, 1}, {2, 2, 1}, {3, 2, 2}, {3, 2, 1}, {3, 1, 3}, {4, 1, 1}}) {
+    TempDir dir;
+    testing::WriteModel(dir, FischerModel(processes, set, wait), "tool.txt");
+    const LanguageModel language = FischerLanguage(processes, set, wait);
+    WriteFile(dir.File("fischer.tck"), language.model);
+    WriteFile(dir.File("fischer.q"), language.queries);
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{}, {"-n"}}) {
+      std::vector<std::string> arguments{dir.File("fischer.tck"), "--emit-model",
+                                         dir.File("compiled.txt")};
+      arguments.insert(arguments.end(), mode.begin(), mode.end());
+      const testing::ProcessResult compiled = RunTickcheckBinary(arguments);
+      arguments = {dir.File("compiled.txt")};
+      arguments.insert(arguments.end(), mode.begin(), mode.end());
+      const std::string fromLanguage = Lines(RunTickcheckBinary(arguments).out, kept);
+      arguments[0] = dir.File("tool.txt");
+      const std::string fromTool = Lines(RunTickcheckBinary(arguments).out, kept);
+      const std::string shown = std::to_string(processes) + " processes, delays " +
+                                std::to_string(set) + " " + std::to_string(wait) +
+                                (mode.empty() ? "" : " -n");
+      EXPECT_EQ(fromLanguage, fromTool) << shown;
+      const bool exclusive = set <= wait;
+      EXPECT_EQ(compiled.out, std::string("E<> P(1).cs && P(2).cs  -- ") +
+                                  (exclusive ? "not satisfied" : "satisfied") +
+                                  "\nE<> P(1).cs  -- satisfied\nA[] id <= N  -- satisfied\n")
+          << shown;
+      EXPECT_EQ(Lines(fromTool, {"property1"}), exclusive ? "property1 : 0\n" : "property1 : 1\n");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tickcheck
