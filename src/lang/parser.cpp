@@ -403,6 +403,8 @@ class Parser {
   }
 
   SyntaxExpr Expression() {
+    // Every nesting passes through here; a bound keeps the recursion off the end of the stack.
+    const Nesting nesting(*this);
     SyntaxExpr left = Conditional();
     if (Peek().IsName("imply")) {
       const Token& op = Take();
@@ -481,6 +483,7 @@ class Parser {
   }
 
   SyntaxExpr Unary() {
+    const Nesting nesting(*this);
     const Token& op = Peek();
     if (Accept("-") || Accept("!") || AcceptName("not")) {
       const std::string text = op.text == "-" ? "-" : "!";
@@ -544,8 +547,25 @@ class Parser {
     Unexpected("an expression");
   }
 
+  // Counts the expressions being parsed inside one another.
+  class Nesting {
+   public:
+    explicit Nesting(Parser& parser) : parser_(parser) {
+      if (++parser_.depth_ > kMaxNesting)
+        parser_.Fail(parser_.Peek().pos, "the expression is nested too deeply");
+    }
+    ~Nesting() { --parser_.depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Parser& parser_;
+  };
+  static constexpr int kMaxNesting = 200;
+
   const std::vector<Token>& tokens_;
   size_t index_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace

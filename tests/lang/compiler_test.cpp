@@ -47,6 +47,8 @@ std::vector<ErrorRow> ErrorRows() {
       // Lexical and syntax errors.
       {"UnexpectedCharacter", "int[0,1] n = 1 @ 2;", "", "m.tck:1:16: unexpected character '@'"},
       {"UnterminatedComment", "/* no end", "", "m.tck:1:1: unterminated comment"},
+      {"TooDeep", "const int N = " + std::string(300, '(') + "1;", "",
+       "m.tck:1:115: the expression is nested too deeply"},
       {"NumberTooLarge", "const int N = 2147483648;", "",
        "m.tck:1:15: number 2147483648 does not fit in 32 bits"},
       {"MissingSemicolon", "int[0,1] n\nclock x;", "", "m.tck:2:1: expected ';', found 'clock'"},
@@ -236,9 +238,10 @@ TEST(CompilerTest, ConstantsFoldWithCPrecedence) {
 
 TEST(CompilerTest, SystemInstantiatesTemplatesOverTheirParameters) {
   const std::optional<lang::Compilation> compiled = Compiled(
-      "typedef int[1,2] id_t;\n"
-      "process P(const id_t i, const bool b) { int[0,3] n = i; state a; init a; }\n"
-      "process Q() { state a; init a; }\n"
+      "typedef int[1,2] id_t;\nint[0,1] n;\n"
+      "process P(const id_t i, const bool b) {\n"
+      "  int[0,3] n = i; state a; init a; trans a -> a { assign n = b; }; }\n"
+      "process Q() { state a; init a; trans a -> a { assign n = 1; }; }\n"
       "R = P(2, false);\nsystem R, P, Q;");
   ASSERT_TRUE(compiled);
   std::vector<std::string> processes;
@@ -249,8 +252,16 @@ TEST(CompilerTest, SystemInstantiatesTemplatesOverTheirParameters) {
   std::vector<std::string> variables;
   for (const VariableSpec& variable : compiled->model.variables)
     variables.push_back(variable.name + "=" + std::to_string(*variable.initValue));
-  EXPECT_EQ(variables, (std::vector<std::string>{"R.n=2", "P(1,0).n=1", "P(1,1).n=1", "P(2,0).n=2",
-                                                 "P(2,1).n=2"}));
+  EXPECT_EQ(variables, (std::vector<std::string>{"n=0", "R.n=2", "P(1,0).n=1", "P(1,1).n=1",
+                                                 "P(2,0).n=2", "P(2,1).n=2"}));
+  // A process's own n shadows the global one.
+  std::vector<std::string> assigned;
+  for (const lang::Process& process : compiled->network.processes) {
+    const lang::Term& target = process.edges[0].assignments[0].target;
+    assigned.push_back(compiled->network.variables[static_cast<size_t>(target.value)].name);
+  }
+  EXPECT_EQ(assigned,
+            (std::vector<std::string>{"R.n", "P(1,0).n", "P(1,1).n", "P(2,0).n", "P(2,1).n", "n"}));
 }
 
 }  // namespace

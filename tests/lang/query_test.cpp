@@ -81,15 +81,5 @@ TEST(QueryTest, EachQueryBecomesTheConjunctionsOfItsNormalForm) {
   }
 }
 
-TEST(QueryTest, VerdictsFollowFromThePropertiesOfThePlan) {
-  using Kind = lang::QueryPlan::Kind;
-  EXPECT_FALSE(lang::Verdict({Kind::kAnyReachable, {}}, {}));
-  EXPECT_TRUE(lang::Verdict({Kind::kAnyReachable, {{}, {}}}, {false, true}));
-  EXPECT_TRUE(lang::Verdict({Kind::kNoneReachable, {{}, {}}}, {false, false}));
-  EXPECT_FALSE(lang::Verdict({Kind::kNoneReachable, {{}, {}}}, {false, true}));
-  EXPECT_TRUE(lang::Verdict({Kind::kInvariant, {{}}}, {true}));
-  EXPECT_FALSE(lang::Verdict({Kind::kInvariant, {{}}}, {false}));
-}
-
 }  // namespace
 }  // namespace tickcheck
