@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "lang/fold.h"
+#include "lang/operators.h"
 #include "lang/ranges.h"
 #include "model/expression_builder.h"
 
@@ -28,6 +29,11 @@ int32_t FileRelation(int32_t relation) {
     default:
       return 6;
   }
+}
+
+// The variable id of integer variable `variable`: integers come first.
+int32_t IntegerVariableId(int32_t variable) {
+  return variable + 1;
 }
 
 class Generator {
@@ -163,7 +169,7 @@ class Generator {
         if (variable.kind != Term::Kind::kInt)
           continue;
         const Term& bound = condition.operands[static_cast<size_t>(1 - side)];
-        const int32_t relation = side == 0 ? condition.value : Mirror(condition.value);
+        const int32_t relation = side == 0 ? condition.value : MirroredRelation(condition.value);
         return Expression(Expr::Op(relation, Lower(variable), Lower(bound)).Compile());
       }
     }
@@ -172,21 +178,6 @@ class Generator {
         Expr::Op(ExpType::kEqual, v,
                  Expr::Cond(Lower(condition), v, Expr::Op(ExpType::kAdd, v, Expr::Const(1))))
             .Compile());
-  }
-
-  static int32_t Mirror(int32_t relation) {
-    switch (relation) {
-      case ExpType::kLess:
-        return ExpType::kGreater;
-      case ExpType::kAtMost:
-        return ExpType::kAtLeast;
-      case ExpType::kGreater:
-        return ExpType::kLess;
-      case ExpType::kAtLeast:
-        return ExpType::kAtMost;
-      default:
-        return relation;
-    }
   }
 
   int32_t Never() { return Expression(Comparison(1, ExpType::kLess, 0)); }
@@ -393,15 +384,6 @@ class Generator {
 };
 
 }  // namespace
-
-int32_t IntegerVariableId(int32_t variable) {
-  return variable + 1;
-}
-
-int32_t ClockVariableId(const Network& network, int32_t clock) {
-  const auto integers = static_cast<int32_t>(std::max<size_t>(network.variables.size(), 1));
-  return integers + clock + 1;
-}
 
 std::optional<ModelSpec> GenerateModel(const Network& network, const NetworkGuards& guards,
                                        const ClockPlan& clocks,

@@ -28,8 +28,4 @@ std::optional<ModelSpec> GenerateModel(const Network& network, const NetworkGuar
                                        const std::vector<QueryPlan>& queries,
                                        Diagnostics& diagnostics);
 
-// The variable id of integer variable `variable` and of clock `clock` in the generated file.
-int32_t IntegerVariableId(int32_t variable);
-int32_t ClockVariableId(const Network& network, int32_t clock);
-
 }  // namespace tickcheck::lang

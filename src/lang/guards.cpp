@@ -1,6 +1,7 @@
 #include "lang/guards.h"
 
 #include "lang/fold.h"
+#include "lang/operators.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
@@ -73,23 +74,6 @@ struct Normaliser {
 };
 
 }  // namespace
-
-int32_t NegatedRelation(int32_t relation) {
-  switch (relation) {
-    case ExpType::kEqual:
-      return ExpType::kNotEqual;
-    case ExpType::kNotEqual:
-      return ExpType::kEqual;
-    case ExpType::kLess:
-      return ExpType::kAtLeast;
-    case ExpType::kAtMost:
-      return ExpType::kGreater;
-    case ExpType::kGreater:
-      return ExpType::kAtMost;
-    default:
-      return ExpType::kLess;
-  }
-}
 
 std::optional<std::vector<GuardDisjunct>> GuardDisjuncts(const Term& guard, SourcePos pos,
                                                          Diagnostics& diagnostics) {

@@ -34,7 +34,4 @@ struct GuardDisjunct {
 std::optional<std::vector<GuardDisjunct>> GuardDisjuncts(const Term& guard, SourcePos pos,
                                                          Diagnostics& diagnostics);
 
-// The relation that holds exactly when `relation` does not.
-int32_t NegatedRelation(int32_t relation);
-
 }  // namespace tickcheck::lang

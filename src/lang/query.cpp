@@ -1,48 +1,15 @@
 #include "lang/query.h"
 
 #include <algorithm>
-#include <map>
 
 #include "lang/fold.h"
-#include "lang/guards.h"
 #include "lang/lexer.h"
+#include "lang/operators.h"
 #include "lang/parser.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
 namespace {
-
-const std::map<std::string, int32_t>& Relations() {
-  static const std::map<std::string, int32_t> relations = {
-      {"==", ExpType::kEqual},  {"<", ExpType::kLess},     {"<=", ExpType::kAtMost},
-      {">", ExpType::kGreater}, {">=", ExpType::kAtLeast}, {"!=", ExpType::kNotEqual}};
-  return relations;
-}
-
-const std::map<std::string, int32_t>& Arithmetic() {
-  static const std::map<std::string, int32_t> operators = {{"+", ExpType::kAdd},
-                                                           {"-", ExpType::kSubtract},
-                                                           {"*", ExpType::kMultiply},
-                                                           {"/", ExpType::kDivide},
-                                                           {"%", ExpType::kRemainder}};
-  return operators;
-}
-
-// The mirror image of a relation: `5 < x` is `x > 5`.
-int32_t Mirrored(int32_t relation) {
-  switch (relation) {
-    case ExpType::kLess:
-      return ExpType::kGreater;
-    case ExpType::kAtMost:
-      return ExpType::kAtLeast;
-    case ExpType::kGreater:
-      return ExpType::kLess;
-    case ExpType::kAtLeast:
-      return ExpType::kAtMost;
-    default:
-      return relation;
-  }
-}
 
 Formula Constant(bool value) {
   return Formula{Formula::Kind::kConst, value, {}, {}};
@@ -69,8 +36,10 @@ class QueryResolver {
         }
         break;
       case SyntaxExpr::Kind::kBinary: {
-        if (Relations().count(expr.text) != 0)
-          return Comparison(expr);
+        if (const std::optional<int32_t> code = BinaryOperatorCode(expr.text);
+            code && IsRelationCode(*code)) {
+          return Comparison(expr, *code);
+        }
         if (expr.text != "&&" && expr.text != "||" && expr.text != "imply")
           break;
         std::optional<Formula> left = Condition(expr.operands[0]);
@@ -130,8 +99,7 @@ class QueryResolver {
     return std::nullopt;
   }
 
-  std::optional<Formula> Comparison(const SyntaxExpr& expr) {
-    const int32_t relation = Relations().at(expr.text);
+  std::optional<Formula> Comparison(const SyntaxExpr& expr, int32_t relation) {
     std::optional<Operand> left = Value(expr.operands[0]);
     std::optional<Operand> right = left ? Value(expr.operands[1]) : std::nullopt;
     if (!right)
@@ -149,7 +117,7 @@ class QueryResolver {
     const Operand& bound = swap ? *left : *right;
     QueryAtom atom{reference.kind};
     atom.variable = reference.value;
-    atom.relation = swap ? Mirrored(relation) : relation;
+    atom.relation = swap ? MirroredRelation(relation) : relation;
     atom.bound = bound.value;
     return Atom(atom);
   }
@@ -296,12 +264,8 @@ class QueryResolver {
       folded = FoldBinary(ExpType::kOr, FoldNot(operands[0], expr.pos), operands[1], expr.pos,
                           diagnostics_);
     } else {
-      const auto relation = Relations().find(expr.text);
-      const int32_t op = relation != Relations().end() ? relation->second
-                         : expr.text == "&&"           ? ExpType::kAnd
-                         : expr.text == "||"           ? ExpType::kOr
-                                                       : Arithmetic().at(expr.text);
-      folded = FoldBinary(op, operands[0], operands[1], expr.pos, diagnostics_);
+      folded = FoldBinary(*BinaryOperatorCode(expr.text), operands[0], operands[1], expr.pos,
+                          diagnostics_);
     }
     if (!folded)
       return std::nullopt;

@@ -1,39 +1,12 @@
 #include "lang/resolve.h"
 
-#include <map>
-
 #include "lang/fold.h"
+#include "lang/operators.h"
 #include "lang/ranges.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
 namespace {
-
-const std::map<std::string, int32_t>& Operators() {
-  static const std::map<std::string, int32_t> operators = {
-      {"==", ExpType::kEqual},    {"<", ExpType::kLess},     {"<=", ExpType::kAtMost},
-      {">", ExpType::kGreater},   {">=", ExpType::kAtLeast}, {"!=", ExpType::kNotEqual},
-      {"%", ExpType::kRemainder}, {"&&", ExpType::kAnd},     {"*", ExpType::kMultiply},
-      {"+", ExpType::kAdd},       {"-", ExpType::kSubtract}, {"/", ExpType::kDivide},
-      {"||", ExpType::kOr}};
-  return operators;
-}
-
-// The relation with its operands exchanged: `5 < x` is `x > 5`.
-int32_t Mirrored(int32_t relation) {
-  switch (relation) {
-    case ExpType::kLess:
-      return ExpType::kGreater;
-    case ExpType::kAtMost:
-      return ExpType::kAtLeast;
-    case ExpType::kGreater:
-      return ExpType::kLess;
-    case ExpType::kAtLeast:
-      return ExpType::kAtMost;
-    default:
-      return relation;
-  }
-}
 
 std::string Range(int64_t lower, int64_t upper) {
   return std::to_string(lower) + " .. " + std::to_string(upper);
@@ -162,7 +135,7 @@ std::optional<Term> Resolver::Comparison(const SyntaxExpr& expr, int32_t relatio
     return std::nullopt;
   }
   if (rightClock)
-    return Term::Binary(Mirrored(relation), std::move(*right), std::move(*left), expr.pos);
+    return Term::Binary(MirroredRelation(relation), std::move(*right), std::move(*left), expr.pos);
   return FoldBinary(relation, std::move(*left), std::move(*right), expr.pos, diagnostics_);
 }
 
@@ -215,7 +188,7 @@ std::optional<Term> Resolver::Resolve(const SyntaxExpr& expr, Mode mode) {
     return FoldBinary(ExpType::kOr, FoldNot(std::move(*premise), expr.pos), std::move(*conclusion),
                       expr.pos, diagnostics_);
   }
-  const int32_t op = Operators().at(expr.text);
+  const int32_t op = *BinaryOperatorCode(expr.text);
   if (IsRelationCode(op))
     return Comparison(expr, op, mode);
   const Mode operandMode = (op == ExpType::kAnd || op == ExpType::kOr) ? logical : Mode::kValue;

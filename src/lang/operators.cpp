@@ -1,0 +1,65 @@
+#include "lang/operators.h"
+
+#include <array>
+#include <utility>
+
+#include "model/expression_record.h"
+
+namespace tickcheck::lang {
+
+std::optional<int32_t> BinaryOperatorCode(std::string_view spelling) {
+  static constexpr std::array<std::pair<std::string_view, int32_t>, 13> kCodes = {{
+      {"==", ExpType::kEqual},
+      {"<", ExpType::kLess},
+      {"<=", ExpType::kAtMost},
+      {">", ExpType::kGreater},
+      {">=", ExpType::kAtLeast},
+      {"!=", ExpType::kNotEqual},
+      {"%", ExpType::kRemainder},
+      {"&&", ExpType::kAnd},
+      {"*", ExpType::kMultiply},
+      {"+", ExpType::kAdd},
+      {"-", ExpType::kSubtract},
+      {"/", ExpType::kDivide},
+      {"||", ExpType::kOr},
+  }};
+  for (const auto& [text, code] : kCodes) {
+    if (text == spelling)
+      return code;
+  }
+  return std::nullopt;
+}
+
+int32_t MirroredRelation(int32_t relation) {
+  switch (relation) {
+    case ExpType::kLess:
+      return ExpType::kGreater;
+    case ExpType::kAtMost:
+      return ExpType::kAtLeast;
+    case ExpType::kGreater:
+      return ExpType::kLess;
+    case ExpType::kAtLeast:
+      return ExpType::kAtMost;
+    default:
+      return relation;
+  }
+}
+
+int32_t NegatedRelation(int32_t relation) {
+  switch (relation) {
+    case ExpType::kEqual:
+      return ExpType::kNotEqual;
+    case ExpType::kNotEqual:
+      return ExpType::kEqual;
+    case ExpType::kLess:
+      return ExpType::kAtLeast;
+    case ExpType::kAtMost:
+      return ExpType::kGreater;
+    case ExpType::kGreater:
+      return ExpType::kAtMost;
+    default:
+      return ExpType::kLess;
+  }
+}
+
+}  // namespace tickcheck::lang
