@@ -47,7 +47,10 @@ std::string Usage(const CLI::App& app) {
 CommandLine ParseCommandLine(int argc, const char* const argv[], std::ostream& out,
                              std::ostream& err) {
   CommandLine line;
-  CLI::App app{"Checks the reachability and invariance properties of a model file.", "tickcheck"};
+  CLI::App app{
+      "Checks the queries of a model in the modelling language (.tck, queries in .q) or the "
+      "properties of a model file.",
+      "tickcheck"};
   Describe(app, line.options);
   auto refuse = [&](const std::string& message) {
     err << "tickcheck: " << message << '\n'

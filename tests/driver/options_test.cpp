@@ -30,7 +30,9 @@ struct Row {
 
 TEST(OptionsTest, AnsweredCommandLinesWriteNoReport) {
   const std::string help =
-      "Checks the reachability and invariance properties of a model file.\n" + kUsage;
+      "Checks the queries of a model in the modelling language (.tck, queries in .q) or the "
+      "properties of a model file.\n" +
+      kUsage;
   const std::string noPath = "Error! There must be a obj file path\n";
   const std::vector<Row> rows = {
       {{"--help"}, 0, help, "", true},
