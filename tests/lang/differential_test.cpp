@@ -17,7 +17,7 @@
 #include "support/language_explorer.h"
 #include "support/model_explorer.h"
 #include "support/model_files.h"
-#include "support/random_models.h"
+#include "support/random_language_models.h"
 #include "support/temp_dir.h"
 
 namespace tickcheck {
@@ -68,7 +68,7 @@ TEST_P(DifferentialTest, CompiledModelsDecideQueriesAsTheSemantics) {
   int tooLarge = 0;
   for (uint64_t seed = GetParam() * kModelsPerShard; seed < (GetParam() + 1) * kModelsPerShard;
        ++seed) {
-    const testing::RandomModel random = testing::MakeRandomModel(seed);
+    const testing::RandomLanguageModel random = testing::MakeRandomLanguageModel(seed);
     const std::string shown =
         "seed " + std::to_string(seed) + "\n" + random.model + "\n" + random.queries;
     std::vector<lang::Diagnostic> errors;

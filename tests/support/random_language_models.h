@@ -12,11 +12,11 @@
 
 namespace tickcheck::testing {
 
-struct RandomModel {
+struct RandomLanguageModel {
   std::string model;    // a .tck text
   std::string queries;  // a .q text
 };
 
-RandomModel MakeRandomModel(uint64_t seed);
+RandomLanguageModel MakeRandomLanguageModel(uint64_t seed);
 
 }  // namespace tickcheck::testing

@@ -1,4 +1,4 @@
-#include "support/random_models.h"
+#include "support/random_language_models.h"
 
 #include <random>
 #include <set>
@@ -24,7 +24,7 @@ class Generator {
  public:
   explicit Generator(uint64_t seed) : random_(seed) {}
 
-  RandomModel Make() {
+  RandomLanguageModel Make() {
     const int integers = 1 + Pick(2);
     for (int g = 0; g < integers; ++g) {
       uppers_.push_back(1 + Pick(3));
@@ -239,7 +239,7 @@ class Generator {
 
 }  // namespace
 
-RandomModel MakeRandomModel(uint64_t seed) {
+RandomLanguageModel MakeRandomLanguageModel(uint64_t seed) {
   return Generator(seed).Make();
 }
 
