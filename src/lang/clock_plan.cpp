@@ -124,7 +124,9 @@ class Planner {
     std::vector<Comparison> queried;
     for (const ClockUse& use : queries_) {
       if (plan_.owner[static_cast<size_t>(use.clock)] == p)
-        queried.push_back({use.clock, use.relation, use.bound});
+        // A query's comparison becomes a property atom as written or negated (A[] looks for
+        // its violations), so its constant bounds the clock from both sides.
+        queried.push_back({use.clock, ExpType::kNotEqual, use.bound});
     }
     for (const Location& location : process.locations) {
       std::vector<Comparison> reads = queried;

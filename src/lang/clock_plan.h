@@ -7,7 +7,8 @@
 //    is active in every location of its process;
 //  - the L and U bounds of each active clock in each location: the largest constant of a lower-
 //    bound (>, >=, ==) and of an upper-bound (<, <=, ==) comparison that a path from the location
-//    may reach before the clock is reset, queries counting everywhere; -1 when there is none;
+//    may reach before the clock is reset, queries counting everywhere and from both sides (a
+//    query's comparison may be checked negated); -1 when there is none;
 //  - the clock's Max: one more than the largest value it is compared with anywhere, and at least
 //    the largest constant it is set to (values from Max up compare alike).
 // A comparison with a non-constant bound counts with the largest value of the bound.
