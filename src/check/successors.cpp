@@ -528,15 +528,18 @@ int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
     return int64_t{system_.variables[static_cast<size_t>(w.activeClocks[k]) - 1].Max};
   };
   const int64_t earlierCount = earlier.delayCount;
-  int64_t shift = -1;
+  // Whether some advancing clock of the later entry is below its Max: then its difference to
+  // the earlier entry is the shift, whatever its sign.
+  bool belowMax = false;
+  int64_t shift = 0;
   for (size_t k : advancing) {
     if (y[k] < maxOf(k)) {
+      belowMax = true;
       shift = int64_t{y[k]} - x[k];
       break;
     }
   }
-  if (shift == -1) {
-    shift = 0;
+  if (!belowMax) {
     for (size_t k : advancing)
       shift = std::max(shift, maxOf(k) - x[k]);
     if (shift > earlierCount)
