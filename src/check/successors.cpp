@@ -61,12 +61,20 @@ bool SuccessorGenerator::InvariantsHold(const DsState& state) {
 }
 
 int32_t SuccessorGenerator::FailingInvariant(const DsState& state) {
-  SetEvaluationState(&state);
   for (size_t p = 0; p < system_.processes.size(); ++p) {
-    for (int32_t id : LocationOf(state, p).invariantExpIds) {
-      if (!Satisfied(state, id))
-        return id;
-    }
+    const int32_t failing = FailingConstraint(state, LocationOf(state, p).invariantExpIds);
+    if (failing != -1)
+      return failing;
+  }
+  return -1;
+}
+
+int32_t SuccessorGenerator::FailingConstraint(const DsState& state,
+                                              const std::vector<int32_t>& constraints) {
+  SetEvaluationState(&state);
+  for (int32_t id : constraints) {
+    if (!Satisfied(state, id))
+      return id;
   }
   return -1;
 }
@@ -84,14 +92,24 @@ bool SuccessorGenerator::Delay(DsState& state, const std::vector<size_t>& positi
   return allAtMax;
 }
 
+bool SuccessorGenerator::HoldsAtMax(int32_t expression) {
+  CExpression& comparison = system_.expressions[expression];
+  const CVariable* variable = Variable(comparison.LeftVariable());
+  return variable != nullptr && variable->Type == VarType::kClock &&
+         ApplyRelation(comparison.RootType(), variable->Max, comparison.RightValue());
+}
+
 void SuccessorGenerator::CollectBounds(const DsState& state, const CComposedTransition& transition,
                                        DelayBounds& bounds) {
+  SetEvaluationState(&state);
   auto record = [&bounds, this](int32_t expression) {
     const CExpression& comparison = system_.expressions[expression];
     const Constraint constraint{comparison.LeftVariable(), expression};
     bounds.variables.push_back(constraint.variable);
     const int32_t code = comparison.RootType();
-    if (code != ExpType::kGreater && code != ExpType::kAtLeast)
+    // A clock stays at its Max once there: a comparison that holds at the Max bounds no delay
+    // from above (x <= Max holds for ever, x == Max from the delay that reaches it on).
+    if (code != ExpType::kGreater && code != ExpType::kAtLeast && !HoldsAtMax(expression))
       bounds.upper.push_back(constraint);
     if (code != ExpType::kLess && code != ExpType::kAtMost)
       bounds.lower.push_back(constraint);
@@ -170,9 +188,16 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       if (!Contains(frozen, x))
         advancing.push_back(x);
     }
+    // Waiting matters for every advancing clock until it passes its L and U bounds, also for a
+    // clock that nothing in this step compares: a later guard may.
+    std::vector<int32_t> waiting = advancing;
+    for (int32_t x : first.activeClocks) {
+      if (!Contains(frozen, x) && !Contains(bounds.variables, x))
+        waiting.push_back(x);
+    }
     SetEvaluationState(&first);
     const Window f = DelayWindow(first, frozen, bounds);
-    const Window a = DelayWindow(first, advancing, bounds);
+    const Window a = DelayWindow(first, waiting, bounds);
 
     enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
     const bool upperInFrozen =
@@ -181,24 +206,17 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const bool upperInAdvancing =
         std::any_of(bounds.upper.begin(), bounds.upper.end(),
                     [&](const Constraint& c) { return Contains(advancing, c.variable); });
-    const int64_t lo = std::max(f.lo, a.lo);
-    int64_t hi = 0;
     if (bounds.upper.empty()) {
       mode = Mode::kUnbounded;
-      hi = std::max(f.hi, a.hi);
     } else if (!upperInFrozen) {
       mode = Mode::kAdvancing;
-      hi = a.hi;
     } else if (upperInAdvancing) {
       mode = Mode::kBoth;
-      hi = std::min(f.hi, a.hi);
     } else {
       mode = Mode::kFrozen;
-      hi = f.hi;
     }
-    if (hi < lo)
-      continue;
-
+    // No transition is passed over because the first state's window is empty: the later states
+    // of the batch have smaller lower ends.
     std::vector<WaitingDsState> entries;
     for (size_t i = 0; i < states.size(); ++i) {
       const int64_t offset = int64_t{positions[i]} - positions[0];
@@ -225,12 +243,13 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
           FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
       if (count == -1 || !space_.Encodable(target, true))
         continue;
+      std::vector<int32_t> fixed = FixedClocks(states[i], target, transition);
       if (transition.isUrgent) {
-        entries.push_back({std::move(target), 1, transition.resetClockId});
+        entries.push_back({std::move(target), 1, std::move(fixed)});
         break;
       }
-      entries.push_back({std::move(target), transition.resetClockId.empty() ? 1 : count,
-                         transition.resetClockId});
+      const int32_t delayCount = fixed.empty() ? 1 : count;
+      entries.push_back({std::move(target), delayCount, std::move(fixed)});
     }
     MergeIntoWaiting(entries, transition.pre == transition.post);
   }
@@ -246,24 +265,36 @@ int32_t SuccessorGenerator::FireTransition(const DsState& state,
       std::any_of(transition.updates.begin(), transition.updates.end(),
                   [this](const CUpdate& update) { return ReadsClock(update.updateExpId, false); });
   for (int64_t d = lo; d <= hi;) {
-    target = state;
-    // Beyond the delay at which every clock stands at its Max, every later delay gives this same
-    // target, so a target that fails here fails for all of them.
-    const bool saturated = Delay(target, all, d);
-    target.locationIndex = transition.post;
-    target.locations = composition_.LocationVector(transition.post);
-    ApplyJump(state, target, transition);
-    const int32_t failing = FailingInvariant(target);
-    if (failing == -1) {
-      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), transition);
-    }
-    if (saturated || !IsRelationCode(system_.expressions[failing].RootType()))
-      break;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
     // The fuzz build bounds the work of one input: delays tried one by one count too.
     if (++delaysTried_ > 100 * int64_t{TICKCHECK_FUZZ_STATE_LIMIT})
       break;
 #endif
+    target = state;
+    // Beyond the delay at which every clock stands at its Max, every later delay gives this same
+    // target, so a target that fails here fails for all of them.
+    const bool saturated = Delay(target, all, d);
+    // The window reaches as far as waiting may matter, which can be past an upper bound of the
+    // guard: the whole guard is tested on the source delayed by d.
+    const int32_t failingGuard = FailingConstraint(target, transition.guardExpId);
+    if (failingGuard != -1) {
+      if (saturated || !IsRelationCode(system_.expressions[failingGuard].RootType()))
+        break;
+      d = NextGuardDelay(target, failingGuard, d);
+      if (d < 0)
+        break;
+      continue;
+    }
+    target.locationIndex = transition.post;
+    target.locations = composition_.LocationVector(transition.post);
+    ApplyJump(state, target, transition);
+    const int32_t failing = FailingInvariant(target);
+    if (failing == -1) {
+      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1),
+                             FixedClocks(state, target, transition));
+    }
+    if (saturated || !IsRelationCode(system_.expressions[failing].RootType()))
+      break;
     d = updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, failing, d);
     if (d < 0)
       break;
@@ -283,6 +314,38 @@ bool SuccessorGenerator::ReadsClock(int32_t expression, bool exceptCompared) con
       return true;
   }
   return false;
+}
+
+int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t failing, int64_t delay) {
+  // Every active clock of the source advances with the delay, to at most its Max; anything else
+  // the guard reads keeps its value. A failing comparison of an advancing clock with a bound that
+  // reads no clock holds later only when it is a lower bound that the clock still reaches.
+  CExpression& comparison = system_.expressions[failing];
+  if (ReadsClock(failing, true))
+    return delay + 1;
+  const int32_t x = comparison.LeftVariable();
+  const auto at = std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), x);
+  if (at == delayed.activeClocks.end())
+    return -1;
+  const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
+  const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
+  SetEvaluationState(&delayed);
+  const int64_t bound = comparison.RightValue();
+  int64_t threshold = 0;
+  switch (comparison.RootType()) {
+    case ExpType::kGreater:
+      threshold = bound + 1;
+      break;
+    case ExpType::kAtLeast:
+    case ExpType::kEqual:
+      threshold = bound;
+      break;
+    default:
+      return -1;
+  }
+  if (value >= threshold || threshold > max)
+    return -1;
+  return delay + (threshold - value);
 }
 
 int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsState& target,
@@ -371,8 +434,20 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
   }
 }
 
+std::vector<int32_t> SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,
+                                                     const CComposedTransition& transition) {
+  std::vector<int32_t> fixed = transition.resetClockId;
+  for (int32_t clock : target.activeClocks) {
+    if (!Contains(source.activeClocks, clock))
+      fixed.push_back(clock);
+  }
+  std::sort(fixed.begin(), fixed.end());
+  fixed.erase(std::unique(fixed.begin(), fixed.end()), fixed.end());
+  return fixed;
+}
+
 int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit,
-                                            const CComposedTransition& transition) {
+                                            const std::vector<int32_t>& fixed) {
   if (target.activeClocks.empty())
     return 1;
   SetEvaluationState(&target);
@@ -381,7 +456,9 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
     for (int32_t id : LocationOf(target, p).invariantExpIds) {
       CExpression& comparison = system_.expressions[id];
       const int32_t x = comparison.LeftVariable();
-      if (Contains(transition.resetClockId, x))
+      // The target holds its invariants; one that holds at the clock's Max holds at every later
+      // firing too.
+      if (Contains(fixed, x) || HoldsAtMax(id))
         continue;
       const int32_t code = comparison.RootType();
       if (code < ExpType::kEqual || code > ExpType::kNotEqual) {
