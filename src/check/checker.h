@@ -52,15 +52,22 @@ class Checker {
   // nothing useful.
   bool FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<DsState>& fresh,
                        std::vector<int32_t>& positions);
-  // Evaluates the open properties on the state (and with "-t" on its admitted delays). Answers
-  // false when no property was open any more.
+  // Evaluates the open properties on the state: those that compare clocks also on every delay
+  // that the invariants allow, the others with "-t" also on the delays that MaxDelay admits.
+  // Answers false when no property was open any more.
   bool CheckProperties(const DsState& state);
 
   // The number of states accepted as new.
   int64_t dsStateCount = 0;
 
  private:
-  bool EvaluateOpenProperties(const DsState& state);
+  // Evaluates the open properties that compare clocks (`withClockAtoms`) or the others on the
+  // state; answers whether one of them was open.
+  bool EvaluateOpenProperties(const DsState& state, bool withClockAtoms);
+  static bool HasClockAtom(const CProperty& property);
+  // Delay 0 and the delays from `state` at which a clock atom of an open property may change its
+  // answer, ascending, at most up to the clock's Max.
+  std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
   // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
   // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
   int32_t BoxReach(const DelayRun& run, int32_t k, const SweepSet::Box& box, bool forward) const;
