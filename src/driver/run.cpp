@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "check/checker.h"
 #include "compose/composition.h"
+#include "expr/clock_bounds.h"
 #include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
@@ -121,6 +123,10 @@ int RunSequence(int argc, const char* const argv[]) {
   if (system.Load(path) == 1)
     return 1;
   system.LoadProperties(path);
+  // Bounds below what the model compares make the verdicts unreliable, not the model invalid:
+  // the user is told on standard error and the run goes on.
+  for (const std::string& line : ClockBoundAnalysis(system).Shortfalls())
+    std::cerr << line << '\n' << std::flush;
   system.computeLocationProduct();
   const ProcessWideModel model(system);
 

@@ -1,12 +1,14 @@
 // Replays the model files on which the whole-run fuzz target once failed (tests/data/fuzz/run,
 // kept as the raw bytes the fuzzer produced) through the real binary, with the options that
 // target chose from the same bytes. Each run must end by itself with exit code 0 or 1 and write
-// nothing to standard error: no sanitizer report, no failure of the decision-diagram library.
+// nothing to standard error but warnings about clock bounds: no sanitizer report, no failure of
+// the decision-diagram library.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,7 +58,13 @@ TEST_P(FuzzReplayTest, EndsWithZeroOrOneAndNothingOnStandardError) {
   EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 1)
       << "exit code " << result.exitCode << "\n"
       << result.err;
-  EXPECT_EQ(result.err, "");
+  std::string unexpected;
+  std::istringstream lines(result.err);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Warning! process ", 0) != 0)
+      unexpected += line + "\n";
+  }
+  EXPECT_EQ(unexpected, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, FuzzReplayTest, ::testing::ValuesIn(FuzzInputs()),
