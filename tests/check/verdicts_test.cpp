@@ -109,8 +109,10 @@ JumpSpec Internal(int32_t from, int32_t to, int32_t guard, std::vector<Assignmen
 
 // Two waiting entries of t whose first advancing clock below its Max is one lower in the later
 // entry than in the earlier one: (a 4, b 1) fired from s1 with two delays, (a 6, b 0) from s2.
-// They must stay apart, or t with b == 0 is lost.
-TEST(VerdictsTest, EntriesWhoseShiftIsMinusOneStayApart) {
+// They must stay apart, or t with b == 0 is lost. b is 0 on the way through s2 because s2 does
+// not carry it, or, with `resetInS2`, because s1 -> s2 assigns it; then both entries of t have
+// the same frozen clocks.
+ModelSpec ShiftOfMinusOne(bool resetInS2) {
   enum : int32_t { kA = 1, kB = 2, kC = 3 };
   ModelSpec model;
   model.variables = {{.name = "a", .type = 1, .initValue = 4, .min = 0, .max = 6},
@@ -120,17 +122,28 @@ TEST(VerdictsTest, EntriesWhoseShiftIsMinusOneStayApart) {
                        {1, Comparison(kA, ExpType::kAtLeast, 6)},
                        {2, Expr::Const(0).Compile()}};
   model.constraints = {{0}, {1}};
+  LocationSpec s2{.name = "s2", .activeClocks = {{kA, -1, -1}}};
+  std::vector<AssignmentSpec> toS2;
+  if (resetInS2) {
+    s2.activeClocks.push_back({kB, 0, 0});
+    toS2.push_back({kB, 2});
+  }
   model.processes = {{.name = "P",
                       .initLocation = 1,
                       .locations = {{.name = "s1", .activeClocks = {{kA, 6, 5}, {kB, 0, 0}}},
-                                    {.name = "s2", .activeClocks = {{kA, -1, -1}}},
+                                    s2,
                                     {.name = "t", .activeClocks = {{kA, -1, -1}, {kB, 0, 0}}},
                                     {.name = "u", .activeClocks = {{kC, -1, -1}}}},
-                      .jumps = {Internal(1, 3, 1, {{kC, 2}}), Internal(1, 2, 2, {}),
+                      .jumps = {Internal(1, 3, 1, {{kC, 2}}), Internal(1, 2, 2, toS2),
                                 Internal(2, 3, 0, {{kC, 2}})}}};
   model.properties = {
       {.type = 0, .atoms = {At(1, 3), {.negated = 0, .variable = kB, .bound = 0, .relation = 1}}}};
-  ExpectVerdicts(model, "1");
+  return model;
+}
+
+TEST(VerdictsTest, EntriesWhoseShiftIsMinusOneStayApart) {
+  ExpectVerdicts(ShiftOfMinusOne(false), "1");
+  ExpectVerdicts(ShiftOfMinusOne(true), "1");
 }
 
 // C needs y >= 3, which only waiting in A gives, though nothing in A compares y.

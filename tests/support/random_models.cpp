@@ -122,8 +122,11 @@ class Generator {
   const Variable& Var(int32_t id) const { return variables_[static_cast<size_t>(id) - 1]; }
 
   void MakeVariables() {
+    // Some models run their clocks long: a few clocks, but runs of delays that one clock
+    // interval holds whole.
+    const bool longRuns = Chance(0.12);
     const int32_t roll = Pick(1, 20);
-    processes_.resize(roll <= 3 ? 1 : roll <= 12 ? 2 : 3);
+    processes_.resize(longRuns ? (roll <= 10 ? 1 : 2) : roll <= 3 ? 1 : roll <= 12 ? 2 : 3);
     const int32_t integers = Pick(0, 2);
     for (int32_t i = 1; i <= integers; ++i) {
       const int32_t max = Pick(1, 3);
@@ -131,9 +134,9 @@ class Generator {
           {.name = std::string("n").append(std::to_string(i)), .init = Pick(0, max), .max = max});
     }
     for (size_t p = 0; p < processes_.size(); ++p) {
-      const int32_t clocks = Chance(0.05) ? 0 : Pick(1, 2);
+      const int32_t clocks = longRuns ? 1 : Chance(0.05) ? 0 : Pick(1, 2);
       for (int32_t k = 0; k < clocks; ++k) {
-        const int32_t max = Pick(2, 7);
+        const int32_t max = longRuns ? Pick(40, 120) : Pick(2, 7);
         variables_.push_back(
             {.name = std::string("x").append(std::to_string(variables_.size() + 1 - integers)),
              .clock = true,
