@@ -15,7 +15,13 @@ constexpr int32_t kLongStretch = 64;
 
 }  // namespace
 
-Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {}
+Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {
+  for (const CProperty& property : space.system.properties) {
+    comparesClocks_.push_back(
+        std::any_of(property.atoms.begin(), property.atoms.end(),
+                    [](const CAtomProperty& atom) { return atom.kind == CAtomProperty::kClock; }));
+  }
+}
 
 int32_t Checker::NextWaitingIndex() {
   return space_.waitingLists.NextNonEmpty(std::max(space_.currentWaitingIndex, 0));
@@ -145,36 +151,31 @@ bool Checker::FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<
   return true;
 }
 
+bool Checker::IsOpen(size_t property) const {
+  const int32_t type = space_.system.properties[property].Type;
+  const bool result = space_.propertyResult[property] != 0;
+  return (type == 0 && !result) || (type == 1 && result);
+}
+
 bool Checker::EvaluateOpenProperties(const DsState& state, bool withClockAtoms) {
   bool open = false;
   const std::vector<CProperty>& properties = space_.system.properties;
   for (size_t i = 0; i < properties.size(); ++i) {
-    if (HasClockAtom(properties[i]) != withClockAtoms)
+    if ((comparesClocks_[i] != 0) != withClockAtoms || !IsOpen(i))
       continue;
-    const int32_t type = properties[i].Type;
-    const bool result = space_.propertyResult[i] != 0;
-    if ((type == 0 && !result) || (type == 1 && result)) {
-      open = true;
-      space_.propertyResult[i] = properties[i].Holds(state) ? 1 : 0;
-    }
+    open = true;
+    space_.propertyResult[i] = properties[i].Holds(state) ? 1 : 0;
   }
   return open;
-}
-
-bool Checker::HasClockAtom(const CProperty& property) {
-  return std::any_of(property.atoms.begin(), property.atoms.end(),
-                     [](const CAtomProperty& atom) { return atom.kind == CAtomProperty::kClock; });
 }
 
 std::vector<int64_t> Checker::ClockAtomDelays(const DsState& state) const {
   // An atom x ~ c changes its answer only where x reaches c or c + 1, and x advances by one per
   // delay up to its Max: between these delays every open property keeps its answer.
-  std::vector<int64_t> delays{0};
+  std::vector<int64_t> delays;
   const std::vector<CProperty>& properties = space_.system.properties;
   for (size_t i = 0; i < properties.size(); ++i) {
-    const int32_t type = properties[i].Type;
-    const bool result = space_.propertyResult[i] != 0;
-    if (!((type == 0 && !result) || (type == 1 && result)))
+    if (comparesClocks_[i] == 0 || !IsOpen(i))
       continue;
     for (const CAtomProperty& atom : properties[i].atoms) {
       if (atom.kind != CAtomProperty::kClock)
@@ -210,6 +211,8 @@ bool Checker::CheckProperties(const DsState& state) {
     for (const DsState& delayed : delays)
       open = EvaluateOpenProperties(delayed, false) || open;
   }
+  if (!EvaluateOpenProperties(state, true))
+    return open;
   // A property that compares clocks is decided on every delay that the invariants allow: the
   // state may wait as long as each tick keeps them. The delays at which they hold form one
   // interval from the first tick on (a comparison of a clock, which only grows, holds on an
@@ -222,20 +225,18 @@ bool Checker::CheckProperties(const DsState& state) {
   std::iota(all.begin(), all.end(), size_t{0});
   for (const int64_t d : delays) {
     DsState delayed = state;
-    if (d > 0) {
-      if (d > 1) {
-        successors_.Delay(delayed, all, 1);
-        if (!successors_.InvariantsHold(delayed))
-          break;
-        delayed = state;
-      }
-      successors_.Delay(delayed, all, d);
+    if (d > 1) {
+      successors_.Delay(delayed, all, 1);
       if (!successors_.InvariantsHold(delayed))
         break;
+      delayed = state;
     }
-    open = EvaluateOpenProperties(delayed, true) || open;
+    successors_.Delay(delayed, all, d);
+    if (!successors_.InvariantsHold(delayed))
+      break;
+    EvaluateOpenProperties(delayed, true);
   }
-  return open;
+  return true;
 }
 
 int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuccessors) {

@@ -18,6 +18,7 @@ namespace tickcheck {
 
 class Checker {
  public:
+  // The model's properties are loaded: the checker notes once which of them compare clocks.
   explicit Checker(CStateSpace& space);
 
   // Runs the search. `noClockIntervals` ("-n") stores every state exactly; `checkTimeSuccessors`
@@ -61,12 +62,13 @@ class Checker {
   int64_t dsStateCount = 0;
 
  private:
+  // Whether property `property` (0-based) is still open.
+  bool IsOpen(size_t property) const;
   // Evaluates the open properties that compare clocks (`withClockAtoms`) or the others on the
   // state; answers whether one of them was open.
   bool EvaluateOpenProperties(const DsState& state, bool withClockAtoms);
-  static bool HasClockAtom(const CProperty& property);
-  // Delay 0 and the delays from `state` at which a clock atom of an open property may change its
-  // answer, ascending, at most up to the clock's Max.
+  // The delays from `state` after which a clock atom of an open property may change its answer,
+  // ascending, each at least 1 and at most up to the clock's Max.
   std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
   // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
   // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
@@ -76,6 +78,8 @@ class Checker {
 
   CStateSpace& space_;
   SuccessorGenerator successors_;
+  // Per property: 1 when one of its atoms compares a clock.
+  std::vector<uint8_t> comparesClocks_;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   int64_t examined_ = 0;  // states made from runs (new or not) and delays evaluated for "-t"
 #endif
