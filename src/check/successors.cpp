@@ -114,14 +114,19 @@ void SuccessorGenerator::CollectBounds(const DsState& state, const CComposedTran
     if (code != ExpType::kLess && code != ExpType::kAtMost)
       bounds.lower.push_back(constraint);
   };
+  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
+  // the state does not carry, keeps its answer, which the guard test and the state's own
+  // invariants give.
+  auto recordClock = [&](int32_t expression) {
+    if (Contains(state.activeClocks, system_.expressions[expression].LeftVariable()))
+      record(expression);
+  };
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds)
-      record(id);
+      recordClock(id);
   }
-  for (int32_t id : transition.guardExpId) {
-    if (Contains(state.activeClocks, system_.expressions[id].LeftVariable()))
-      record(id);
-  }
+  for (int32_t id : transition.guardExpId)
+    recordClock(id);
 }
 
 SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
@@ -456,9 +461,9 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
     for (int32_t id : LocationOf(target, p).invariantExpIds) {
       CExpression& comparison = system_.expressions[id];
       const int32_t x = comparison.LeftVariable();
-      // The target holds its invariants; one that holds at the clock's Max holds at every later
-      // firing too.
-      if (Contains(fixed, x) || HoldsAtMax(id))
+      // The target holds its invariants. One over anything but a clock that advances with the
+      // firing delay, or one that holds at the clock's Max, holds at every later firing too.
+      if (Contains(fixed, x) || !Contains(target.activeClocks, x) || HoldsAtMax(id))
         continue;
       const int32_t code = comparison.RootType();
       if (code < ExpType::kEqual || code > ExpType::kNotEqual) {

@@ -230,6 +230,24 @@ TEST(VerdictsTest, AnInvariantThatHoldsAtTheClocksMaxDoesNotEndTheWaiting) {
   ExpectVerdicts(model, "1");
 }
 
+// An invariant over an integer keeps its answer while time passes: A may wait until x >= 3.
+TEST(VerdictsTest, AnInvariantOverAnIntegerBoundsNoDelay) {
+  enum : int32_t { kN = 1, kX = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3},
+                     {.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 5}};
+  model.expressions = {{0, Comparison(kN, ExpType::kAtMost, 1)},
+                       {1, Comparison(kX, ExpType::kAtLeast, 3)}};
+  model.constraints = {{0}, {1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "A", .activeClocks = {{kX, 3, -1}}, .invariant = 1}, {.name = "B"}},
+       .jumps = {Internal(1, 2, 2, {})}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 2)}}};
+  ExpectVerdicts(model, "1");
+}
+
 // y becomes active in B at 0 whenever A -> B fires, while x keeps what waiting in A gave it: B
 // with x == 3 and y == 0 is reached by firing at 3, not by waiting in B.
 TEST(VerdictsTest, AClockThatAJumpMakesActiveStartsAtZeroWhateverTheFiringDelay) {

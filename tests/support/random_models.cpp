@@ -187,6 +187,8 @@ class Generator {
             location.invariant.push_back(Compare(clock, true));
           }
         }
+        if (integers_ > 0 && Chance(0.08))
+          location.invariant.push_back(Compare(Pick(1, integers_), true));
       }
     }
   }
@@ -278,8 +280,10 @@ class Generator {
             return value > c.bound;
           case 4:
             return value <= c.bound;
-          default:
+          case 5:
             return value < c.bound;
+          default:
+            return value == c.bound;
         }
       });
     }

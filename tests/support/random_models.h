@@ -4,7 +4,8 @@
 // each (some active in every location and compared by other processes too; in some models one
 // clock per process, running up to a Max of 40 to 120), a few bounded
 // integers, invariants and guards over several clocks and the integers, resets and integer
-// updates, binary synchronisations and a broadcast channel, and reachability and invariance
+// updates, binary synchronisations and a broadcast channel, now and then an invariant over an
+// integer, and reachability and invariance
 // properties over locations, integers and clocks. Clocks are active wherever their process
 // compares them; every location's L and U bounds are at least the largest lower- and upper-bound
 // constants that a path from it may compare with the clock before resetting it (properties
