@@ -134,17 +134,13 @@ SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
                                                            const DelayBounds& bounds) {
   Window window;
   for (int32_t x : clocks) {
+    // A variable that no current location lists as a clock has no bounds.
     const CVariable* variable = Variable(x);
-    // A variable that no location lists as a clock has no process, hence no bounds.
-    if (variable == nullptr || variable->ownerProcess < 1)
+    if (variable == nullptr || variable->Type != VarType::kClock)
       continue;
-    const CLocation& location = LocationOf(state, static_cast<size_t>(variable->ownerProcess) - 1);
-    for (const LUBound& bound : location.luBounds) {
-      if (bound.clockId != x)
-        continue;
+    if (const std::optional<LUBound> bound = space_.ClockBounds(state, x)) {
       window.hi = std::max<int64_t>(
-          window.hi, int64_t{std::max(bound.L, bound.U)} + 1 - VariableValue(&state, x));
-      break;
+          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(&state, x));
     }
   }
   for (int32_t x : clocks) {

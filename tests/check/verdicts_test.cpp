@@ -267,6 +267,24 @@ TEST(VerdictsTest, AClockThatAJumpMakesActiveStartsAtZeroWhateverTheFiringDelay)
   ExpectVerdicts(model, "1");
 }
 
+// Clock x of P is also listed by Q's location m2, which makes Q its owner; Q stays in m1, which
+// does not list x. P's l1 gives x its bounds: P waits in l1 until x > 1.
+TEST(VerdictsTest, AClockListedByTwoProcessesHasTheBoundsOfTheLocationsThatListIt) {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 3}};
+  model.expressions = {{0, Comparison(1, ExpType::kGreater, 1)}};
+  model.constraints = {{0}};
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "l1", .activeClocks = {{1, 1, -1}}}, {.name = "l2"}},
+                      .jumps = {Internal(1, 2, 1, {})}},
+                     {.name = "Q",
+                      .initLocation = 1,
+                      .locations = {{.name = "m1"}, {.name = "m2", .activeClocks = {{1, 1, -1}}}}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 2)}}};
+  ExpectVerdicts(model, "1");
+}
+
 // A light stays on at most 5 time units: "always (on implies x <= 4)" fails when it has been on
 // for 5, a value that only waiting reaches. x is carried only while the light is on.
 TEST(VerdictsTest, AClockPropertyIsDecidedOnEveryDelay) {

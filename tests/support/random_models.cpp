@@ -179,6 +179,15 @@ class Generator {
           if (Var(clock).everywhere || Chance(0.7))
             location.clocks.push_back(clock);
         }
+        // Now and then a location also lists a clock of another process that is always active.
+        for (size_t v = 1; v <= variables_.size(); ++v) {
+          const Variable& other = Var(static_cast<int32_t>(v));
+          if (other.clock && other.everywhere && &processes_[other.owner] != &process &&
+              Chance(0.1)) {
+            location.clocks.push_back(static_cast<int32_t>(v));
+          }
+        }
+        std::sort(location.clocks.begin(), location.clocks.end());
         if (!location.clocks.empty() && Chance(0.3)) {
           const int32_t count = Chance(0.8) ? 1 : 2;
           for (int32_t k = 0; k < count; ++k) {
@@ -340,20 +349,22 @@ class Generator {
   // and in the property atoms (read as what a violation or a witness asks for), and the needs of
   // every location that a jump keeping the clock active and not resetting it leads to.
   void ComputeBounds() {
-    std::map<int32_t, std::vector<std::pair<int32_t, int32_t>>> everywhere;  // clock -> (code, c)
-    auto foreign = [&](size_t p, const Condition& c) {
-      if (Var(c.variable).clock && Var(c.variable).owner != p)
-        everywhere[c.variable].emplace_back(c.code, c.bound);
+    // Per clock: (process that compares it, code, constant); properties compare from process -1.
+    struct Use {
+      int32_t process;
+      int32_t code;
+      int32_t constant;
     };
+    std::map<int32_t, std::vector<Use>> uses;
     for (size_t p = 0; p < processes_.size(); ++p) {
-      for (const Location& location : processes_[p].locations) {
-        for (const Condition& c : location.invariant)
-          foreign(p, c);
-      }
-      for (const Jump& jump : processes_[p].jumps) {
-        for (const Condition& c : jump.guard)
-          foreign(p, c);
-      }
+      auto use = [&](const Condition& c) {
+        if (Var(c.variable).clock)
+          uses[c.variable].push_back({static_cast<int32_t>(p), c.code, c.bound});
+      };
+      for (const Location& location : processes_[p].locations)
+        std::for_each(location.invariant.begin(), location.invariant.end(), use);
+      for (const Jump& jump : processes_[p].jumps)
+        std::for_each(jump.guard.begin(), jump.guard.end(), use);
     }
     for (const Property& property : properties_) {
       for (const Atom& atom : property.atoms) {
@@ -362,7 +373,7 @@ class Generator {
         int32_t code = StoredRelation(atom.relation);
         if ((atom.negated == 1) != (property.type == 1))
           code = NegatedRelation(code);
-        everywhere[atom.variable].emplace_back(code, atom.bound);
+        uses[atom.variable].push_back({-1, code, atom.bound});
       }
     }
     for (size_t p = 0; p < processes_.size(); ++p) {
@@ -371,8 +382,10 @@ class Generator {
         Location& location = process.locations[l];
         for (int32_t clock : location.clocks) {
           Bounds& bounds = location.bounds[clock];
-          for (const auto& [code, constant] : everywhere[clock])
-            Raise(bounds, code, constant);
+          for (const Use& use : uses[clock]) {
+            if (use.process != static_cast<int32_t>(p))
+              Raise(bounds, use.code, use.constant);
+          }
           for (const Condition& c : location.invariant) {
             if (c.variable == clock)
               Raise(bounds, c.code, c.bound);

@@ -1,7 +1,8 @@
 #pragma once
 // A seeded generator of small random networks of timed automata in which timing matters, for
 // differential tests of the checker's verdicts: one to three processes with one or two clocks
-// each (some active in every location and compared by other processes too; in some models one
+// each (some active in every location, compared by other processes too and now and then listed
+// by their locations; in some models one
 // clock per process, running up to a Max of 40 to 120), a few bounded
 // integers, invariants and guards over several clocks and the integers, resets and integer
 // updates, binary synchronisations and a broadcast channel, now and then an invariant over an
