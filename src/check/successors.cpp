@@ -18,6 +18,28 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+// A comparison `x code bound` fails while x stands at `value` and advances by one per delay up to
+// `max`: the number of further delays after which it can hold, or -1 when it never holds again.
+int64_t DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max) {
+  int64_t threshold = 0;
+  switch (code) {
+    case ExpType::kNotEqual:
+      return value >= max ? -1 : 1;
+    case ExpType::kGreater:
+      threshold = bound + 1;
+      break;
+    case ExpType::kAtLeast:
+    case ExpType::kEqual:
+      threshold = bound;
+      break;
+    default:
+      return -1;
+  }
+  if (value >= threshold || threshold > max)
+    return -1;
+  return threshold - value;
+}
+
 }  // namespace
 
 SuccessorGenerator::SuccessorGenerator(CStateSpace& space)
@@ -331,22 +353,8 @@ int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t faili
   const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
   const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
   SetEvaluationState(&delayed);
-  const int64_t bound = comparison.RightValue();
-  int64_t threshold = 0;
-  switch (comparison.RootType()) {
-    case ExpType::kGreater:
-      threshold = bound + 1;
-      break;
-    case ExpType::kAtLeast:
-    case ExpType::kEqual:
-      threshold = bound;
-      break;
-    default:
-      return -1;
-  }
-  if (value >= threshold || threshold > max)
-    return -1;
-  return delay + (threshold - value);
+  const int64_t wait = DelaysUntilHolds(comparison.RootType(), value, comparison.RightValue(), max);
+  return wait < 0 ? -1 : delay + wait;
 }
 
 int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsState& target,
@@ -370,25 +378,10 @@ int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsSt
   const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
   const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
   SetEvaluationState(&target);
-  const int64_t bound = comparison.RightValue();
-  int64_t threshold = 0;
-  switch (code) {
-    case ExpType::kLess:
-    case ExpType::kAtMost:
-      return -1;
-    case ExpType::kNotEqual:
-      return value >= max ? -1 : delay + 1;
-    case ExpType::kGreater:
-      threshold = bound + 1;
-      break;
-    default:  // kAtLeast and kEqual
-      threshold = bound;
-      break;
-  }
-  if (value >= threshold || threshold > max)
-    return -1;
-  return delay + (threshold - value);
+  const int64_t wait = DelaysUntilHolds(code, value, comparison.RightValue(), max);
+  return wait < 0 ? -1 : delay + wait;
 }
+
 void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
                                    const CComposedTransition& transition) {
   const bool changed =
