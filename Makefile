@@ -8,6 +8,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := profile expression run
+# Another tickcheck binary that `make bench` runs beside this build's, on the same models.
+BASELINE   ?=
 
 .PHONY: all setup fuzz-setup build run test sanitize bench fuzz clean
 
@@ -47,7 +49,7 @@ sanitize: setup $(SAN_BUILD)/CMakeCache.txt
 bench: build
 	@command -v /usr/bin/time >/dev/null 2>&1 || { if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
 	  $$SUDO apt-get install -y -qq time; }
-	bench/fischer.sh $(BUILD)
+	BASELINE=$(BASELINE) bench/fischer.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
 # one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and

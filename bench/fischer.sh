@@ -1,27 +1,54 @@
 #!/usr/bin/env bash
 # Times tickcheck on Fischer's protocol for 2 to 6 processes (set delay 2, wait delay 2, where
 # mutual exclusion holds), with and without -n, and prints stored states, time, states per second
-# and peak memory per run. Usage: bench/fischer.sh [build directory] [largest N] [set] [wait]
+# and peak memory per run. With BASELINE set to another tickcheck binary, that binary runs on the
+# same models in the same run and its columns stand beside those of the build's binary.
+# Usage: [BASELINE=old/tickcheck] bench/fischer.sh [build directory] [largest N] [set] [wait]
 set -euo pipefail
 build=${1:-build}
 largest=${2:-6}
 set_delay=${3:-2}
 wait_delay=${4:-2}
+baseline=${BASELINE:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-printf '%-4s %-4s %12s %10s %14s %12s %s\n' N opts states seconds states/s "peak MB" verdicts
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+  echo "BASELINE=$baseline is not an executable" >&2
+  exit 1
+fi
+
+# Runs binary $1 on model $2 with options $3; sets states, seconds, rate, megabytes, verdicts.
+measure() {
+  local out="$work/out" timing="$work/timing" kilobytes
+  /usr/bin/time -f '%e %M' -o "$timing" "$1" "$2" $3 > "$out" 2> "$work/err"
+  read -r seconds kilobytes < "$timing"
+  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
+  verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')
+  rate=$(awk -v s="$states" -v t="$seconds" 'BEGIN { if (t > 0) printf "%d", s / t; else print "-" }')
+  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
+}
+
+if [ -z "$baseline" ]; then
+  printf '%-4s %-4s %12s %10s %14s %12s %s\n' N opts states seconds states/s "peak MB" verdicts
+else
+  echo "new: $build/src/tickcheck; base: $baseline"
+  printf '%-4s %-4s %12s %12s %10s %10s %10s %10s %9s %9s\n' N opts states "base states" \
+    seconds "base s" "peak MB" "base MB" verdicts "base"
+fi
 for n in $(seq 2 "$largest"); do
   model="$work/fischer$n.txt"
   "$build/tools/tickcheck-fischer" "$n" "$set_delay" "$wait_delay" "$model"
   for opts in "" "-n"; do
-    out="$work/out" measure="$work/measure"
-    /usr/bin/time -f '%e %M' -o "$measure" "$build/src/tickcheck" "$model" $opts > "$out" 2> "$work/err"
-    read -r seconds kilobytes < "$measure"
-    states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
-    verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')
-    rate=$(awk -v s="$states" -v t="$seconds" 'BEGIN { if (t > 0) printf "%d", s / t; else print "-" }')
-    printf '%-4s %-4s %12s %10s %14s %12.1f %s\n' "$n" "${opts:--}" "$states" "$seconds" "$rate" \
-      "$(awk -v k="$kilobytes" 'BEGIN { print k / 1024 }')" "$verdicts"
+    measure "$build/src/tickcheck" "$model" "$opts"
+    if [ -z "$baseline" ]; then
+      printf '%-4s %-4s %12s %10s %14s %12s %s\n' "$n" "${opts:--}" "$states" "$seconds" "$rate" \
+        "$megabytes" "$verdicts"
+      continue
+    fi
+    new=("$states" "$seconds" "$megabytes" "$verdicts")
+    measure "$baseline" "$model" "$opts"
+    printf '%-4s %-4s %12s %12s %10s %10s %10s %10s %9s %9s\n' "$n" "${opts:--}" "${new[0]}" \
+      "$states" "${new[1]}" "$seconds" "${new[2]}" "$megabytes" "${new[3]}" "$verdicts"
   done
 done

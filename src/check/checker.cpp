@@ -1,6 +1,7 @@
 #include "check/checker.h"
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 
 #include "model/console.h"
@@ -18,7 +19,13 @@ constexpr int64_t kStatesPerPoll = 64;
 
 }  // namespace
 
-Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {}
+Checker::Checker(CStateSpace& space) : space_(space), successors_(space) {
+  for (const CProperty& property : space.system.properties) {
+    comparesClocks_.push_back(
+        std::any_of(property.atoms.begin(), property.atoms.end(),
+                    [](const CAtomProperty& atom) { return atom.kind == CAtomProperty::kClock; }));
+  }
+}
 
 SearchProgress Checker::Progress() const {
   return {dsStateCount, static_cast<int64_t>(space_.waitingLists.Size()),
@@ -157,34 +164,92 @@ bool Checker::FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<
   return true;
 }
 
-bool Checker::EvaluateOpenProperties(const DsState& state) {
+bool Checker::IsOpen(size_t property) const {
+  const int32_t type = space_.system.properties[property].Type;
+  const bool result = space_.propertyResult[property] != 0;
+  return (type == 0 && !result) || (type == 1 && result);
+}
+
+bool Checker::EvaluateOpenProperties(const DsState& state, bool withClockAtoms) {
   bool open = false;
   const std::vector<CProperty>& properties = space_.system.properties;
   for (size_t i = 0; i < properties.size(); ++i) {
-    const int32_t type = properties[i].Type;
-    const bool result = space_.propertyResult[i] != 0;
-    if ((type == 0 && !result) || (type == 1 && result)) {
-      open = true;
-      space_.propertyResult[i] = properties[i].Holds(state) ? 1 : 0;
-    }
+    if ((comparesClocks_[i] != 0) != withClockAtoms || !IsOpen(i))
+      continue;
+    open = true;
+    space_.propertyResult[i] = properties[i].Holds(state) ? 1 : 0;
   }
   return open;
+}
+
+std::vector<int64_t> Checker::ClockAtomDelays(const DsState& state) const {
+  // An atom x ~ c changes its answer only where x reaches c or c + 1, and x advances by one per
+  // delay up to its Max: between these delays every open property keeps its answer.
+  std::vector<int64_t> delays;
+  const std::vector<CProperty>& properties = space_.system.properties;
+  for (size_t i = 0; i < properties.size(); ++i) {
+    if (comparesClocks_[i] == 0 || !IsOpen(i))
+      continue;
+    for (const CAtomProperty& atom : properties[i].atoms) {
+      if (atom.kind != CAtomProperty::kClock)
+        continue;
+      const auto at =
+          std::find(state.activeClocks.begin(), state.activeClocks.end(), atom.variable);
+      if (at == state.activeClocks.end())
+        continue;
+      const int64_t value = state.clockValues[static_cast<size_t>(at - state.activeClocks.begin())];
+      const int64_t max = space_.system.variables[static_cast<size_t>(atom.variable) - 1].Max;
+      for (const int64_t reached : {int64_t{atom.bound}, int64_t{atom.bound} + 1}) {
+        if (reached > value && reached <= max)
+          delays.push_back(reached - value);
+      }
+    }
+  }
+  std::sort(delays.begin(), delays.end());
+  delays.erase(std::unique(delays.begin(), delays.end()), delays.end());
+  return delays;
 }
 
 bool Checker::CheckProperties(const DsState& state) {
   if (space_.system.properties.empty())
     return true;
-  if (!space_.checkTimeSuccessors)
-    return EvaluateOpenProperties(state);
   bool open = false;
-  const std::vector<DsState> delays = successors_.InvariantDelays(state);
+  if (!space_.checkTimeSuccessors) {
+    open = EvaluateOpenProperties(state, false);
+  } else {
+    const std::vector<DsState> delays = successors_.InvariantDelays(state);
+#ifdef TICKCHECK_FUZZ_STATE_LIMIT
+    examined_ += static_cast<int64_t>(delays.size());
+#endif
+    for (const DsState& delayed : delays)
+      open = EvaluateOpenProperties(delayed, false) || open;
+  }
+  if (!EvaluateOpenProperties(state, true))
+    return open;
+  // A property that compares clocks is decided on every delay that the invariants allow: the
+  // state may wait as long as each tick keeps them. The delays at which they hold form one
+  // interval from the first tick on (a comparison of a clock, which only grows, holds on an
+  // interval of delays), so a delay at which they fail ends the waiting.
+  const std::vector<int64_t> delays = ClockAtomDelays(state);
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   examined_ += static_cast<int64_t>(delays.size());
 #endif
-  for (const DsState& delayed : delays) {
-    open = EvaluateOpenProperties(delayed) || open;
+  std::vector<size_t> all(state.activeClocks.size());
+  std::iota(all.begin(), all.end(), size_t{0});
+  for (const int64_t d : delays) {
+    DsState delayed = state;
+    if (d > 1) {
+      successors_.Delay(delayed, all, 1);
+      if (!successors_.InvariantsHold(delayed))
+        break;
+      delayed = state;
+    }
+    successors_.Delay(delayed, all, d);
+    if (!successors_.InvariantsHold(delayed))
+      break;
+    EvaluateOpenProperties(delayed, true);
   }
-  return open;
+  return true;
 }
 
 int32_t Checker::Check(std::FILE* info, bool noClockIntervals, bool checkTimeSuccessors) {

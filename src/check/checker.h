@@ -19,6 +19,7 @@ namespace tickcheck {
 
 class Checker {
  public:
+  // The model's properties are loaded: the checker notes once which of them compare clocks.
   explicit Checker(CStateSpace& space);
 
   // Runs the search. `noClockIntervals` ("-n") stores every state exactly; `checkTimeSuccessors`
@@ -59,15 +60,23 @@ class Checker {
   // `fresh` and `positions` then hold nothing useful.
   bool FilterNewStates(const DelayRun& run, SweepSet& sweep, std::vector<DsState>& fresh,
                        std::vector<int32_t>& positions);
-  // Evaluates the open properties on the state (and with "-t" on its admitted delays). Answers
-  // false when no property was open any more.
+  // Evaluates the open properties on the state: those that compare clocks also on every delay
+  // that the invariants allow, the others with "-t" also on the delays that MaxDelay admits.
+  // Answers false when no property was open any more.
   bool CheckProperties(const DsState& state);
 
   // The number of states accepted as new.
   int64_t dsStateCount = 0;
 
  private:
-  bool EvaluateOpenProperties(const DsState& state);
+  // Whether property `property` (0-based) is still open.
+  bool IsOpen(size_t property) const;
+  // Evaluates the open properties that compare clocks (`withClockAtoms`) or the others on the
+  // state; answers whether one of them was open.
+  bool EvaluateOpenProperties(const DsState& state, bool withClockAtoms);
+  // The delays from `state` after which a clock atom of an open property may change its answer,
+  // ascending, each at least 1 and at most up to the clock's Max.
+  std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
   // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
   // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
   int32_t BoxReach(const DelayRun& run, int32_t k, const SweepSet::Box& box, bool forward) const;
@@ -79,6 +88,8 @@ class Checker {
   SearchControl* control_ = nullptr;
   int64_t sweeps_ = 0;
   int64_t statesMade_ = 0;  // states made from runs, new or not: the pace of the control's polls
+  // Per property: 1 when one of its atoms compares a clock.
+  std::vector<uint8_t> comparesClocks_;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
   int64_t examined_ = 0;  // states made from runs (new or not) and delays evaluated for "-t"
 #endif

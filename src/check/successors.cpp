@@ -18,6 +18,28 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+// A comparison `x code bound` fails while x stands at `value` and advances by one per delay up to
+// `max`: the number of further delays after which it can hold, or -1 when it never holds again.
+int64_t DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max) {
+  int64_t threshold = 0;
+  switch (code) {
+    case ExpType::kNotEqual:
+      return value >= max ? -1 : 1;
+    case ExpType::kGreater:
+      threshold = bound + 1;
+      break;
+    case ExpType::kAtLeast:
+    case ExpType::kEqual:
+      threshold = bound;
+      break;
+    default:
+      return -1;
+  }
+  if (value >= threshold || threshold > max)
+    return -1;
+  return threshold - value;
+}
+
 }  // namespace
 
 SuccessorGenerator::SuccessorGenerator(CStateSpace& space)
@@ -61,12 +83,20 @@ bool SuccessorGenerator::InvariantsHold(const DsState& state) {
 }
 
 int32_t SuccessorGenerator::FailingInvariant(const DsState& state) {
-  SetEvaluationState(&state);
   for (size_t p = 0; p < system_.processes.size(); ++p) {
-    for (int32_t id : LocationOf(state, p).invariantExpIds) {
-      if (!Satisfied(state, id))
-        return id;
-    }
+    const int32_t failing = FailingConstraint(state, LocationOf(state, p).invariantExpIds);
+    if (failing != -1)
+      return failing;
+  }
+  return -1;
+}
+
+int32_t SuccessorGenerator::FailingConstraint(const DsState& state,
+                                              const std::vector<int32_t>& constraints) {
+  SetEvaluationState(&state);
+  for (int32_t id : constraints) {
+    if (!Satisfied(state, id))
+      return id;
   }
   return -1;
 }
@@ -84,26 +114,41 @@ bool SuccessorGenerator::Delay(DsState& state, const std::vector<size_t>& positi
   return allAtMax;
 }
 
+bool SuccessorGenerator::HoldsAtMax(int32_t expression) {
+  CExpression& comparison = system_.expressions[expression];
+  const CVariable* variable = Variable(comparison.LeftVariable());
+  return variable != nullptr && variable->Type == VarType::kClock &&
+         ApplyRelation(comparison.RootType(), variable->Max, comparison.RightValue());
+}
+
 void SuccessorGenerator::CollectBounds(const DsState& state, const CComposedTransition& transition,
                                        DelayBounds& bounds) {
+  SetEvaluationState(&state);
   auto record = [&bounds, this](int32_t expression) {
     const CExpression& comparison = system_.expressions[expression];
     const Constraint constraint{comparison.LeftVariable(), expression};
     bounds.variables.push_back(constraint.variable);
     const int32_t code = comparison.RootType();
-    if (code != ExpType::kGreater && code != ExpType::kAtLeast)
+    // A clock stays at its Max once there: a comparison that holds at the Max bounds no delay
+    // from above (x <= Max holds for ever, x == Max from the delay that reaches it on).
+    if (code != ExpType::kGreater && code != ExpType::kAtLeast && !HoldsAtMax(expression))
       bounds.upper.push_back(constraint);
     if (code != ExpType::kLess && code != ExpType::kAtMost)
       bounds.lower.push_back(constraint);
   };
+  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
+  // the state does not carry, keeps its answer, which the guard test and the state's own
+  // invariants give.
+  auto recordClock = [&](int32_t expression) {
+    if (Contains(state.activeClocks, system_.expressions[expression].LeftVariable()))
+      record(expression);
+  };
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds)
-      record(id);
+      recordClock(id);
   }
-  for (int32_t id : transition.guardExpId) {
-    if (Contains(state.activeClocks, system_.expressions[id].LeftVariable()))
-      record(id);
-  }
+  for (int32_t id : transition.guardExpId)
+    recordClock(id);
 }
 
 SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
@@ -111,17 +156,13 @@ SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
                                                            const DelayBounds& bounds) {
   Window window;
   for (int32_t x : clocks) {
+    // A variable that no current location lists as a clock has no bounds.
     const CVariable* variable = Variable(x);
-    // A variable that no location lists as a clock has no process, hence no bounds.
-    if (variable == nullptr || variable->ownerProcess < 1)
+    if (variable == nullptr || variable->Type != VarType::kClock)
       continue;
-    const CLocation& location = LocationOf(state, static_cast<size_t>(variable->ownerProcess) - 1);
-    for (const LUBound& bound : location.luBounds) {
-      if (bound.clockId != x)
-        continue;
+    if (const std::optional<LUBound> bound = space_.ClockBounds(state, x)) {
       window.hi = std::max<int64_t>(
-          window.hi, int64_t{std::max(bound.L, bound.U)} + 1 - VariableValue(&state, x));
-      break;
+          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(&state, x));
     }
   }
   for (int32_t x : clocks) {
@@ -170,9 +211,16 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       if (!Contains(frozen, x))
         advancing.push_back(x);
     }
+    // Waiting matters for every advancing clock until it passes its L and U bounds, also for a
+    // clock that nothing in this step compares: a later guard may.
+    std::vector<int32_t> waiting = advancing;
+    for (int32_t x : first.activeClocks) {
+      if (!Contains(frozen, x) && !Contains(bounds.variables, x))
+        waiting.push_back(x);
+    }
     SetEvaluationState(&first);
     const Window f = DelayWindow(first, frozen, bounds);
-    const Window a = DelayWindow(first, advancing, bounds);
+    const Window a = DelayWindow(first, waiting, bounds);
 
     enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
     const bool upperInFrozen =
@@ -181,24 +229,17 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const bool upperInAdvancing =
         std::any_of(bounds.upper.begin(), bounds.upper.end(),
                     [&](const Constraint& c) { return Contains(advancing, c.variable); });
-    const int64_t lo = std::max(f.lo, a.lo);
-    int64_t hi = 0;
     if (bounds.upper.empty()) {
       mode = Mode::kUnbounded;
-      hi = std::max(f.hi, a.hi);
     } else if (!upperInFrozen) {
       mode = Mode::kAdvancing;
-      hi = a.hi;
     } else if (upperInAdvancing) {
       mode = Mode::kBoth;
-      hi = std::min(f.hi, a.hi);
     } else {
       mode = Mode::kFrozen;
-      hi = f.hi;
     }
-    if (hi < lo)
-      continue;
-
+    // No transition is passed over because the first state's window is empty: the later states
+    // of the batch have smaller lower ends.
     std::vector<WaitingDsState> entries;
     for (size_t i = 0; i < states.size(); ++i) {
       const int64_t offset = int64_t{positions[i]} - positions[0];
@@ -227,12 +268,13 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
           !space_.Encodable(target, true))
         continue;
       ++firedTransitions_;
+      std::vector<int32_t> fixed = FixedClocks(states[i], target, transition);
       if (transition.isUrgent) {
-        entries.push_back({std::move(target), 1, transition.resetClockId});
+        entries.push_back({std::move(target), 1, std::move(fixed)});
         break;
       }
-      entries.push_back({std::move(target), transition.resetClockId.empty() ? 1 : count,
-                         transition.resetClockId});
+      const int32_t delayCount = fixed.empty() ? 1 : count;
+      entries.push_back({std::move(target), delayCount, std::move(fixed)});
     }
     MergeIntoWaiting(entries, transition.pre == transition.post);
   }
@@ -248,24 +290,36 @@ int32_t SuccessorGenerator::FireTransition(const DsState& state,
       std::any_of(transition.updates.begin(), transition.updates.end(),
                   [this](const CUpdate& update) { return ReadsClock(update.updateExpId, false); });
   for (int64_t d = lo; d <= hi;) {
-    target = state;
-    // Beyond the delay at which every clock stands at its Max, every later delay gives this same
-    // target, so a target that fails here fails for all of them.
-    const bool saturated = Delay(target, all, d);
-    target.locationIndex = transition.post;
-    target.locations = composition_.LocationVector(transition.post);
-    ApplyJump(state, target, transition);
-    const int32_t failing = FailingInvariant(target);
-    if (failing == -1) {
-      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), transition);
-    }
-    if (saturated || !IsRelationCode(system_.expressions[failing].RootType()))
-      break;
 #ifdef TICKCHECK_FUZZ_STATE_LIMIT
     // The fuzz build bounds the work of one input: delays tried one by one count too.
     if (++delaysTried_ > 100 * int64_t{TICKCHECK_FUZZ_STATE_LIMIT})
       break;
 #endif
+    target = state;
+    // Beyond the delay at which every clock stands at its Max, every later delay gives this same
+    // target, so a target that fails here fails for all of them.
+    const bool saturated = Delay(target, all, d);
+    // The window reaches as far as waiting may matter, which can be past an upper bound of the
+    // guard: the whole guard is tested on the source delayed by d.
+    const int32_t failingGuard = FailingConstraint(target, transition.guardExpId);
+    if (failingGuard != -1) {
+      if (saturated || !IsRelationCode(system_.expressions[failingGuard].RootType()))
+        break;
+      d = NextGuardDelay(target, failingGuard, d);
+      if (d < 0)
+        break;
+      continue;
+    }
+    target.locationIndex = transition.post;
+    target.locations = composition_.LocationVector(transition.post);
+    ApplyJump(state, target, transition);
+    const int32_t failing = FailingInvariant(target);
+    if (failing == -1) {
+      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1),
+                             FixedClocks(state, target, transition));
+    }
+    if (saturated || !IsRelationCode(system_.expressions[failing].RootType()))
+      break;
     d = updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, failing, d);
     if (d < 0)
       break;
@@ -285,6 +339,24 @@ bool SuccessorGenerator::ReadsClock(int32_t expression, bool exceptCompared) con
       return true;
   }
   return false;
+}
+
+int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t failing, int64_t delay) {
+  // Every active clock of the source advances with the delay, to at most its Max; anything else
+  // the guard reads keeps its value. A failing comparison of an advancing clock with a bound that
+  // reads no clock holds later only when it is a lower bound that the clock still reaches.
+  CExpression& comparison = system_.expressions[failing];
+  if (ReadsClock(failing, true))
+    return delay + 1;
+  const int32_t x = comparison.LeftVariable();
+  const auto at = std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), x);
+  if (at == delayed.activeClocks.end())
+    return -1;
+  const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
+  const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
+  SetEvaluationState(&delayed);
+  const int64_t wait = DelaysUntilHolds(comparison.RootType(), value, comparison.RightValue(), max);
+  return wait < 0 ? -1 : delay + wait;
 }
 
 int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsState& target,
@@ -308,25 +380,10 @@ int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsSt
   const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
   const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
   SetEvaluationState(&target);
-  const int64_t bound = comparison.RightValue();
-  int64_t threshold = 0;
-  switch (code) {
-    case ExpType::kLess:
-    case ExpType::kAtMost:
-      return -1;
-    case ExpType::kNotEqual:
-      return value >= max ? -1 : delay + 1;
-    case ExpType::kGreater:
-      threshold = bound + 1;
-      break;
-    default:  // kAtLeast and kEqual
-      threshold = bound;
-      break;
-  }
-  if (value >= threshold || threshold > max)
-    return -1;
-  return delay + (threshold - value);
+  const int64_t wait = DelaysUntilHolds(code, value, comparison.RightValue(), max);
+  return wait < 0 ? -1 : delay + wait;
 }
+
 void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
                                    const CComposedTransition& transition) {
   const bool changed =
@@ -373,8 +430,20 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
   }
 }
 
+std::vector<int32_t> SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,
+                                                     const CComposedTransition& transition) {
+  std::vector<int32_t> fixed = transition.resetClockId;
+  for (int32_t clock : target.activeClocks) {
+    if (!Contains(source.activeClocks, clock))
+      fixed.push_back(clock);
+  }
+  std::sort(fixed.begin(), fixed.end());
+  fixed.erase(std::unique(fixed.begin(), fixed.end()), fixed.end());
+  return fixed;
+}
+
 int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit,
-                                            const CComposedTransition& transition) {
+                                            const std::vector<int32_t>& fixed) {
   if (target.activeClocks.empty())
     return 1;
   SetEvaluationState(&target);
@@ -383,7 +452,9 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
     for (int32_t id : LocationOf(target, p).invariantExpIds) {
       CExpression& comparison = system_.expressions[id];
       const int32_t x = comparison.LeftVariable();
-      if (Contains(transition.resetClockId, x))
+      // The target holds its invariants. One over anything but a clock that advances with the
+      // firing delay, or one that holds at the clock's Max, holds at every later firing too.
+      if (Contains(fixed, x) || !Contains(target.activeClocks, x) || HoldsAtMax(id))
         continue;
       const int32_t code = comparison.RootType();
       if (code < ExpType::kEqual || code > ExpType::kNotEqual) {
@@ -530,15 +601,18 @@ int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
     return int64_t{system_.variables[static_cast<size_t>(w.activeClocks[k]) - 1].Max};
   };
   const int64_t earlierCount = earlier.delayCount;
-  int64_t shift = -1;
+  // Whether some advancing clock of the later entry is below its Max: then its difference to
+  // the earlier entry is the shift, whatever its sign.
+  bool belowMax = false;
+  int64_t shift = 0;
   for (size_t k : advancing) {
     if (y[k] < maxOf(k)) {
+      belowMax = true;
       shift = int64_t{y[k]} - x[k];
       break;
     }
   }
-  if (shift == -1) {
-    shift = 0;
+  if (!belowMax) {
     for (size_t k : advancing)
       shift = std::max(shift, maxOf(k) - x[k]);
     if (shift > earlierCount)

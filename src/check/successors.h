@@ -35,20 +35,25 @@ class SuccessorGenerator {
   // included (a clock the state does not carry has the value -1).
   bool InvariantsHold(const DsState& state);
 
-  // Fires `transition` from `state` at the first delay d in [lo, hi] after which the target's
-  // invariants hold. Answers the remaining delay count (see RemainingDelays), or -1 when no delay
-  // works; `target` receives the successor. Delays at which the invariant that failed cannot hold
-  // yet are passed over, so a window of billions of delays costs a few tests.
+  // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
+  // (clocks included) holds on the delayed state and after which the target's invariants hold.
+  // Answers the remaining delay count (see RemainingDelays), or -1 when no delay works; `target`
+  // receives the successor. Delays at which the guard comparison or the invariant that failed
+  // cannot hold yet are passed over, so a window of billions of delays costs a few tests.
   int32_t FireTransition(const DsState& state, const CComposedTransition& transition, int32_t lo,
                          int32_t hi, DsState& target);
   // Moves `target` (a delayed copy of `source` with the transition's post location) through the
   // jump: rebuilds its clock list when a participating process changes its active clocks (kept
   // clocks keep their value, new ones start at 0), then applies the updates in order.
   void ApplyJump(const DsState& source, DsState& target, const CComposedTransition& transition);
-  // How many firing delays from `limit` downwards keep the target's invariants (clocks reset by
-  // the transition excepted): 1 without active clocks; -1 after "Error op type".
-  int32_t RemainingDelays(const DsState& target, int32_t limit,
-                          const CComposedTransition& transition);
+  // The clocks of the successor whose values are the same whatever the firing delay: those the
+  // transition assigns and those that the target carries and the source did not (they start at
+  // 0). Ascending, each once. They are the frozen clocks of the successor's waiting entry.
+  static std::vector<int32_t> FixedClocks(const DsState& source, const DsState& target,
+                                          const CComposedTransition& transition);
+  // How many firing delays from `limit` downwards keep the target's invariants (the `fixed`
+  // clocks excepted): 1 without active clocks; -1 after "Error op type".
+  int32_t RemainingDelays(const DsState& target, int32_t limit, const std::vector<int32_t>& fixed);
 
   // Merges the entries of one transition into the waiting list of their composed location.
   void MergeIntoWaiting(std::vector<WaitingDsState>& entries, bool selfLoop);
@@ -102,6 +107,13 @@ class SuccessorGenerator {
   bool Satisfied(const DsState& state, int32_t expression);
   // The first invariant constraint of the state's locations that fails, or -1.
   int32_t FailingInvariant(const DsState& state);
+  // Whether the comparison is of a clock and holds when the clock stands at its Max.
+  bool HoldsAtMax(int32_t expression);
+  // The first of `constraints` that fails in `state`, clocks included, or -1.
+  int32_t FailingConstraint(const DsState& state, const std::vector<int32_t>& constraints);
+  // After the guard comparison `failing` failed for the source delayed by `delay` (`delayed`):
+  // the next delay at which it can hold, or -1 when it cannot hold at any later delay.
+  int64_t NextGuardDelay(const DsState& delayed, int32_t failing, int64_t delay);
   // Whether the expression reads a variable other than an integer (a clock, whose value changes
   // with the delay); with `exceptCompared`, the compared variable of a comparison is not counted.
   bool ReadsClock(int32_t expression, bool exceptCompared) const;

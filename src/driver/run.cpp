@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/checker.h"
 #include "compose/composition.h"
@@ -24,6 +25,7 @@
 #include "driver/reports.h"
 #include "driver/run_summary.h"
 #include "driver/search_monitor.h"
+#include "expr/clock_bounds.h"
 #include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
@@ -122,6 +124,11 @@ SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::t
     return end;
   }
   system.LoadProperties(path);
+  // Bounds below what the model compares make the verdicts unreliable, not the model invalid:
+  // the user is told on standard error, the run goes on, and it ends as a run with model errors.
+  const std::vector<std::string> shortfalls = ClockBoundAnalysis(system).Shortfalls();
+  for (const std::string& line : shortfalls)
+    ErrorLine(line);
   system.computeLocationProduct();
   const ProcessWideModel model(system);
 
@@ -159,7 +166,8 @@ SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::t
   ConsoleLine("execute time:" + std::to_string(elapsed));
   ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));
   summary.search = checker.Progress();
-  summary.errors = GatherModelErrors(system, *composition, space);
+  summary.errors =
+      GatherModelErrors(system, *composition, space, static_cast<int32_t>(shortfalls.size()));
   summary.transruleSize = composition->transruleSize;
   end.summary = std::move(summary);
   return end;

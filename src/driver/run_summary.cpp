@@ -6,7 +6,9 @@
 namespace tickcheck {
 
 bool ModelErrors::Any() const {
-  return refusedExpressions + invalidAtomRelations + misfitVariables + unheardBroadcasts > 0;
+  return refusedExpressions + invalidAtomRelations + misfitVariables + unheardBroadcasts +
+             shortClockBounds >
+         0;
 }
 
 std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStateSpace& space,
@@ -24,7 +26,7 @@ std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStat
 }
 
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              const CStateSpace& space) {
+                              const CStateSpace& space, int32_t shortClockBounds) {
   ModelErrors errors;
   errors.refusedExpressions = system.expressions.RefusedCount();
   for (const CProperty& property : system.properties) {
@@ -35,6 +37,7 @@ ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composi
   }
   errors.misfitVariables = space.MisfitVariableCount();
   errors.unheardBroadcasts = composition.unheardBroadcasts;
+  errors.shortClockBounds = shortClockBounds;
   return errors;
 }
 
@@ -60,6 +63,7 @@ std::string ModelErrorsLine(const ModelErrors& errors) {
   add(errors.invalidAtomRelations, "property atoms with an invalid relation");
   add(errors.misfitVariables, "variables with values outside their ranges or bits");
   add(errors.unheardBroadcasts, "composed locations with a broadcast that no process receives");
+  add(errors.shortClockBounds, "locations with clock bounds below what they compare");
   return "tickcheck: the model had errors (" + kinds + "); the verdicts may not hold";
 }
 

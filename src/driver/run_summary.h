@@ -30,6 +30,7 @@ struct ModelErrors {
   int32_t misfitVariables = 0;       // "ERROR! Variable <name>: value ... outside ..." or "...
                                      // does not fit ..."
   int32_t unheardBroadcasts = 0;     // "Error: there must be at least a jump syn with ..."
+  int32_t shortClockBounds = 0;      // "Warning! process <p> ...: clock bounds below ..."
 
   bool Any() const;
 };
@@ -50,9 +51,10 @@ struct RunSummary {
 std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStateSpace& space,
                                               bool interrupted);
 
-// The errors that the records of the run kept count of.
+// The errors that the records of the run kept count of; `shortClockBounds` is the number of
+// locations whose clock bounds were reported as too low when the model was loaded.
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              const CStateSpace& space);
+                              const CStateSpace& space, int32_t shortClockBounds);
 
 // "1", "0" or "unknown", as the verdict lines show it.
 std::string VerdictText(Verdict verdict);

@@ -35,8 +35,11 @@ bool CAtomProperty::IsSatisfied(const DsState& state) const {
       break;
     }
     default:
-      result = process >= 1 && static_cast<size_t>(process) <= state.locations.size() &&
-               state.locations[static_cast<size_t>(process) - 1] == location;
+      // An atom that names no process is not about the state at all: it never holds, negated
+      // or not.
+      if (process < 1 || static_cast<size_t>(process) > state.locations.size())
+        return false;
+      result = state.locations[static_cast<size_t>(process) - 1] == location;
       break;
   }
   return negated == 1 ? !result : result;

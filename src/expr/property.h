@@ -31,8 +31,9 @@ struct CAtomProperty {
 
   // Kind 1 compares the state's integer value, kind 2 the state's value of the clock (a clock
   // the state does not carry satisfies the atom unless negated), kind 3 the location of the
-  // process. An integer variable the state holds no value for, or a process the state does not
-  // have, makes the comparison false. Reads the variable records through g_system.
+  // process. An integer variable the state holds no value for makes the comparison false; an
+  // atom of a process the state does not have never holds, negated or not. Reads the variable
+  // records through g_system.
   bool IsSatisfied(const DsState& state) const;
   // Applies relation 1 to 6 (signed). Any other code writes "ERROR! In CAtomProperty::Compare()"
   // and answers false.

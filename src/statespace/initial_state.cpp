@@ -29,18 +29,21 @@ int32_t CStateSpace::BuildInitialState(DsState& state) {
     std::vector<int32_t>& begins = clkVarBeginIndex[p];
     const size_t initial = static_cast<size_t>(process.InitLocation) - 1;
     auto place = [&](int32_t clock, bool active) {
+      CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
+      // A clock that an earlier process placed from one of its other locations is still active
+      // when this process's initial location lists it.
+      if (active && std::find(state.activeClocks.begin(), state.activeClocks.end(), clock) ==
+                        state.activeClocks.end()) {
+        state.activeClocks.push_back(clock);
+        state.clockValues.push_back(variable.InitValue);
+      }
       if (placed[static_cast<size_t>(clock)])
         return;
       placed[static_cast<size_t>(clock)] = 1;
-      CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
       begins.push_back(running);
       ++begins[0];
       variable.bitBeginIndex = running;
       running += variable.bitWidth;
-      if (active) {
-        state.activeClocks.push_back(clock);
-        state.clockValues.push_back(variable.InitValue);
-      }
     };
     for (int32_t clock : process.locations[initial].activeClocks)
       place(clock, true);

@@ -49,24 +49,37 @@ bool CStateSpace::ContainsState(const bdd& set, const DsState& state) const {
   return manager->IntersectsCube(set, scratch_.data(), totalBit);
 }
 
+std::optional<LUBound> CStateSpace::ClockBounds(const DsState& state, int32_t clock) const {
+  std::optional<LUBound> found;
+  for (size_t p = 0; p < system.processes.size(); ++p) {
+    const CLocation& location =
+        system.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
+    for (const LUBound& entry : location.luBounds) {
+      if (entry.clockId != clock)
+        continue;
+      // Each listing location's bounds cover the comparisons that the clock may meet; the
+      // largest cover them all.
+      found = found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)}
+                    : entry;
+    }
+  }
+  return found;
+}
+
 void CStateSpace::ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                                 int32_t& end) const {
   const CVariable& variable = system.variables[static_cast<size_t>(clock) - 1];
   start = value;
   end = value;
-  // A clock that no location lists has no process, hence no bounds and no limits: it keeps its
-  // single value. So does a clock that its process's current location gives no bounds.
-  if (variable.ownerProcess < 1)
+  // A clock that no current location lists has no bounds: it keeps its single value. So does a
+  // clock that no location lists, which belongs to no process and has no limits either.
+  const std::optional<LUBound> bounds = ClockBounds(state, clock);
+  if (variable.ownerProcess < 1 || !bounds)
     return;
   const size_t process = static_cast<size_t>(variable.ownerProcess) - 1;
   const size_t location = static_cast<size_t>(state.locations[process]) - 1;
-  const std::vector<LUBound>& bounds = system.processes[process].locations[location].luBounds;
-  const auto found = std::find_if(bounds.begin(), bounds.end(),
-                                  [clock](const LUBound& entry) { return entry.clockId == clock; });
-  if (found == bounds.end())
-    return;
-  const int64_t L = found->L;
-  const int64_t U = found->U;
+  const int64_t L = bounds->L;
+  const int64_t U = bounds->U;
   if (value > U) {
     start = static_cast<int32_t>(U + 1);
   } else if (value > L) {

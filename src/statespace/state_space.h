@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -67,10 +68,14 @@ class CStateSpace {
   bdd BoxDiagram(const DsState& state, const std::vector<int32_t>& starts,
                  const std::vector<int32_t>& ends) const;
 
+  // The L and U bounds of clock `clock` in `state`: the largest over the current locations of all
+  // processes that list the clock (a clock may be listed by several processes); none when no
+  // current location lists it.
+  std::optional<LUBound> ClockBounds(const DsState& state, int32_t clock) const;
   // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
-  // from the clock's L and U bounds in its process's current location (the single value without
-  // bounds), narrowed by the location's limits and cut where a property atom on the clock changes
-  // its answer, but always holding the value itself.
+  // from the clock's ClockBounds (the single value without bounds), narrowed by the limits of its
+  // process's current location and cut where a property atom on the clock changes its answer,
+  // but always holding the value itself.
   void ClockInterval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                      int32_t& end) const;
 

@@ -180,8 +180,7 @@ TEST(CheckerTest, ADelayRunOfTwoBillionStatesInOneIntervalIsDecidedInLittleMemor
        .initLocation = 1,
        .locations = {{.name = "a", .activeClocks = {{1, 0, kBound}, {2, 0, kBound}}}},
        .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
-  model.properties = {
-      {.type = 1, .atoms = {{.negated = 0, .variable = 1, .bound = 0, .relation = 1}}}};
+  model.properties = {{.type = 1, .atoms = {InLocation(1)}}};
   testing::TempDir dir;
   const std::string path = testing::WriteModel(dir, model);
   const auto result = testing::RunTickcheckBinary({path}, "", uint64_t{512} << 20);

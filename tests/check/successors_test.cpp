@@ -247,6 +247,8 @@ TEST_F(CompareEntriesTest, SeveralAdvancingClocksMergeAlongTheDiagonal) {
   EXPECT_EQ(merged, 3);
   EXPECT_EQ(Compare(Entry(3, 1, 1), Entry(1, 0, 3), merged), -2);
   EXPECT_EQ(Compare(Entry(5, 4, 1), Entry(1, 0, 3), merged), -2);
+  // x at its Max 7, and y, the first clock below its Max, one lower than in the earlier entry.
+  EXPECT_EQ(Compare(Entry(7, 0, 1), Entry(5, 1, 2), merged), -2);
 }
 
 }  // namespace

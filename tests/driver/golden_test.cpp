@@ -94,8 +94,9 @@ ModelSpec ClockListedTwiceModel() {
 }
 
 // Clock z is named by an invariant, a guard and a reset but listed by no location: it belongs to
-// no process, has no per-location limits and no bounds, and is never carried by a state (so the
-// guard on it is not tested and the reset changes nothing).
+// no process, has no per-location limits and no bounds, and is never carried by a state. The
+// invariant and the guard read it as -1: z <= 2 holds, the guard z > 1 never does, so p2 is never
+// reached.
 ModelSpec UnlistedClockModel() {
   ModelSpec model;
   model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 3},

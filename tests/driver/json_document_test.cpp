@@ -63,7 +63,8 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
       {"number": 3, "type": 1, "verdict": 1, "trace": null},
       {"number": 4, "type": 0, "verdict": 0, "trace": null}])"));
   EXPECT_EQ(document["model_errors"], json::parse(R"({"refused_expression_records": 0,
-      "invalid_atom_relations": 1, "misfit_variables": 0, "unheard_broadcasts": 0})"));
+      "invalid_atom_relations": 1, "misfit_variables": 0, "unheard_broadcasts": 0,
+      "short_clock_bounds": 0})"));
   const json& statistics = document["statistics"];
   EXPECT_EQ(Keys(ordered["statistics"]),
             (std::vector<std::string>{"stored_states", "transitions_fired", "sweeps",

@@ -36,7 +36,7 @@ ModelSpec Healthy() {
   model.processes = {
       {.name = "P",
        .initLocation = 1,
-       .locations = {{.name = "a", .activeClocks = {{2, 0, 3}}, .invariant = 1}, {.name = "b"}},
+       .locations = {{.name = "a", .activeClocks = {{2, 1, 3}}, .invariant = 1}, {.name = "b"}},
        .jumps = {{.from = 1, .to = 2, .guard = 2, .syn = 0, .assignments = {{1, 2}, {2, 3}}}}}};
   model.properties = {{.type = 0, .atoms = {{.negated = 0, .variable = -1, .bound = 2}}}};
   return model;

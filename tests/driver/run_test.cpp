@@ -169,5 +169,33 @@ TEST(RunTest, AClockComparedWithNotEqualIsRefusedBeforeTheSearch) {
       << result.out;
 }
 
+// Bounds below what a location compares are reported on standard error, once per location; the
+// run goes on and standard output keeps its lines.
+TEST(RunTest, ClockBoundsBelowWhatTheModelComparesAreReportedOnStandardError) {
+  TempDir dir;
+  ModelSpec model = OneProcessModel();
+  model.variables.push_back({.name = "x", .type = 1, .initValue = 0, .max = 3});
+  model.processes[0].jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .synType = 0}};
+  model.expressions[2] = Comparison(2, ExpType::kAtLeast, 2);
+  model.constraints = {{2}};
+  model.properties = {{.type = 1, .atoms = {{.negated = 0, .variable = -1, .bound = 1}}}};
+  model.processes[0].locations[0].activeClocks = {{2, 2, -1}};
+  const std::string sufficient = testing::WriteModel(dir, model, "sufficient.txt");
+  model.processes[0].locations[0].activeClocks = {{2, {}, {}}};
+  const std::string missing = testing::WriteModel(dir, model, "missing.txt");
+  const auto good = RunTickcheckBinary({"sufficient.txt"}, dir.Path().string());
+  const auto bad = RunTickcheckBinary({"missing.txt"}, dir.Path().string());
+  EXPECT_EQ(good.err.find("Warning"), std::string::npos);
+  EXPECT_EQ(good.exitCode, 0);
+  EXPECT_EQ(bad.err.substr(0, bad.err.find("summary: ")),
+            "Warning! process 1 (P) location 1 (only): clock bounds below the largest constants "
+            "compared before a reset: x L=-1 needs 2; verdicts may be wrong\n"
+            "tickcheck: the model had errors (locations with clock bounds below what they "
+            "compare: 1); the verdicts may not hold\n");
+  EXPECT_EQ(bad.exitCode, 3);
+  EXPECT_EQ(bad.out.find("Warning"), std::string::npos);
+  EXPECT_NE(bad.out.find("\nproperty1 : 1\n"), std::string::npos) << bad.out;
+}
+
 }  // namespace
 }  // namespace tickcheck

@@ -114,9 +114,9 @@ TEST_F(PropertyTest, LocationAtomsNameAProcessByMinusV) {
   EXPECT_EQ(atom.kind, CAtomProperty::kLocation);
   EXPECT_EQ(atom.process, 2);
   EXPECT_TRUE(system_.properties[0].Holds(State({}, {}, {})));
-  // Process 0 and a process beyond the last never match a location; negation still applies.
+  // An atom of process 0 or of a process beyond the last never holds, negated or not.
   EXPECT_FALSE(system_.properties[1].Holds(State({}, {}, {})));
-  EXPECT_TRUE(system_.properties[2].Holds(State({}, {}, {})));
+  EXPECT_FALSE(system_.properties[2].Holds(State({}, {}, {})));
   // A missing V reads -1: process 1.
   EXPECT_TRUE(system_.properties[3].Holds(State({}, {}, {})));
 }

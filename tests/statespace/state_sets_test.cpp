@@ -14,7 +14,7 @@ using testing::ModelRun;
 
 // n (int, 2 bits), aux (Type 3, 1 bit), clocks x (Max 7), y (Max 3) and w (Max 7). Process P:
 // l1 lists x (L 2, U 5) and w; l2 lists x likewise and has the invariant x <= 5. Process Q lists
-// y, and w in m2 only, so Q owns w and gives it no bounds in m1.
+// y, and w in m2 only, so Q owns w.
 ModelSpec IntervalModel() {
   ModelSpec model;
   model.variables = {{.name = "n", .type = 0, .initValue = 1, .max = 3},
@@ -67,9 +67,12 @@ TEST_F(StateSetsTest, ClockIntervalsFollowLAndUAndTheLocationLimits) {
   EXPECT_EQ(Interval(1, 1, 3, 4), std::make_pair(4, 6));
   // The invariant x <= 5 of l2 limits the interval to 5.
   EXPECT_EQ(Interval(2, 1, 3, 4), std::make_pair(4, 5));
-  // w belongs to Q, whose location m1 gives it no bounds: the single value.
-  EXPECT_EQ(Interval(1, 1, 5, 4), std::make_pair(4, 4));
+  // w has the largest bounds of the current locations that list it: l1's (L 0, U 0) in
+  // (l1, m1), where 4 is above U; also m2's (L 0, U 6) in (l1, m2); none in (l2, m1), where
+  // only the single value is covered.
+  EXPECT_EQ(Interval(1, 1, 5, 4), std::make_pair(1, 4));
   EXPECT_EQ(Interval(1, 2, 5, 4), std::make_pair(4, 7));
+  EXPECT_EQ(Interval(2, 1, 5, 4), std::make_pair(4, 4));
 }
 
 TEST_F(StateSetsTest, WideningKeepsTheStateAndOnlyIntervalValues) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "model/expression_builder.h"
 #include "support/model_run.h"
@@ -88,20 +89,26 @@ TEST(StateSpaceTest, TheEncodingListing) {
             "clkVarBeginIndex[2][0] : 0\n");
 }
 
-// A clock listed twice by one location and by the initial locations of two processes.
+// A clock listed twice by one location and by the initial locations of two processes; then
+// listed first by a location that is not initial, and still active in the initial state, which
+// the second process's initial location lists.
 TEST(StateSpaceTest, AClockListedSeveralTimesIsEncodedOnce) {
   ModelSpec model;
   model.variables = {{.name = "x", .type = 1, .initValue = 3, .max = 7}};
   model.processes = {
       {.initLocation = 1, .locations = {Location("a", {{1, 0, 0}, {1, 0, 0}})}},
       {.initLocation = 1, .locations = {Location("b", {{1, 0, 0}}), Location("c", {{1, 0, 0}})}}};
-  ModelRun run(model);
-  const DsState initial = run.Initial();
-  EXPECT_EQ(run.space->totalBit, 4);
-  EXPECT_EQ(run.space->clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, 0}, {0}}));
-  EXPECT_EQ(run.space->procBitBeginIndex, (std::vector<int32_t>{0, 3, 4}));
-  EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{1}));
-  EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{3}));
+  ModelSpec notInitial = model;
+  notInitial.processes[0].locations = {Location("a"), Location("a2", {{1, 0, 0}})};
+  // x's run follows the first process's location bits: none with one location, one with two.
+  for (const auto& [spec, totalBit, xBegin] : {std::tuple{model, 4, 0}, {notInitial, 5, 1}}) {
+    ModelRun run(spec);
+    const DsState initial = run.Initial();
+    EXPECT_EQ(run.space->totalBit, totalBit);
+    EXPECT_EQ(run.space->clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, xBegin}, {0}}));
+    EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{1}));
+    EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{3}));
+  }
 }
 
 TEST(StateSpaceTest, ModelsWithoutVariablesOrWithManyClocksEncode) {

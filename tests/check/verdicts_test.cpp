@@ -1,0 +1,367 @@
+// The verdicts of the real binary, in its three modes (default, -n, -t), compared with an
+// explorer of the plain discrete-time semantics: on the models in which a verdict once went
+// wrong, and on a few hundred seeded random timed models. TICKCHECK_RANDOM_MODELS sets how many
+// random models are compared (300 by default) and TICKCHECK_RANDOM_SEED the first seed (1).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compose/composition.h"
+#include "expr/expression.h"
+#include "model/expression_builder.h"
+#include "model/system.h"
+#include "support/model_files.h"
+#include "support/process.h"
+#include "support/random_models.h"
+#include "support/semantics_explorer.h"
+#include "support/temp_dir.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::TempDir;
+
+const std::vector<std::vector<std::string>> kModes = {{}, {"-n"}, {"-t"}};
+
+std::string ModeName(const std::vector<std::string>& options) {
+  return options.empty() ? "default" : options[0];
+}
+
+// The verdict lines of the binary, as a string of 0s and 1s; the whole output when the run did
+// not end with exit code 0 or wrote anything to standard error but its closing summary.
+std::string BinaryVerdicts(const std::string& path, const std::vector<std::string>& options) {
+  std::vector<std::string> arguments = {path};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  const testing::ProcessResult result = testing::RunTickcheckBinary(arguments);
+  const bool onlySummary = result.err.empty() || (result.err.rfind("summary: ", 0) == 0 &&
+                                                  result.err.find('\n') + 1 == result.err.size());
+  if (result.exitCode != 0 || !onlySummary) {
+    return "exit code " + std::to_string(result.exitCode) + "\n" + result.out + result.err;
+  }
+  std::string verdicts;
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("property", 0) == 0 && line.size() > 4 && line.find(" : ") != std::string::npos)
+      verdicts += line.back();
+  }
+  return verdicts;
+}
+
+struct Reference {
+  std::string verdicts;
+  int64_t states = 0;
+  bool complete = true;
+};
+
+Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'000) {
+  TempDir dir;
+  const std::string path = testing::WriteModel(dir, model);
+  Reference reference;
+  // Loading, composing and tearing down write their console lines; none of them matters here.
+  testing::CaptureConsole([&] {
+    CSystem system;
+    EXPECT_EQ(system.Load(path), 0);
+    system.LoadProperties(path);
+    system.computeLocationProduct();
+    g_system = &system;
+    SetValueLookup(&VariableValue);
+    {
+      CComposition composition(system, system.locationProduct,
+                               static_cast<int32_t>(system.processes.size()));
+      testing::SemanticsExplorer explorer(system, composition);
+      const testing::SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
+      for (uint8_t result : verdicts.results)
+        reference.verdicts += result ? '1' : '0';
+      reference.states = verdicts.states;
+      reference.complete = verdicts.complete;
+    }
+    SetEvaluationState(nullptr);
+    g_system = nullptr;
+  });
+  return reference;
+}
+
+// The binary agrees with the explorer and with `expected` in every mode.
+void ExpectVerdicts(const ModelSpec& model, const std::string& expected) {
+  EXPECT_EQ(ExplorerVerdicts(model).verdicts, expected) << "explorer";
+  TempDir dir;
+  const std::string path = testing::WriteModel(dir, model);
+  for (const std::vector<std::string>& mode : kModes)
+    EXPECT_EQ(BinaryVerdicts(path, mode), expected) << ModeName(mode);
+}
+
+AtomSpec At(int32_t process, int32_t location, int32_t negated = 0) {
+  return AtomSpec{.negated = negated, .variable = -process, .bound = location};
+}
+
+JumpSpec Internal(int32_t from, int32_t to, int32_t guard, std::vector<AssignmentSpec> updates) {
+  return JumpSpec{.from = from,
+                  .to = to,
+                  .guard = guard,
+                  .urgent = 0,
+                  .syn = 0,
+                  .synType = 0,
+                  .broadcast = 0,
+                  .assignments = std::move(updates)};
+}
+
+// Two waiting entries of t whose first advancing clock below its Max is one lower in the later
+// entry than in the earlier one: (a 4, b 1) fired from s1 with two delays, (a 6, b 0) from s2.
+// They must stay apart, or t with b == 0 is lost. b is 0 on the way through s2 because s2 does
+// not carry it, or, with `resetInS2`, because s1 -> s2 assigns it; then both entries of t have
+// the same frozen clocks.
+ModelSpec ShiftOfMinusOne(bool resetInS2) {
+  enum : int32_t { kA = 1, kB = 2, kC = 3 };
+  ModelSpec model;
+  model.variables = {{.name = "a", .type = 1, .initValue = 4, .min = 0, .max = 6},
+                     {.name = "b", .type = 1, .initValue = 1, .min = 0, .max = 3},
+                     {.name = "c", .type = 1, .initValue = 0, .min = 0, .max = 1}};
+  model.expressions = {{0, Comparison(kA, ExpType::kAtMost, 5)},
+                       {1, Comparison(kA, ExpType::kAtLeast, 6)},
+                       {2, Expr::Const(0).Compile()}};
+  model.constraints = {{0}, {1}};
+  LocationSpec s2{.name = "s2", .activeClocks = {{kA, -1, -1}}};
+  std::vector<AssignmentSpec> toS2;
+  if (resetInS2) {
+    s2.activeClocks.push_back({kB, 0, 0});
+    toS2.push_back({kB, 2});
+  }
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "s1", .activeClocks = {{kA, 6, 5}, {kB, 0, 0}}},
+                                    s2,
+                                    {.name = "t", .activeClocks = {{kA, -1, -1}, {kB, 0, 0}}},
+                                    {.name = "u", .activeClocks = {{kC, -1, -1}}}},
+                      .jumps = {Internal(1, 3, 1, {{kC, 2}}), Internal(1, 2, 2, toS2),
+                                Internal(2, 3, 0, {{kC, 2}})}}};
+  model.properties = {
+      {.type = 0, .atoms = {At(1, 3), {.negated = 0, .variable = kB, .bound = 0, .relation = 1}}}};
+  return model;
+}
+
+TEST(VerdictsTest, EntriesWhoseShiftIsMinusOneStayApart) {
+  ExpectVerdicts(ShiftOfMinusOne(false), "1");
+  ExpectVerdicts(ShiftOfMinusOne(true), "1");
+}
+
+// C needs y >= 3, which only waiting in A gives, though nothing in A compares y.
+TEST(VerdictsTest, WaitingCountsForAClockThatOnlyALaterGuardCompares) {
+  enum : int32_t { kX = 1, kY = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 4},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 4}};
+  model.expressions = {{0, Comparison(kX, ExpType::kAtMost, 0)},
+                       {1, Comparison(kY, ExpType::kAtLeast, 3)},
+                       {2, Expr::Const(0).Compile()}};
+  model.constraints = {{0, 1}};
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "A", .activeClocks = {{kX, -1, -1}, {kY, 3, -1}}},
+                                    {.name = "B", .activeClocks = {{kX, -1, 0}, {kY, 3, -1}}},
+                                    {.name = "C"}},
+                      .jumps = {Internal(1, 2, 0, {{kX, 2}}), Internal(2, 3, 1, {})}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 3)}}};
+  ExpectVerdicts(model, "1");
+}
+
+// Two clocks x and y of one process, Max 9, active everywhere; location A must be left while
+// x <= 6; the jump A -> B assigns y := 0, so B's waiting entries stand for firing A -> B at
+// several delays: x advances along them, y does not. B -> C has the guard `guard` && y <= 1.
+// `bounds` are the L and U of x and y in A, B and C.
+ModelSpec ResetInBetween(const ExpressionRecord& guard, const std::vector<ActiveClockSpec>& bounds,
+                         std::vector<AtomSpec> property) {
+  enum : int32_t { kX = 1, kY = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 9},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 9}};
+  model.expressions = {{0, Comparison(kX, ExpType::kAtMost, 6)},
+                       {1, Expr::Const(0).Compile()},
+                       {2, guard},
+                       {3, Comparison(kY, ExpType::kAtMost, 1)}};
+  model.constraints = {{0}, {2, 3}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "A", .activeClocks = {bounds[0], bounds[1]}, .invariant = 1},
+                     {.name = "B", .activeClocks = {bounds[2], bounds[3]}},
+                     {.name = "C", .activeClocks = {bounds[4], bounds[5]}}},
+       .jumps = {Internal(1, 2, 0, {{kY, 1}}), Internal(2, 3, 2, {})}}};
+  property.insert(property.begin(), At(1, 3));
+  model.properties = {{.type = 0, .atoms = std::move(property)}};
+  return model;
+}
+
+// C needs x >= 5 and y <= 1: B's entry starts at x = 0, where 5 units of waiting are too many for
+// y, but the same entry's state at x = 4 fires after one unit.
+TEST(VerdictsTest, ALaterStateOfAnEntryFiresWhereItsFirstCannot) {
+  ExpectVerdicts(ResetInBetween(Comparison(1, ExpType::kAtLeast, 5),
+                                {{1, 5, 6}, {2, -1, -1}, {1, 5, -1}, {2, -1, 1}, {1}, {2}}, {}),
+                 "1");
+}
+
+// C needs x <= 1 and y <= 1, so x - y, which waiting keeps, is at most 1 in C: B's states with
+// x >= 2 must not fire at once, or C is reached with x == 3 and y == 0.
+TEST(VerdictsTest, AStateBeyondTheGuardsUpperBoundDoesNotFire) {
+  ExpectVerdicts(ResetInBetween(Comparison(1, ExpType::kAtMost, 1),
+                                {{1, 3, 6}, {2, 0, 0}, {1, 3, 3}, {2, 0, 1}, {1, 3, 3}, {2, 0, 0}},
+                                {{.negated = 0, .variable = 1, .bound = 3, .relation = 1},
+                                 {.negated = 0, .variable = 2, .bound = 0, .relation = 1}}),
+                 "0");
+}
+
+// x <= 3 holds for ever once x stands at its Max 3: A may wait until y >= 5.
+TEST(VerdictsTest, AnInvariantThatHoldsAtTheClocksMaxDoesNotEndTheWaiting) {
+  enum : int32_t { kX = 1, kY = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 3},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 9}};
+  model.expressions = {{0, Comparison(kX, ExpType::kAtMost, 3)},
+                       {1, Comparison(kY, ExpType::kAtLeast, 5)}};
+  model.constraints = {{0}, {1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "A", .activeClocks = {{kX, -1, 3}, {kY, 5, -1}}, .invariant = 1},
+                     {.name = "B"}},
+       .jumps = {Internal(1, 2, 2, {})}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 2)}}};
+  ExpectVerdicts(model, "1");
+}
+
+// An invariant over an integer keeps its answer while time passes: A may wait until x >= 3.
+TEST(VerdictsTest, AnInvariantOverAnIntegerBoundsNoDelay) {
+  enum : int32_t { kN = 1, kX = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3},
+                     {.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 5}};
+  model.expressions = {{0, Comparison(kN, ExpType::kAtMost, 1)},
+                       {1, Comparison(kX, ExpType::kAtLeast, 3)}};
+  model.constraints = {{0}, {1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "A", .activeClocks = {{kX, 3, -1}}, .invariant = 1}, {.name = "B"}},
+       .jumps = {Internal(1, 2, 2, {})}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 2)}}};
+  ExpectVerdicts(model, "1");
+}
+
+// y becomes active in B at 0 whenever A -> B fires, while x keeps what waiting in A gave it: B
+// with x == 3 and y == 0 is reached by firing at 3, not by waiting in B.
+TEST(VerdictsTest, AClockThatAJumpMakesActiveStartsAtZeroWhateverTheFiringDelay) {
+  enum : int32_t { kX = 1, kY = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 9},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 9}};
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "A", .activeClocks = {{kX, 3, 3}}},
+                                    {.name = "B", .activeClocks = {{kX, 3, 3}, {kY, 0, 0}}}},
+                      .jumps = {Internal(1, 2, 0, {})}}};
+  model.properties = {{.type = 0,
+                       .atoms = {At(1, 2),
+                                 {.negated = 0, .variable = kX, .bound = 3, .relation = 1},
+                                 {.negated = 0, .variable = kY, .bound = 0, .relation = 1}}}};
+  ExpectVerdicts(model, "1");
+}
+
+// Clock x of P is also listed by Q's location m2, which makes Q its owner; Q stays in m1, which
+// does not list x. P's l1 gives x its bounds: P waits in l1 until x > 1.
+TEST(VerdictsTest, AClockListedByTwoProcessesHasTheBoundsOfTheLocationsThatListIt) {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 3}};
+  model.expressions = {{0, Comparison(1, ExpType::kGreater, 1)}};
+  model.constraints = {{0}};
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "l1", .activeClocks = {{1, 1, -1}}}, {.name = "l2"}},
+                      .jumps = {Internal(1, 2, 1, {})}},
+                     {.name = "Q",
+                      .initLocation = 1,
+                      .locations = {{.name = "m1"}, {.name = "m2", .activeClocks = {{1, 1, -1}}}}}};
+  model.properties = {{.type = 0, .atoms = {At(1, 2)}}};
+  ExpectVerdicts(model, "1");
+}
+
+// A light stays on at most 5 time units: "always (on implies x <= 4)" fails when it has been on
+// for 5, a value that only waiting reaches. x is carried only while the light is on.
+TEST(VerdictsTest, AClockPropertyIsDecidedOnEveryDelay) {
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 6}};
+  model.expressions = {{0, Comparison(1, ExpType::kAtMost, 5)}, {1, Expr::Const(0).Compile()}};
+  model.constraints = {{0}};
+  model.processes = {
+      {.name = "Light",
+       .initLocation = 1,
+       .locations = {{.name = "off"}, {.name = "on", .activeClocks = {{1, 5, 5}}, .invariant = 1}},
+       .jumps = {Internal(1, 2, 0, {{1, 1}}), Internal(2, 1, 0, {})}}};
+  model.properties = {
+      {.type = 1, .atoms = {{.negated = 0, .variable = 1, .bound = 4, .relation = 4}}},
+      {.type = 0, .atoms = {{.negated = 0, .variable = 1, .bound = 5, .relation = 1}}},
+      {.type = 1, .atoms = {{.negated = 0, .variable = 1, .bound = 5, .relation = 5}}}};
+  ExpectVerdicts(model, "011");
+}
+
+// A location atom of process 0 or of a process beyond the last never holds, negated or not.
+TEST(VerdictsTest, ALocationAtomThatNamesNoProcessNeverHolds) {
+  ModelSpec model;
+  model.processes = {{.name = "P", .initLocation = 1, .locations = {{.name = "l1"}}}};
+  model.properties = {{.type = 0, .atoms = {At(0, 1, 1)}},
+                      {.type = 0, .atoms = {At(2, 1, 1)}},
+                      {.type = 1, .atoms = {At(2, 1, 1)}},
+                      {.type = 0, .atoms = {At(1, 1, 1)}}};
+  ExpectVerdicts(model, "0000");
+}
+
+int64_t EnvironmentNumber(const char* name, int64_t fallback) {
+  const char* value = std::getenv(name);
+  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
+}
+
+constexpr int32_t kShards = 6;
+
+class RandomModelsTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(RandomModelsTest, VerdictsEqualTheSemanticsInEveryMode) {
+  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
+  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
+  int64_t compared = 0;
+  int64_t incomplete = 0;
+  int64_t properties = 0;
+  int64_t states = 0;
+  for (int64_t k = GetParam(); k < count; k += kShards) {
+    const uint64_t seed = static_cast<uint64_t>(first + k);
+    const testing::RandomModel model = testing::RandomTimedModel(seed);
+    const Reference reference = ExplorerVerdicts(model.spec, 200'000);
+    if (!reference.complete) {
+      ++incomplete;
+      continue;
+    }
+    ++compared;
+    properties += static_cast<int64_t>(reference.verdicts.size());
+    states += reference.states;
+    TempDir dir;
+    const std::string path = testing::WriteModel(dir, model.spec);
+    for (const std::vector<std::string>& mode : kModes) {
+      const std::string verdicts = BinaryVerdicts(path, mode);
+      if (verdicts != reference.verdicts) {
+        ADD_FAILURE() << "seed " << seed << ", mode " << ModeName(mode) << ": tickcheck gives "
+                      << verdicts << ", the semantics " << reference.verdicts << "\n"
+                      << model.description;
+      }
+    }
+  }
+  std::cout << "shard " << GetParam() << ": " << compared << " models compared in 3 modes, "
+            << properties << " properties, " << states << " reachable states; " << incomplete
+            << " models too large for the explorer\n";
+  EXPECT_LE(incomplete * 20, compared + incomplete) << "too many models were too large";
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomModelsTest, ::testing::Range(0, kShards));
+
+}  // namespace
+}  // namespace tickcheck

@@ -1,0 +1,592 @@
+#include "support/random_models.h"
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "model/expression_builder.h"
+
+namespace tickcheck::testing {
+namespace {
+
+struct Condition {
+  int32_t variable;
+  int32_t code;  // 1 ==, 2 <, 3 <=, 4 >, 5 >=, 6 !=
+  int32_t bound;
+};
+
+struct Update {
+  int32_t variable;
+  int32_t value;
+  bool increment;  // variable := (variable + 1) % (Max + 1)
+};
+
+struct Jump {
+  int32_t from;
+  int32_t to;
+  std::vector<Condition> guard{};
+  std::vector<Update> updates{};
+  int32_t channel = 0;
+  int32_t synType = 0;
+  bool broadcast = false;
+};
+
+struct Bounds {
+  int32_t L = -1;
+  int32_t U = -1;
+};
+
+struct Location {
+  std::vector<int32_t> clocks;
+  std::vector<Condition> invariant;
+  std::map<int32_t, Bounds> bounds;
+};
+
+struct Process {
+  std::vector<int32_t> clocks;
+  std::vector<Location> locations;
+  std::vector<Jump> jumps;
+};
+
+struct Variable {
+  std::string name;
+  bool clock = false;
+  int32_t init = 0;
+  int32_t max = 0;
+  size_t owner = 0;         // clocks: the 0-based process that lists it
+  bool everywhere = false;  // clocks: active in every location of the owner
+};
+
+struct Atom {
+  int32_t negated = 0;
+  int32_t variable = 0;  // > 0 a variable, <= 0 a location atom of process -variable
+  int32_t bound = 0;     // or the location
+  int32_t relation = 0;  // as the file writes it: 1 ==, 2 >, 3 >=, 4 <, 5 !=, 6 !=
+};
+
+struct Property {
+  int32_t type = 0;
+  std::vector<Atom> atoms{};
+};
+
+constexpr int32_t kBroadcastChannel = 3;
+
+// The relation that the property loader stores for a file relation.
+int32_t StoredRelation(int32_t fileRelation) {
+  switch (fileRelation) {
+    case 2:
+      return 4;
+    case 3:
+      return 5;
+    case 4:
+      return 2;
+    case 5:
+      return 6;
+    default:
+      return fileRelation;
+  }
+}
+
+int32_t NegatedRelation(int32_t code) {
+  static constexpr int32_t kNegation[] = {0, 6, 5, 4, 3, 2, 1};
+  return kNegation[code];
+}
+
+const char* RelationText(int32_t code) {
+  static constexpr const char* kText[] = {"?", "==", "<", "<=", ">", ">=", "!="};
+  return kText[code];
+}
+
+class Generator {
+ public:
+  explicit Generator(uint64_t seed) : random_(seed), seed_(seed) {}
+
+  RandomModel Generate() {
+    MakeVariables();
+    MakeLocations();
+    MakeJumps();
+    KeepInitialInvariants();
+    MakeProperties();
+    ComputeBounds();
+    return {Spec(), Describe()};
+  }
+
+ private:
+  int32_t Pick(int32_t lo, int32_t hi) {
+    return std::uniform_int_distribution<int32_t>(lo, hi)(random_);
+  }
+  bool Chance(double p) { return std::bernoulli_distribution(p)(random_); }
+  const Variable& Var(int32_t id) const { return variables_[static_cast<size_t>(id) - 1]; }
+
+  void MakeVariables() {
+    // Some models run their clocks long: a few clocks, but runs of delays that one clock
+    // interval holds whole.
+    const bool longRuns = Chance(0.12);
+    const int32_t roll = Pick(1, 20);
+    processes_.resize(longRuns ? (roll <= 10 ? 1 : 2) : roll <= 3 ? 1 : roll <= 12 ? 2 : 3);
+    const int32_t integers = Pick(0, 2);
+    for (int32_t i = 1; i <= integers; ++i) {
+      const int32_t max = Pick(1, 3);
+      variables_.push_back(
+          {.name = std::string("n").append(std::to_string(i)), .init = Pick(0, max), .max = max});
+    }
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      const int32_t clocks = longRuns ? 1 : Chance(0.05) ? 0 : Pick(1, 2);
+      for (int32_t k = 0; k < clocks; ++k) {
+        const int32_t max = longRuns ? Pick(40, 120) : Pick(2, 7);
+        variables_.push_back(
+            {.name = std::string("x").append(std::to_string(variables_.size() + 1 - integers)),
+             .clock = true,
+             .init = Chance(0.8) ? 0 : Pick(0, max),
+             .max = max,
+             .owner = p,
+             .everywhere = Chance(0.3)});
+        processes_[p].clocks.push_back(static_cast<int32_t>(variables_.size()));
+      }
+    }
+    integers_ = integers;
+  }
+
+  // A comparison of `variable` that timing can change: bounds within 0 .. Max.
+  Condition Compare(int32_t variable, bool invariant) {
+    const int32_t max = Var(variable).max;
+    int32_t code = 0;
+    if (!Var(variable).clock) {
+      code = Pick(1, 6);
+    } else if (invariant) {
+      const int32_t roll = Pick(1, 20);
+      code = roll <= 8 ? 3 : roll <= 14 ? 2 : roll <= 16 ? 5 : roll <= 18 ? 4 : 1;
+    } else {
+      const int32_t roll = Pick(1, 20);
+      code = roll <= 2 ? 1 : roll <= 5 ? 2 : roll <= 9 ? 3 : roll <= 13 ? 4 : 5;
+    }
+    int32_t bound = Pick(0, max);
+    if (code == 2)
+      bound = Pick(1, max);
+    if (code == 4)
+      bound = Pick(0, max - 1);
+    return {variable, code, bound};
+  }
+
+  void MakeLocations() {
+    for (Process& process : processes_) {
+      process.locations.resize(static_cast<size_t>(Pick(2, 5)));
+      for (Location& location : process.locations) {
+        for (int32_t clock : process.clocks) {
+          if (Var(clock).everywhere || Chance(0.7))
+            location.clocks.push_back(clock);
+        }
+        // Now and then a location also lists a clock of another process that is always active.
+        for (size_t v = 1; v <= variables_.size(); ++v) {
+          const Variable& other = Var(static_cast<int32_t>(v));
+          if (other.clock && other.everywhere && &processes_[other.owner] != &process &&
+              Chance(0.1)) {
+            location.clocks.push_back(static_cast<int32_t>(v));
+          }
+        }
+        std::sort(location.clocks.begin(), location.clocks.end());
+        if (!location.clocks.empty() && Chance(0.3)) {
+          const int32_t count = Chance(0.8) ? 1 : 2;
+          for (int32_t k = 0; k < count; ++k) {
+            const int32_t clock = location.clocks[static_cast<size_t>(
+                Pick(0, static_cast<int32_t>(location.clocks.size()) - 1))];
+            location.invariant.push_back(Compare(clock, true));
+          }
+        }
+        if (integers_ > 0 && Chance(0.08))
+          location.invariant.push_back(Compare(Pick(1, integers_), true));
+      }
+    }
+  }
+
+  void MakeJumps() {
+    std::vector<int32_t> shared;  // clocks active in every location of their process
+    for (size_t v = 1; v <= variables_.size(); ++v) {
+      if (Var(static_cast<int32_t>(v)).everywhere)
+        shared.push_back(static_cast<int32_t>(v));
+    }
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      Process& process = processes_[p];
+      const auto locations = static_cast<int32_t>(process.locations.size());
+      const int32_t jumps = locations + Pick(1, 3);
+      for (int32_t m = 0; m < jumps; ++m) {
+        Jump jump{.from = Pick(1, locations), .to = Pick(1, locations)};
+        const std::vector<int32_t>& active =
+            process.locations[static_cast<size_t>(jump.from) - 1].clocks;
+        const int32_t roll = Pick(1, 20);
+        const int32_t clockComparisons = active.empty() ? 0 : roll <= 7 ? 0 : roll <= 16 ? 1 : 2;
+        for (int32_t k = 0; k < clockComparisons; ++k) {
+          jump.guard.push_back(
+              Compare(active[static_cast<size_t>(Pick(0, static_cast<int32_t>(active.size()) - 1))],
+                      false));
+        }
+        std::vector<int32_t> foreign;
+        for (int32_t clock : shared) {
+          if (Var(clock).owner != p)
+            foreign.push_back(clock);
+        }
+        if (!foreign.empty() && Chance(0.15)) {
+          jump.guard.push_back(Compare(
+              foreign[static_cast<size_t>(Pick(0, static_cast<int32_t>(foreign.size()) - 1))],
+              false));
+        }
+        if (integers_ > 0 && Chance(0.35))
+          jump.guard.push_back(Compare(Pick(1, integers_), false));
+        for (int32_t clock : process.clocks) {
+          if (Chance(0.4))
+            jump.updates.push_back({clock, Chance(0.1) ? 1 : 0, false});
+        }
+        if (integers_ > 0 && Chance(0.3)) {
+          const int32_t n = Pick(1, integers_);
+          jump.updates.push_back({n, Pick(0, Var(n).max), Chance(0.5)});
+        }
+        if (processes_.size() > 1 && Chance(0.3)) {
+          jump.channel = Pick(1, kBroadcastChannel);
+          jump.broadcast = jump.channel == kBroadcastChannel;
+          jump.synType = Chance(0.5) ? 1 : 0;
+          if (!jump.broadcast && Chance(0.1))
+            jump.synType = 2;
+        }
+        process.jumps.push_back(std::move(jump));
+      }
+    }
+    // A broadcast that no other process listens to would be reported while composing.
+    std::set<size_t> listeners;
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      for (const Jump& jump : processes_[p].jumps) {
+        if (jump.broadcast)
+          listeners.insert(p);
+      }
+    }
+    if (listeners.size() < 2) {
+      for (Process& process : processes_) {
+        for (Jump& jump : process.jumps) {
+          if (jump.broadcast) {
+            jump.channel = 0;
+            jump.synType = 0;
+            jump.broadcast = false;
+          }
+        }
+      }
+    }
+  }
+
+  // The initial locations are the first ones; their invariants hold for the initial values.
+  void KeepInitialInvariants() {
+    for (Process& process : processes_) {
+      std::vector<Condition>& invariant = process.locations.front().invariant;
+      std::erase_if(invariant, [this](const Condition& c) {
+        const int32_t value = Var(c.variable).init;
+        switch (c.code) {
+          case 1:
+            return value != c.bound;
+          case 2:
+            return value >= c.bound;
+          case 3:
+            return value > c.bound;
+          case 4:
+            return value <= c.bound;
+          case 5:
+            return value < c.bound;
+          default:
+            return value == c.bound;
+        }
+      });
+    }
+  }
+
+  void MakeProperties() {
+    const int32_t count = Pick(3, 5);
+    std::vector<int32_t> clocks;
+    for (size_t v = 1; v <= variables_.size(); ++v) {
+      if (Var(static_cast<int32_t>(v)).clock)
+        clocks.push_back(static_cast<int32_t>(v));
+    }
+    const auto processCount = static_cast<int32_t>(processes_.size());
+    for (int32_t i = 0; i < count; ++i) {
+      Property property{.type = Chance(0.6) ? 0 : 1};
+      const int32_t atoms = Pick(1, 3);
+      for (int32_t a = 0; a < atoms; ++a) {
+        const int32_t roll = Pick(1, 100);
+        if (roll <= 3) {
+          // A location atom that names no process.
+          property.atoms.push_back({.negated = Pick(0, 1),
+                                    .variable = Chance(0.5) ? 0 : -(processCount + 1),
+                                    .bound = 1});
+        } else if (roll <= 45 || (roll <= 65 && integers_ == 0) || (roll > 65 && clocks.empty())) {
+          const int32_t p = Pick(1, processCount);
+          const auto locations =
+              static_cast<int32_t>(processes_[static_cast<size_t>(p) - 1].locations.size());
+          property.atoms.push_back(
+              {.negated = Chance(0.25) ? 1 : 0, .variable = -p, .bound = Pick(1, locations)});
+        } else {
+          const int32_t variable =
+              roll <= 65
+                  ? Pick(1, integers_)
+                  : clocks[static_cast<size_t>(Pick(0, static_cast<int32_t>(clocks.size()) - 1))];
+          property.atoms.push_back({.negated = Chance(0.2) ? 1 : 0,
+                                    .variable = variable,
+                                    .bound = Pick(0, Var(variable).max),
+                                    .relation = Pick(1, 6)});
+        }
+      }
+      properties_.push_back(std::move(property));
+    }
+  }
+
+  static void Raise(Bounds& bounds, int32_t code, int32_t constant) {
+    if (code != 2 && code != 3)
+      bounds.L = std::max(bounds.L, constant);
+    if (code != 4 && code != 5)
+      bounds.U = std::max(bounds.U, constant);
+  }
+
+  // The bounds each location needs: the constants of the comparisons of the clock in the
+  // location's invariant and outgoing guards, in every comparison of the clock by another process
+  // and in the property atoms (read as what a violation or a witness asks for), and the needs of
+  // every location that a jump keeping the clock active and not resetting it leads to.
+  void ComputeBounds() {
+    // Per clock: (process that compares it, code, constant); properties compare from process -1.
+    struct Use {
+      int32_t process;
+      int32_t code;
+      int32_t constant;
+    };
+    std::map<int32_t, std::vector<Use>> uses;
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      auto use = [&](const Condition& c) {
+        if (Var(c.variable).clock)
+          uses[c.variable].push_back({static_cast<int32_t>(p), c.code, c.bound});
+      };
+      for (const Location& location : processes_[p].locations)
+        std::for_each(location.invariant.begin(), location.invariant.end(), use);
+      for (const Jump& jump : processes_[p].jumps)
+        std::for_each(jump.guard.begin(), jump.guard.end(), use);
+    }
+    for (const Property& property : properties_) {
+      for (const Atom& atom : property.atoms) {
+        if (atom.variable <= 0 || !Var(atom.variable).clock)
+          continue;
+        int32_t code = StoredRelation(atom.relation);
+        if ((atom.negated == 1) != (property.type == 1))
+          code = NegatedRelation(code);
+        uses[atom.variable].push_back({-1, code, atom.bound});
+      }
+    }
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      Process& process = processes_[p];
+      for (size_t l = 0; l < process.locations.size(); ++l) {
+        Location& location = process.locations[l];
+        for (int32_t clock : location.clocks) {
+          Bounds& bounds = location.bounds[clock];
+          for (const Use& use : uses[clock]) {
+            if (use.process != static_cast<int32_t>(p))
+              Raise(bounds, use.code, use.constant);
+          }
+          for (const Condition& c : location.invariant) {
+            if (c.variable == clock)
+              Raise(bounds, c.code, c.bound);
+          }
+          for (const Jump& jump : process.jumps) {
+            if (jump.from != static_cast<int32_t>(l) + 1)
+              continue;
+            for (const Condition& c : jump.guard) {
+              if (c.variable == clock)
+                Raise(bounds, c.code, c.bound);
+            }
+          }
+        }
+      }
+      for (bool changed = true; changed;) {
+        changed = false;
+        for (const Jump& jump : process.jumps) {
+          Location& from = process.locations[static_cast<size_t>(jump.from) - 1];
+          const Location& to = process.locations[static_cast<size_t>(jump.to) - 1];
+          for (auto& [clock, bounds] : from.bounds) {
+            const bool reset =
+                std::any_of(jump.updates.begin(), jump.updates.end(),
+                            [clock](const Update& u) { return u.variable == clock; });
+            const auto kept = to.bounds.find(clock);
+            if (reset || kept == to.bounds.end())
+              continue;
+            const Bounds needed{std::max(bounds.L, kept->second.L),
+                                std::max(bounds.U, kept->second.U)};
+            if (needed.L != bounds.L || needed.U != bounds.U) {
+              bounds = needed;
+              changed = true;
+            }
+          }
+        }
+      }
+      // More than needed is as sound.
+      for (Location& location : process.locations) {
+        for (auto& [clock, bounds] : location.bounds) {
+          if (Chance(0.1))
+            bounds.L += Pick(1, 2);
+          if (Chance(0.1))
+            bounds.U += Pick(1, 2);
+        }
+      }
+    }
+  }
+
+  ModelSpec Spec() const {
+    ModelSpec model;
+    for (const Variable& variable : variables_) {
+      model.variables.push_back({.name = variable.name,
+                                 .type = variable.clock ? 1 : 0,
+                                 .initValue = variable.init,
+                                 .min = 0,
+                                 .max = variable.max});
+    }
+    auto expression = [&model](const ExpressionRecord& record) {
+      const auto id = static_cast<int32_t>(model.expressions.size());
+      model.expressions.emplace(id, record);
+      return id;
+    };
+    auto constraint = [&](const std::vector<Condition>& comparisons) {
+      if (comparisons.empty())
+        return 0;
+      std::vector<int32_t> ids;
+      for (const Condition& c : comparisons)
+        ids.push_back(expression(Comparison(c.variable, c.code, c.bound)));
+      model.constraints.push_back(ids);
+      return static_cast<int32_t>(model.constraints.size());
+    };
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      const Process& process = processes_[p];
+      ProcessSpec spec{.name = std::string("P").append(std::to_string(p + 1)), .initLocation = 1};
+      for (size_t l = 0; l < process.locations.size(); ++l) {
+        const Location& location = process.locations[l];
+        LocationSpec locationSpec{.name = std::string("l").append(std::to_string(l + 1))};
+        for (const auto& [clock, bounds] : location.bounds)
+          locationSpec.activeClocks.push_back({clock, bounds.L, bounds.U});
+        locationSpec.invariant = constraint(location.invariant);
+        spec.locations.push_back(locationSpec);
+      }
+      for (const Jump& jump : process.jumps) {
+        JumpSpec jumpSpec{.from = jump.from,
+                          .to = jump.to,
+                          .guard = constraint(jump.guard),
+                          .urgent = 0,
+                          .syn = jump.channel,
+                          .synType = jump.synType,
+                          .broadcast = jump.broadcast ? 1 : 0};
+        for (const Update& update : jump.updates) {
+          const Expr value =
+              update.increment
+                  ? Expr::Op(ExpType::kRemainder,
+                             Expr::Op(ExpType::kAdd, Expr::Var(update.variable), Expr::Const(1)),
+                             Expr::Const(Var(update.variable).max + 1))
+                  : Expr::Const(update.value);
+          jumpSpec.assignments.push_back({update.variable, expression(value.Compile())});
+        }
+        spec.jumps.push_back(jumpSpec);
+      }
+      model.processes.push_back(spec);
+    }
+    for (const Property& property : properties_) {
+      PropertySpec spec{.type = property.type};
+      for (const Atom& atom : property.atoms) {
+        AtomSpec atomSpec{.negated = atom.negated, .variable = atom.variable, .bound = atom.bound};
+        if (atom.variable > 0)
+          atomSpec.relation = atom.relation;
+        spec.atoms.push_back(atomSpec);
+      }
+      model.properties.push_back(spec);
+    }
+    return model;
+  }
+
+  void Write(std::ostream& out, const std::vector<Condition>& conditions) const {
+    for (size_t k = 0; k < conditions.size(); ++k) {
+      const Condition& c = conditions[k];
+      out << (k == 0 ? "" : " && ") << Var(c.variable).name << ' ' << RelationText(c.code) << ' '
+          << c.bound;
+    }
+  }
+
+  std::string Describe() const {
+    std::ostringstream out;
+    out << "random model of seed " << seed_ << '\n';
+    for (const Variable& variable : variables_) {
+      out << (variable.clock ? "  clock " : "  int ") << variable.name << " init " << variable.init
+          << " max " << variable.max;
+      if (variable.clock) {
+        out << " of P" << variable.owner + 1 << (variable.everywhere ? ", active everywhere" : "");
+      }
+      out << '\n';
+    }
+    for (size_t p = 0; p < processes_.size(); ++p) {
+      const Process& process = processes_[p];
+      out << "  P" << p + 1 << " (initial l1)\n";
+      for (size_t l = 0; l < process.locations.size(); ++l) {
+        const Location& location = process.locations[l];
+        out << "    l" << l + 1 << ':';
+        for (const auto& [clock, bounds] : location.bounds)
+          out << ' ' << Var(clock).name << "[L " << bounds.L << ", U " << bounds.U << ']';
+        if (!location.invariant.empty()) {
+          out << " invariant ";
+          Write(out, location.invariant);
+        }
+        out << '\n';
+      }
+      for (const Jump& jump : process.jumps) {
+        out << "    l" << jump.from << " -> l" << jump.to;
+        if (!jump.guard.empty()) {
+          out << " when ";
+          Write(out, jump.guard);
+        }
+        for (const Update& update : jump.updates) {
+          const std::string& name = Var(update.variable).name;
+          out << ' ' << name << " := ";
+          if (update.increment)
+            out << '(' << name << " + 1) % " << Var(update.variable).max + 1;
+          else
+            out << update.value;
+        }
+        if (jump.channel != 0) {
+          out << (jump.broadcast ? " broadcast " : " channel ") << jump.channel
+              << (jump.synType == 1   ? "!"
+                  : jump.synType == 0 ? "?"
+                                      : "!?");
+        }
+        out << '\n';
+      }
+    }
+    for (size_t i = 0; i < properties_.size(); ++i) {
+      const Property& property = properties_[i];
+      out << "  property" << i + 1 << (property.type == 0 ? " (reachable):" : " (always):");
+      for (size_t a = 0; a < property.atoms.size(); ++a) {
+        const Atom& atom = property.atoms[a];
+        out << (a == 0 ? " " : " && ") << (atom.negated == 1 ? "!" : "");
+        if (atom.variable > 0) {
+          out << '(' << Var(atom.variable).name << ' '
+              << RelationText(StoredRelation(atom.relation)) << ' ' << atom.bound << ')';
+        } else {
+          out << 'P' << -atom.variable << ".l" << atom.bound;
+        }
+      }
+      out << '\n';
+    }
+    return out.str();
+  }
+
+  std::mt19937_64 random_;
+  uint64_t seed_;
+  int32_t integers_ = 0;
+  std::vector<Variable> variables_;
+  std::vector<Process> processes_;
+  std::vector<Property> properties_;
+};
+
+}  // namespace
+
+RandomModel RandomTimedModel(uint64_t seed) {
+  return Generator(seed).Generate();
+}
+
+}  // namespace tickcheck::testing

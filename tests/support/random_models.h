@@ -1,0 +1,32 @@
+#pragma once
+// A seeded generator of small random networks of timed automata in which timing matters, for
+// differential tests of the checker's verdicts. One to three processes with one or two clocks
+// each; some clocks are active in every location of their process, compared by other processes
+// too and now and then listed by their locations; some models have one clock per process that
+// runs up to a Max of 40 to 120. A few bounded integers; invariants and guards over several
+// clocks and the integers (now and then an invariant over an integer); resets and integer
+// updates; binary synchronisations and a broadcast channel; reachability and invariance
+// properties over locations, integers and clocks. A process compares only clocks that are
+// active where it compares them; every location's L and U bounds are at least the largest
+// lower- and upper-bound constants that a path from it may compare with the clock before
+// resetting it (properties included), sometimes more. The initial state satisfies its
+// invariants. No jump is urgent. The model is written with the model-file writer.
+
+#include <cstdint>
+#include <string>
+
+#include "model/model_writer.h"
+
+namespace tickcheck::testing {
+
+struct RandomModel {
+  ModelSpec spec;
+  // The model in readable form: variables, processes with their locations (active clocks with
+  // their bounds, invariants) and jumps, and properties.
+  std::string description;
+};
+
+// The same seed always gives the same model (with the same C++ standard library).
+RandomModel RandomTimedModel(uint64_t seed);
+
+}  // namespace tickcheck::testing

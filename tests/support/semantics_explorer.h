@@ -1,0 +1,67 @@
+#pragma once
+// A test-only explorer of the plain discrete-time semantics of a loaded model: the reference that
+// the checker's verdicts are compared with, and a way to replay a trace step by step.
+//
+// A state is the location of each process, the integer values and the values of the active
+// clocks. Its successors are
+//  - a tick: every active clock + 1, never above its Max; allowed when every current location's
+//    invariant holds afterwards;
+//  - every composed transition of the composition whose whole guard (clocks included) holds in
+//    the state, giving the state that the jump makes (the clock list rebuilt in process order,
+//    kept clocks keeping their values, new ones at 0; then the updates in order), kept when the
+//    invariants of the target's locations hold.
+// A Type 0 property holds when some reachable state satisfies it, Type 1 when every one does; any
+// other Type holds. The explorer reads the model records, composes locations through the
+// composition and evaluates expressions with the expression evaluator; it shares nothing with the
+// search (no delay window, no merging of waiting entries, no reached set).
+
+#include <cstdint>
+#include <vector>
+
+#include "compose/composition.h"
+#include "model/system.h"
+#include "statespace/ds_state.h"
+
+namespace tickcheck::testing {
+
+// One successor: a tick (no transition) or a composed transition, and the state it leads to.
+struct Step {
+  const CComposedTransition* transition = nullptr;
+  DsState next;
+};
+
+class SemanticsExplorer {
+ public:
+  // `system` is loaded and is g_system, with VariableValue installed as the value lookup; the
+  // explorer composes the locations of `composition` that it reaches.
+  SemanticsExplorer(CSystem& system, CComposition& composition);
+
+  // The initial locations, the initial integer values, and the clocks of the initial locations
+  // (in process order, each once) at their initial values.
+  DsState Initial() const;
+  // The tick first (when allowed), then the transitions in the composition's order.
+  std::vector<Step> Successors(const DsState& state);
+  // The property's conjunction in one state. A clock atom on a clock the state does not carry
+  // holds unless negated; a location atom that names no process never holds, negated or not.
+  bool Holds(const CProperty& property, const DsState& state) const;
+  // True when the invariant of every process's current location holds in `state`.
+  bool InvariantsHold(const DsState& state);
+
+  struct Verdicts {
+    std::vector<uint8_t> results;  // one per loaded property, 1 or 0
+    int64_t states = 0;            // reachable states visited
+    bool complete = true;          // false when more than the limit of states was reachable
+  };
+  // Visits the reachable states breadth-first until every property is settled or none is left;
+  // stops with `complete` false after `stateLimit` states.
+  Verdicts Decide(int64_t stateLimit);
+
+ private:
+  bool Satisfied(int32_t expression, const DsState& state);
+  const CLocation& LocationOf(const DsState& state, size_t process) const;
+
+  CSystem& system_;
+  CComposition& composition_;
+};
+
+}  // namespace tickcheck::testing
