@@ -50,6 +50,7 @@ bench: build
 	@command -v /usr/bin/time >/dev/null 2>&1 || { if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
 	  $$SUDO apt-get install -y -qq time; }
 	BASELINE=$(BASELINE) bench/fischer.sh $(BUILD)
+	BASELINE=$(BASELINE) BENCH_LARGE=$(BENCH_LARGE) bench/scale.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
 # one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and

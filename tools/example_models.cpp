@@ -52,7 +52,7 @@ AtomSpec InLocation(int32_t process, int32_t location, int32_t negated = 0) {
 
 }  // namespace
 
-ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay) {
+ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay, int32_t chain) {
   enum : int32_t { kIdle = 1, kReq = 2, kWait = 3, kCs = 4 };
   ModelSpec model;
   ModelBuilder build(model);
@@ -86,8 +86,12 @@ ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay) {
         {.name = "cs"}};
     process.jumps = {Jump(kIdle, kReq, idIsFree, {{clock, zero}}),
                      Jump(kReq, kWait, withinSetDelay, {{1, myId}, {clock, zero}}),
-                     Jump(kWait, kReq, idIsFree, {{clock, zero}}), Jump(kWait, kCs, mayEnter, {}),
-                     Jump(kCs, kIdle, 0, {{1, zero}})};
+                     Jump(kWait, kReq, idIsFree, {{clock, zero}}), Jump(kWait, kCs, mayEnter, {})};
+    for (int32_t c = 1; c <= chain; ++c) {
+      process.locations.push_back({.name = Numbered("c", c)});
+      process.jumps.push_back(Jump(kCs + c - 1, kCs + c, 0, {}));
+    }
+    process.jumps.push_back(Jump(kCs + chain, kIdle, 0, {{1, zero}}));
     model.processes.push_back(process);
   }
   model.properties = {

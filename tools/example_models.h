@@ -15,8 +15,10 @@ namespace tickcheck {
 // id is still i; from wait it returns to req when it sees id == 0, and it leaves cs setting id :=
 // 0. Properties: 1. (reachability) processes 1 and 2 are in cs together; 2. (reachability) process
 // 1 reaches cs; 3. (invariance) id < processes + 1. Mutual exclusion holds, property 1 is 0,
-// exactly when setDelay <= waitDelay.
-ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay);
+// exactly when setDelay <= waitDelay. With `chain` > 0 the critical section is stretched: cs leads
+// through `chain` more locations c1 .. c<chain>, without guards or clocks, and the last of them
+// returns to idle setting id := 0; the verdicts stay the same.
+ModelSpec FischerModel(int32_t processes, int32_t setDelay, int32_t waitDelay, int32_t chain = 0);
 
 // A model in the modelling language with its queries.
 struct LanguageModel {

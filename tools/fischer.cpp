@@ -1,12 +1,14 @@
 // Writes Fischer's mutual exclusion protocol for N processes as a tickcheck model file, or with
 // --language as a model in the modelling language with its queries next to it (the output path
-// with the extension ".q"):
+// with the extension ".q"). With --chain K (model files only) the critical section leads through K
+// more locations before the process returns to idle, a variant for measuring memory:
 //
-//   tickcheck-fischer [--language] <processes> <set delay> <wait delay> <output file>
+//   tickcheck-fischer [--language | --chain K] <processes> <set delay> <wait delay> <output file>
 //
 // Mutual exclusion (property 1 is 0, the first query not satisfied) holds exactly when
 // set delay <= wait delay.
-#include <cstdlib>
+#include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -17,6 +19,14 @@
 
 namespace {
 
+// The whole argument as a decimal number, or -1 when it is not one.
+int Number(const char* text) {
+  int value = -1;
+  const char* end = text + std::strlen(text);
+  const auto [rest, error] = std::from_chars(text, end, value);
+  return error == std::errc() && rest == end ? value : -1;
+}
+
 bool WriteText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
@@ -26,16 +36,20 @@ bool WriteText(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  const bool language = argc > 1 && std::string(argv[1]) == "--language";
-  if (argc != (language ? 6 : 5)) {
-    std::cerr << "usage: tickcheck-fischer [--language] <processes> <set delay> <wait delay> "
-                 "<output file>\n";
+  const std::string first = argc > 1 ? argv[1] : "";
+  const bool language = first == "--language";
+  const bool chained = first == "--chain";
+  const int skipped = language ? 1 : (chained ? 2 : 0);
+  const int chain = chained && argc > 2 ? Number(argv[2]) : 0;
+  if (argc != 5 + skipped || chain < 0 || chain > 1000) {
+    std::cerr << "usage: tickcheck-fischer [--language | --chain K] <processes> <set delay> "
+                 "<wait delay> <output file>  (K from 0 to 1000)\n";
     return 2;
   }
-  char** numbers = argv + (language ? 2 : 1);
-  const int processes = std::atoi(numbers[0]);
-  const int setDelay = std::atoi(numbers[1]);
-  const int waitDelay = std::atoi(numbers[2]);
+  char** numbers = argv + 1 + skipped;
+  const int processes = Number(numbers[0]);
+  const int setDelay = Number(numbers[1]);
+  const int waitDelay = Number(numbers[2]);
   const std::string output = numbers[3];
   if (processes < 2 || processes > 64 || setDelay < 0 || waitDelay < 0 || setDelay > 1000000 ||
       waitDelay > 1000000) {
@@ -52,8 +66,8 @@ int main(int argc, char* argv[]) {
     }
     return 0;
   }
-  const std::string error =
-      tickcheck::WriteModelFile(tickcheck::FischerModel(processes, setDelay, waitDelay), output);
+  const std::string error = tickcheck::WriteModelFile(
+      tickcheck::FischerModel(processes, setDelay, waitDelay, chain), output);
   if (!error.empty()) {
     std::cerr << "tickcheck-fischer: " << error << '\n';
     return 1;

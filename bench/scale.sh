@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# How time and memory grow with the model: Fischer's protocol (set delay 1, wait delay 2) for 6 to
+# 11 processes (12 too with BENCH_LARGE=1), and the variant whose critical section is stretched
+# into a chain of extra locations, in the default mode. Per run: stored states, CPU seconds (user
+# and system), peak resident memory and bytes of it per stored state, and the verdicts. With
+# BASELINE set to another tickcheck binary, that binary runs on the same models in the same run and
+# its figures stand beside those of the build's binary.
+# Usage: [BASELINE=old/tickcheck] [BENCH_LARGE=1] bench/scale.sh [build directory]
+set -euo pipefail
+build=${1:-build}
+baseline=${BASELINE:-}
+largest=11
+[ "${BENCH_LARGE:-0}" = 1 ] && largest=12
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+  echo "BASELINE=$baseline is not an executable" >&2
+  exit 1
+fi
+
+# Runs binary $1 on model $2; sets states, cpu, megabytes, per_state and verdicts.
+measure() {
+  local out="$work/out" timing="$work/timing" user system kilobytes
+  /usr/bin/time -f '%U %S %M' -o "$timing" "$1" "$2" > "$out" 2> "$work/err"
+  read -r user system kilobytes < "$timing"
+  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
+  verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')
+  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
+  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
+  per_state=$(awk -v k="$kilobytes" -v n="$states" 'BEGIN { if (n > 0) printf "%d", k * 1024 / n; else print "-" }')
+}
+
+row() {
+  local name=$1 model=$2
+  measure "$build/src/tickcheck" "$model"
+  if [ -z "$baseline" ]; then
+    printf '%-12s %10s %9s %10s %8s %s\n' "$name" "$states" "$cpu" "$megabytes" "$per_state" \
+      "$verdicts"
+    return
+  fi
+  local new=("$states" "$cpu" "$megabytes" "$per_state" "$verdicts")
+  measure "$baseline" "$model"
+  printf '%-12s %10s %10s %9s %9s %10s %10s %8s %8s %8s %8s\n' "$name" "${new[0]}" "$states" \
+    "${new[1]}" "$cpu" "${new[2]}" "$megabytes" "${new[3]}" "$per_state" "${new[4]}" "$verdicts"
+}
+
+if [ -z "$baseline" ]; then
+  printf '%-12s %10s %9s %10s %8s %s\n' model states "CPU s" "peak MiB" "B/state" verdicts
+else
+  echo "new: $build/src/tickcheck; base: $baseline"
+  printf '%-12s %10s %10s %9s %9s %10s %10s %8s %8s %8s %8s\n' model states "base" "CPU s" \
+    "base" "peak MiB" "base" "B/state" "base" verdicts "base"
+fi
+for n in $(seq 6 "$largest"); do
+  "$build/tools/tickcheck-fischer" "$n" 1 2 "$work/fischer$n.txt"
+  row "fischer$n" "$work/fischer$n.txt"
+done
+"$build/tools/tickcheck-fischer" --chain 4 8 1 2 "$work/chain8.txt"
+row "chain8x4" "$work/chain8.txt"
