@@ -4,6 +4,7 @@
 #include <numeric>
 #include <string>
 
+#include "expr/property_evaluation.h"
 #include "model/console.h"
 
 namespace tickcheck {
@@ -177,7 +178,7 @@ bool Checker::EvaluateOpenProperties(const DsState& state, bool withClockAtoms) 
     if ((comparesClocks_[i] != 0) != withClockAtoms || !IsOpen(i))
       continue;
     open = true;
-    space_.propertyResult[i] = properties[i].Holds(state) ? 1 : 0;
+    space_.propertyResult[i] = Holds(properties[i], space_.system, state) ? 1 : 0;
   }
   return open;
 }

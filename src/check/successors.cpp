@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "expr/expression.h"
+#include "expr/evaluation.h"
 #include "model/console.h"
 
 namespace tickcheck {
@@ -56,18 +56,17 @@ const CLocation& SuccessorGenerator::LocationOf(const DsState& state, size_t pro
 }
 
 bool SuccessorGenerator::Satisfied(const DsState& state, int32_t expression) {
-  CExpression& comparison = system_.expressions[expression];
+  const CExpression& comparison = system_.expressions[expression];
   const int32_t code = comparison.RootType();
   if (!IsRelationCode(code)) {
     ConsoleLine("Error type in satisfy");
     return false;
   }
-  const int32_t bound = comparison.RightValue();
-  return ApplyRelation(code, VariableValue(&state, comparison.LeftVariable()), bound);
+  const int32_t bound = RightValue(comparison, Valuation(system_, state));
+  return ApplyRelation(code, VariableValue(system_, state, comparison.LeftVariable()), bound);
 }
 
 bool SuccessorGenerator::GuardHolds(const DsState& state, const CComposedTransition& transition) {
-  SetEvaluationState(&state);
   for (int32_t id : transition.guardExpId) {
     const CVariable* variable = Variable(system_.expressions[id].LeftVariable());
     if (variable == nullptr || variable->Type != VarType::kInteger)
@@ -93,7 +92,6 @@ int32_t SuccessorGenerator::FailingInvariant(const DsState& state) {
 
 int32_t SuccessorGenerator::FailingConstraint(const DsState& state,
                                               const std::vector<int32_t>& constraints) {
-  SetEvaluationState(&state);
   for (int32_t id : constraints) {
     if (!Satisfied(state, id))
       return id;
@@ -114,24 +112,24 @@ bool SuccessorGenerator::Delay(DsState& state, const std::vector<size_t>& positi
   return allAtMax;
 }
 
-bool SuccessorGenerator::HoldsAtMax(int32_t expression) {
-  CExpression& comparison = system_.expressions[expression];
+bool SuccessorGenerator::HoldsAtMax(const DsState& state, int32_t expression) const {
+  const CExpression& comparison = system_.expressions[expression];
   const CVariable* variable = Variable(comparison.LeftVariable());
   return variable != nullptr && variable->Type == VarType::kClock &&
-         ApplyRelation(comparison.RootType(), variable->Max, comparison.RightValue());
+         ApplyRelation(comparison.RootType(), variable->Max,
+                       RightValue(comparison, Valuation(system_, state)));
 }
 
 void SuccessorGenerator::CollectBounds(const DsState& state, const CComposedTransition& transition,
                                        DelayBounds& bounds) {
-  SetEvaluationState(&state);
-  auto record = [&bounds, this](int32_t expression) {
+  auto record = [&bounds, &state, this](int32_t expression) {
     const CExpression& comparison = system_.expressions[expression];
     const Constraint constraint{comparison.LeftVariable(), expression};
     bounds.variables.push_back(constraint.variable);
     const int32_t code = comparison.RootType();
     // A clock stays at its Max once there: a comparison that holds at the Max bounds no delay
     // from above (x <= Max holds for ever, x == Max from the delay that reaches it on).
-    if (code != ExpType::kGreater && code != ExpType::kAtLeast && !HoldsAtMax(expression))
+    if (code != ExpType::kGreater && code != ExpType::kAtLeast && !HoldsAtMax(state, expression))
       bounds.upper.push_back(constraint);
     if (code != ExpType::kLess && code != ExpType::kAtMost)
       bounds.lower.push_back(constraint);
@@ -162,26 +160,26 @@ SuccessorGenerator::Window SuccessorGenerator::DelayWindow(const DsState& state,
       continue;
     if (const std::optional<LUBound> bound = space_.ClockBounds(state, x)) {
       window.hi = std::max<int64_t>(
-          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(&state, x));
+          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(system_, state, x));
     }
   }
   for (int32_t x : clocks) {
     if (!Contains(bounds.variables, x))
       continue;
-    const int64_t value = VariableValue(&state, x);
+    const int64_t value = VariableValue(system_, state, x);
     for (const Constraint& constraint : bounds.lower) {
       if (constraint.variable != x)
         continue;
-      CExpression& comparison = system_.expressions[constraint.expression];
-      const int64_t distance = int64_t{comparison.RightValue()} - value;
+      const CExpression& comparison = system_.expressions[constraint.expression];
+      const int64_t distance = int64_t{RightValue(comparison, Valuation(system_, state))} - value;
       window.lo =
           std::max(window.lo, comparison.RootType() == ExpType::kGreater ? distance + 1 : distance);
     }
     for (const Constraint& constraint : bounds.upper) {
       if (constraint.variable != x)
         continue;
-      CExpression& comparison = system_.expressions[constraint.expression];
-      const int64_t distance = int64_t{comparison.RightValue()} - value;
+      const CExpression& comparison = system_.expressions[constraint.expression];
+      const int64_t distance = int64_t{RightValue(comparison, Valuation(system_, state))} - value;
       window.hi =
           std::min(window.hi, comparison.RootType() == ExpType::kLess ? distance - 1 : distance);
     }
@@ -218,7 +216,6 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       if (!Contains(frozen, x) && !Contains(bounds.variables, x))
         waiting.push_back(x);
     }
-    SetEvaluationState(&first);
     const Window f = DelayWindow(first, frozen, bounds);
     const Window a = DelayWindow(first, waiting, bounds);
 
@@ -345,7 +342,7 @@ int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t faili
   // Every active clock of the source advances with the delay, to at most its Max; anything else
   // the guard reads keeps its value. A failing comparison of an advancing clock with a bound that
   // reads no clock holds later only when it is a lower bound that the clock still reaches.
-  CExpression& comparison = system_.expressions[failing];
+  const CExpression& comparison = system_.expressions[failing];
   if (ReadsClock(failing, true))
     return delay + 1;
   const int32_t x = comparison.LeftVariable();
@@ -354,8 +351,8 @@ int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t faili
     return -1;
   const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
   const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
-  SetEvaluationState(&delayed);
-  const int64_t wait = DelaysUntilHolds(comparison.RootType(), value, comparison.RightValue(), max);
+  const int64_t wait = DelaysUntilHolds(comparison.RootType(), value,
+                                        RightValue(comparison, Valuation(system_, delayed)), max);
   return wait < 0 ? -1 : delay + wait;
 }
 
@@ -366,7 +363,7 @@ int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsSt
   // without an update: each such clock's value is min(source value + delay, Max). A comparison of
   // such a clock with a bound that reads no clock therefore fails either for every later delay or
   // up to the delay at which the clock reaches the bound; anything else is tried delay by delay.
-  CExpression& comparison = system_.expressions[failing];
+  const CExpression& comparison = system_.expressions[failing];
   const int32_t code = comparison.RootType();
   if (ReadsClock(failing, true))
     return delay + 1;
@@ -379,8 +376,8 @@ int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsSt
     return -1;
   const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
   const int64_t max = system_.variables[static_cast<size_t>(x) - 1].Max;
-  SetEvaluationState(&target);
-  const int64_t wait = DelaysUntilHolds(code, value, comparison.RightValue(), max);
+  const int64_t wait =
+      DelaysUntilHolds(code, value, RightValue(comparison, Valuation(system_, target)), max);
   return wait < 0 ? -1 : delay + wait;
 }
 
@@ -409,14 +406,15 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
       }
     }
   }
-  SetEvaluationState(&target);
   for (const CUpdate& update : transition.updates) {
-    const int32_t value = system_.expressions[update.updateExpId].Evaluate();
+    // Later updates see the values of earlier ones.
+    const int32_t value =
+        Evaluate(system_.expressions[update.updateExpId], Valuation(system_, target));
     const CVariable* variable = Variable(update.updateVar);
     if (variable == nullptr)
       continue;
     if (variable->Type == VarType::kInteger) {
-      const int32_t index = IntegerValueIndex(target, update.updateVar);
+      const int32_t index = IntegerValueIndex(system_, target, update.updateVar);
       if (index >= 0)
         target.intValues[static_cast<size_t>(index)] = value;
       continue;
@@ -446,22 +444,23 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
                                             const std::vector<int32_t>& fixed) {
   if (target.activeClocks.empty())
     return 1;
-  SetEvaluationState(&target);
+  const Valuation valuation(system_, target);
   int64_t count = limit;
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(target, p).invariantExpIds) {
-      CExpression& comparison = system_.expressions[id];
+      const CExpression& comparison = system_.expressions[id];
       const int32_t x = comparison.LeftVariable();
       // The target holds its invariants. One over anything but a clock that advances with the
       // firing delay, or one that holds at the clock's Max, holds at every later firing too.
-      if (Contains(fixed, x) || !Contains(target.activeClocks, x) || HoldsAtMax(id))
+      if (Contains(fixed, x) || !Contains(target.activeClocks, x) || HoldsAtMax(target, id))
         continue;
       const int32_t code = comparison.RootType();
       if (code < ExpType::kEqual || code > ExpType::kNotEqual) {
         ConsoleLine("Error op type");
         return -1;
       }
-      const int64_t distance = int64_t{comparison.RightValue()} - VariableValue(&target, x);
+      const int64_t distance =
+          int64_t{RightValue(comparison, valuation)} - VariableValue(system_, target, x);
       if (code == ExpType::kEqual) {
         count = 1;
       } else if (code == ExpType::kLess) {
@@ -633,18 +632,18 @@ int32_t SuccessorGenerator::CompareEntries(const WaitingDsState& fresh,
 }
 
 int32_t SuccessorGenerator::MaxDelay(const DsState& state) {
-  SetEvaluationState(&state);
+  const Valuation valuation(system_, state);
   int64_t bound = 65535;
   bool found = false;
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds) {
-      CExpression& comparison = system_.expressions[id];
+      const CExpression& comparison = system_.expressions[id];
       const int32_t code = comparison.RootType();
       if (code != ExpType::kLess && code != ExpType::kAtMost)
         continue;
       found = true;
-      const int64_t distance =
-          int64_t{comparison.RightValue()} - VariableValue(&state, comparison.LeftVariable());
+      const int64_t distance = int64_t{RightValue(comparison, valuation)} -
+                               VariableValue(system_, state, comparison.LeftVariable());
       bound = std::min(bound, code == ExpType::kAtMost ? distance + 1 : distance);
     }
   }

@@ -107,8 +107,9 @@ class SuccessorGenerator {
   bool Satisfied(const DsState& state, int32_t expression);
   // The first invariant constraint of the state's locations that fails, or -1.
   int32_t FailingInvariant(const DsState& state);
-  // Whether the comparison is of a clock and holds when the clock stands at its Max.
-  bool HoldsAtMax(int32_t expression);
+  // Whether the comparison is of a clock and holds when the clock stands at its Max (its bound
+  // read in `state`).
+  bool HoldsAtMax(const DsState& state, int32_t expression) const;
   // The first of `constraints` that fails in `state`, clocks included, or -1.
   int32_t FailingConstraint(const DsState& state, const std::vector<int32_t>& constraints);
   // After the guard comparison `failing` failed for the source delayed by `delay` (`delayed`):

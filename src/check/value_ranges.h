@@ -6,7 +6,7 @@
 // value first left its range here or its bits in the state space (CStateSpace::Encodable).
 
 #include "compose/composition.h"
-#include "statespace/ds_state.h"
+#include "model/ds_state.h"
 #include "statespace/state_space.h"
 
 namespace tickcheck {

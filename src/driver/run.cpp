@@ -26,10 +26,8 @@
 #include "driver/run_summary.h"
 #include "driver/search_monitor.h"
 #include "expr/clock_bounds.h"
-#include "expr/expression.h"
 #include "model/console.h"
 #include "model/system.h"
-#include "statespace/ds_state.h"
 #include "statespace/state_space.h"
 
 namespace tickcheck {
@@ -41,21 +39,6 @@ uint32_t MillisecondTicks() {
   const auto now = Clock::now().time_since_epoch();
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
-
-// Makes `system` the run's model for evaluation and forgets it when the run ends.
-class ProcessWideModel {
- public:
-  explicit ProcessWideModel(CSystem& system) {
-    g_system = &system;
-    SetValueLookup(&VariableValue);
-  }
-  ~ProcessWideModel() {
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
-  }
-  ProcessWideModel(const ProcessWideModel&) = delete;
-  ProcessWideModel& operator=(const ProcessWideModel&) = delete;
-};
 
 // While it lives, the console lines go to standard error, so that standard output holds nothing
 // but the JSON document (`--json -`).
@@ -130,7 +113,6 @@ SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::t
   for (const std::string& line : shortfalls)
     ErrorLine(line);
   system.computeLocationProduct();
-  const ProcessWideModel model(system);
 
   const std::unique_ptr<CComposition> composition = BuildComposition(system);
   if (!composition) {

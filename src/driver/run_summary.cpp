@@ -1,7 +1,7 @@
 #include "driver/run_summary.h"
 
 #include "driver/units.h"
-#include "expr/property.h"
+#include "model/property.h"
 
 namespace tickcheck {
 

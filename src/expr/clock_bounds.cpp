@@ -5,6 +5,8 @@
 #include <optional>
 #include <tuple>
 
+#include "expr/evaluation.h"
+
 namespace tickcheck {
 namespace {
 
@@ -72,11 +74,11 @@ LUBound* Find(std::vector<LUBound>& bounds, int32_t clock) {
 
 }  // namespace
 
-ClockBoundAnalysis::ClockBoundAnalysis(CSystem& system) : system_(system) {
+ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) {
   auto compared = [&system](int32_t id, int32_t process) -> std::optional<Comparison> {
     if (!system.expressions.Contains(id))
       return std::nullopt;
-    CExpression& expression = system.expressions[id];
+    const CExpression& expression = system.expressions[id];
     const int32_t clock = expression.LeftVariable();
     if (clock < 1 || static_cast<size_t>(clock) > system.variables.size() ||
         system.variables[static_cast<size_t>(clock) - 1].Type != VarType::kClock) {
@@ -85,7 +87,8 @@ ClockBoundAnalysis::ClockBoundAnalysis(CSystem& system) : system_(system) {
     const Direction direction = DirectionOf(expression.RootType());
     if (direction == Direction::kNone)
       return std::nullopt;
-    return Comparison{clock, direction, expression.RightValue(), process};
+    return Comparison{clock, direction, RightValue(expression, Valuation::WithoutState(system)),
+                      process};
   };
 
   // Per process and location: the comparisons of the location's invariant and outgoing guards.

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "expr/expression_table.h"
-#include "expr/property.h"
+#include "model/expression_table.h"
+#include "model/property.h"
 
 namespace tickcheck {
 
@@ -132,8 +132,5 @@ class CSystem {
   ExpressionTable expressions;
   int32_t propertyCount = 0;
 };
-
-// The one model of the run; set by the driver once the model and its properties are loaded.
-extern CSystem* g_system;
 
 }  // namespace tickcheck

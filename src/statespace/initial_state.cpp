@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "expr/evaluation.h"
 #include "model/console.h"
 #include "statespace/state_space.h"
 
@@ -95,14 +96,14 @@ void CStateSpace::setVariableRangeInLoc() {
     const CProcess& process = system.processes[p];
     for (size_t l = 0; l < process.locations.size(); ++l) {
       for (int32_t id : process.locations[l].invariantExpIds) {
-        CExpression& expression = system.expressions[id];
+        const CExpression& expression = system.expressions[id];
         const int32_t code = expression.RootType();
         if (code < ExpType::kEqual || code > ExpType::kAtLeast) {
           ConsoleLine("ERROR! OPTYPE error in setVariableRangeInLoc()");
           continue;
         }
         const int32_t x = expression.LeftVariable();
-        const int32_t bound = expression.RightValue();
+        const int32_t bound = RightValue(expression, Valuation::WithoutState(system));
         // Limits exist only for clocks, per location of their own process: an invariant over an
         // integer variable or another process's clock narrows nothing.
         if (x < 1 || static_cast<size_t>(x) > system.variables.size())

@@ -59,8 +59,8 @@ std::optional<LUBound> CStateSpace::ClockBounds(const DsState& state, int32_t cl
         continue;
       // Each listing location's bounds cover the comparisons that the clock may meet; the
       // largest cover them all.
-      found = found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)}
-                    : entry;
+      found =
+          found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)} : entry;
     }
   }
   return found;

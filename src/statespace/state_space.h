@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "compose/composition.h"
+#include "model/ds_state.h"
 #include "statespace/bdd_manager.h"
-#include "statespace/ds_state.h"
 #include "statespace/waiting_lists.h"
 
 namespace tickcheck {

@@ -13,10 +13,21 @@
 #include <list>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
-#include "statespace/ds_state.h"
+#include "model/ds_state.h"
 
 namespace tickcheck {
+
+// A waiting entry: a state together with the run of delays that it stands for.
+struct WaitingDsState {
+  DsState state;
+  // At least 1: the entry stands for the state and the states reached from it by 1, 2, ...,
+  // delayCount - 1 time units.
+  int32_t delayCount = 1;
+  // Clocks that do not advance while the entry's delays are expanded.
+  std::vector<int32_t> frozenClocks;
+};
 
 class WaitingLists {
  public:

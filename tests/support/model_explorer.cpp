@@ -5,9 +5,10 @@
 #include <set>
 
 #include "compose/composition.h"
-#include "expr/expression.h"
+#include "expr/evaluation.h"
+#include "expr/property_evaluation.h"
+#include "model/ds_state.h"
 #include "model/system.h"
-#include "statespace/ds_state.h"
 #include "support/model_files.h"
 
 namespace tickcheck::testing {
@@ -41,7 +42,7 @@ class Explorer {
       const DsState state = std::move(pending.front());
       pending.pop_front();
       for (size_t i = 0; i < system_.properties.size(); ++i) {
-        const bool holds = system_.properties[i].Holds(state);
+        const bool holds = tickcheck::Holds(system_.properties[i], system_, state);
         verdicts.properties[i] = system_.properties[i].Type == 0 ? verdicts.properties[i] || holds
                                                                  : verdicts.properties[i] && holds;
       }
@@ -75,10 +76,10 @@ class Explorer {
   }
 
   bool Satisfied(const DsState& state, int32_t id) {
-    CExpression& comparison = system_.expressions[id];
-    SetEvaluationState(&state);
-    return ApplyRelation(comparison.RootType(), VariableValue(&state, comparison.LeftVariable()),
-                         comparison.RightValue());
+    const CExpression& comparison = system_.expressions[id];
+    return ApplyRelation(comparison.RootType(),
+                         VariableValue(system_, state, comparison.LeftVariable()),
+                         RightValue(comparison, Valuation(system_, state)));
   }
 
   bool InvariantsHold(const DsState& state) {
@@ -115,9 +116,9 @@ class Explorer {
                 : source.clockValues[static_cast<size_t>(kept - source.activeClocks.begin())]);
       }
     }
-    SetEvaluationState(&target);
     for (const CUpdate& update : transition.updates) {
-      const int32_t value = system_.expressions[update.updateExpId].Evaluate();
+      const int32_t value =
+          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, target));
       if (Variable(update.updateVar).Type == VarType::kInteger) {
         target.intValues[static_cast<size_t>(Variable(update.updateVar).intValueIndex)] = value;
         continue;
@@ -177,15 +178,11 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
     system.computeLocationProduct();
     if (!CComposition::CanCompose(system))
       return;
-    g_system = &system;
-    SetValueLookup(&VariableValue);
     {
       CComposition composition(system, system.locationProduct,
                                static_cast<int32_t>(system.processes.size()));
       verdicts = Explorer(system, composition).Run(stateLimit);
     }
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
   });
   return verdicts;
 }

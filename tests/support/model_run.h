@@ -8,7 +8,6 @@
 #include <string>
 
 #include "compose/composition.h"
-#include "expr/expression.h"
 #include "model/system.h"
 #include "statespace/state_space.h"
 #include "support/model_files.h"
@@ -25,8 +24,6 @@ class ModelRun {
       system.LoadProperties(path);
     });
     system.computeLocationProduct();
-    g_system = &system;
-    SetValueLookup(&VariableValue);
     EXPECT_TRUE(CComposition::CanCompose(system));
     composition = std::make_unique<CComposition>(system, system.locationProduct,
                                                  static_cast<int32_t>(system.processes.size()));
@@ -37,8 +34,6 @@ class ModelRun {
       space.reset();
       composition.reset();
     });
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
   }
 
   // Runs InitStateSpace and builds the initial state; `console` receives what they print.

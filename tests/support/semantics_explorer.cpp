@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "expr/expression.h"
+#include "expr/evaluation.h"
 
 namespace tickcheck::testing {
 namespace {
@@ -76,8 +76,7 @@ DsState SemanticsExplorer::Initial() const {
 }
 
 bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) {
-  SetEvaluationState(&state);
-  return system_.expressions[expression].Evaluate() != 0;
+  return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
 }
 
 bool SemanticsExplorer::InvariantsHold(const DsState& state) {
@@ -130,8 +129,8 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
       }
     }
     for (const CUpdate& update : transition.updates) {
-      SetEvaluationState(&next);
-      const int32_t value = system_.expressions[update.updateExpId].Evaluate();
+      const int32_t value =
+          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, next));
       const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
       if (variable.Type == VarType::kInteger) {
         next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
@@ -220,7 +219,6 @@ SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit) {
     for (Step& step : Successors(state))
       visit(std::move(step.next));
   }
-  SetEvaluationState(nullptr);
   return verdicts;
 }
 

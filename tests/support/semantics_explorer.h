@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "compose/composition.h"
+#include "model/ds_state.h"
 #include "model/system.h"
-#include "statespace/ds_state.h"
 
 namespace tickcheck::testing {
 
@@ -32,8 +32,8 @@ struct Step {
 
 class SemanticsExplorer {
  public:
-  // `system` is loaded and is g_system, with VariableValue installed as the value lookup; the
-  // explorer composes the locations of `composition` that it reaches.
+  // `system` is loaded with its properties; the explorer composes the locations of `composition`
+  // that it reaches.
   SemanticsExplorer(CSystem& system, CComposition& composition);
 
   // The initial locations, the initial integer values, and the clocks of the initial locations

@@ -1,18 +1,18 @@
-// Loading of the model records. It lives with the expression layer because it fills the
-// expression table and the constraint lists of locations and jumps.
+// Loading of the model records: variables, processes with their locations and jumps, the
+// constraint lists and the expression table.
 #include <algorithm>
 #include <string>
 
-#include "expr/constraint.h"
 #include "model/console.h"
+#include "model/constraint.h"
 #include "model/profile.h"
 #include "model/system.h"
 
 namespace tickcheck {
 namespace {
 
-// Every list of the file ends at its first missing entry, and at number 65534 at the latest.
-constexpr int32_t kListLimit = 65535;
+// One past the last number of a list entry.
+constexpr int32_t kListLimit = kMaxListLength + 1;
 
 std::string Num(int32_t value) {
   return std::to_string(value);
