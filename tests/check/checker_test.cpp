@@ -40,16 +40,13 @@ struct Outcome {
 };
 
 Outcome Check(const ModelSpec& model, bool noClockIntervals = false, bool timeSuccessors = false) {
-  ModelRun run(model);
-  Checker checker(*run.space);
+  ModelRun run(model,
+               {.noClockIntervals = noClockIntervals, .checkTimeSuccessors = timeSuccessors});
+  run.Initial();
   std::FILE* info = std::tmpfile();
-  Outcome outcome;
-  outcome.console =
-      CaptureConsole([&] { EXPECT_EQ(checker.Check(info, noClockIntervals, timeSuccessors), 1); });
+  run.Search(info);
   std::fclose(info);
-  outcome.results = run.space->propertyResult;
-  outcome.count = checker.dsStateCount;
-  return outcome;
+  return {run.console, run.checker().PropertyResults(), run.checker().Progress().storedStates};
 }
 
 std::string Tail(const std::string& console) {
@@ -136,28 +133,6 @@ TEST(CheckerTest, AClockIntervalStopsWhereAPropertyOnTheClockChangesItsAnswer) {
   EXPECT_EQ(byInterval.results, (std::vector<uint8_t>{1, 1, 0, 0, 1}));
   EXPECT_EQ(Check(model, true).results, byInterval.results);
   EXPECT_LT(byInterval.count, Check(model, true).count);
-}
-
-TEST(CheckerTest, DelayCopiesStopAtMaxAndLeaveFrozenClocks) {
-  ModelSpec model = Chain({}, 1);
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},
-                     {.name = "y", .type = 1, .initValue = 0, .max = 7}};
-  model.processes[0].locations[0].activeClocks = {{1, -1, 7}, {2, -1, 7}};
-  ModelRun run(model);
-  const DsState initial = run.Initial();
-  Checker checker(*run.space);
-  WaitingDsState entry{initial, 5, {2}};
-  entry.state.clockValues = {5, 3};
-  const Checker::DelayRun delays = checker.ExpandDelays(entry);
-  ASSERT_EQ(delays.size, 3);
-  EXPECT_EQ(checker.StateAt(delays, 0).clockValues, (std::vector<int32_t>{5, 3}));
-  EXPECT_EQ(checker.StateAt(delays, 1).clockValues, (std::vector<int32_t>{6, 3}));
-  EXPECT_EQ(checker.StateAt(delays, 2).clockValues, (std::vector<int32_t>{7, 3}));
-  // The last copy stands for the equal ones that would follow it.
-  EXPECT_EQ(delays.lastPosition, 4);
-  entry.delayCount = 1;
-  EXPECT_EQ(checker.ExpandDelays(entry).size, 1);
-  EXPECT_EQ(checker.ExpandDelays(entry).lastPosition, 0);
 }
 
 // Regression: the delays of a waiting entry were all made before any was tested, so an entry

@@ -63,7 +63,7 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
   // Loading, composing and tearing down write their console lines; none of them matters here.
   testing::CaptureConsole([&] {
     CSystem system;
-    EXPECT_EQ(system.Load(path), 0);
+    EXPECT_FALSE(system.Load(path));
     system.LoadProperties(path);
     system.computeLocationProduct();
     {

@@ -24,7 +24,7 @@ class PropertyTest : public ::testing::Test {
     model.propertyNum = count;
     const std::string path = testing::WriteModel(dir_, model);
     console_ = CaptureConsole([&] {
-      ASSERT_EQ(system_.Load(path), 0);
+      ASSERT_FALSE(system_.Load(path));
       system_.LoadProperties(path);
     });
   }

@@ -172,11 +172,11 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
   ModelVerdicts verdicts;
   CaptureConsole([&] {
     CSystem system;
-    if (system.Load(path) != 0)
+    if (system.Load(path))
       return;
     system.LoadProperties(path);
     system.computeLocationProduct();
-    if (!CComposition::CanCompose(system))
+    if (CComposition::CanCompose(system))
       return;
     {
       CComposition composition(system, system.locationProduct,
