@@ -43,15 +43,14 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
   // back it is met at the last of them, from the front at the first.
   auto position = [&](int32_t k) { return (!forward && k == size - 1) ? run.LastPosition() : k; };
   std::vector<std::pair<int32_t, DsState>> kept;
-  int32_t step = 0;
   // A run of millions of delays that one box holds is passed over at once: the states of the run
   // in the box of a state of the sweep, or of a stored state whose own box the reached set holds
-  // whole, are not new.
-  auto skip = [&](int32_t k, const ClockBox& box) {
+  // whole, are not new. The number of further states that the box at `k` holds:
+  auto covered = [&](int32_t k, const ClockBox& box) {
     const int32_t reach = run.Reach(k, box, forward);
-    step += forward ? reach - k : k - reach;
+    return forward ? reach - k : k - reach;
   };
-  for (; step < size; ++step) {
+  for (int32_t step = 0; step < size; ++step) {
     const int32_t k = forward ? step : size - 1 - step;
     DsState state = run.StateAt(k);
     if (++made_ % kStatesPerPoll == 0 && !goOn_())
@@ -63,7 +62,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     const ReachedSet::Found found = reached_.Find(state);
     if (found.tier == ReachedSet::Tier::kSweep) {
       if (widen_)
-        skip(k, *found.box);
+        step += covered(k, *found.box);
       continue;
     }
     if (found.tier == ReachedSet::Tier::kEarlier) {
@@ -72,7 +71,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
         const ClockBox own = intervals_.Box(state);
         const int32_t reach = run.Reach(k, own, forward);
         if (std::abs(reach - k) >= kLongStretch && reached_.EarlierHold(state, own))
-          skip(k, own);
+          step += covered(k, own);
       }
       continue;
     }
@@ -81,7 +80,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     ++count_;
     reached_.Add(state, widen_);
     if (widen_)
-      skip(k, intervals_.Box(state));
+      step += covered(k, intervals_.Box(state));
     kept.emplace_back(position(k), std::move(state));
   }
   if (!forward)
