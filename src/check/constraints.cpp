@@ -38,22 +38,22 @@ bool ConstraintTests::GuardHolds(const DsState& state,
   return true;
 }
 
-int32_t ConstraintTests::FailingConstraint(const DsState& state,
-                                           const std::vector<int32_t>& constraints) const {
+std::optional<int32_t> ConstraintTests::FailingConstraint(
+    const DsState& state, const std::vector<int32_t>& constraints) const {
   for (int32_t id : constraints) {
     if (!Satisfied(state, id))
       return id;
   }
-  return -1;
+  return std::nullopt;
 }
 
-int32_t ConstraintTests::FailingInvariant(const DsState& state) const {
+std::optional<int32_t> ConstraintTests::FailingInvariant(const DsState& state) const {
   for (size_t p = 0; p < model_.processes.size(); ++p) {
-    const int32_t failing = FailingConstraint(state, LocationOf(state, p).invariantExpIds);
-    if (failing != -1)
+    if (const std::optional<int32_t> failing =
+            FailingConstraint(state, LocationOf(state, p).invariantExpIds))
       return failing;
   }
-  return -1;
+  return std::nullopt;
 }
 
 bool ConstraintTests::HoldsAtMax(const DsState& state, int32_t expression) const {

@@ -3,6 +3,7 @@
 // (a clock the state does not carry has the value -1) against the bound evaluated in the state.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "compose/composition.h"
@@ -28,12 +29,13 @@ class ConstraintTests {
   // The integer-variable comparisons of the transition's guard hold in `state` (an empty guard
   // holds); its clock comparisons are the delay window's.
   bool GuardHolds(const DsState& state, const CComposedTransition& transition) const;
-  // The first of `constraints` that fails in `state`, clocks included, or -1.
-  int32_t FailingConstraint(const DsState& state, const std::vector<int32_t>& constraints) const;
-  // The first invariant comparison of the state's locations that fails, or -1.
-  int32_t FailingInvariant(const DsState& state) const;
+  // The first of `constraints` that fails in `state`, clocks included, if any.
+  std::optional<int32_t> FailingConstraint(const DsState& state,
+                                           const std::vector<int32_t>& constraints) const;
+  // The first invariant comparison of the state's locations that fails, if any.
+  std::optional<int32_t> FailingInvariant(const DsState& state) const;
   // Every comparison of every process's current location invariant holds in `state`.
-  bool InvariantsHold(const DsState& state) const { return FailingInvariant(state) == -1; }
+  bool InvariantsHold(const DsState& state) const { return !FailingInvariant(state); }
   // Whether the comparison is of a clock and holds when the clock stands at its Max (its bound
   // read in `state`).
   bool HoldsAtMax(const DsState& state, int32_t expression) const;

@@ -38,15 +38,15 @@ std::vector<size_t> AllClockPositions(const DsState& state) {
   return all;
 }
 
-int64_t DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max) {
+std::optional<int64_t> DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max) {
   if (code == ExpType::kNotEqual)
-    return value >= max ? -1 : 1;
+    return value >= max ? std::nullopt : std::optional<int64_t>(1);
   // An upper bound that fails holds again for no later value.
   if (!BoundsFromBelow(code))
-    return -1;
+    return std::nullopt;
   const int64_t threshold = LowestAdmitted(code, bound);
   if (value >= threshold || threshold > max)
-    return -1;
+    return std::nullopt;
   return threshold - value;
 }
 

@@ -3,6 +3,7 @@
 // every advancing clock, and a clock never exceeds its Max (a larger value is lowered to Max).
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "check/constraints.h"
@@ -23,8 +24,9 @@ bool Delay(const CSystem& model, DsState& state, const std::vector<size_t>& posi
 std::vector<size_t> AllClockPositions(const DsState& state);
 
 // A comparison `x code bound` fails while x stands at `value` and advances by one per delay up to
-// `max`: the number of further delays after which it can hold, or -1 when it never holds again.
-int64_t DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max);
+// `max`: the number of further delays after which it can hold, or nothing when it never holds
+// again.
+std::optional<int64_t> DelaysUntilHolds(int32_t code, int64_t value, int64_t bound, int64_t max);
 
 // The number of states s, s+1, ... that the current invariants admit: the smallest room that an
 // upper-bound comparison (< or <=) of an invariant leaves, at most 65535; 1 when none bounds the

@@ -99,9 +99,9 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       if (stateHi < stateLo)
         continue;
       DsState target;
-      const int32_t count =
+      const std::optional<int32_t> count =
           FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
-      if (count == -1 || !values_.Admit(states[i], target, transition) ||
+      if (!count || !values_.Admit(states[i], target, transition) ||
           !values_.Encodable(target, true))
         continue;
       ++firedTransitions_;
@@ -110,15 +110,15 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
         waiting_.Insert({std::move(target), 1, std::move(fixed)}, selfLoop);
         break;
       }
-      const int32_t delayCount = fixed.empty() ? 1 : count;
+      const int32_t delayCount = fixed.empty() ? 1 : *count;
       waiting_.Insert({std::move(target), delayCount, std::move(fixed)}, selfLoop);
     }
   }
 }
 
-int32_t SuccessorGenerator::FireTransition(const DsState& state,
-                                           const CComposedTransition& transition, int32_t lo,
-                                           int32_t hi, DsState& target) {
+std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
+                                                          const CComposedTransition& transition,
+                                                          int32_t lo, int32_t hi, DsState& target) {
   const std::vector<size_t> all = AllClockPositions(state);
   const bool updatesReadClocks = std::any_of(
       transition.updates.begin(), transition.updates.end(),
@@ -132,34 +132,37 @@ int32_t SuccessorGenerator::FireTransition(const DsState& state,
     const bool saturated = Delay(model_, target, all, d);
     // The window reaches as far as waiting may matter, which can be past an upper bound of the
     // guard: the whole guard is tested on the source delayed by d.
-    const int32_t failingGuard = tests_.FailingConstraint(target, transition.guardExpId);
-    if (failingGuard != -1) {
-      if (saturated || !IsRelationCode(model_.expressions[failingGuard].RootType()))
+    if (const std::optional<int32_t> failingGuard =
+            tests_.FailingConstraint(target, transition.guardExpId)) {
+      if (saturated || !IsRelationCode(model_.expressions[*failingGuard].RootType()))
         break;
-      d = NextGuardDelay(target, failingGuard, d);
-      if (d < 0)
+      const std::optional<int64_t> next = NextGuardDelay(target, *failingGuard, d);
+      if (!next)
         break;
+      d = *next;
       continue;
     }
     target.locationIndex = transition.post;
     target.locations = composition_.LocationVector(transition.post);
     ApplyJump(state, target, transition);
-    const int32_t failing = tests_.FailingInvariant(target);
-    if (failing == -1) {
+    const std::optional<int32_t> failing = tests_.FailingInvariant(target);
+    if (!failing) {
       return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1),
                              FixedClocks(state, target, transition));
     }
-    if (saturated || !IsRelationCode(model_.expressions[failing].RootType()))
+    if (saturated || !IsRelationCode(model_.expressions[*failing].RootType()))
       break;
-    d = updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, failing, d);
-    if (d < 0)
+    const std::optional<int64_t> next =
+        updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, *failing, d);
+    if (!next)
       break;
+    d = *next;
   }
-  return -1;
+  return std::nullopt;
 }
 
-int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t failing,
-                                           int64_t delay) const {
+std::optional<int64_t> SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t failing,
+                                                          int64_t delay) const {
   // Every active clock of the source advances with the delay, to at most its Max; anything else
   // the guard reads keeps its value. A failing comparison of an advancing clock with a bound that
   // reads no clock holds later only when it is a lower bound that the clock still reaches.
@@ -169,17 +172,21 @@ int64_t SuccessorGenerator::NextGuardDelay(const DsState& delayed, int32_t faili
   const int32_t x = comparison.LeftVariable();
   const auto at = std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), x);
   if (at == delayed.activeClocks.end())
-    return -1;
+    return std::nullopt;
   const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
   const int64_t max = model_.variables[static_cast<size_t>(x) - 1].Max;
-  const int64_t wait = DelaysUntilHolds(comparison.RootType(), value,
-                                        RightValue(comparison, Valuation(model_, delayed)), max);
-  return wait < 0 ? -1 : delay + wait;
+  const std::optional<int64_t> wait = DelaysUntilHolds(
+      comparison.RootType(), value, RightValue(comparison, Valuation(model_, delayed)), max);
+  if (!wait)
+    return std::nullopt;
+  return delay + *wait;
 }
 
-int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsState& target,
-                                               const CComposedTransition& transition,
-                                               int32_t failing, int64_t delay) const {
+std::optional<int64_t> SuccessorGenerator::NextCandidateDelay(const DsState& source,
+                                                              const DsState& target,
+                                                              const CComposedTransition& transition,
+                                                              int32_t failing,
+                                                              int64_t delay) const {
   // The target's values change with the delay only through the clocks it keeps from the source
   // without an update: each such clock's value is min(source value + delay, Max). A comparison of
   // such a clock with a bound that reads no clock therefore fails either for every later delay or
@@ -194,12 +201,14 @@ int64_t SuccessorGenerator::NextCandidateDelay(const DsState& source, const DsSt
                         std::none_of(transition.updates.begin(), transition.updates.end(),
                                      [x](const CUpdate& update) { return update.updateVar == x; });
   if (!advances)
-    return -1;
+    return std::nullopt;
   const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
   const int64_t max = model_.variables[static_cast<size_t>(x) - 1].Max;
-  const int64_t wait =
+  const std::optional<int64_t> wait =
       DelaysUntilHolds(code, value, RightValue(comparison, Valuation(model_, target)), max);
-  return wait < 0 ? -1 : delay + wait;
+  if (!wait)
+    return std::nullopt;
+  return delay + *wait;
 }
 
 void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
@@ -261,8 +270,8 @@ std::vector<int32_t> SuccessorGenerator::FixedClocks(const DsState& source, cons
   return fixed;
 }
 
-int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit,
-                                            const std::vector<int32_t>& fixed) const {
+std::optional<int32_t> SuccessorGenerator::RemainingDelays(
+    const DsState& target, int32_t limit, const std::vector<int32_t>& fixed) const {
   if (target.activeClocks.empty())
     return 1;
   const Valuation valuation(model_, target);
@@ -278,7 +287,7 @@ int32_t SuccessorGenerator::RemainingDelays(const DsState& target, int32_t limit
       const int32_t code = comparison.RootType();
       if (!IsRelationCode(code)) {
         ConsoleLine("Error op type");
-        return -1;
+        return std::nullopt;
       }
       // The target holds x == bound, so only the firing delay itself keeps it.
       if (code == ExpType::kEqual) {

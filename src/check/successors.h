@@ -7,6 +7,7 @@
 // same discrete situation.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "check/constraints.h"
@@ -36,11 +37,11 @@ class SuccessorGenerator {
 
   // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
   // (clocks included) holds on the delayed state and after which the target's invariants hold.
-  // Answers the remaining delay count (see RemainingDelays), or -1 when no delay works; `target`
-  // receives the successor. Delays at which the guard comparison or the invariant that failed
-  // cannot hold yet are passed over, so a window of billions of delays costs a few tests.
-  int32_t FireTransition(const DsState& state, const CComposedTransition& transition, int32_t lo,
-                         int32_t hi, DsState& target);
+  // Answers the remaining delay count (see RemainingDelays), or nothing when no delay works;
+  // `target` receives the successor. Delays at which the guard comparison or the invariant that
+  // failed cannot hold yet are passed over, so a window of billions of delays costs a few tests.
+  std::optional<int32_t> FireTransition(const DsState& state, const CComposedTransition& transition,
+                                        int32_t lo, int32_t hi, DsState& target);
   // Moves `target` (a delayed copy of `source` with the transition's post location) through the
   // jump: rebuilds its clock list when a participating process changes its active clocks (kept
   // clocks keep their value, new ones start at 0), then applies the updates in order.
@@ -52,22 +53,23 @@ class SuccessorGenerator {
   static std::vector<int32_t> FixedClocks(const DsState& source, const DsState& target,
                                           const CComposedTransition& transition);
   // How many firing delays from `limit` downwards keep the target's invariants (the `fixed`
-  // clocks excepted): 1 without active clocks; -1 after "Error op type".
-  int32_t RemainingDelays(const DsState& target, int32_t limit,
-                          const std::vector<int32_t>& fixed) const;
+  // clocks excepted): 1 without active clocks; nothing after "Error op type".
+  std::optional<int32_t> RemainingDelays(const DsState& target, int32_t limit,
+                                         const std::vector<int32_t>& fixed) const;
 
   // The number of transitions that GenerateSuccessors fired into an encodable successor.
   int64_t FiredTransitions() const { return firedTransitions_; }
 
  private:
   // After the guard comparison `failing` failed for the source delayed by `delay` (`delayed`):
-  // the next delay at which it can hold, or -1 when it cannot hold at any later delay.
-  int64_t NextGuardDelay(const DsState& delayed, int32_t failing, int64_t delay) const;
+  // the next delay at which it can hold, or nothing when it cannot hold at any later delay.
+  std::optional<int64_t> NextGuardDelay(const DsState& delayed, int32_t failing,
+                                        int64_t delay) const;
   // After the invariant `failing` failed for the target at `delay`: the next delay at which it
-  // can hold, or -1 when it cannot hold at any later delay.
-  int64_t NextCandidateDelay(const DsState& source, const DsState& target,
-                             const CComposedTransition& transition, int32_t failing,
-                             int64_t delay) const;
+  // can hold, or nothing when it cannot hold at any later delay.
+  std::optional<int64_t> NextCandidateDelay(const DsState& source, const DsState& target,
+                                            const CComposedTransition& transition, int32_t failing,
+                                            int64_t delay) const;
 
   const ConstraintTests& tests_;
   const CSystem& model_;
