@@ -46,7 +46,7 @@ class ModelCheck {
 
   // The objects made so far: Model() always, Composition() after Compose, Space(), Initial() and
   // Checker() after Prepare.
-  CSystem& Model() { return system_; }
+  const CSystem& Model() const { return system_; }
   CComposition& Composition() { return *composition_; }
   const CStateSpace& Space() const { return *space_; }
   const DsState& Initial() const { return *initial_; }

@@ -63,7 +63,7 @@ class ModelRun {
   std::unique_ptr<ModelCheck> check_;
 
  public:
-  CSystem& system;
+  const CSystem& system;
 };
 
 }  // namespace tickcheck::testing
