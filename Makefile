@@ -10,8 +10,10 @@ FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := profile expression run
 # Another tickcheck binary that `make bench` runs beside this build's, on the same models.
 BASELINE   ?=
+# Where `make install` puts the binary: $(PREFIX)/bin/tickcheck.
+PREFIX     ?= /usr/local
 
-.PHONY: all setup fuzz-setup build run test sanitize bench fuzz clean
+.PHONY: all setup fuzz-setup build binary run install test sanitize bench fuzz clean
 
 all: build
 
@@ -32,8 +34,15 @@ $(BUILD)/CMakeCache.txt: | setup
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The binary alone, $(BUILD)/src/tickcheck, without the tests and tools.
+binary: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target tickcheck
+
+run: binary
 	$(BUILD)/src/tickcheck $(EXAMPLE)
+
+install: binary
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,7 +1,7 @@
 // The expression-record loader and evaluator on arbitrary records. The input is the bytes behind
 // the `=` of a key "exp-0". The record is loaded straight from memory (LoadRecord) and from a
-// model file (Load); both must agree. A loaded record is then evaluated with a value lookup
-// installed, with and without an evaluation state.
+// model file (Load); both must agree. A loaded record is then evaluated with and without a state
+// whose variables hold the extremes of the arithmetic.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,38 +9,27 @@
 #include <memory>
 #include <string>
 
-#include "expr/expression.h"
+#include "expr/evaluation.h"
+#include "model/ds_state.h"
+#include "model/expression.h"
+#include "model/system.h"
 #include "scratch_file.h"
-#include "statespace/ds_state.h"
 
 namespace {
 
 using tickcheck::CExpression;
 
-// Any value for any variable, the extremes included, so that the arithmetic meets them.
-int32_t AnyValue(const tickcheck::DsState*, int32_t variable) {
-  switch (static_cast<uint32_t>(variable) % 5) {
-    case 0:
-      return INT32_MIN;
-    case 1:
-      return -1;
-    case 2:
-      return 0;
-    case 3:
-      return INT32_MAX;
-    default:
-      return static_cast<int32_t>(static_cast<uint32_t>(variable) * 2654435761u);
-  }
-}
+// Integer variables 1 to 5 of the model hold these values, so that the arithmetic meets the
+// extremes; any other variable id reads 0.
+constexpr int32_t kValues[] = {INT32_MIN, -1, 0, INT32_MAX, 1};
 
-void Exercise(CExpression& expression) {
+void Exercise(const CExpression& expression, const tickcheck::Valuation& valuation) {
   expression.LeftVariable();
   expression.RootType();
-  expression.RightValue();
-  expression.Compute();
-  expression.Evaluate();
-  if (std::string(expression.StrategyName()) == "CTreeExpression")
-    expression.EvalNode(expression.Root());
+  tickcheck::RightValue(expression, valuation);
+  tickcheck::Evaluate(expression, valuation);
+  if (expression.Shape() == tickcheck::ExpressionShape::kTree)
+    tickcheck::EvalNode(expression, expression.Root(), valuation);
 }
 
 struct FileCloser {
@@ -82,14 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
 
-  tickcheck::SetValueLookup(nullptr);
-  tickcheck::SetEvaluationState(nullptr);
-  Exercise(fromMemory);
-  const tickcheck::DsState state;
-  tickcheck::SetValueLookup(&AnyValue);
-  tickcheck::SetEvaluationState(&state);
-  Exercise(fromMemory);
-  tickcheck::SetEvaluationState(nullptr);
-  Exercise(fromFile);
+  tickcheck::CSystem system;
+  tickcheck::DsState state;
+  for (const int32_t value : kValues) {
+    tickcheck::CVariable variable;
+    variable.Type = tickcheck::VarType::kInteger;
+    variable.intValueIndex = static_cast<int32_t>(state.intValues.size());
+    system.variables.push_back(variable);
+    state.intValues.push_back(value);
+  }
+  Exercise(fromMemory, tickcheck::Valuation::WithoutState(system));
+  Exercise(fromMemory, tickcheck::Valuation(system, state));
+  Exercise(fromFile, tickcheck::Valuation::WithoutState(system));
   return 0;
 }

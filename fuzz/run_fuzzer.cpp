@@ -1,6 +1,6 @@
 // The whole run on arbitrary model files: load, composition, state space and check, as the
 // binary does it. The options are chosen from the input's bytes (none, "-n", "-t" or both), so
-// that an input always runs the same way. The fuzz build bounds the stored states and the
+// that an input always runs the same way. The run's limits bound the search and the
 // composition's tables, so one input stays fast. A run must end with exit code 0, 1 or 3 (a model
 // with errors); the decision-diagram library's failures end the process, which libFuzzer reports
 // as a crash.
@@ -15,6 +15,10 @@
 #include "scratch_file.h"
 
 namespace {
+
+// The search ends like an early end once it has made this many states, and the composition's
+// dense tables may take at most this many bytes, as if the machine had no more memory.
+constexpr tickcheck::RunLimits kLimits{{5000}, 64 << 20};
 
 // 0 no option, 1 "-n", 2 "-t", 3 both: the same rule as the replay of fuzz-found inputs.
 unsigned OptionChoice(const uint8_t* data, size_t size) {
@@ -42,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back("-n");
   if (options & 2u)
     argv.push_back("-t");
-  const int code = tickcheck::RunTickcheck(static_cast<int>(argv.size()), argv.data());
+  const int code = tickcheck::RunTickcheck(static_cast<int>(argv.size()), argv.data(), kLimits);
   if (code != 0 && code != 1 && code != 3) {
     std::fprintf(stderr, "the run ended with exit code %d\n", code);
     std::abort();

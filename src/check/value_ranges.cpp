@@ -1,18 +1,32 @@
 #include "check/value_ranges.h"
 
+#include <algorithm>
 #include <string>
 
 #include "model/console.h"
+#include "statespace/encoding.h"
 
 namespace tickcheck {
 
-ValueRanges::ValueRanges(const CStateSpace& space) : space_(space) {}
+ValueRanges::ValueRanges(const CSystem& model)
+    : model_(model), reported_(model.variables.size() + 1, 0) {}
+
+bool ValueRanges::FirstMisfit(int32_t variableId) {
+  uint8_t& reported = reported_[static_cast<size_t>(variableId)];
+  if (reported != 0)
+    return false;
+  reported = 1;
+  return true;
+}
+
+int32_t ValueRanges::MisfitVariableCount() const {
+  return static_cast<int32_t>(std::count(reported_.begin(), reported_.end(), 1));
+}
 
 bool ValueRanges::Admit(const DsState& source, const DsState& target,
                         const CComposedTransition& transition) {
-  const CSystem& system = space_.system;
-  for (size_t v = 0; v < system.variables.size(); ++v) {
-    const CVariable& variable = system.variables[v];
+  for (size_t v = 0; v < model_.variables.size(); ++v) {
+    const CVariable& variable = model_.variables[v];
     const int32_t index = variable.intValueIndex;
     // A file without a proper range (a missing Min or Max) keeps the check of the value's bits.
     if (variable.Type != VarType::kInteger || index < 0 ||
@@ -23,10 +37,10 @@ bool ValueRanges::Admit(const DsState& source, const DsState& target,
     const int32_t value = target.intValues[static_cast<size_t>(index)];
     if (value >= variable.Min && value <= variable.Max)
       continue;
-    if (space_.FirstMisfit(static_cast<int32_t>(v) + 1)) {
+    if (FirstMisfit(static_cast<int32_t>(v) + 1)) {
       std::string jumps;
       for (int32_t p : transition.procId) {
-        const CProcess& process = system.processes[static_cast<size_t>(p)];
+        const CProcess& process = model_.processes[static_cast<size_t>(p)];
         const auto name = [&](const DsState& state) {
           return process.locations[static_cast<size_t>(state.locations[static_cast<size_t>(p)]) - 1]
               .Name;
@@ -42,6 +56,30 @@ bool ValueRanges::Admit(const DsState& source, const DsState& target,
     return false;
   }
   return true;
+}
+
+bool ValueRanges::Encodable(const DsState& state, bool report) {
+  bool fits = true;
+  auto check = [&](int32_t variableId, int32_t value) {
+    const CVariable& variable = model_.variables[static_cast<size_t>(variableId) - 1];
+    if (FitsBits(value, variable.bitWidth))
+      return;
+    fits = false;
+    if (!report || !FirstMisfit(variableId))
+      return;
+    ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
+                " does not fit its " + std::to_string(variable.bitWidth) +
+                " bits; states with such values are skipped");
+  };
+  for (size_t v = 1; v <= model_.variables.size(); ++v) {
+    const int32_t index = model_.variables[v - 1].intValueIndex;
+    if (index >= 0 && static_cast<size_t>(index) < state.intValues.size()) {
+      check(static_cast<int32_t>(v), state.intValues[static_cast<size_t>(index)]);
+    }
+  }
+  for (size_t k = 0; k < state.activeClocks.size(); ++k)
+    check(state.activeClocks[k], state.clockValues[k]);
+  return fits;
 }
 
 }  // namespace tickcheck

@@ -1,28 +1,42 @@
 #pragma once
-// The declared ranges of the integer variables during successor generation: a successor in which
-// an integer variable holds a value outside its declared range (Min .. Max, for variables with
-// 0 <= Min <= Max) is not explored, and the first such value of each variable is reported with
-// the jumps that made it, instead of being kept silently. A variable is reported once, whether its
-// value first left its range here or its bits in the state space (CStateSpace::Encodable).
+// The values that a successor may hold. A successor in which an integer variable holds a value
+// outside its declared range (Min .. Max, for variables with 0 <= Min <= Max), or a variable a
+// value that does not fit its bits, is not explored; the first such value of each variable is
+// reported, instead of being kept silently. A variable is reported once, whichever of the two it
+// broke first.
+
+#include <cstdint>
+#include <vector>
 
 #include "compose/composition.h"
-#include "statespace/ds_state.h"
-#include "statespace/state_space.h"
+#include "model/ds_state.h"
+#include "model/system.h"
 
 namespace tickcheck {
 
 class ValueRanges {
  public:
-  explicit ValueRanges(const CStateSpace& space);
+  // `model` must outlive the object.
+  explicit ValueRanges(const CSystem& model);
 
   // True when every integer value of `target` lies in its variable's declared range. Otherwise,
   // the first time for that variable, writes "ERROR! Variable <name>: value <v> outside its range
   // <Min> .. <Max> after <process>: <from> -> <to>[, ...]; states with such values are skipped",
   // naming every process of `transition` with its locations in `source` and `target`.
   bool Admit(const DsState& source, const DsState& target, const CComposedTransition& transition);
+  // True when every value of `state` fits its bit run. Otherwise, when `report` is set, writes
+  // "ERROR! Variable <name>: value <v> does not fit its <n> bits; states with such values are
+  // skipped" the first time for that variable.
+  bool Encodable(const DsState& state, bool report);
+  // The number of variables reported so far.
+  int32_t MisfitVariableCount() const;
 
  private:
-  const CStateSpace& space_;
+  // True the first time it is asked for variable `variableId`.
+  bool FirstMisfit(int32_t variableId);
+
+  const CSystem& model_;
+  std::vector<uint8_t> reported_;  // per variable id
 };
 
 }  // namespace tickcheck

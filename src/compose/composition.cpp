@@ -15,9 +15,8 @@ std::string Num(int64_t value) {
   return std::to_string(value);
 }
 
-bool Refuse(const std::string& reason) {
-  ConsoleLine("ERROR! Model refused: " + reason);
-  return false;
+std::optional<Refusal> Refuse(const std::string& reason) {
+  return Refusal{"ERROR! Model refused: " + reason};
 }
 
 // "process 2 (P2)", or "process 2" for a process without a name.
@@ -32,7 +31,7 @@ bool IsLocationOf(const CProcess& process, int32_t location) {
 
 // The loaded records keep the jumps of each source location in file order but not their numbers
 // in the section, so a jump is named by its From and its place among the jumps leaving there.
-bool CheckLocations(size_t position, const CProcess& process) {
+std::optional<Refusal> CheckLocations(size_t position, const CProcess& process) {
   const std::string p = Num(static_cast<int64_t>(position) + 1);
   if (process.locationCount <= 0)
     return Refuse(ProcessLabel(position, process) + " has no location");
@@ -49,7 +48,7 @@ bool CheckLocations(size_t position, const CProcess& process) {
       }
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 // Every count is at least 1 here, so the product only grows; it saturates at the largest 64-bit
@@ -67,25 +66,17 @@ uint64_t ProductOfLocationCounts(const CSystem& system) {
 uint64_t PhysicalMemory() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
-#ifdef TICKCHECK_FUZZ_MEMORY_BYTES
-  // The fuzz build bounds the memory of one input as if the machine had no more.
-  if (pages <= 0 || pageSize <= 0)
-    return TICKCHECK_FUZZ_MEMORY_BYTES;
-  return std::min<uint64_t>(static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize),
-                            TICKCHECK_FUZZ_MEMORY_BYTES);
-#else
   if (pages <= 0 || pageSize <= 0)
     return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
-#endif
 }
 
 }  // namespace
 
-bool CComposition::CanCompose(const CSystem& system) {
+std::optional<Refusal> CComposition::CanCompose(const CSystem& system, uint64_t memoryLimit) {
   for (size_t position = 0; position < system.processes.size(); ++position) {
-    if (!CheckLocations(position, system.processes[position]))
-      return false;
+    if (std::optional<Refusal> refusal = CheckLocations(position, system.processes[position]))
+      return refusal;
   }
   const uint64_t product = ProductOfLocationCounts(system);
   constexpr uint64_t kIndexLimit = std::numeric_limits<int32_t>::max();
@@ -101,14 +92,16 @@ bool CComposition::CanCompose(const CSystem& system) {
   const uint64_t bytesPerIndex = sizeof(std::vector<CComposedTransition>) + sizeof(int32_t) +
                                  system.processes.size() * sizeof(int32_t);
   const uint64_t tableBytes = product * bytesPerIndex;
-  const uint64_t memory = PhysicalMemory();
+  const uint64_t physical = PhysicalMemory();
+  const uint64_t memory =
+      memoryLimit == 0 || (physical != 0 && physical < memoryLimit) ? physical : memoryLimit;
   if (memory != 0 && tableBytes > memory) {
     return Refuse("the composition's tables for " + std::to_string(product) +
                   " composed locations need " + std::to_string(tableBytes) +
                   " bytes, more than the " + std::to_string(memory) +
                   " bytes of this machine's memory");
   }
-  return true;
+  return std::nullopt;
 }
 
 CComposition::CComposition(const CSystem& system, int32_t locationIndexCount, int32_t processCount)

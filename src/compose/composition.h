@@ -7,10 +7,12 @@
 // composed location are built the first time the checker reaches it (composeLocation).
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <vector>
 
+#include "model/refusal.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -41,9 +43,10 @@ class CComposition {
  public:
   // Checks, before any table is sized, that the loaded model can be composed: every process has
   // at least one location, the product of the location counts fits in a signed 32-bit integer and
-  // in this machine's memory, and every InitLocation and every jump's To lies in 1 .. the location
-  // count of its process. Otherwise writes one console line saying why and answers false.
-  static bool CanCompose(const CSystem& system);
+  // its tables in this machine's memory (or in `memoryLimit` bytes when that is smaller; 0: no
+  // limit), and every InitLocation and every jump's To lies in 1 .. the location count of its
+  // process. Otherwise answers the refusal that says why.
+  static std::optional<Refusal> CanCompose(const CSystem& system, uint64_t memoryLimit = 0);
 
   // Builds the empty tables and the initial location. Requires CanCompose(system),
   // locationIndexCount = system.locationProduct and processCount = system.processes.size().

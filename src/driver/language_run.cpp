@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <streambuf>
@@ -29,15 +28,12 @@ std::optional<std::string> ReadText(const std::string& path) {
   return text.str();
 }
 
-// Reads the lines that the run sequence writes to standard output: the verdict lines give the
-// property results, the progress lines are dropped, and anything else is a message for the user,
-// passed on to `messages` at once.
+// Reads the lines that the run sequence writes to standard output: the progress and verdict
+// lines are dropped, and anything else is a message for the user, passed on to `messages` at
+// once.
 class ConsoleFilter : public std::streambuf {
  public:
   explicit ConsoleFilter(std::ostream& messages) : messages_(messages) {}
-
-  // The result of each property by its number; absent while it is undecided.
-  const std::map<int, bool>& Results() const { return results_; }
 
  protected:
   int_type overflow(int_type c) override {
@@ -81,8 +77,6 @@ class ConsoleFilter : public std::streambuf {
     char result[8] = {};
     if (std::sscanf(std::string(line).c_str(), "property%d : %7s", &number, result) == 2) {
       const std::string_view verdict(result);
-      if (verdict == "0" || verdict == "1")
-        results_[number] = verdict == "1";
       if (verdict == "0" || verdict == "1" || verdict == "unknown")
         return;
     }
@@ -91,7 +85,6 @@ class ConsoleFilter : public std::streambuf {
 
   std::ostream& messages_;
   std::string line_;
-  std::map<int, bool> results_;
 };
 
 // Sends standard output into a filter for the lifetime of the object.
@@ -128,22 +121,22 @@ class ScratchDirectory {
   std::string path_;
 };
 
-// "satisfied", "not satisfied", or "unknown" when a property that decides it is undecided.
-std::string VerdictOf(const lang::QueryPlan& plan, const std::map<int, bool>& results,
-                      int firstProperty) {
+// "satisfied", "not satisfied", or "unknown" when a property that decides it is undecided; the
+// query's properties are those of `properties` from position `first` on.
+std::string VerdictOf(const lang::QueryPlan& plan, const std::vector<PropertyOutcome>& properties,
+                      size_t first) {
   std::vector<bool> decided;
-  for (size_t k = 0; k < plan.conjunctions.size(); ++k) {
-    const auto found = results.find(firstProperty + static_cast<int>(k));
-    if (found == results.end())
+  for (size_t k = first; k < first + plan.conjunctions.size(); ++k) {
+    if (k >= properties.size() || properties[k].verdict == Verdict::kUnknown)
       return "unknown";
-    decided.push_back(found->second);
+    decided.push_back(properties[k].verdict == Verdict::kTrue);
   }
   return lang::Verdict(plan, decided) ? "satisfied" : "not satisfied";
 }
 
 }  // namespace
 
-ExitCode RunLanguageModel(const Options& options) {
+ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
   if (options.json) {
     std::cerr << "tickcheck: --json describes model files only: write the compiled model file "
                  "with --emit-model and check that\n";
@@ -194,30 +187,28 @@ ExitCode RunLanguageModel(const Options& options) {
     std::cerr << failure << '\n';
     return ExitCode::kFailure;
   }
-  std::vector<const char*> arguments = {"tickcheck", modelFile.c_str()};
-  if (options.noClockIntervals)
-    arguments.push_back("-n");
-  if (options.checkTimeSuccessors)
-    arguments.push_back("-t");
-  if (options.progress)
-    arguments.push_back("--progress");
+  const Options fileOptions{.modelPath = modelFile,
+                            .noClockIntervals = options.noClockIntervals,
+                            .checkTimeSuccessors = options.checkTimeSuccessors,
+                            .progress = options.progress};
   ConsoleFilter filter(std::cerr);
-  int status = 0;
+  RunOutcome outcome;
   {
     const ConsoleRedirect redirect(&filter);
-    status = RunTickcheck(static_cast<int>(arguments.size()), arguments.data());
+    outcome = RunModel(fileOptions, limits);
   }
-  const auto exit = static_cast<ExitCode>(status);
-  if (exit != ExitCode::kComplete && exit != ExitCode::kModelErrors &&
-      exit != ExitCode::kInterrupted) {
+  const ExitCode exit = outcome.exit;
+  if ((exit != ExitCode::kComplete && exit != ExitCode::kModelErrors &&
+       exit != ExitCode::kInterrupted) ||
+      !outcome.summary) {
     return ExitCode::kFailure;
   }
-  int property = 1;
+  size_t property = 0;
   for (size_t q = 0; q < compilation->queries.size(); ++q) {
     const lang::QueryPlan& plan = compilation->plans[q];
     std::cout << compilation->queries[q].text << "  -- "
-              << VerdictOf(plan, filter.Results(), property) << '\n';
-    property += static_cast<int>(plan.conjunctions.size());
+              << VerdictOf(plan, outcome.summary->properties, property) << '\n';
+    property += plan.conjunctions.size();
   }
   std::cout << std::flush;
   return exit;

@@ -10,6 +10,7 @@
 // variable's range, say) go to standard error as they come, as do its summary lines.
 
 #include "driver/exit_code.h"
+#include "driver/model_check.h"
 #include "driver/options.h"
 
 namespace tickcheck {
@@ -21,6 +22,6 @@ namespace tickcheck {
 // refused), kUsage (`--json`, which describes model files only), kModelErrors (the check
 // reported errors, such as a value outside its range) or kInterrupted (queries not yet decided
 // print "unknown").
-ExitCode RunLanguageModel(const Options& options);
+ExitCode RunLanguageModel(const Options& options, const RunLimits& limits = {});
 
 }  // namespace tickcheck

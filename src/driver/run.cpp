@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "check/checker.h"
 #include "compose/composition.h"
 #include "driver/interrupt.h"
 #include "driver/json_document.h"
 #include "driver/language_run.h"
+#include "driver/model_check.h"
 #include "driver/model_file.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
@@ -26,11 +26,9 @@
 #include "driver/run_summary.h"
 #include "driver/search_monitor.h"
 #include "expr/clock_bounds.h"
-#include "expr/expression.h"
 #include "model/console.h"
+#include "model/refusal.h"
 #include "model/system.h"
-#include "statespace/ds_state.h"
-#include "statespace/state_space.h"
 
 namespace tickcheck {
 namespace {
@@ -41,21 +39,6 @@ uint32_t MillisecondTicks() {
   const auto now = Clock::now().time_since_epoch();
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
-
-// Makes `system` the run's model for evaluation and forgets it when the run ends.
-class ProcessWideModel {
- public:
-  explicit ProcessWideModel(CSystem& system) {
-    g_system = &system;
-    SetValueLookup(&VariableValue);
-  }
-  ~ProcessWideModel() {
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
-  }
-  ProcessWideModel(const ProcessWideModel&) = delete;
-  ProcessWideModel& operator=(const ProcessWideModel&) = delete;
-};
 
 // While it lives, the console lines go to standard error, so that standard output holds nothing
 // but the JSON document (`--json -`).
@@ -73,21 +56,6 @@ class ConsoleOnStandardError {
   std::streambuf* output_;
 };
 
-// The composition of the loaded model, or null after one console line when the model cannot be
-// composed or its tables cannot be allocated.
-std::unique_ptr<CComposition> BuildComposition(const CSystem& system) {
-  if (!CComposition::CanCompose(system))
-    return nullptr;
-  try {
-    return std::make_unique<CComposition>(system, system.locationProduct,
-                                          static_cast<int32_t>(system.processes.size()));
-  } catch (const std::bad_alloc&) {
-    ConsoleLine("ERROR! Model refused: not enough memory for the composition's tables of " +
-                std::to_string(system.locationProduct) + " composed locations");
-    return nullptr;
-  }
-}
-
 void ErrorLine(const std::string& text) {
   std::cerr << text << '\n' << std::flush;
 }
@@ -100,10 +68,10 @@ struct SequenceEnd {
 };
 
 // Load, composition, search and verdicts, with every console line of a run on a model file. A
-// refused model ends with its reports written as far as the run got (that is, empty or nearly),
-// an interrupted search without replacing them.
-SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::time_point start,
-                        uint32_t startTicks) {
+// refused model ends with its refusal line and its reports written as far as the run got (that
+// is, empty or nearly), an interrupted search without replacing them.
+SequenceEnd RunSequence(const Options& options, const RunLimits& limits, SearchMonitor& monitor,
+                        Clock::time_point start, uint32_t startTicks) {
   SequenceEnd end;
   const std::string& path = options.modelPath;
   ConsoleLine("obj file name:" + path);
@@ -116,87 +84,86 @@ SequenceEnd RunSequence(const Options& options, SearchMonitor& monitor, Clock::t
       end.outputFailed = true;
     }
   };
+  // The one place where a refusal is printed.
+  auto refused = [&commit](const std::optional<Refusal>& refusal) {
+    if (!refusal)
+      return false;
+    ConsoleLine(refusal->line);
+    commit();
+    return true;
+  };
   ConsoleLine("sizeof(composition):" + std::to_string(sizeof(CComposition)));
 
-  CSystem system;
-  if (system.Load(path) == 1) {
-    commit();
+  ModelCheck check;
+  if (refused(check.Load(path)))
     return end;
-  }
-  system.LoadProperties(path);
+  const CSystem& system = check.Model();
   // Bounds below what the model compares make the verdicts unreliable, not the model invalid:
   // the user is told on standard error, the run goes on, and it ends as a run with model errors.
   const std::vector<std::string> shortfalls = ClockBoundAnalysis(system).Shortfalls();
   for (const std::string& line : shortfalls)
     ErrorLine(line);
-  system.computeLocationProduct();
-  const ProcessWideModel model(system);
-
-  const std::unique_ptr<CComposition> composition = BuildComposition(system);
-  if (!composition) {
-    commit();
+  if (refused(check.Compose(limits)))
     return end;
-  }
-  composition->printComposedTransitions(reports.ModelInfo());
-
-  CStateSpace space(system, *composition);
-  Checker checker(space);
-  checker.SetControl(&monitor);
-  if (checker.Check(reports.Manager(), options.noClockIntervals, options.checkTimeSuccessors) ==
-      0) {
-    commit();
+  const CComposition& composition = check.Composition();
+  composition.printComposedTransitions(reports.ModelInfo());
+  if (refused(
+          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
     return end;
-  }
+  check.Search(&monitor, reports.Manager());
+
+  const Checker& checker = check.Checker();
   RunSummary summary;
   summary.interrupted = monitor.StoppedSearch();
   if (summary.interrupted)
     ErrorLine("interrupted");
   else
-    space.PrintEncoding(reports.ModelInfo());
+    check.Space().PrintEncoding(reports.ModelInfo());
   const uint32_t elapsed = MillisecondTicks() - startTicks;
   summary.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
-  summary.properties = PropertyOutcomes(system, space, summary.interrupted);
+  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), summary.interrupted);
   for (const PropertyOutcome& outcome : summary.properties)
     ConsoleLine("property" + std::to_string(outcome.number) + " : " + VerdictText(outcome.verdict));
   if (!summary.interrupted) {
-    space.manager->DebugCheck(space.pastList);
+    check.Space().manager().DebugCheck(checker.Reached());
     commit();
   }
   ConsoleLine("execute time:" + std::to_string(elapsed));
-  ConsoleLine("transrule size:" + std::to_string(composition->transruleSize));
+  ConsoleLine("transrule size:" + std::to_string(composition.transruleSize));
   summary.search = checker.Progress();
-  summary.errors =
-      GatherModelErrors(system, *composition, space, static_cast<int32_t>(shortfalls.size()));
-  summary.transruleSize = composition->transruleSize;
+  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
+                                     static_cast<int32_t>(shortfalls.size()));
+  summary.transruleSize = composition.transruleSize;
   end.summary = std::move(summary);
   return end;
 }
 
 // Everything after the command line: the checks that come before anything is written, the run
 // sequence, and what closes the run on standard error and in the JSON document.
-ExitCode Run(const Options& options, Clock::time_point start, uint32_t startTicks) {
+RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_point start,
+               uint32_t startTicks) {
   if (options.modelPath.empty()) {
     ConsoleLine("Error! There must be a obj file path");
     ErrorLine(UsageLine());
-    return ExitCode::kFailure;
+    return {ExitCode::kFailure};
   }
   if (std::string_view(options.modelPath).ends_with(".tck"))
-    return RunLanguageModel(options);
+    return {RunLanguageModel(options, limits)};
   if (!options.queryPath.empty() || !options.emitPath.empty()) {
     ErrorLine("tickcheck: -q and --emit-model apply to .tck models only");
     ErrorLine(UsageLine());
-    return ExitCode::kUsage;
+    return {ExitCode::kUsage};
   }
   if (const std::optional<std::string> problem = ModelFileProblem(options.modelPath)) {
     ErrorLine("tickcheck: " + options.modelPath + ": " + *problem);
-    return ExitCode::kFailure;
+    return {ExitCode::kFailure};
   }
   const bool jsonToOutput = options.json && *options.json == "-";
   if (options.json && !jsonToOutput) {
     if (const std::optional<std::string> problem = ReplaceProblem(*options.json)) {
       ErrorLine("tickcheck: cannot write " + *options.json + ": " + *problem);
-      return ExitCode::kFailure;
+      return {ExitCode::kFailure};
     }
   }
   std::optional<ConsoleOnStandardError> console;
@@ -206,9 +173,9 @@ ExitCode Run(const Options& options, Clock::time_point start, uint32_t startTick
   const InterruptCatcher interrupt;
   SearchMonitor monitor(interrupt, options.progress || isatty(STDERR_FILENO) == 1, std::cerr,
                         start);
-  SequenceEnd end = RunSequence(options, monitor, start, startTicks);
+  SequenceEnd end = RunSequence(options, limits, monitor, start, startTicks);
   if (!end.summary)
-    return ExitCode::kFailure;
+    return {ExitCode::kFailure};
   RunSummary& summary = *end.summary;
   summary.peakResidentBytes = PeakResidentBytes();
   if (summary.errors.Any())
@@ -225,29 +192,34 @@ ExitCode Run(const Options& options, Clock::time_point start, uint32_t startTick
       end.outputFailed = true;
     }
   }
-  if (summary.interrupted)
-    return ExitCode::kInterrupted;
+  ExitCode exit = summary.errors.Any() ? ExitCode::kModelErrors : ExitCode::kComplete;
   if (end.outputFailed)
-    return ExitCode::kFailure;
-  return summary.errors.Any() ? ExitCode::kModelErrors : ExitCode::kComplete;
+    exit = ExitCode::kFailure;
+  if (summary.interrupted)
+    exit = ExitCode::kInterrupted;
+  return {exit, std::move(end.summary)};
 }
 
 }  // namespace
 
-int RunTickcheck(int argc, const char* const argv[]) {
+RunOutcome RunModel(const Options& options, const RunLimits& limits) {
   const Clock::time_point start = Clock::now();
   const uint32_t startTicks = MillisecondTicks();
   try {
-    const CommandLine line = ParseCommandLine(argc, argv, std::cout, std::cerr);
-    if (line.answered)
-      return static_cast<int>(*line.answered);
-    return static_cast<int>(Run(line.options, start, startTicks));
+    return Run(options, limits, start, startTicks);
   } catch (const std::bad_alloc&) {
     // Memory ran out outside the decision diagrams (in the waiting lists, say): the run ends the
     // way it ends when the diagrams run out, after everything built so far was released.
     std::fputs("Out of memory.\n", stderr);
-    return static_cast<int>(ExitCode::kFailure);
+    return {ExitCode::kFailure};
   }
+}
+
+int RunTickcheck(int argc, const char* const argv[], const RunLimits& limits) {
+  const CommandLine line = ParseCommandLine(argc, argv, std::cout, std::cerr);
+  if (line.answered)
+    return static_cast<int>(*line.answered);
+  return static_cast<int>(RunModel(line.options, limits).exit);
 }
 
 }  // namespace tickcheck

@@ -1,7 +1,7 @@
 #include "driver/run_summary.h"
 
 #include "driver/units.h"
-#include "expr/property.h"
+#include "model/property.h"
 
 namespace tickcheck {
 
@@ -11,12 +11,13 @@ bool ModelErrors::Any() const {
          0;
 }
 
-std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStateSpace& space,
+std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
+                                              const std::vector<uint8_t>& results,
                                               bool interrupted) {
   std::vector<PropertyOutcome> outcomes;
   for (size_t i = 0; i < system.properties.size(); ++i) {
     const int32_t type = system.properties[i].Type;
-    const bool result = space.propertyResult[i] != 0;
+    const bool result = results[i] != 0;
     const bool open = (type == 0 && !result) || (type == 1 && result);
     const Verdict verdict =
         interrupted && open ? Verdict::kUnknown : (result ? Verdict::kTrue : Verdict::kFalse);
@@ -26,7 +27,7 @@ std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStat
 }
 
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              const CStateSpace& space, int32_t shortClockBounds) {
+                              int32_t misfitVariables, int32_t shortClockBounds) {
   ModelErrors errors;
   errors.refusedExpressions = system.expressions.RefusedCount();
   for (const CProperty& property : system.properties) {
@@ -35,7 +36,7 @@ ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composi
         ++errors.invalidAtomRelations;
     }
   }
-  errors.misfitVariables = space.MisfitVariableCount();
+  errors.misfitVariables = misfitVariables;
   errors.unheardBroadcasts = composition.unheardBroadcasts;
   errors.shortClockBounds = shortClockBounds;
   return errors;

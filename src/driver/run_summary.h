@@ -10,7 +10,6 @@
 #include "check/search_control.h"
 #include "compose/composition.h"
 #include "model/system.h"
-#include "statespace/state_space.h"
 
 namespace tickcheck {
 
@@ -45,16 +44,18 @@ struct RunSummary {
   int32_t transruleSize = 0;
 };
 
-// The verdict of every loaded property from the state space's results. After an interrupted
-// search a property that was still open is unknown: a Type 0 property not yet found, a Type 1
-// property not yet violated.
-std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system, const CStateSpace& space,
+// The verdict of every loaded property from the search's results (one per property, 1 or 0).
+// After an interrupted search a property that was still open is unknown: a Type 0 property not
+// yet found, a Type 1 property not yet violated.
+std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
+                                              const std::vector<uint8_t>& results,
                                               bool interrupted);
 
-// The errors that the records of the run kept count of; `shortClockBounds` is the number of
-// locations whose clock bounds were reported as too low when the model was loaded.
+// The errors that the records of the run kept count of; `misfitVariables` is the number of
+// variables the search reported for a value outside their range or bits, `shortClockBounds` the
+// number of locations whose clock bounds were reported as too low when the model was loaded.
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              const CStateSpace& space, int32_t shortClockBounds);
+                              int32_t misfitVariables, int32_t shortClockBounds);
 
 // "1", "0" or "unknown", as the verdict lines show it.
 std::string VerdictText(Verdict verdict);

@@ -5,26 +5,11 @@
 #include <optional>
 #include <tuple>
 
+#include "expr/comparison.h"
+#include "expr/evaluation.h"
+
 namespace tickcheck {
 namespace {
-
-enum class Direction { kNone, kLower, kUpper, kBoth };
-
-Direction DirectionOf(int32_t code) {
-  switch (code) {
-    case ExpType::kEqual:
-    case ExpType::kNotEqual:
-      return Direction::kBoth;
-    case ExpType::kLess:
-    case ExpType::kAtMost:
-      return Direction::kUpper;
-    case ExpType::kGreater:
-    case ExpType::kAtLeast:
-      return Direction::kLower;
-    default:
-      return Direction::kNone;
-  }
-}
 
 // The relation that holds exactly when `code` does not.
 int32_t Negation(int32_t code) {
@@ -49,17 +34,17 @@ int32_t Negation(int32_t code) {
 // A comparison of a clock with a constant, and the process that makes it (-1: a property).
 struct Comparison {
   int32_t clock;
-  Direction direction;
+  BoundSide direction;
   int32_t constant;
   int32_t process;
 };
 
 // Raises `bounds` to cover a comparison; answers whether it changed.
-bool Raise(LUBound& bounds, Direction direction, int32_t constant) {
+bool Raise(LUBound& bounds, BoundSide direction, int32_t constant) {
   const LUBound before = bounds;
-  if (direction == Direction::kLower || direction == Direction::kBoth)
+  if (direction == BoundSide::kLower || direction == BoundSide::kBoth)
     bounds.L = std::max(bounds.L, constant);
-  if (direction == Direction::kUpper || direction == Direction::kBoth)
+  if (direction == BoundSide::kUpper || direction == BoundSide::kBoth)
     bounds.U = std::max(bounds.U, constant);
   return bounds != before;
 }
@@ -72,20 +57,21 @@ LUBound* Find(std::vector<LUBound>& bounds, int32_t clock) {
 
 }  // namespace
 
-ClockBoundAnalysis::ClockBoundAnalysis(CSystem& system) : system_(system) {
+ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) {
   auto compared = [&system](int32_t id, int32_t process) -> std::optional<Comparison> {
     if (!system.expressions.Contains(id))
       return std::nullopt;
-    CExpression& expression = system.expressions[id];
+    const CExpression& expression = system.expressions[id];
     const int32_t clock = expression.LeftVariable();
     if (clock < 1 || static_cast<size_t>(clock) > system.variables.size() ||
         system.variables[static_cast<size_t>(clock) - 1].Type != VarType::kClock) {
       return std::nullopt;
     }
-    const Direction direction = DirectionOf(expression.RootType());
-    if (direction == Direction::kNone)
+    const BoundSide direction = SideOf(expression.RootType());
+    if (direction == BoundSide::kNone)
       return std::nullopt;
-    return Comparison{clock, direction, expression.RightValue(), process};
+    return Comparison{clock, direction, RightValue(expression, Valuation::WithoutState(system)),
+                      process};
   };
 
   // Per process and location: the comparisons of the location's invariant and outgoing guards.
@@ -120,7 +106,7 @@ ClockBoundAnalysis::ClockBoundAnalysis(CSystem& system) : system_(system) {
       // A Type 1 property is settled by a state that falsifies one of its atoms.
       const bool flipped = (atom.negated == 1) != (property.Type == 1);
       const int32_t code = flipped ? Negation(atom.relation) : atom.relation;
-      everywhere.push_back({atom.variable, DirectionOf(code), atom.bound, -1});
+      everywhere.push_back({atom.variable, SideOf(code), atom.bound, -1});
     }
   }
 
@@ -171,8 +157,8 @@ ClockBoundAnalysis::ClockBoundAnalysis(CSystem& system) : system_(system) {
                                            entry.clockId) != jump->resetClockIds.end()) {
             continue;
           }
-          grew = Raise(entry, Direction::kLower, kept->L) | grew;
-          grew = Raise(entry, Direction::kUpper, kept->U) | grew;
+          grew = Raise(entry, BoundSide::kLower, kept->L) | grew;
+          grew = Raise(entry, BoundSide::kUpper, kept->U) | grew;
         }
         if (grew && !queued[source]) {
           queued[source] = 1;

@@ -29,7 +29,7 @@ class ClockBoundAnalysis {
  public:
   // `system` is loaded with its properties. Comparison bounds are evaluated once, without a
   // state, as the per-location clock limits are.
-  explicit ClockBoundAnalysis(CSystem& system);
+  explicit ClockBoundAnalysis(const CSystem& system);
 
   // The bounds that location `location` (0-based) of process `process` (0-based) needs, one entry
   // per entry of the location's activeClocks, in the same order.

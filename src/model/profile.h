@@ -27,6 +27,11 @@ namespace tickcheck {
 // Size of the line buffer; a line is read in pieces of at most kProfileLineBuffer - 1 bytes.
 inline constexpr int kProfileLineBuffer = 16384;
 
+// The longest numbered list of a model file (variables, locations, jumps, active clocks,
+// assignments, the comparisons of a constraint, the atoms of a property): every list ends at its
+// first missing entry, and after entry kMaxListLength at the latest.
+inline constexpr int32_t kMaxListLength = 65534;
+
 // The integer value of `key` in `section`, or `defaultValue` when any argument is null, the file
 // cannot be opened, or the key is missing. A found value converts like an unsigned decimal
 // conversion: blanks skipped, one optional sign, digits up to the first non-digit, no digits

@@ -4,8 +4,6 @@
 
 namespace tickcheck {
 
-CSystem* g_system = nullptr;
-
 int32_t BitLength(int32_t max) {
   int32_t width = 0;
   for (int32_t rest = max; rest > 0; rest >>= 1)

@@ -4,14 +4,16 @@
 // properties. Every cross-reference is a plain number: variable ids and process numbers are
 // 1-based positions, location ids are 1-based within their process, expression ids are 0-based
 // indices into the expression table. The model loader fills the records; later stages only read
-// them, except the fields that the state encoding writes (see CVariable).
+// them: what they derive (the encoding, the clock limits) are objects of their own.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "expr/expression_table.h"
-#include "expr/property.h"
+#include "model/expression_table.h"
+#include "model/property.h"
+#include "model/refusal.h"
 
 namespace tickcheck {
 
@@ -72,10 +74,6 @@ struct CVariable {
   int32_t Type = -1;         // 0 integer variable, 1 clock, 3 accepted third kind
   int32_t InitValue = -1;
   int32_t bitWidth = 0;  // BitLength(Max)
-  // Written by the state encoding, not by the loader:
-  int32_t bitBeginIndex = -1;           // first bit of the variable's run; -1 until encoded
-  std::vector<int32_t> locUpperBounds;  // one per location of the owning process; -1: none
-  std::vector<int32_t> locLowerBounds;
   // Integer variables only: the position of the variable's value among a state's integer values,
   // which follow the declaration order of the integer variables.
   int32_t intValueIndex = -1;
@@ -103,14 +101,14 @@ class CSystem {
   CSystem(const CSystem&) = delete;
   CSystem& operator=(const CSystem&) = delete;
 
-  // Fills processes, variables and the expression table from the model file at `path`. Returns 0,
-  // or 1 when the model was refused, after one console line saying why: a variable Type other
+  // Fills processes, variables and the expression table from the model file at `path`. Answers
+  // nothing, or the refusal of the model with the line that says why: a variable Type other
   // than 0, 1 and 3 ("Variable Type Error!", nothing later is read), more than 65534 processes,
   // an active clock that names no clock, a jump whose From names no location of its process, an
   // assignment to no variable, an expression id (of a constraint or an assignment) outside
   // the table, or a clock compared in an invariant or guard with != or a code outside 1 to 6. Reads
   // the file once; the answers are those of one lookup per key.
-  int32_t Load(const std::string& path);
+  std::optional<Refusal> Load(const std::string& path);
 
   // Fills `properties` and `propertyCount` from the model file; call after Load.
   void LoadProperties(const std::string& path);
@@ -132,8 +130,5 @@ class CSystem {
   ExpressionTable expressions;
   int32_t propertyCount = 0;
 };
-
-// The one model of the run; set by the driver once the model and its properties are loaded.
-extern CSystem* g_system;
 
 }  // namespace tickcheck

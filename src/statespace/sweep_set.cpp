@@ -59,13 +59,7 @@ void SweepSet::Add(const DsState& state, bool widen) {
   Group& group = boxes_[Key{state.locationIndex, state.intValues}];
   if (group.boxes.empty())
     group.sample = state;
-  Box box{state.clockValues, state.clockValues};
-  if (widen) {
-    for (size_t k = 0; k < state.activeClocks.size(); ++k) {
-      space_.ClockInterval(state, state.activeClocks[k], state.clockValues[k], box.start[k],
-                           box.end[k]);
-    }
-  }
+  Box box = widen ? intervals_.Box(state) : Box{state.clockValues, state.clockValues};
   std::vector<uint8_t> single(box.start.size());
   for (size_t k = 0; k < single.size(); ++k)
     single[k] = box.start[k] == box.end[k] ? 1 : 0;
@@ -83,10 +77,10 @@ bdd SweepSet::ToBdd() const {
   std::vector<bdd> parts;
   for (const auto& [key, group] : boxes_) {
     for (const Box& box : group.boxes)
-      parts.push_back(space_.BoxDiagram(group.sample, box.start, box.end));
+      parts.push_back(space_.BoxDiagram(group.sample, box));
   }
   if (parts.empty())
-    return space_.manager->Zero();
+    return space_.manager().Zero();
   // Joining pairwise keeps the operands of similar size, which costs far less than adding one
   // box at a time to an ever larger diagram.
   while (parts.size() > 1) {

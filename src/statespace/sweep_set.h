@@ -14,19 +14,19 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/ds_state.h"
+#include "statespace/clock_intervals.h"
 #include "statespace/state_space.h"
 
 namespace tickcheck {
 
 class SweepSet {
  public:
-  explicit SweepSet(const CStateSpace& space) : space_(space) {}
+  // Both must outlive the set.
+  SweepSet(const CStateSpace& space, const ClockIntervals& intervals)
+      : space_(space), intervals_(intervals) {}
 
-  // The clock intervals of one added state, per active clock in the state's order.
-  struct Box {
-    std::vector<int32_t> start;
-    std::vector<int32_t> end;
-  };
+  using Box = ClockBox;
 
   void Clear() { boxes_.clear(); }
   bool Contains(const DsState& state) const { return Find(state) != nullptr; }
@@ -61,6 +61,7 @@ class SweepSet {
   };
 
   const CStateSpace& space_;
+  const ClockIntervals& intervals_;
   std::unordered_map<Key, Group, KeyHash> boxes_;
 };
 

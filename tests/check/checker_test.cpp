@@ -5,8 +5,6 @@
 #include "model/expression_builder.h"
 #include "support/model_files.h"
 #include "support/model_run.h"
-#include "support/process.h"
-#include "support/temp_dir.h"
 #include "tools/example_models.h"
 
 namespace tickcheck {
@@ -40,16 +38,13 @@ struct Outcome {
 };
 
 Outcome Check(const ModelSpec& model, bool noClockIntervals = false, bool timeSuccessors = false) {
-  ModelRun run(model);
-  Checker checker(*run.space);
+  ModelRun run(model,
+               {.noClockIntervals = noClockIntervals, .checkTimeSuccessors = timeSuccessors});
+  run.Initial();
   std::FILE* info = std::tmpfile();
-  Outcome outcome;
-  outcome.console =
-      CaptureConsole([&] { EXPECT_EQ(checker.Check(info, noClockIntervals, timeSuccessors), 1); });
+  run.Search(info);
   std::fclose(info);
-  outcome.results = run.space->propertyResult;
-  outcome.count = checker.dsStateCount;
-  return outcome;
+  return {run.console, run.checker().PropertyResults(), run.checker().Progress().storedStates};
 }
 
 std::string Tail(const std::string& console) {
@@ -144,58 +139,6 @@ TEST(CheckerTest, AClockIntervalStopsWhereAPropertyOnTheClockChangesItsAnswer) {
   EXPECT_EQ(byInterval.results, (std::vector<uint8_t>{1, 1, 0, 0, 1}));
   EXPECT_EQ(Check(model, true).results, byInterval.results);
   EXPECT_LT(byInterval.count, Check(model, true).count);
-}
-
-TEST(CheckerTest, DelayCopiesStopAtMaxAndLeaveFrozenClocks) {
-  ModelSpec model = Chain({}, 1);
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .max = 7},
-                     {.name = "y", .type = 1, .initValue = 0, .max = 7}};
-  model.processes[0].locations[0].activeClocks = {{1, -1, 7}, {2, -1, 7}};
-  ModelRun run(model);
-  const DsState initial = run.Initial();
-  Checker checker(*run.space);
-  WaitingDsState entry{initial, 5, {2}};
-  entry.state.clockValues = {5, 3};
-  const Checker::DelayRun delays = checker.ExpandDelays(entry);
-  ASSERT_EQ(delays.size, 3);
-  EXPECT_EQ(checker.StateAt(delays, 0).clockValues, (std::vector<int32_t>{5, 3}));
-  EXPECT_EQ(checker.StateAt(delays, 1).clockValues, (std::vector<int32_t>{6, 3}));
-  EXPECT_EQ(checker.StateAt(delays, 2).clockValues, (std::vector<int32_t>{7, 3}));
-  // The last copy stands for the equal ones that would follow it.
-  EXPECT_EQ(delays.lastPosition, 4);
-  entry.delayCount = 1;
-  EXPECT_EQ(checker.ExpandDelays(entry).size, 1);
-  EXPECT_EQ(checker.ExpandDelays(entry).lastPosition, 0);
-}
-
-// Regression: the delays of a waiting entry were all made before any was tested, so an entry
-// standing for two billion delays took more memory than the machine has, although one clock
-// interval holds all of them but the first.
-TEST(CheckerTest, ADelayRunOfTwoBillionStatesInOneIntervalIsDecidedInLittleMemory) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs an unlimited address space";
-#else
-  constexpr int32_t kBound = 2000000000;
-  ModelSpec model;
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 2147483647},
-                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = kBound}};
-  model.expressions = {{0, Expr::Const(0).Compile()}, {1, Comparison(1, ExpType::kAtLeast, 0)}};
-  model.constraints = {{1}};
-  // The self-loop resets x and lets y run on: its successor stands for every delay up to the
-  // bound, and y's interval in location a reaches the bound.
-  model.processes = {
-      {.name = "P",
-       .initLocation = 1,
-       .locations = {{.name = "a", .activeClocks = {{1, 0, kBound}, {2, 0, kBound}}}},
-       .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
-  model.properties = {{.type = 1, .atoms = {InLocation(1)}}};
-  testing::TempDir dir;
-  const std::string path = testing::WriteModel(dir, model);
-  const auto result = testing::RunTickcheckBinary({path}, "", uint64_t{512} << 20);
-  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-  EXPECT_NE(result.out.find("\nDsState Number in pastList:\t2\nproperty1 : 1\n"), std::string::npos)
-      << result.out;
-#endif
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "compose/composition.h"
-#include "expr/expression.h"
 #include "model/expression_builder.h"
 #include "model/system.h"
 #include "support/model_files.h"
@@ -64,11 +63,9 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
   // Loading, composing and tearing down write their console lines; none of them matters here.
   testing::CaptureConsole([&] {
     CSystem system;
-    EXPECT_EQ(system.Load(path), 0);
+    EXPECT_FALSE(system.Load(path));
     system.LoadProperties(path);
     system.computeLocationProduct();
-    g_system = &system;
-    SetValueLookup(&VariableValue);
     {
       CComposition composition(system, system.locationProduct,
                                static_cast<int32_t>(system.processes.size()));
@@ -79,8 +76,6 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
       reference.states = verdicts.states;
       reference.complete = verdicts.complete;
     }
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
   });
   return reference;
 }

@@ -53,17 +53,16 @@ class LoadedModel {
  public:
   explicit LoadedModel(const ModelSpec& model) {
     const std::string path = WriteModel(dir_, model);
-    CaptureConsole([&] { EXPECT_EQ(system.Load(path), 0); });
+    CaptureConsole([&] { EXPECT_FALSE(system.Load(path)); });
     system.computeLocationProduct();
   }
 
-  // What CanCompose writes for the model; empty when it accepts it.
+  // The line of CanCompose's refusal of the model, as a run prints it; empty when it accepts it.
   std::string Refusal() const {
-    bool accepted = false;
-    const std::string console =
-        CaptureConsole([&] { accepted = CComposition::CanCompose(system); });
-    EXPECT_EQ(accepted, console.empty()) << console;
-    return console;
+    std::optional<tickcheck::Refusal> refusal;
+    const std::string console = CaptureConsole([&] { refusal = CComposition::CanCompose(system); });
+    EXPECT_EQ(console, "");
+    return refusal ? refusal->line + "\n" : "";
   }
 
   // The composition of an accepted model, as the driver builds it.

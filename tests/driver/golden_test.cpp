@@ -124,6 +124,11 @@ struct GoldenCase {
   std::string err = "";  // standard error without its closing summary line
 };
 
+// The case's name, where a test's parameter is shown.
+void PrintTo(const GoldenCase& golden, std::ostream* out) {
+  *out << golden.name;
+}
+
 const std::string kModelErrors = "tickcheck: the model had errors (";
 const std::string kMayNotHold = "); the verdicts may not hold\n";
 

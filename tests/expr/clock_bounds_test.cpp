@@ -37,7 +37,7 @@ class ClockBoundsTest : public ::testing::Test {
   void Analyse(const ModelSpec& model) {
     const std::string path = testing::WriteModel(dir_, model);
     CaptureConsole([&] {
-      ASSERT_EQ(system_.Load(path), 0);
+      ASSERT_FALSE(system_.Load(path));
       system_.LoadProperties(path);
     });
     analysis_ = std::make_unique<ClockBoundAnalysis>(system_);

@@ -14,9 +14,9 @@
 #include "driver/language_run.h"
 #include "lang/compiler.h"
 #include "support/language_explorer.h"
-#include "support/model_explorer.h"
 #include "support/model_files.h"
 #include "support/random_language_models.h"
+#include "support/semantics_explorer.h"
 #include "support/temp_dir.h"
 
 namespace tickcheck {

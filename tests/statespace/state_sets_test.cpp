@@ -42,7 +42,7 @@ class StateSetsTest : public ::testing::Test {
     rows_.push_back({p, q});
     DsState state = initial_;
     state.locations = rows_.back();
-    state.locationIndex = run_.composition->VecToInt(rows_.back());
+    state.locationIndex = run_.composition().VecToInt(rows_.back());
     state.activeClocks = {3, 5, 4};
     state.clockValues = {x, 0, 0};
     return state;
@@ -51,12 +51,14 @@ class StateSetsTest : public ::testing::Test {
   std::pair<int32_t, int32_t> Interval(int32_t p, int32_t q, int32_t clock, int32_t value) {
     int32_t start = 0;
     int32_t end = 0;
-    run_.space->ClockInterval(At(p, q, 0), clock, value, start, end);
+    intervals_.Interval(At(p, q, 0), clock, value, start, end);
     return {start, end};
   }
 
   ModelRun run_;
   DsState initial_;
+  const ClockLimits limits_{run_.system};
+  const ClockIntervals intervals_{run_.system, limits_};
   std::list<std::vector<int32_t>> rows_;
 };
 
@@ -77,35 +79,33 @@ TEST_F(StateSetsTest, ClockIntervalsFollowLAndUAndTheLocationLimits) {
 
 TEST_F(StateSetsTest, WideningKeepsTheStateAndOnlyIntervalValues) {
   const DsState state = At(1, 1, 4);
-  bdd set = run_.space->manager->Zero();
-  run_.space->AddClockIntervals(state, set);
+  const bdd set = run_.space().BoxDiagram(state, intervals_.Box(state));
   for (int32_t x = 0; x <= 7; ++x) {
-    EXPECT_EQ(run_.space->ContainsState(set, At(1, 1, x)), x >= 4 && x <= 6) << "x = " << x;
+    EXPECT_EQ(run_.space().ContainsState(set, At(1, 1, x)), x >= 4 && x <= 6) << "x = " << x;
   }
   DsState otherValue = At(1, 1, 4);
   otherValue.intValues = {2};
-  EXPECT_FALSE(run_.space->ContainsState(set, otherValue));
-  EXPECT_FALSE(run_.space->ContainsState(set, At(1, 2, 4)));
+  EXPECT_FALSE(run_.space().ContainsState(set, otherValue));
+  EXPECT_FALSE(run_.space().ContainsState(set, At(1, 2, 4)));
 }
 
 TEST_F(StateSetsTest, CubesFixTheDiscretePartTypeThreeRunsHoldZero) {
   const DsState state = At(1, 1, 4);
-  const bdd cube = run_.space->StateCube(state);
-  const bdd discrete = run_.space->DiscreteCube(state);
-  const CVariable& aux = run_.system.variables[1];
-  BddManager& manager = *run_.space->manager;
-  EXPECT_TRUE(
-      BddManager::Equal(BddManager::And(cube, manager.IthVar(aux.bitBeginIndex)), manager.Zero()));
-  EXPECT_TRUE(run_.space->ContainsState(cube, state));
-  EXPECT_FALSE(run_.space->ContainsState(cube, At(1, 1, 5)));
+  const bdd cube = run_.space().StateCube(state);
+  const bdd discrete = run_.space().DiscreteCube(state);
+  BddManager& manager = run_.space().manager();
+  const int32_t aux = run_.space().encoding().BitBegin(2);
+  EXPECT_TRUE(BddManager::Equal(BddManager::And(cube, manager.IthVar(aux)), manager.Zero()));
+  EXPECT_TRUE(run_.space().ContainsState(cube, state));
+  EXPECT_FALSE(run_.space().ContainsState(cube, At(1, 1, 5)));
   // The discrete cube leaves every clock free.
-  EXPECT_TRUE(run_.space->ContainsState(discrete, At(1, 1, 6)));
+  EXPECT_TRUE(run_.space().ContainsState(discrete, At(1, 1, 6)));
 }
 
 // The sweep's boxes must answer membership exactly as their diagram does.
 TEST_F(StateSetsTest, TheSweepSetAnswersLikeItsDiagram) {
   std::mt19937 random(3);
-  SweepSet sweep(*run_.space);
+  SweepSet sweep(run_.space(), intervals_);
   auto randomState = [&] {
     DsState state = At(1 + static_cast<int32_t>(random() % 2),
                        1 + static_cast<int32_t>(random() % 2), static_cast<int32_t>(random() % 8));
@@ -119,10 +119,10 @@ TEST_F(StateSetsTest, TheSweepSetAnswersLikeItsDiagram) {
   const bdd diagram = sweep.ToBdd();
   for (int probe = 0; probe < 400; ++probe) {
     const DsState state = randomState();
-    EXPECT_EQ(sweep.Contains(state), run_.space->ContainsState(diagram, state));
+    EXPECT_EQ(sweep.Contains(state), run_.space().ContainsState(diagram, state));
   }
   sweep.Clear();
-  EXPECT_TRUE(BddManager::Equal(sweep.ToBdd(), run_.space->manager->Zero()));
+  EXPECT_TRUE(BddManager::Equal(sweep.ToBdd(), run_.space().manager().Zero()));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "statespace/state_space.h"
 
+#include "statespace/clock_limits.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -46,28 +48,29 @@ TEST(StateSpaceTest, BitCountsBeginIndexesAndTheInitialState) {
   EXPECT_EQ(run.console,
             "InitStateSpace\nlocBit: 5\tclkVarBitNum: 6\tnonClkVarBitNum: 4\ntotalBit: 15\n"
             "initStatespace done\n");
-  const CStateSpace& space = *run.space;
-  EXPECT_EQ(space.nonClkVarBitBeginIndex, (std::vector<int32_t>{0, 3, 3, 4}));
-  EXPECT_EQ(space.procLocBitNum, (std::vector<int32_t>{0, 2, 3}));
-  EXPECT_EQ(space.procBitBeginIndex, (std::vector<int32_t>{4, 7, 12, 15}));
+  const Encoding& encoding = run.space().encoding();
+  EXPECT_EQ(encoding.nonClkVarBitBeginIndex(), (std::vector<int32_t>{0, 3, 3, 4}));
+  EXPECT_EQ(encoding.procLocBitNum(), (std::vector<int32_t>{0, 2, 3}));
+  EXPECT_EQ(encoding.procBitBeginIndex(), (std::vector<int32_t>{4, 7, 12, 15}));
   // x is placed by the first process; the second's block holds y (its initial location) and z.
-  EXPECT_EQ(space.clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, 4}, {2, 9, 11}, {0}}));
-  EXPECT_EQ(run.system.variables[3].bitBeginIndex, 4);
-  EXPECT_EQ(run.system.variables[5].bitBeginIndex, 11);
+  EXPECT_EQ(encoding.clkVarBeginIndex(),
+            (std::vector<std::vector<int32_t>>{{1, 4}, {2, 9, 11}, {0}}));
+  EXPECT_EQ(encoding.BitBegin(4), 4);
+  EXPECT_EQ(encoding.BitBegin(6), 11);
 
   EXPECT_EQ(initial.intValues, (std::vector<int32_t>{2, 0}));
   EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{4, 5}));
   EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{0, 1}));
   EXPECT_EQ(std::vector<int32_t>(initial.locations.begin(), initial.locations.end()),
             (std::vector<int32_t>{1, 2, 4}));
-  EXPECT_EQ(initial.locationIndex, run.composition->initLocationIndex);
+  EXPECT_EQ(initial.locationIndex, run.composition().initLocationIndex);
 }
 
 TEST(StateSpaceTest, TheEncodingListing) {
   ModelRun run(EncodingModel());
   run.Initial();
   std::ostringstream listing;
-  run.space->PrintEncoding(listing);
+  run.space().PrintEncoding(listing);
   EXPECT_EQ(listing.str(),
             "-----------StateSpace Output--------------\n"
             "totalBit:\t15\tnonClkVarBitNum:4\tclkVarBitNum:6\tlocBit:5\n"
@@ -104,8 +107,9 @@ TEST(StateSpaceTest, AClockListedSeveralTimesIsEncodedOnce) {
   for (const auto& [spec, totalBit, xBegin] : {std::tuple{model, 4, 0}, {notInitial, 5, 1}}) {
     ModelRun run(spec);
     const DsState initial = run.Initial();
-    EXPECT_EQ(run.space->totalBit, totalBit);
-    EXPECT_EQ(run.space->clkVarBeginIndex, (std::vector<std::vector<int32_t>>{{1, xBegin}, {0}}));
+    EXPECT_EQ(run.space().encoding().totalBit(), totalBit);
+    EXPECT_EQ(run.space().encoding().clkVarBeginIndex(),
+              (std::vector<std::vector<int32_t>>{{1, xBegin}, {0}}));
     EXPECT_EQ(initial.activeClocks, (std::vector<int32_t>{1}));
     EXPECT_EQ(initial.clockValues, (std::vector<int32_t>{3}));
   }
@@ -115,8 +119,8 @@ TEST(StateSpaceTest, ModelsWithoutVariablesOrWithManyClocksEncode) {
   {
     ModelRun none{ModelSpec{}};
     none.Initial();
-    EXPECT_EQ(none.space->totalBit, 0);
-    EXPECT_TRUE(none.space->nonClkVarBitBeginIndex.empty());
+    EXPECT_EQ(none.space().encoding().totalBit(), 0);
+    EXPECT_TRUE(none.space().encoding().nonClkVarBitBeginIndex().empty());
   }
 
   // Twenty-five clocks in one process block: the table grows to fit.
@@ -130,38 +134,30 @@ TEST(StateSpaceTest, ModelsWithoutVariablesOrWithManyClocksEncode) {
   many.processes = {{.initLocation = 1, .locations = {location}}};
   ModelRun run(many);
   run.Initial();
-  ASSERT_EQ(run.space->clkVarBeginIndex[0].size(), 26u);
-  EXPECT_EQ(run.space->clkVarBeginIndex[0][0], 25);
-  EXPECT_EQ(run.space->clkVarBeginIndex[0][25], 24);
+  const std::vector<int32_t>& block = run.space().encoding().clkVarBeginIndex()[0];
+  ASSERT_EQ(block.size(), 26u);
+  EXPECT_EQ(block[0], 25);
+  EXPECT_EQ(block[25], 24);
 }
 
 TEST(StateSpaceTest, AnInitialValueOutsideItsBitsRefusesTheModel) {
   ModelSpec model = EncodingModel();
   model.variables[0].initValue.reset();  // a missing key reads -1
   ModelRun run(model);
-  DsState state;
-  std::string console = testing::CaptureConsole([&] {
-    run.space->InitStateSpace();
-    EXPECT_EQ(run.space->BuildInitialState(state), 0);
-  });
-  EXPECT_NE(
-      console.find("ERROR! Model refused: variable n: initial value -1 does not fit 0 .. 7\n"),
-      std::string::npos)
-      << console;
+  run.Initial();
+  ASSERT_TRUE(run.refusal);
+  EXPECT_EQ(run.refusal->line,
+            "ERROR! Model refused: variable n: initial value -1 does not fit 0 .. 7");
 }
 
 TEST(StateSpaceTest, AnInitialClockValueAboveItsBitsRefusesTheModel) {
-  DsState state;
   ModelSpec clock = EncodingModel();
   clock.variables[3].initValue = 8;
-  ModelRun second(clock);
-  const std::string console = testing::CaptureConsole([&] {
-    second.space->InitStateSpace();
-    EXPECT_EQ(second.space->BuildInitialState(state), 0);
-  });
-  EXPECT_NE(console.find("ERROR! Model refused: clock x: initial value 8 does not fit 0 .. 7\n"),
-            std::string::npos)
-      << console;
+  ModelRun run(clock);
+  run.Initial();
+  ASSERT_TRUE(run.refusal);
+  EXPECT_EQ(run.refusal->line,
+            "ERROR! Model refused: clock x: initial value 8 does not fit 0 .. 7");
 }
 
 TEST(StateSpaceTest, PerLocationLimitsFollowTheInvariantOperators) {
@@ -186,9 +182,10 @@ TEST(StateSpaceTest, PerLocationLimitsFollowTheInvariantOperators) {
   EXPECT_NE(run.console.find("ERROR! OPTYPE error in setVariableRangeInLoc()\n"),
             std::string::npos);
   EXPECT_EQ(run.console.find("OPTYPE"), run.console.rfind("OPTYPE"));
-  EXPECT_EQ(run.system.variables[1].locUpperBounds, (std::vector<int32_t>{5, 4, 3, -1, -1}));
-  EXPECT_EQ(run.system.variables[1].locLowerBounds, (std::vector<int32_t>{-1, 3, 3, 2, -1}));
-  EXPECT_TRUE(run.system.variables[2].locUpperBounds.empty());
+  const ClockLimits limits(run.system);
+  EXPECT_EQ(limits.Upper(2), (std::vector<int32_t>{5, 4, 3, -1, -1}));
+  EXPECT_EQ(limits.Lower(2), (std::vector<int32_t>{-1, 3, 3, 2, -1}));
+  EXPECT_TRUE(limits.Upper(3).empty());
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 #pragma once
-// A model written with the model-file writer, loaded, composed and given its state space, as a
-// run of the driver builds them, for the tests of the state space and the search.
+// A model written with the model-file writer and assembled as a run of the driver assembles it
+// (driver/model_check.h): loaded and composed at construction, with its state space, initial state
+// and search made by Initial(), for the tests of the state space and the search.
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "compose/composition.h"
-#include "expr/expression.h"
-#include "model/system.h"
-#include "statespace/state_space.h"
+#include "driver/model_check.h"
 #include "support/model_files.h"
 #include "support/temp_dir.h"
 
@@ -18,47 +17,53 @@ namespace tickcheck::testing {
 
 class ModelRun {
  public:
-  explicit ModelRun(const ModelSpec& model) {
-    path = WriteModel(dir_, model);
+  explicit ModelRun(const ModelSpec& model, const SearchOptions& options = {})
+      : options_(options),
+        path(WriteModel(dir_, model)),
+        check_(std::make_unique<ModelCheck>()),
+        system(check_->Model()) {
     console = CaptureConsole([&] {
-      EXPECT_EQ(system.Load(path), 0);
-      system.LoadProperties(path);
+      ASSERT_FALSE(check_->Load(path));
+      ASSERT_FALSE(check_->Compose({}));
     });
-    system.computeLocationProduct();
-    g_system = &system;
-    SetValueLookup(&VariableValue);
-    EXPECT_TRUE(CComposition::CanCompose(system));
-    composition = std::make_unique<CComposition>(system, system.locationProduct,
-                                                 static_cast<int32_t>(system.processes.size()));
-    space = std::make_unique<CStateSpace>(system, *composition);
   }
   ~ModelRun() {
-    CaptureConsole([&] {
-      space.reset();
-      composition.reset();
-    });
-    SetEvaluationState(nullptr);
-    g_system = nullptr;
+    CaptureConsole([&] { check_.reset(); });
   }
 
-  // Runs InitStateSpace and builds the initial state; `console` receives what they print.
+  // Builds the state space, the initial state and the search; `console` receives what they
+  // print, and a refusal's line.
   DsState Initial() {
-    DsState state;
-    console = CaptureConsole([&] {
-      space->InitStateSpace();
-      EXPECT_EQ(space->BuildInitialState(state), 1);
-    });
-    return state;
+    console = CaptureConsole([&] { refusal = check_->Prepare(options_); });
+    if (refusal) {
+      console += refusal->line + "\n";
+      return DsState{};
+    }
+    return check_->Initial();
+  }
+  // Runs the search after Initial(); `console` receives its lines, `info` the manager's report.
+  void Search(std::FILE* info) {
+    console = CaptureConsole([&] { check_->Search(nullptr, info); });
   }
 
-  std::string path;
-  std::string console;
-  CSystem system;
-  std::unique_ptr<CComposition> composition;
-  std::unique_ptr<CStateSpace> space;
+  CComposition& composition() { return check_->Composition(); }
+  const CStateSpace& space() const { return check_->Space(); }
+  Checker& checker() { return check_->Checker(); }
 
  private:
   TempDir dir_;
+  SearchOptions options_;
+
+ public:
+  const std::string path;
+  std::string console;
+  std::optional<Refusal> refusal;
+
+ private:
+  std::unique_ptr<ModelCheck> check_;
+
+ public:
+  const CSystem& system;
 };
 
 }  // namespace tickcheck::testing

@@ -5,7 +5,9 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "expr/expression.h"
+#include "driver/model_check.h"
+#include "expr/evaluation.h"
+#include "support/model_files.h"
 
 namespace tickcheck::testing {
 namespace {
@@ -47,7 +49,7 @@ std::string Key(const DsState& state) {
 
 }  // namespace
 
-SemanticsExplorer::SemanticsExplorer(CSystem& system, CComposition& composition)
+SemanticsExplorer::SemanticsExplorer(const CSystem& system, CComposition& composition)
     : system_(system), composition_(composition) {}
 
 const CLocation& SemanticsExplorer::LocationOf(const DsState& state, size_t process) const {
@@ -75,12 +77,11 @@ DsState SemanticsExplorer::Initial() const {
   return state;
 }
 
-bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) {
-  SetEvaluationState(&state);
-  return system_.expressions[expression].Evaluate() != 0;
+bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) const {
+  return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
 }
 
-bool SemanticsExplorer::InvariantsHold(const DsState& state) {
+bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds) {
       if (!Satisfied(id, state))
@@ -130,8 +131,8 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
       }
     }
     for (const CUpdate& update : transition.updates) {
-      SetEvaluationState(&next);
-      const int32_t value = system_.expressions[update.updateExpId].Evaluate();
+      const int32_t value =
+          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, next));
       const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
       if (variable.Type == VarType::kInteger) {
         next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
@@ -142,8 +143,13 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
       if (clock != next.activeClocks.end())
         next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
     }
-    if (InvariantsHold(next))
-      steps.push_back({&transition, std::move(next)});
+    if (!InvariantsHold(next))
+      continue;
+    if (!InRange(next)) {
+      rangeError_ = true;
+      continue;
+    }
+    steps.push_back({&transition, std::move(next)});
   }
   return steps;
 }
@@ -181,7 +187,18 @@ bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) c
   });
 }
 
-SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit) {
+bool SemanticsExplorer::InRange(const DsState& state) const {
+  for (const CVariable& variable : system_.variables) {
+    if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+      continue;
+    const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
+    if (value < variable.Min || value > variable.Max)
+      return false;
+  }
+  return true;
+}
+
+SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit, Extent extent) {
   const std::vector<CProperty>& properties = system_.properties;
   Verdicts verdicts;
   for (const CProperty& property : properties)
@@ -210,7 +227,7 @@ SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit) {
     frontier.push_back(std::move(state));
   };
   visit(Initial());
-  while (!frontier.empty() && open()) {
+  while (!frontier.empty() && (extent == Extent::kWhole || open())) {
     if (verdicts.states > stateLimit) {
       verdicts.complete = false;
       break;
@@ -220,7 +237,24 @@ SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit) {
     for (Step& step : Successors(state))
       visit(std::move(step.next));
   }
-  SetEvaluationState(nullptr);
+  verdicts.rangeError = rangeError_;
+  return verdicts;
+}
+
+ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
+  ModelVerdicts verdicts;
+  CaptureConsole([&] {
+    ModelCheck check;
+    if (check.Load(path) || check.Compose({}))
+      return;
+    SemanticsExplorer explorer(check.Model(), check.Composition());
+    const SemanticsExplorer::Verdicts decided =
+        explorer.Decide(static_cast<int64_t>(stateLimit), SemanticsExplorer::Extent::kWhole);
+    verdicts.properties.assign(decided.results.begin(), decided.results.end());
+    verdicts.rangeError = decided.rangeError;
+    verdicts.states = static_cast<size_t>(decided.states);
+    verdicts.complete = decided.complete;
+  });
   return verdicts;
 }
 

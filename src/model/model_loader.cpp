@@ -1,18 +1,19 @@
-// Loading of the model records. It lives with the expression layer because it fills the
-// expression table and the constraint lists of locations and jumps.
+// Loading of the model records: variables, processes with their locations and jumps, the
+// constraint lists and the expression table.
 #include <algorithm>
+#include <optional>
 #include <string>
 
-#include "expr/constraint.h"
 #include "model/console.h"
+#include "model/constraint.h"
 #include "model/profile.h"
 #include "model/system.h"
 
 namespace tickcheck {
 namespace {
 
-// Every list of the file ends at its first missing entry, and at number 65534 at the latest.
-constexpr int32_t kListLimit = 65535;
+// One past the last number of a list entry.
+constexpr int32_t kListLimit = kMaxListLength + 1;
 
 std::string Num(int32_t value) {
   return std::to_string(value);
@@ -22,28 +23,31 @@ class ModelLoader {
  public:
   ModelLoader(CSystem& system, const std::string& path) : system_(system), file_(path) {}
 
-  int32_t Load() {
+  std::optional<Refusal> Load() {
     system_.processNumber = file_.Int("General", "ProcessNumber");
     if (system_.processNumber >= kListLimit) {
-      return Refuse("General", "ProcessNumber", system_.processNumber,
-                    "more than " + Num(kListLimit - 1) + " processes");
+      Refuse("General", "ProcessNumber", system_.processNumber,
+             "more than " + Num(kListLimit - 1) + " processes");
+      return refusal_;
     }
     if (!LoadVariables())
-      return 1;
+      return refusal_;
     for (int32_t p = 1; p <= system_.processNumber; ++p) {
       if (!LoadProcess(p))
-        return 1;
+        return refusal_;
     }
     system_.expressionCount = file_.Int("Expressions", "TotalExpNum");
     for (const Reference& reference : references_) {
       if (reference.id < 0 || reference.id >= system_.expressionCount) {
-        return Refuse(reference.section, reference.key, reference.id,
-                      "no such expression (TotalExpNum is " + Num(system_.expressionCount) + ")");
+        Refuse(reference.section, reference.key, reference.id,
+               "no such expression (TotalExpNum is " + Num(system_.expressionCount) + ")");
+        return refusal_;
       }
     }
     ConsoleLine("expNum:" + Num(system_.expressionCount));
     system_.expressions.Load(file_, system_.expressionCount);
-    return CheckClockComparisons() ? 0 : 1;
+    CheckClockComparisons();
+    return refusal_;
   }
 
  private:
@@ -54,11 +58,10 @@ class ModelLoader {
     std::string key;
   };
 
-  int32_t Refuse(const std::string& section, const std::string& key, int32_t value,
-                 const std::string& reason) {
-    ConsoleLine("ERROR! Model refused: [" + section + "] " + key + "=" + Num(value) + ": " +
-                reason);
-    return 1;
+  void Refuse(const std::string& section, const std::string& key, int32_t value,
+              const std::string& reason) {
+    refusal_ = Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" + Num(value) + ": " +
+                       reason};
   }
 
   bool IsVariable(int32_t id) const {
@@ -87,7 +90,7 @@ class ModelLoader {
           ++system_.otherVarCount;
           break;
         default:
-          ConsoleLine("Variable Type Error!");
+          refusal_ = Refusal{"Variable Type Error!"};
           return false;
       }
       variable.bitWidth = BitLength(variable.Max);
@@ -237,9 +240,9 @@ class ModelLoader {
       const int32_t code = comparison.RootType();
       if (code >= ExpType::kEqual && code <= ExpType::kAtLeast)
         continue;
-      ConsoleLine("ERROR! Model refused: " + where + ": expression " + Num(id) +
-                  " compares clock " + Variable(variable).Name + " with relation code " +
-                  Num(code) + "; clocks allow only ==, <, <=, > and >=");
+      refusal_ = Refusal{"ERROR! Model refused: " + where + ": expression " + Num(id) +
+                         " compares clock " + Variable(variable).Name + " with relation code " +
+                         Num(code) + "; clocks allow only ==, <, <=, > and >="};
       return false;
     }
     return true;
@@ -248,11 +251,12 @@ class ModelLoader {
   CSystem& system_;
   const ProfileIndex file_;
   std::vector<Reference> references_;
+  std::optional<Refusal> refusal_;
 };
 
 }  // namespace
 
-int32_t CSystem::Load(const std::string& path) {
+std::optional<Refusal> CSystem::Load(const std::string& path) {
   return ModelLoader(*this, path).Load();
 }
 

@@ -1,4 +1,4 @@
-#include "expr/expression_table.h"
+#include "model/expression_table.h"
 
 #include <charconv>
 #include <iostream>
@@ -65,16 +65,13 @@ void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
   }
 }
 
-CExpression& ExpressionTable::operator[](int32_t id) {
+const CExpression& ExpressionTable::operator[](int32_t id) const {
   if (id >= 0 && static_cast<size_t>(id) < dense_.size())
     return dense_[static_cast<size_t>(id)];
   const auto found = sparse_.find(id);
   if (found != sparse_.end())
     return found->second;
-  // Entries without a record are all alike and never change: evaluation of an unloaded entry
-  // writes no node.
-  static CExpression unloaded;
-  return unloaded;
+  return unloaded_;
 }
 
 }  // namespace tickcheck

@@ -1,7 +1,8 @@
 #pragma once
-// The properties that the checker decides. A property is a conjunction of atoms about one
-// discrete state with a Type: 0 asks whether some reachable state satisfies it (reachability),
-// 1 whether every reachable state does (invariance); any other Type is never evaluated.
+// The properties that the checker decides, as the model file gives them. A property is a
+// conjunction of atoms about one discrete state with a Type: 0 asks whether some reachable state
+// satisfies it (reachability), 1 whether every reachable state does (invariance); any other Type
+// is never evaluated. Their evaluation on a state is expr/property_evaluation.h.
 //
 // Model file: section "Property" key "PropertyNum"; section "Property<i>" key "Type<i>" and, for
 // atom j, the keys K, N, V, B and R followed by "<i>-1-<j>". V > 0 names a variable (an integer
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace tickcheck {
-
-struct DsState;
 
 struct CAtomProperty {
   enum Kind : int32_t { kIntegerVariable = 1, kClock = 2, kLocation = 3 };
@@ -28,25 +27,12 @@ struct CAtomProperty {
   int32_t location = 0;            // kind 3, 1-based
   int32_t bound = 0;               // kinds 1 and 2
   int32_t relation = kNeverHolds;  // kinds 1 and 2: relation code 1 to 6, value OP bound
-
-  // Kind 1 compares the state's integer value, kind 2 the state's value of the clock (a clock
-  // the state does not carry satisfies the atom unless negated), kind 3 the location of the
-  // process. An integer variable the state holds no value for makes the comparison false; an
-  // atom of a process the state does not have never holds, negated or not. Reads the variable
-  // records through g_system.
-  bool IsSatisfied(const DsState& state) const;
-  // Applies relation 1 to 6 (signed). Any other code writes "ERROR! In CAtomProperty::Compare()"
-  // and answers false.
-  static bool Compare(int32_t value, int32_t relation, int32_t bound);
   bool operator==(const CAtomProperty&) const = default;
 };
 
 struct CProperty {
   int32_t Type = 0;
   std::vector<CAtomProperty> atoms;
-
-  // True when every atom is satisfied; a property without atoms always holds.
-  bool Holds(const DsState& state) const;
   bool operator==(const CProperty&) const = default;
 };
 

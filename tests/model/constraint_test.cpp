@@ -1,4 +1,4 @@
-#include "expr/constraint.h"
+#include "model/constraint.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,8 @@
-#include "expr/property.h"
+#include "expr/property_evaluation.h"
 
 #include <gtest/gtest.h>
 
 #include "model/system.h"
-#include "statespace/ds_state.h"
 #include "support/model_files.h"
 
 namespace tickcheck {
@@ -14,9 +13,6 @@ using testing::TempDir;
 
 class PropertyTest : public ::testing::Test {
  protected:
-  void SetUp() override { g_system = &system_; }
-  void TearDown() override { g_system = nullptr; }
-
   // Writes a model with two integer variables, a clock (id 3), two processes and `properties`,
   // loads it and its properties; the property loader's console goes to `console_`.
   void LoadProperties(std::vector<PropertySpec> properties, std::optional<int32_t> count = {}) {
@@ -28,7 +24,7 @@ class PropertyTest : public ::testing::Test {
     model.propertyNum = count;
     const std::string path = testing::WriteModel(dir_, model);
     console_ = CaptureConsole([&] {
-      ASSERT_EQ(system_.Load(path), 0);
+      ASSERT_FALSE(system_.Load(path));
       system_.LoadProperties(path);
     });
   }
@@ -57,11 +53,11 @@ TEST_F(PropertyTest, AnIntegerAtomComparesValueWithTheRelationExchangedFromTheFi
   const CAtomProperty& atom = system_.properties[0].atoms[0];
   EXPECT_EQ(atom.kind, CAtomProperty::kIntegerVariable);
   EXPECT_EQ(atom.relation, 4);  // R = 2 is value > bound
-  EXPECT_TRUE(system_.properties[0].Holds(State({0, 6}, {}, {})));
-  EXPECT_FALSE(system_.properties[0].Holds(State({0, 5}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[0], system_, State({0, 6}, {}, {})));
+  EXPECT_FALSE(Holds(system_.properties[0], system_, State({0, 5}, {}, {})));
   EXPECT_EQ(system_.properties[1].Type, 1);
-  EXPECT_TRUE(system_.properties[1].Holds(State({0, 5}, {}, {})));
-  EXPECT_FALSE(system_.properties[1].Holds(State({0, 6}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[1], system_, State({0, 5}, {}, {})));
+  EXPECT_FALSE(Holds(system_.properties[1], system_, State({0, 6}, {}, {})));
 }
 
 TEST_F(PropertyTest, EveryFileRelationMapsToTheExchangedOperator) {
@@ -75,8 +71,8 @@ TEST_F(PropertyTest, EveryFileRelationMapsToTheExchangedOperator) {
   for (size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(system_.properties[i].atoms[0].relation, expected[i]) << "R = " << i + 1;
   }
-  EXPECT_TRUE(system_.properties[4].Holds(State({5, 0}, {}, {})));  // R = 5: a <= 5
-  EXPECT_FALSE(system_.properties[4].Holds(State({6, 0}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[4], system_, State({5, 0}, {}, {})));  // R = 5: a <= 5
+  EXPECT_FALSE(Holds(system_.properties[4], system_, State({6, 0}, {}, {})));
 }
 
 TEST_F(PropertyTest, AnInvalidRelationIsReportedAndNeverHolds) {
@@ -86,8 +82,8 @@ TEST_F(PropertyTest, AnInvalidRelationIsReportedAndNeverHolds) {
   ASSERT_EQ(system_.properties.size(), 2u);
   for (int32_t value : {4, 5, 6}) {
     const std::string output = CaptureConsole([&] {
-      EXPECT_FALSE(system_.properties[0].Holds(State({value, 0}, {}, {})));
-      EXPECT_TRUE(system_.properties[1].Holds(State({value, 0}, {}, {})));
+      EXPECT_FALSE(Holds(system_.properties[0], system_, State({value, 0}, {}, {})));
+      EXPECT_TRUE(Holds(system_.properties[1], system_, State({value, 0}, {}, {})));
     });
     EXPECT_EQ(output, "");
   }
@@ -98,10 +94,10 @@ TEST_F(PropertyTest, ClockAtomsHoldForClocksTheStateDoesNotCarry) {
       {{.type = 0, .atoms = {{.negated = 0, .variable = 3, .bound = 2, .relation = 1}}},
        {.type = 0, .atoms = {{.negated = 1, .variable = 3, .bound = 2, .relation = 1}}}});
   EXPECT_EQ(system_.properties[0].atoms[0].kind, CAtomProperty::kClock);
-  EXPECT_TRUE(system_.properties[0].Holds(State({0, 0}, {3}, {2})));
-  EXPECT_FALSE(system_.properties[0].Holds(State({0, 0}, {3}, {1})));
-  EXPECT_TRUE(system_.properties[0].Holds(State({0, 0}, {}, {})));
-  EXPECT_FALSE(system_.properties[1].Holds(State({0, 0}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[0], system_, State({0, 0}, {3}, {2})));
+  EXPECT_FALSE(Holds(system_.properties[0], system_, State({0, 0}, {3}, {1})));
+  EXPECT_TRUE(Holds(system_.properties[0], system_, State({0, 0}, {}, {})));
+  EXPECT_FALSE(Holds(system_.properties[1], system_, State({0, 0}, {}, {})));
 }
 
 TEST_F(PropertyTest, LocationAtomsNameAProcessByMinusV) {
@@ -113,12 +109,12 @@ TEST_F(PropertyTest, LocationAtomsNameAProcessByMinusV) {
   const CAtomProperty& atom = system_.properties[0].atoms[0];
   EXPECT_EQ(atom.kind, CAtomProperty::kLocation);
   EXPECT_EQ(atom.process, 2);
-  EXPECT_TRUE(system_.properties[0].Holds(State({}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[0], system_, State({}, {}, {})));
   // An atom of process 0 or of a process beyond the last never holds, negated or not.
-  EXPECT_FALSE(system_.properties[1].Holds(State({}, {}, {})));
-  EXPECT_FALSE(system_.properties[2].Holds(State({}, {}, {})));
+  EXPECT_FALSE(Holds(system_.properties[1], system_, State({}, {}, {})));
+  EXPECT_FALSE(Holds(system_.properties[2], system_, State({}, {}, {})));
   // A missing V reads -1: process 1.
-  EXPECT_TRUE(system_.properties[3].Holds(State({}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[3], system_, State({}, {}, {})));
 }
 
 TEST_F(PropertyTest, LoadingStopsAtTheFirstPropertyWithoutType) {
@@ -126,15 +122,15 @@ TEST_F(PropertyTest, LoadingStopsAtTheFirstPropertyWithoutType) {
   EXPECT_EQ(system_.propertyCount, 3);
   ASSERT_EQ(system_.properties.size(), 1u);
   EXPECT_TRUE(system_.properties[0].atoms.empty());
-  EXPECT_TRUE(system_.properties[0].Holds(State({}, {}, {})));
+  EXPECT_TRUE(Holds(system_.properties[0], system_, State({}, {}, {})));
 }
 
 TEST(CompareTest, OnlyRelationCodesOneToSixCompare) {
-  EXPECT_TRUE(CAtomProperty::Compare(2, 2, 3));
-  EXPECT_FALSE(CAtomProperty::Compare(3, 2, 3));
-  EXPECT_TRUE(CAtomProperty::Compare(-1, 6, 0));
+  EXPECT_TRUE(CompareAtomValue(2, 2, 3));
+  EXPECT_FALSE(CompareAtomValue(3, 2, 3));
+  EXPECT_TRUE(CompareAtomValue(-1, 6, 0));
   ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(CAtomProperty::Compare(1, 7, 1));
+  EXPECT_FALSE(CompareAtomValue(1, 7, 1));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR! In CAtomProperty::Compare()\n");
 }
 

@@ -1,4 +1,4 @@
-#include "expr/constraint.h"
+#include "model/constraint.h"
 
 #include <string>
 
@@ -7,7 +7,7 @@ namespace tickcheck {
 void LoadConstraint(int32_t number, const ProfileIndex& file, std::vector<int32_t>& list) {
   list.clear();
   const std::string section = "Constraint" + std::to_string(number);
-  for (int32_t k = 1; k <= 65534; ++k) {
+  for (int32_t k = 1; k <= kMaxListLength; ++k) {
     const int32_t id = file.Int(section, "CmpExp-" + std::to_string(k));
     if (id == -1)
       return;

@@ -12,8 +12,8 @@
 namespace tickcheck {
 
 // Empties `list`, then appends the expression ids of constraint `number` in key order, up to the
-// first missing key (or a value of -1), at most 65534 of them. A constraint without a section
-// gives an empty list.
+// first missing key (or a value of -1), at most kMaxListLength of them. A constraint without a
+// section gives an empty list.
 void LoadConstraint(int32_t number, const ProfileIndex& file, std::vector<int32_t>& list);
 
 }  // namespace tickcheck

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "expr/expression.h"
+#include "model/expression.h"
 #include "model/profile.h"
 
 namespace tickcheck {
@@ -25,14 +25,15 @@ class ExpressionTable {
 
   int32_t Count() const { return count_; }
   bool Contains(int32_t id) const { return id >= 0 && id < count_; }
-  // The entry of `id`; requires Contains(id).
-  CExpression& operator[](int32_t id);
+  // The entry of `id`: an unloaded entry for an id without a record (or outside the table).
+  const CExpression& operator[](int32_t id) const;
 
  private:
   int32_t count_ = 0;
   int32_t refused_ = 0;
   std::vector<CExpression> dense_;                   // ids 0 .. dense_.size() - 1
   std::unordered_map<int32_t, CExpression> sparse_;  // loaded entries beyond the dense part
+  CExpression unloaded_;                             // what every id without a record answers
 };
 
 }  // namespace tickcheck

@@ -1,4 +1,4 @@
-#include "statespace/ds_state.h"
+#include "model/ds_state.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,7 @@ void AddVariables(CSystem& system, std::initializer_list<int32_t> types) {
 
 class VariableValueTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    AddVariables(system_, {0, 0, 1, 1, 1});
-    g_system = &system_;
-  }
-  void TearDown() override { g_system = nullptr; }
+  void SetUp() override { AddVariables(system_, {0, 0, 1, 1, 1}); }
 
   CSystem system_;
 };
@@ -36,33 +32,30 @@ TEST_F(VariableValueTest, IntegersByPositionClocksByTheActiveList) {
   state.intValues = {3, 9};
   state.activeClocks = {4, 3};
   state.clockValues = {7, 0};
-  EXPECT_EQ(VariableValue(&state, 2), 9);
-  EXPECT_EQ(VariableValue(&state, 1), 3);
-  EXPECT_EQ(VariableValue(&state, 3), 0);
-  EXPECT_EQ(VariableValue(&state, 4), 7);
-  EXPECT_EQ(VariableValue(&state, 5), -1);
+  EXPECT_EQ(VariableValue(system_, state, 2), 9);
+  EXPECT_EQ(VariableValue(system_, state, 1), 3);
+  EXPECT_EQ(VariableValue(system_, state, 3), 0);
+  EXPECT_EQ(VariableValue(system_, state, 4), 7);
+  EXPECT_EQ(VariableValue(system_, state, 5), -1);
 }
 
 TEST_F(VariableValueTest, IdsOutsideTheTablesGiveZero) {
   DsState state;
   state.intValues = {3};
-  EXPECT_EQ(VariableValue(&state, 0), 0);
-  EXPECT_EQ(VariableValue(&state, 6), 0);
-  EXPECT_EQ(VariableValue(&state, -1), 0);
-  EXPECT_EQ(VariableValue(&state, 2), 0);  // an integer beyond the state's values
-  EXPECT_EQ(VariableValue(nullptr, 1), 0);
+  EXPECT_EQ(VariableValue(system_, state, 0), 0);
+  EXPECT_EQ(VariableValue(system_, state, 6), 0);
+  EXPECT_EQ(VariableValue(system_, state, -1), 0);
+  EXPECT_EQ(VariableValue(system_, state, 2), 0);  // an integer beyond the state's values
 }
 
 TEST(IntegerValueTest, IntegerVariablesDeclaredAfterAClockAreFoundByTheirOwnPosition) {
   CSystem system;
   AddVariables(system, {1, 0, 3, 0});
-  g_system = &system;
   DsState state;
   state.intValues = {11, 44};
-  EXPECT_EQ(VariableValue(&state, 2), 11);
-  EXPECT_EQ(VariableValue(&state, 4), 44);
-  EXPECT_EQ(IntegerValueIndex(state, 3), -1);
-  g_system = nullptr;
+  EXPECT_EQ(VariableValue(system, state, 2), 11);
+  EXPECT_EQ(VariableValue(system, state, 4), 44);
+  EXPECT_EQ(IntegerValueIndex(system, state, 3), -1);
 }
 
 TEST(DsStateTest, CopiesShareTheLocationRowButNotTheValues) {

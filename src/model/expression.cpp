@@ -1,7 +1,6 @@
-#include "expr/expression.h"
+#include "model/expression.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -11,102 +10,9 @@
 namespace tickcheck {
 namespace {
 
-ValueLookup g_valueLookup = nullptr;
-const DsState* g_evaluationState = nullptr;
-
-// The evaluator recurses once per nesting level (conditional chains excepted); deeper records are
-// refused so that evaluation cannot overflow the stack.
-constexpr int32_t kMaxNestingDepth = 10000;
-
 // "Exp, reading the INI, opening the file failed" in the GBK encoding.
 constexpr char kOpenFailedMessage[] =
     "\x45\x78\x70\xB6\xC1\x49\x4E\x49\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC\x2E\x2E\x2E";
-
-class UnloadedStrategy final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression&) const override { return 0; }
-  int32_t Compute(const CExpression&) const override {
-    std::cout << "Exp Compute\n" << std::flush;
-    return 0;
-  }
-  const char* Name() const override { return "CExpression"; }
-};
-
-class CConstExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression&) const override { return 0; }
-  int32_t Compute(const CExpression& e) const override {
-    return e.Nodes().empty() ? 0 : e.Nodes()[0].value;
-  }
-  const char* Name() const override { return "CConstExpression"; }
-};
-
-class CVarExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression&) const override { return 0; }
-  int32_t Compute(const CExpression& e) const override { return e.Nodes()[0].value; }
-  const char* Name() const override { return "CVarExpression"; }
-};
-
-class CUnaryExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression&) const override { return 0; }
-  int32_t Compute(const CExpression& e) const override {
-    const ExpNode& root = e.Nodes()[static_cast<size_t>(e.Root())];
-    if (root.type == ExpType::kNot)
-      return root.value == 0 ? 1 : 0;
-    return ApplyOperator(ExpType::kSubtract, 0, root.value);
-  }
-  const char* Name() const override { return "CUnaryExpression"; }
-};
-
-// The three-node shapes: a root applied to two leaves.
-int32_t ComputeThreeNodes(const CExpression& e) {
-  const std::vector<ExpNode>& nodes = e.Nodes();
-  const ExpNode& root = nodes[static_cast<size_t>(e.Root())];
-  return ApplyOperator(root.type, nodes[static_cast<size_t>(root.left)].value,
-                       nodes[static_cast<size_t>(root.right)].value);
-}
-
-int32_t RightChildValue(const CExpression& e) {
-  const std::vector<ExpNode>& nodes = e.Nodes();
-  return nodes[static_cast<size_t>(nodes[static_cast<size_t>(e.Root())].right)].value;
-}
-
-class CBinaryExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression& e) const override {
-    e.RefreshBindings();
-    return RightChildValue(e);
-  }
-  int32_t Compute(const CExpression& e) const override { return ComputeThreeNodes(e); }
-  const char* Name() const override { return "CBinaryExpression"; }
-};
-
-class CVarConstExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression& e) const override { return RightChildValue(e); }
-  int32_t Compute(const CExpression& e) const override { return ComputeThreeNodes(e); }
-  const char* Name() const override { return "CVarConstExpression"; }
-};
-
-class CTreeExpression final : public ExpressionStrategy {
- public:
-  int32_t RightValue(CExpression& e) const override {
-    e.RefreshBindings();
-    return e.EvalNode(e.Nodes()[static_cast<size_t>(e.Root())].right);
-  }
-  int32_t Compute(const CExpression& e) const override { return e.EvalNode(e.Root()); }
-  const char* Name() const override { return "CTreeExpression"; }
-};
-
-const UnloadedStrategy kUnloaded;
-const CConstExpression kConst;
-const CVarExpression kVar;
-const CUnaryExpression kUnary;
-const CBinaryExpression kBinary;
-const CVarConstExpression kVarConst;
-const CTreeExpression kTree;
 
 int32_t ReadInt(const unsigned char* bytes) {
   const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -136,17 +42,24 @@ int64_t RemainingBytes(std::FILE* file) {
 
 }  // namespace
 
-void SetValueLookup(ValueLookup lookup) {
-  g_valueLookup = lookup;
-}
-void SetEvaluationState(const DsState* state) {
-  g_evaluationState = state;
-}
-
-CExpression::CExpression() : strategy_(&kUnloaded) {}
-
-bool CExpression::Loaded() const {
-  return strategy_ != &kUnloaded;
+const char* CExpression::StrategyName() const {
+  switch (shape_) {
+    case ExpressionShape::kConst:
+      return "CConstExpression";
+    case ExpressionShape::kVar:
+      return "CVarExpression";
+    case ExpressionShape::kUnary:
+      return "CUnaryExpression";
+    case ExpressionShape::kBinary:
+      return "CBinaryExpression";
+    case ExpressionShape::kVarConst:
+      return "CVarConstExpression";
+    case ExpressionShape::kTree:
+      return "CTreeExpression";
+    case ExpressionShape::kUnloaded:
+      break;
+  }
+  return "CExpression";
 }
 
 bool CExpression::Load(const std::string& path, int32_t index) {
@@ -203,15 +116,21 @@ bool CExpression::LoadRecord(std::FILE* file, int32_t index) {
   const std::string problem = Validate();
   if (!problem.empty())
     return refuse(problem);
-  SelectStrategy();
-  ApplyBindings();
+  SelectShape();
+  // A node named by several bindings takes the last one's variable, as its value would.
+  bound_.assign(nodes_.size(), 0);
+  for (const ExpBinding& binding : bindings_) {
+    nodes_[static_cast<size_t>(binding.node)].variable = binding.variable;
+    bound_[static_cast<size_t>(binding.node)] = 1;
+  }
   return true;
 }
 
 void CExpression::Unload() {
-  strategy_ = &kUnloaded;
+  shape_ = ExpressionShape::kUnloaded;
   nodes_.clear();
   bindings_.clear();
+  bound_.clear();
   root_ = 0;
   bindingCount_ = 0;
   nodeCount_ = 0;
@@ -287,41 +206,20 @@ std::string CExpression::Validate() const {
   return {};
 }
 
-void CExpression::SelectStrategy() {
+void CExpression::SelectShape() {
   if (bindingCount_ == 0) {
-    strategy_ = &kConst;
+    shape_ = ExpressionShape::kConst;
   } else if (nodeCount_ == 1) {
-    strategy_ = &kVar;
+    shape_ = ExpressionShape::kVar;
   } else if (nodeCount_ == 2) {
-    strategy_ = &kUnary;
+    shape_ = ExpressionShape::kUnary;
   } else if (nodeCount_ == 3) {
     const bool bindingOnRight = bindings_[0].node == nodes_[static_cast<size_t>(root_)].right;
-    strategy_ = (bindingCount_ == 1 && !bindingOnRight)
-                    ? static_cast<const ExpressionStrategy*>(&kVarConst)
-                    : &kBinary;
+    shape_ = (bindingCount_ == 1 && !bindingOnRight) ? ExpressionShape::kVarConst
+                                                     : ExpressionShape::kBinary;
   } else {
-    strategy_ = &kTree;
+    shape_ = ExpressionShape::kTree;
   }
-}
-
-void CExpression::ApplyBindings() {
-  for (const ExpBinding& binding : bindings_) {
-    nodes_[static_cast<size_t>(binding.node)].variable = binding.variable;
-  }
-}
-
-void CExpression::RefreshBindings() {
-  if (g_valueLookup == nullptr || g_evaluationState == nullptr)
-    return;
-  for (const ExpBinding& binding : bindings_) {
-    nodes_[static_cast<size_t>(binding.node)].value =
-        g_valueLookup(g_evaluationState, binding.variable);
-  }
-}
-
-int32_t CExpression::Evaluate() {
-  RefreshBindings();
-  return Compute();
 }
 
 int32_t CExpression::LeftVariable() const {
@@ -333,35 +231,6 @@ int32_t CExpression::LeftVariable() const {
 
 int32_t CExpression::RootType() const {
   return nodes_.empty() ? 0 : nodes_[static_cast<size_t>(root_)].type;
-}
-
-int32_t CExpression::EvalNode(int32_t index) const {
-  for (;;) {
-    if (index < 0)
-      return 0;
-    const ExpNode& node = nodes_[static_cast<size_t>(index)];
-    switch (node.type) {
-      case ExpType::kConditional: {
-        const ExpNode& link = nodes_[static_cast<size_t>(node.right)];
-        index = EvalNode(node.left) != 0 ? link.left : link.right;
-        continue;
-      }
-      case ExpType::kAnd:
-        if (EvalNode(node.left) == 0)
-          return 0;
-        return EvalNode(node.right) != 0 ? 1 : 0;
-      case ExpType::kOr:
-        if (EvalNode(node.left) != 0)
-          return 1;
-        return EvalNode(node.right) != 0 ? 1 : 0;
-      default:
-        if (!IsOperatorCode(node.type))
-          return node.value;
-        const int32_t right = EvalNode(node.right);
-        const int32_t left = EvalNode(node.left);
-        return ApplyOperator(node.type, left, right);
-    }
-  }
 }
 
 }  // namespace tickcheck

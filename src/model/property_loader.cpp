@@ -41,7 +41,7 @@ void CSystem::LoadProperties(const std::string& path) {
     property.Type = file.Int(section, "Type" + std::to_string(i));
     if (property.Type == -1)
       return;
-    for (int32_t j = 1; j <= 65534; ++j) {
+    for (int32_t j = 1; j <= kMaxListLength; ++j) {
       const std::string suffix = std::to_string(i) + "-1-" + std::to_string(j);
       if (file.Int(section, "K" + suffix) == -1)
         break;

@@ -1,0 +1,81 @@
+#include "check/constraints.h"
+
+#include "expr/evaluation.h"
+#include "model/console.h"
+
+namespace tickcheck {
+
+const CVariable* ConstraintTests::Variable(int32_t id) const {
+  if (id < 1 || static_cast<size_t>(id) > model_.variables.size())
+    return nullptr;
+  return &model_.variables[static_cast<size_t>(id) - 1];
+}
+
+const CLocation& ConstraintTests::LocationOf(const DsState& state, size_t process) const {
+  return model_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
+}
+
+bool ConstraintTests::Satisfied(const DsState& state, int32_t expression) const {
+  const CExpression& comparison = model_.expressions[expression];
+  const int32_t code = comparison.RootType();
+  if (!IsRelationCode(code)) {
+    ConsoleLine("Error type in satisfy");
+    return false;
+  }
+  const int32_t bound = RightValue(comparison, Valuation(model_, state));
+  return ApplyRelation(code, VariableValue(model_, state, comparison.LeftVariable()), bound);
+}
+
+bool ConstraintTests::GuardHolds(const DsState& state,
+                                 const CComposedTransition& transition) const {
+  for (int32_t id : transition.guardExpId) {
+    const CVariable* variable = Variable(model_.expressions[id].LeftVariable());
+    if (variable == nullptr || variable->Type != VarType::kInteger)
+      continue;
+    if (!Satisfied(state, id))
+      return false;
+  }
+  return true;
+}
+
+std::optional<int32_t> ConstraintTests::FailingConstraint(
+    const DsState& state, const std::vector<int32_t>& constraints) const {
+  for (int32_t id : constraints) {
+    if (!Satisfied(state, id))
+      return id;
+  }
+  return std::nullopt;
+}
+
+std::optional<int32_t> ConstraintTests::FailingInvariant(const DsState& state) const {
+  for (size_t p = 0; p < model_.processes.size(); ++p) {
+    if (const std::optional<int32_t> failing =
+            FailingConstraint(state, LocationOf(state, p).invariantExpIds))
+      return failing;
+  }
+  return std::nullopt;
+}
+
+bool ConstraintTests::HoldsAtMax(const DsState& state, int32_t expression) const {
+  const CExpression& comparison = model_.expressions[expression];
+  const CVariable* variable = Variable(comparison.LeftVariable());
+  return variable != nullptr && variable->Type == VarType::kClock &&
+         ApplyRelation(comparison.RootType(), variable->Max,
+                       RightValue(comparison, Valuation(model_, state)));
+}
+
+bool ConstraintTests::ReadsClock(int32_t expression, bool exceptCompared) const {
+  const CExpression& entry = model_.expressions[expression];
+  const std::vector<ExpNode>& nodes = entry.Nodes();
+  const int32_t compared = nodes.empty() ? -1 : nodes[static_cast<size_t>(entry.Root())].left;
+  for (const ExpBinding& binding : entry.Bindings()) {
+    if (exceptCompared && binding.node == compared)
+      continue;
+    const CVariable* variable = Variable(binding.variable);
+    if (variable != nullptr && variable->Type != VarType::kInteger)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace tickcheck

@@ -1,0 +1,50 @@
+#pragma once
+// The tests of guard and invariant comparisons `x code bound` on a state: x's value in the state
+// (a clock the state does not carry has the value -1) against the bound evaluated in the state.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "compose/composition.h"
+#include "model/ds_state.h"
+#include "model/system.h"
+
+namespace tickcheck {
+
+class ConstraintTests {
+ public:
+  // `model` must outlive the object.
+  explicit ConstraintTests(const CSystem& model) : model_(model) {}
+
+  const CSystem& Model() const { return model_; }
+  // The variable record of `id`, or null for an id outside the model.
+  const CVariable* Variable(int32_t id) const;
+  // The current location of process `process` (0-based) in `state`.
+  const CLocation& LocationOf(const DsState& state, size_t process) const;
+
+  // Relation code between the value of the comparison's variable and its bound, in `state`. A
+  // code outside 1 to 6 writes "Error type in satisfy" and fails.
+  bool Satisfied(const DsState& state, int32_t expression) const;
+  // The integer-variable comparisons of the transition's guard hold in `state` (an empty guard
+  // holds); its clock comparisons are the delay window's.
+  bool GuardHolds(const DsState& state, const CComposedTransition& transition) const;
+  // The first of `constraints` that fails in `state`, clocks included, if any.
+  std::optional<int32_t> FailingConstraint(const DsState& state,
+                                           const std::vector<int32_t>& constraints) const;
+  // The first invariant comparison of the state's locations that fails, if any.
+  std::optional<int32_t> FailingInvariant(const DsState& state) const;
+  // Every comparison of every process's current location invariant holds in `state`.
+  bool InvariantsHold(const DsState& state) const { return !FailingInvariant(state); }
+  // Whether the comparison is of a clock and holds when the clock stands at its Max (its bound
+  // read in `state`).
+  bool HoldsAtMax(const DsState& state, int32_t expression) const;
+  // Whether the expression reads a variable other than an integer (a clock, whose value changes
+  // with a delay); with `exceptCompared`, the compared variable of a comparison is not counted.
+  bool ReadsClock(int32_t expression, bool exceptCompared) const;
+
+ private:
+  const CSystem& model_;
+};
+
+}  // namespace tickcheck

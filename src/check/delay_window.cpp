@@ -1,0 +1,85 @@
+#include "check/delay_window.h"
+
+#include <algorithm>
+
+#include "expr/comparison.h"
+#include "expr/evaluation.h"
+
+namespace tickcheck {
+namespace {
+
+bool Contains(const std::vector<int32_t>& list, int32_t value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+}  // namespace
+
+DelayBounds DelayWindows::Collect(const DsState& state,
+                                  const CComposedTransition& transition) const {
+  const CSystem& model = tests_.Model();
+  DelayBounds bounds;
+  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
+  // the state does not carry, keeps its answer, which the guard test and the state's own
+  // invariants give.
+  auto record = [&](int32_t expression) {
+    const CExpression& comparison = model.expressions[expression];
+    const DelayConstraint constraint{comparison.LeftVariable(), expression};
+    if (!Contains(state.activeClocks, constraint.variable))
+      return;
+    bounds.variables.push_back(constraint.variable);
+    const int32_t code = comparison.RootType();
+    // x <= Max holds for ever, x == Max from the delay that reaches it on.
+    if (SideOf(code) != BoundSide::kLower && !tests_.HoldsAtMax(state, expression))
+      bounds.upper.push_back(constraint);
+    if (SideOf(code) != BoundSide::kUpper)
+      bounds.lower.push_back(constraint);
+  };
+  for (size_t p = 0; p < model.processes.size(); ++p) {
+    for (int32_t id : tests_.LocationOf(state, p).invariantExpIds)
+      record(id);
+  }
+  for (int32_t id : transition.guardExpId)
+    record(id);
+  return bounds;
+}
+
+Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks,
+                        const DelayBounds& bounds) const {
+  const CSystem& model = tests_.Model();
+  const Valuation valuation(model, state);
+  Window window;
+  for (int32_t x : clocks) {
+    // A variable that no current location lists as a clock has no bounds.
+    const CVariable* variable = tests_.Variable(x);
+    if (variable == nullptr || variable->Type != VarType::kClock)
+      continue;
+    if (const std::optional<LUBound> bound = intervals_.Bounds(state, x)) {
+      window.hi = std::max<int64_t>(
+          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(model, state, x));
+    }
+  }
+  for (int32_t x : clocks) {
+    if (!Contains(bounds.variables, x))
+      continue;
+    const int64_t value = VariableValue(model, state, x);
+    for (const DelayConstraint& constraint : bounds.lower) {
+      if (constraint.variable != x)
+        continue;
+      const CExpression& comparison = model.expressions[constraint.expression];
+      window.lo = std::max(
+          window.lo,
+          LowestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
+    }
+    for (const DelayConstraint& constraint : bounds.upper) {
+      if (constraint.variable != x)
+        continue;
+      const CExpression& comparison = model.expressions[constraint.expression];
+      window.hi = std::min(
+          window.hi,
+          HighestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
+    }
+  }
+  return window;
+}
+
+}  // namespace tickcheck

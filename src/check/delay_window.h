@@ -1,0 +1,57 @@
+#pragma once
+// The window of delays after which a composed transition may fire from a state: from the clock
+// comparisons of the current invariants and of the transition's guard, and from the L and U
+// bounds up to which waiting may still matter to a later comparison.
+
+#include <cstdint>
+#include <vector>
+
+#include "check/constraints.h"
+#include "compose/composition.h"
+#include "model/ds_state.h"
+#include "statespace/clock_intervals.h"
+
+namespace tickcheck {
+
+// A comparison of a clock that bounds the delay, with its expression id.
+struct DelayConstraint {
+  int32_t variable;
+  int32_t expression;
+};
+
+// The comparisons that bound the delay before a transition fires.
+struct DelayBounds {
+  std::vector<int32_t> variables;  // every bounding comparison's variable, repeats kept
+  std::vector<DelayConstraint> upper;
+  std::vector<DelayConstraint> lower;
+};
+
+// The delays lo .. hi (hi < lo: none).
+struct Window {
+  int64_t lo = 0;
+  int64_t hi = 0;
+};
+
+class DelayWindows {
+ public:
+  // Both must outlive the object.
+  DelayWindows(const ConstraintTests& tests, const ClockIntervals& intervals)
+      : tests_(tests), intervals_(intervals) {}
+
+  // The comparisons of the state's active clocks in every process's current invariant, then in
+  // the transition's guard: those that bound from below, and those that bound from above unless
+  // they hold at the clock's Max (a clock stays at its Max once there).
+  DelayBounds Collect(const DsState& state, const CComposedTransition& transition) const;
+  // The window that `clocks` allow, starting from (0, 0): each clock's L and U bounds raise its
+  // upper end to where waiting stops to matter; the comparisons of `bounds` on a clock of
+  // `clocks` raise the lower end to their lowest admitted value and lower the upper end to their
+  // highest.
+  Window Of(const DsState& state, const std::vector<int32_t>& clocks,
+            const DelayBounds& bounds) const;
+
+ private:
+  const ConstraintTests& tests_;
+  const ClockIntervals& intervals_;
+};
+
+}  // namespace tickcheck

@@ -1,0 +1,47 @@
+#include "driver/model_check.h"
+
+#include <new>
+#include <string>
+#include <variant>
+
+#include "statespace/initial_state.h"
+
+namespace tickcheck {
+
+std::optional<Refusal> ModelCheck::Load(const std::string& path) {
+  if (std::optional<Refusal> refusal = system_.Load(path))
+    return refusal;
+  system_.LoadProperties(path);
+  system_.computeLocationProduct();
+  return std::nullopt;
+}
+
+std::optional<Refusal> ModelCheck::Compose(const RunLimits& limits) {
+  if (std::optional<Refusal> refusal = CComposition::CanCompose(system_, limits.compositionBytes))
+    return refusal;
+  try {
+    composition_ = std::make_unique<CComposition>(system_, system_.locationProduct,
+                                                  static_cast<int32_t>(system_.processes.size()));
+  } catch (const std::bad_alloc&) {
+    return Refusal{"ERROR! Model refused: not enough memory for the composition's tables of " +
+                   std::to_string(system_.locationProduct) + " composed locations"};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> ModelCheck::Prepare(const SearchOptions& options) {
+  space_ = std::make_unique<CStateSpace>(system_);
+  std::variant<DsState, Refusal> initial = BuildInitialState(system_, *composition_);
+  if (Refusal* refusal = std::get_if<Refusal>(&initial))
+    return *refusal;
+  initial_ = std::move(std::get<DsState>(initial));
+  checker_ = std::make_unique<tickcheck::Checker>(system_, *composition_, *space_, options);
+  return std::nullopt;
+}
+
+void ModelCheck::Search(SearchControl* control, std::FILE* info) {
+  checker_->SetControl(control);
+  checker_->Check(*initial_, info);
+}
+
+}  // namespace tickcheck

@@ -1,0 +1,63 @@
+#pragma once
+// The one assembly of a check of a model file, used by every run (the binary, the modelling
+// language's runs, the tests and the fuzz targets): the model, its composition, its state space
+// with the initial state, and the search, made in this order and destroyed in the reverse one
+// (each later object refers to the earlier ones). Each stage writes its own console lines and may
+// refuse the model: it then answers the refusal, and the caller prints its line once and ends.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "check/checker.h"
+#include "check/search_control.h"
+#include "compose/composition.h"
+#include "model/ds_state.h"
+#include "model/refusal.h"
+#include "model/system.h"
+#include "statespace/state_space.h"
+
+namespace tickcheck {
+
+// Bounds on a run's resources, for runs that must stay short whatever the model: the work of the
+// search, and the memory that the composition's tables may take (0: this machine's memory).
+struct RunLimits {
+  SearchLimits search;
+  uint64_t compositionBytes = 0;
+};
+
+class ModelCheck {
+ public:
+  // Nothing is made yet; the model records are empty.
+  ModelCheck() = default;
+  ModelCheck(const ModelCheck&) = delete;
+  ModelCheck& operator=(const ModelCheck&) = delete;
+
+  // Loads the model file at `path` and its properties.
+  std::optional<Refusal> Load(const std::string& path);
+  // Builds the composition of the loaded model.
+  std::optional<Refusal> Compose(const RunLimits& limits);
+  // Builds the state space and the initial state, then the search.
+  std::optional<Refusal> Prepare(const SearchOptions& options);
+  // Runs the search from the initial state; writes the manager's statistics into `info`.
+  void Search(SearchControl* control, std::FILE* info);
+
+  // The objects made so far: Model() always, Composition() after Compose, Space(), Initial() and
+  // Checker() after Prepare.
+  const CSystem& Model() const { return system_; }
+  CComposition& Composition() { return *composition_; }
+  const CStateSpace& Space() const { return *space_; }
+  const DsState& Initial() const { return *initial_; }
+  tickcheck::Checker& Checker() { return *checker_; }
+
+ private:
+  CSystem system_;
+  std::unique_ptr<CComposition> composition_;
+  std::unique_ptr<CStateSpace> space_;
+  std::optional<DsState> initial_;
+  std::unique_ptr<tickcheck::Checker> checker_;
+};
+
+}  // namespace tickcheck

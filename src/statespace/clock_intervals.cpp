@@ -1,0 +1,89 @@
+#include "statespace/clock_intervals.h"
+
+#include <algorithm>
+
+namespace tickcheck {
+
+ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
+    : model_(model), limits_(limits), propertyCuts_(model.variables.size() + 1) {
+  for (const CProperty& property : model.properties) {
+    for (const CAtomProperty& atom : property.atoms) {
+      if (atom.kind == CAtomProperty::kClock && atom.variable >= 1 &&
+          static_cast<size_t>(atom.variable) <= model.variables.size()) {
+        std::vector<int64_t>& cuts = propertyCuts_[static_cast<size_t>(atom.variable)];
+        cuts.push_back(atom.bound);
+        cuts.push_back(int64_t{atom.bound} + 1);
+      }
+    }
+  }
+  for (std::vector<int64_t>& cuts : propertyCuts_) {
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  }
+}
+
+std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t clock) const {
+  std::optional<LUBound> found;
+  for (size_t p = 0; p < model_.processes.size(); ++p) {
+    const CLocation& location =
+        model_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
+    for (const LUBound& entry : location.luBounds) {
+      if (entry.clockId != clock)
+        continue;
+      // Each listing location's bounds cover the comparisons that the clock may meet; the
+      // largest cover them all.
+      found =
+          found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)} : entry;
+    }
+  }
+  return found;
+}
+
+void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
+                              int32_t& end) const {
+  const CVariable& variable = model_.variables[static_cast<size_t>(clock) - 1];
+  start = value;
+  end = value;
+  // A clock that no current location lists has no bounds: it keeps its single value. So does a
+  // clock that no location lists, which belongs to no process and has no limits either.
+  const std::optional<LUBound> bounds = Bounds(state, clock);
+  if (variable.ownerProcess < 1 || !bounds)
+    return;
+  const size_t process = static_cast<size_t>(variable.ownerProcess) - 1;
+  const size_t location = static_cast<size_t>(state.locations[process]) - 1;
+  const int64_t L = bounds->L;
+  const int64_t U = bounds->U;
+  if (value > U) {
+    start = static_cast<int32_t>(U + 1);
+  } else if (value > L) {
+    end = static_cast<int32_t>(std::min<int64_t>(U + 1, INT32_MAX));
+  }
+  const int32_t lower = limits_.Lower(clock)[location];
+  const int32_t upper = limits_.Upper(clock)[location];
+  if (lower != ClockLimits::kNone && start < lower)
+    start = lower;
+  if (upper != ClockLimits::kNone && end > upper)
+    end = upper;
+  // The states inside a stored interval are never tested against the properties: the interval
+  // stops where a property atom on the clock could change its answer.
+  const std::vector<int64_t>& cuts = propertyCuts_[static_cast<size_t>(clock)];
+  const auto above = std::upper_bound(cuts.begin(), cuts.end(), int64_t{value});
+  if (above != cuts.end() && end >= *above)
+    end = static_cast<int32_t>(*above - 1);
+  if (above != cuts.begin() && start < *(above - 1))
+    start = static_cast<int32_t>(*(above - 1));
+  // The limits come from invariant bounds evaluated without a state; they may narrow the interval
+  // but never drop the state itself, or a state could be found new again and again.
+  start = std::min(start, value);
+  end = std::max(end, value);
+}
+
+ClockBox ClockIntervals::Box(const DsState& state) const {
+  ClockBox box{state.clockValues, state.clockValues};
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    Interval(state, state.activeClocks[k], state.clockValues[k], box.start[k], box.end[k]);
+  }
+  return box;
+}
+
+}  // namespace tickcheck

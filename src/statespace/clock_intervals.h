@@ -1,0 +1,49 @@
+#pragma once
+// The clock intervals by which a stored state is widened: a stored state stands for the states
+// that differ from it only in clocks that no comparison the model may still meet can tell apart,
+// which the L and U bounds of the current locations give, cut by the per-location clock limits
+// and by the property atoms on the clock. Read-only once built.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "model/ds_state.h"
+#include "model/system.h"
+#include "statespace/clock_limits.h"
+
+namespace tickcheck {
+
+// An interval [start[k], end[k]] per active clock of a state, in the state's order.
+struct ClockBox {
+  std::vector<int32_t> start;
+  std::vector<int32_t> end;
+};
+
+class ClockIntervals {
+ public:
+  // `model` is loaded with its properties; both must outlive the object.
+  ClockIntervals(const CSystem& model, const ClockLimits& limits);
+
+  // The L and U bounds of clock `clock` in `state`: the largest over the current locations of all
+  // processes that list the clock (a clock may be listed by several processes); none when no
+  // current location lists it.
+  std::optional<LUBound> Bounds(const DsState& state, int32_t clock) const;
+  // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
+  // from the clock's Bounds (the single value without bounds), narrowed by the limits of its
+  // process's current location and cut where a property atom on the clock changes its answer,
+  // but always holding the value itself.
+  void Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
+                int32_t& end) const;
+  // The intervals of every active clock of `state` when it is stored.
+  ClockBox Box(const DsState& state) const;
+
+ private:
+  const CSystem& model_;
+  const ClockLimits& limits_;
+  // Per clock: the sorted values at which a property atom comparing the clock may change its
+  // truth (each atom's bound and the value after it).
+  std::vector<std::vector<int64_t>> propertyCuts_;
+};
+
+}  // namespace tickcheck

@@ -1,0 +1,38 @@
+#pragma once
+// The per-location clock limits: for every clock and every location of the process that owns it
+// (the last process whose location lists it), the smallest and largest value that the location's
+// invariant admits. A stored state's clock interval never reaches beyond them. Computed once from
+// the loaded model, with the invariant bounds read without a state, then read-only.
+
+#include <cstdint>
+#include <vector>
+
+#include "model/system.h"
+
+namespace tickcheck {
+
+class ClockLimits {
+ public:
+  // The entry of a location whose invariant does not limit the clock on that side.
+  static constexpr int32_t kNone = -1;
+
+  // Writes "ERROR! OPTYPE error in setVariableRangeInLoc()" for every invariant comparison whose
+  // relation code is outside 1 to 5; it limits nothing. Only comparisons of a clock in a location
+  // of its own process limit it.
+  explicit ClockLimits(const CSystem& model);
+
+  // One entry per location of the clock's owning process (none for a clock that no location
+  // lists, or for a variable that is no clock).
+  const std::vector<int32_t>& Lower(int32_t clock) const {
+    return lower_[static_cast<size_t>(clock) - 1];
+  }
+  const std::vector<int32_t>& Upper(int32_t clock) const {
+    return upper_[static_cast<size_t>(clock) - 1];
+  }
+
+ private:
+  std::vector<std::vector<int32_t>> lower_;  // per variable, per location
+  std::vector<std::vector<int32_t>> upper_;
+};
+
+}  // namespace tickcheck
