@@ -11,26 +11,6 @@
 namespace tickcheck {
 namespace {
 
-// The relation that holds exactly when `code` does not.
-int32_t Negation(int32_t code) {
-  switch (code) {
-    case ExpType::kEqual:
-      return ExpType::kNotEqual;
-    case ExpType::kLess:
-      return ExpType::kAtLeast;
-    case ExpType::kAtMost:
-      return ExpType::kGreater;
-    case ExpType::kGreater:
-      return ExpType::kAtMost;
-    case ExpType::kAtLeast:
-      return ExpType::kLess;
-    case ExpType::kNotEqual:
-      return ExpType::kEqual;
-    default:
-      return code;
-  }
-}
-
 // A comparison of a clock with a constant, and the process that makes it (-1: a property).
 struct Comparison {
   int32_t clock;
@@ -105,7 +85,7 @@ ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) 
         continue;
       // A Type 1 property is settled by a state that falsifies one of its atoms.
       const bool flipped = (atom.negated == 1) != (property.Type == 1);
-      const int32_t code = flipped ? Negation(atom.relation) : atom.relation;
+      const int32_t code = flipped ? NegatedRelation(atom.relation) : atom.relation;
       everywhere.push_back({atom.variable, SideOf(code), atom.bound, -1});
     }
   }

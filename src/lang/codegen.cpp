@@ -5,8 +5,8 @@
 #include <set>
 #include <tuple>
 
+#include "expr/comparison.h"
 #include "lang/fold.h"
-#include "lang/operators.h"
 #include "lang/ranges.h"
 #include "model/expression_builder.h"
 

@@ -1,7 +1,7 @@
 #include "lang/guards.h"
 
+#include "expr/comparison.h"
 #include "lang/fold.h"
-#include "lang/operators.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {

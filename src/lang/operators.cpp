@@ -30,36 +30,4 @@ std::optional<int32_t> BinaryOperatorCode(std::string_view spelling) {
   return std::nullopt;
 }
 
-int32_t MirroredRelation(int32_t relation) {
-  switch (relation) {
-    case ExpType::kLess:
-      return ExpType::kGreater;
-    case ExpType::kAtMost:
-      return ExpType::kAtLeast;
-    case ExpType::kGreater:
-      return ExpType::kLess;
-    case ExpType::kAtLeast:
-      return ExpType::kAtMost;
-    default:
-      return relation;
-  }
-}
-
-int32_t NegatedRelation(int32_t relation) {
-  switch (relation) {
-    case ExpType::kEqual:
-      return ExpType::kNotEqual;
-    case ExpType::kNotEqual:
-      return ExpType::kEqual;
-    case ExpType::kLess:
-      return ExpType::kAtLeast;
-    case ExpType::kAtMost:
-      return ExpType::kGreater;
-    case ExpType::kGreater:
-      return ExpType::kAtMost;
-    default:
-      return ExpType::kLess;
-  }
-}
-
 }  // namespace tickcheck::lang

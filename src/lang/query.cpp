@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "expr/comparison.h"
 #include "lang/fold.h"
 #include "lang/lexer.h"
 #include "lang/operators.h"

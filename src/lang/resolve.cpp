@@ -1,5 +1,6 @@
 #include "lang/resolve.h"
 
+#include "expr/comparison.h"
 #include "lang/fold.h"
 #include "lang/operators.h"
 #include "lang/ranges.h"
