@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "check/semantics_explorer.h"
 #include "compose/composition.h"
 #include "model/expression_builder.h"
 #include "model/system.h"
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/random_models.h"
-#include "support/semantics_explorer.h"
 #include "support/temp_dir.h"
 
 namespace tickcheck {
@@ -69,8 +69,8 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
     {
       CComposition composition(system, system.locationProduct,
                                static_cast<int32_t>(system.processes.size()));
-      testing::SemanticsExplorer explorer(system, composition);
-      const testing::SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
+      SemanticsExplorer explorer(system, composition);
+      const SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
       for (uint8_t result : verdicts.results)
         reference.verdicts += result ? '1' : '0';
       reference.states = verdicts.states;

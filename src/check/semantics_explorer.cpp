@@ -1,0 +1,297 @@
+#include "check/semantics_explorer.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "expr/evaluation.h"
+
+namespace tickcheck {
+namespace {
+
+bool Relation(int32_t code, int32_t value, int32_t bound) {
+  switch (code) {
+    case 1:
+      return value == bound;
+    case 2:
+      return value < bound;
+    case 3:
+      return value <= bound;
+    case 4:
+      return value > bound;
+    case 5:
+      return value >= bound;
+    case 6:
+      return value != bound;
+    default:
+      return false;
+  }
+}
+
+// How often an exploration asks whether it was interrupted, in states expanded.
+constexpr int64_t kPollInterval = 4096;
+
+}  // namespace
+
+SemanticsExplorer::SemanticsExplorer(const CSystem& system, CComposition& composition)
+    : system_(system),
+      composition_(composition),
+      integerCount_(static_cast<size_t>(
+          std::count_if(system.variables.begin(), system.variables.end(),
+                        [](const CVariable& v) { return v.Type == VarType::kInteger; }))),
+      visited_(0, VisitHash{this}, VisitEqual{this}) {}
+
+const CLocation& SemanticsExplorer::LocationOf(const DsState& state, size_t process) const {
+  return system_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
+}
+
+std::vector<int32_t> SemanticsExplorer::ClocksOf(const DsState& state) const {
+  std::vector<int32_t> clocks;
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t clock : LocationOf(state, p).activeClocks) {
+      if (std::find(clocks.begin(), clocks.end(), clock) == clocks.end())
+        clocks.push_back(clock);
+    }
+  }
+  return clocks;
+}
+
+DsState SemanticsExplorer::Initial() const {
+  DsState state;
+  state.locationIndex = composition_.initLocationIndex;
+  state.locations = composition_.LocationVector(state.locationIndex);
+  for (const CVariable& variable : system_.variables) {
+    if (variable.Type == VarType::kInteger)
+      state.intValues.push_back(variable.InitValue);
+  }
+  state.activeClocks = ClocksOf(state);
+  for (int32_t clock : state.activeClocks)
+    state.clockValues.push_back(system_.variables[static_cast<size_t>(clock) - 1].InitValue);
+  return state;
+}
+
+bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) const {
+  return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
+}
+
+bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    for (int32_t id : LocationOf(state, p).invariantExpIds) {
+      if (!Satisfied(id, state))
+        return false;
+    }
+  }
+  return true;
+}
+
+std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
+  std::vector<Step> steps;
+  DsState ticked = state;
+  for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
+    const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
+    ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
+  }
+  if (InvariantsHold(ticked))
+    steps.push_back({nullptr, std::move(ticked)});
+
+  const size_t index = static_cast<size_t>(state.locationIndex);
+  if (composition_.composedFlags[index] == 0) {
+    const std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
+    composition_.composeLocation(vector);
+    composition_.composedFlags[index] = 1;
+  }
+  for (const CComposedTransition& transition : composition_.transitionLists[index]) {
+    const bool enabled = std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
+                                     [&](int32_t id) { return Satisfied(id, state); });
+    if (!enabled)
+      continue;
+    DsState next;
+    next.locationIndex = transition.post;
+    next.locations = composition_.LocationVector(transition.post);
+    next.intValues = state.intValues;
+    next.activeClocks = ClocksOf(next);
+    for (int32_t clock : next.activeClocks) {
+      const auto kept = std::find(state.activeClocks.begin(), state.activeClocks.end(), clock);
+      next.clockValues.push_back(
+          kept == state.activeClocks.end()
+              ? 0
+              : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
+    }
+    for (const CUpdate& update : transition.updates) {
+      const int32_t value =
+          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, next));
+      const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+      if (variable.Type == VarType::kInteger) {
+        next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
+        continue;
+      }
+      const auto clock =
+          std::find(next.activeClocks.begin(), next.activeClocks.end(), update.updateVar);
+      if (clock != next.activeClocks.end())
+        next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
+    }
+    if (!InvariantsHold(next))
+      continue;
+    if (!InRange(next)) {
+      rangeError_ = true;
+      continue;
+    }
+    steps.push_back({&transition, std::move(next)});
+  }
+  return steps;
+}
+
+bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
+  return std::all_of(property.atoms.begin(), property.atoms.end(), [&](const CAtomProperty& atom) {
+    bool result = false;
+    switch (atom.kind) {
+      case CAtomProperty::kIntegerVariable: {
+        const bool known =
+            atom.variable >= 1 && static_cast<size_t>(atom.variable) <= system_.variables.size();
+        const int32_t index =
+            known ? system_.variables[static_cast<size_t>(atom.variable) - 1].intValueIndex : -1;
+        result = index >= 0 &&
+                 Relation(atom.relation, state.intValues[static_cast<size_t>(index)], atom.bound);
+        break;
+      }
+      case CAtomProperty::kClock: {
+        const auto clock =
+            std::find(state.activeClocks.begin(), state.activeClocks.end(), atom.variable);
+        if (clock == state.activeClocks.end())
+          return atom.negated != 1;
+        result = Relation(
+            atom.relation,
+            state.clockValues[static_cast<size_t>(clock - state.activeClocks.begin())], atom.bound);
+        break;
+      }
+      default:
+        if (atom.process < 1 || static_cast<size_t>(atom.process) > state.locations.size())
+          return false;
+        result = state.locations[static_cast<size_t>(atom.process) - 1] == atom.location;
+        break;
+    }
+    return atom.negated == 1 ? !result : result;
+  });
+}
+
+bool SemanticsExplorer::InRange(const DsState& state) const {
+  for (const CVariable& variable : system_.variables) {
+    if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+      continue;
+    const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
+    if (value < variable.Min || value > variable.Max)
+      return false;
+  }
+  return true;
+}
+
+size_t SemanticsExplorer::VisitHash::operator()(int64_t index) const {
+  const std::span<const int32_t> words = explorer->Words(index);
+  return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(words.data()),
+                                                        words.size() * sizeof(int32_t)));
+}
+
+bool SemanticsExplorer::VisitEqual::operator()(int64_t a, int64_t b) const {
+  const std::span<const int32_t> left = explorer->Words(a);
+  const std::span<const int32_t> right = explorer->Words(b);
+  return std::equal(left.begin(), left.end(), right.begin(), right.end());
+}
+
+std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
+  const size_t i = static_cast<size_t>(index);
+  const size_t end = i + 1 < visits_.size() ? visits_[i + 1].offset : words_.size();
+  return {words_.data() + visits_[i].offset, end - visits_[i].offset};
+}
+
+// The clock list follows from the composed location, so the words of a state are its
+// composed-location index and its values: equal states have equal words.
+bool SemanticsExplorer::Remember(const DsState& state, int64_t parent,
+                                 const CComposedTransition* via) {
+  visits_.push_back({words_.size(), parent, via});
+  words_.push_back(state.locationIndex);
+  words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
+  words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
+  if (visited_.insert(static_cast<int64_t>(visits_.size()) - 1).second)
+    return true;
+  words_.resize(visits_.back().offset);
+  visits_.pop_back();
+  return false;
+}
+
+DsState SemanticsExplorer::Recall(int64_t index) const {
+  const std::span<const int32_t> words = Words(index);
+  DsState state;
+  state.locationIndex = words[0];
+  state.locations = composition_.LocationVector(state.locationIndex);
+  const size_t integers = integerCount_;
+  state.intValues.assign(words.begin() + 1, words.begin() + 1 + integers);
+  state.clockValues.assign(words.begin() + 1 + integers, words.end());
+  state.activeClocks = ClocksOf(state);
+  return state;
+}
+
+ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
+                                      int64_t stateLimit,
+                                      const std::function<bool()>& interrupted) {
+  visited_.clear();
+  visits_.clear();
+  words_.clear();
+  const DsState initial = Initial();
+  Remember(initial, -1, nullptr);
+  if (!visit(0, initial))
+    return ExploreEnd::kStopped;
+  // The states are expanded in the order of their visits, which is breadth-first.
+  for (int64_t next = 0; next < Visited(); ++next) {
+    if (interrupted && next % kPollInterval == kPollInterval - 1 && interrupted())
+      return ExploreEnd::kInterrupted;
+    for (const Step& step : Successors(Recall(next))) {
+      if (!Remember(step.next, next, step.transition))
+        continue;
+      if (stateLimit > 0 && Visited() > stateLimit)
+        return ExploreEnd::kStateLimit;
+      if (!visit(Visited() - 1, step.next))
+        return ExploreEnd::kStopped;
+    }
+  }
+  return ExploreEnd::kExhausted;
+}
+
+std::vector<Step> SemanticsExplorer::PathTo(int64_t index) const {
+  std::vector<Step> path;
+  for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
+       at = visits_[static_cast<size_t>(at)].parent) {
+    path.push_back({visits_[static_cast<size_t>(at)].via, Recall(at)});
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit, Extent extent) {
+  const std::vector<CProperty>& properties = system_.properties;
+  Verdicts verdicts;
+  for (const CProperty& property : properties)
+    verdicts.results.push_back(property.Type == 0 ? 0 : 1);
+  size_t open = 0;
+  for (const CProperty& property : properties)
+    open += property.Type == 0 || property.Type == 1 ? 1 : 0;
+  const ExploreEnd end = Explore(
+      [&](int64_t, const DsState& state) {
+        for (size_t i = 0; i < properties.size(); ++i) {
+          const int32_t type = properties[i].Type;
+          const bool settles =
+              (type == 0 && verdicts.results[i] == 0 && Holds(properties[i], state)) ||
+              (type == 1 && verdicts.results[i] == 1 && !Holds(properties[i], state));
+          if (settles) {
+            verdicts.results[i] = type == 0 ? 1 : 0;
+            --open;
+          }
+        }
+        return extent == Extent::kWhole || open > 0;
+      },
+      stateLimit);
+  verdicts.states = Visited();
+  verdicts.complete = end != ExploreEnd::kStateLimit;
+  verdicts.rangeError = rangeError_;
+  return verdicts;
+}
+
+}  // namespace tickcheck
