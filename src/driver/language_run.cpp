@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "driver/trace_text.h"
 #include "lang/compiler.h"
 
 namespace tickcheck {
@@ -134,6 +135,18 @@ std::string VerdictOf(const lang::QueryPlan& plan, const std::vector<PropertyOut
   return lang::Verdict(plan, decided) ? "satisfied" : "not satisfied";
 }
 
+// The trace that shows the query's verdict, when one was made: E<> satisfied, A[] not
+// satisfied. Only the properties that show it (reachable, or violated) have traces, so it is the
+// first trace among the query's properties.
+std::optional<Trace> TraceOf(const lang::QueryPlan& plan,
+                             const std::vector<PropertyOutcome>& properties, size_t first) {
+  for (size_t k = first; k < first + plan.conjunctions.size() && k < properties.size(); ++k) {
+    if (properties[k].trace)
+      return properties[k].trace;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
@@ -190,12 +203,13 @@ ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
   const Options fileOptions{.modelPath = modelFile,
                             .noClockIntervals = options.noClockIntervals,
                             .checkTimeSuccessors = options.checkTimeSuccessors,
-                            .progress = options.progress};
+                            .progress = options.progress,
+                            .trace = options.trace};
   ConsoleFilter filter(std::cerr);
   RunOutcome outcome;
   {
     const ConsoleRedirect redirect(&filter);
-    outcome = RunModel(fileOptions, limits);
+    outcome = RunModel(fileOptions, limits, TracePrinting::kCallerPrints);
   }
   const ExitCode exit = outcome.exit;
   if ((exit != ExitCode::kComplete && exit != ExitCode::kModelErrors &&
@@ -206,8 +220,14 @@ ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
   size_t property = 0;
   for (size_t q = 0; q < compilation->queries.size(); ++q) {
     const lang::QueryPlan& plan = compilation->plans[q];
-    std::cout << compilation->queries[q].text << "  -- "
-              << VerdictOf(plan, outcome.summary->properties, property) << '\n';
+    const std::string verdict = VerdictOf(plan, outcome.summary->properties, property);
+    std::cout << compilation->queries[q].text << "  -- " << verdict << '\n';
+    if (const std::optional<Trace> trace = TraceOf(plan, outcome.summary->properties, property)) {
+      for (const std::string& line : TraceLines(compilation->queries[q].text + " (" + verdict + ")",
+                                                *trace, outcome.summary->names)) {
+        std::cout << line << '\n';
+      }
+    }
     property += plan.conjunctions.size();
   }
   std::cout << std::flush;

@@ -5,6 +5,10 @@
 //
 //   E<> P(1).cs && P(2).cs  -- not satisfied
 //
+// With `--trace`, a query that some reachable state decides (E<> satisfied, A[] not satisfied) is
+// followed by the run to such a state (driver/trace_text.h), headed by the query's text and
+// verdict, in the model's source names.
+//
 // Compilation errors go to standard error, one `FILE:LINE:COL: message` line each, and nothing
 // is checked. The checker's own console lines are not shown; its messages (a value outside its
 // variable's range, say) go to standard error as they come, as do its summary lines.

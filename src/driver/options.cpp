@@ -12,6 +12,8 @@ void Describe(CLI::App& app, Options& options) {
   app.add_option("model", options.modelPath, "the model file")->type_name("FILE");
   app.add_flag("-n", options.noClockIntervals, "store every state exactly, no clock intervals");
   app.add_flag("-t", options.checkTimeSuccessors, "also check the properties on delays");
+  app.add_flag("--trace", options.trace,
+               "print a run to a state that shows each reachable or violated property");
   app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
   app.add_option("--json", options.json, "write a JSON document of the run ('-': stdout)")
       ->type_name("FILE");

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/traces.h"
 #include "compose/composition.h"
 #include "driver/interrupt.h"
 #include "driver/json_document.h"
@@ -25,6 +27,8 @@
 #include "driver/reports.h"
 #include "driver/run_summary.h"
 #include "driver/search_monitor.h"
+#include "driver/trace_text.h"
+#include "driver/units.h"
 #include "expr/clock_bounds.h"
 #include "model/console.h"
 #include "model/refusal.h"
@@ -60,6 +64,54 @@ void ErrorLine(const std::string& text) {
   std::cerr << text << '\n' << std::flush;
 }
 
+// What the trace search did to the run.
+enum class TraceEnd { kDone, kInterrupted };
+
+// Looks for the traces of the properties found reachable or violated and puts them into
+// `summary`; says on standard error what the search for them did, and for each property which
+// it could not find a trace for (which only a model with errors should cause).
+TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLimits& limits,
+                   const InterruptCatcher& interrupt, RunSummary& summary) {
+  std::vector<bool> wanted;
+  for (const PropertyOutcome& outcome : summary.properties) {
+    wanted.push_back((outcome.type == 0 && outcome.verdict == Verdict::kTrue) ||
+                     (outcome.type == 1 && outcome.verdict == Verdict::kFalse));
+  }
+  const Clock::time_point start = Clock::now();
+  TraceSearch search;
+  try {
+    search = FindTraces(system, composition, wanted, limits.search.states,
+                        [&interrupt] { return interrupt.Interrupted(); });
+  } catch (const std::bad_alloc&) {
+    // The verdicts are known; only the traces are lost.
+    ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");
+    return TraceEnd::kDone;
+  }
+  if (search.end == TraceSearch::End::kInterrupted) {
+    ErrorLine(
+        "tickcheck: interrupted while looking for traces; the verdicts stand, no trace is "
+        "printed");
+    return TraceEnd::kInterrupted;
+  }
+  int64_t found = 0;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    if (!wanted[i])
+      continue;
+    if (!search.traces[i]) {
+      ErrorLine("tickcheck: no trace found for property " + std::to_string(i + 1));
+      continue;
+    }
+    summary.properties[i].trace = std::move(search.traces[i]);
+    ++found;
+  }
+  summary.names = TraceNames::Of(system);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ErrorLine("traces: " + std::to_string(found) + " of " +
+            std::to_string(std::count(wanted.begin(), wanted.end(), true)) + " found, " +
+            Counted(search.states, "state") + " explored, " + Seconds(seconds));
+  return TraceEnd::kDone;
+}
+
 // The run as it ends: its summary when verdicts were printed, and whether writing an output file
 // failed.
 struct SequenceEnd {
@@ -70,8 +122,9 @@ struct SequenceEnd {
 // Load, composition, search and verdicts, with every console line of a run on a model file. A
 // refused model ends with its refusal line and its reports written as far as the run got (that
 // is, empty or nearly), an interrupted search without replacing them.
-SequenceEnd RunSequence(const Options& options, const RunLimits& limits, SearchMonitor& monitor,
-                        Clock::time_point start, uint32_t startTicks) {
+SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
+                        TracePrinting tracePrinting, const InterruptCatcher& interrupt,
+                        SearchMonitor& monitor, Clock::time_point start, uint32_t startTicks) {
   SequenceEnd end;
   const std::string& path = options.modelPath;
   ConsoleLine("obj file name:" + path);
@@ -105,7 +158,7 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits, SearchM
     ErrorLine(line);
   if (refused(check.Compose(limits)))
     return end;
-  const CComposition& composition = check.Composition();
+  CComposition& composition = check.Composition();
   composition.printComposedTransitions(reports.ModelInfo());
   if (refused(
           check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
@@ -123,26 +176,39 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits, SearchM
   summary.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
   summary.properties = PropertyOutcomes(system, checker.PropertyResults(), summary.interrupted);
-  for (const PropertyOutcome& outcome : summary.properties)
+  // The trace search composes the locations it reaches too: what the run reports of the
+  // composition is what the search made of it.
+  summary.transruleSize = composition.transruleSize;
+  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
+                                     static_cast<int32_t>(shortfalls.size()));
+  const TraceEnd traceEnd = options.trace && !summary.interrupted
+                                ? AddTraces(system, composition, limits, interrupt, summary)
+                                : TraceEnd::kDone;
+  for (const PropertyOutcome& outcome : summary.properties) {
     ConsoleLine("property" + std::to_string(outcome.number) + " : " + VerdictText(outcome.verdict));
+    if (!outcome.trace || tracePrinting != TracePrinting::kWithVerdicts)
+      continue;
+    const std::string title = "property " + std::to_string(outcome.number) +
+                              (outcome.type == 0 ? " (reachable)" : " (violated)");
+    for (const std::string& line : TraceLines(title, *outcome.trace, summary.names))
+      ConsoleLine(line);
+  }
   if (!summary.interrupted) {
     check.Space().manager().DebugCheck(checker.Reached());
     commit();
   }
   ConsoleLine("execute time:" + std::to_string(elapsed));
-  ConsoleLine("transrule size:" + std::to_string(composition.transruleSize));
+  ConsoleLine("transrule size:" + std::to_string(summary.transruleSize));
   summary.search = checker.Progress();
-  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
-                                     static_cast<int32_t>(shortfalls.size()));
-  summary.transruleSize = composition.transruleSize;
+  summary.interrupted = summary.interrupted || traceEnd == TraceEnd::kInterrupted;
   end.summary = std::move(summary);
   return end;
 }
 
 // Everything after the command line: the checks that come before anything is written, the run
 // sequence, and what closes the run on standard error and in the JSON document.
-RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_point start,
-               uint32_t startTicks) {
+RunOutcome Run(const Options& options, const RunLimits& limits, TracePrinting tracePrinting,
+               Clock::time_point start, uint32_t startTicks) {
   if (options.modelPath.empty()) {
     ConsoleLine("Error! There must be a obj file path");
     ErrorLine(UsageLine());
@@ -173,7 +239,8 @@ RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_poin
   const InterruptCatcher interrupt;
   SearchMonitor monitor(interrupt, options.progress || isatty(STDERR_FILENO) == 1, std::cerr,
                         start);
-  SequenceEnd end = RunSequence(options, limits, monitor, start, startTicks);
+  SequenceEnd end =
+      RunSequence(options, limits, tracePrinting, interrupt, monitor, start, startTicks);
   if (!end.summary)
     return {ExitCode::kFailure};
   RunSummary& summary = *end.summary;
@@ -202,11 +269,11 @@ RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_poin
 
 }  // namespace
 
-RunOutcome RunModel(const Options& options, const RunLimits& limits) {
+RunOutcome RunModel(const Options& options, const RunLimits& limits, TracePrinting tracePrinting) {
   const Clock::time_point start = Clock::now();
   const uint32_t startTicks = MillisecondTicks();
   try {
-    return Run(options, limits, start, startTicks);
+    return Run(options, limits, tracePrinting, start, startTicks);
   } catch (const std::bad_alloc&) {
     // Memory ran out outside the decision diagrams (in the waiting lists, say): the run ends the
     // way it ends when the diagrams run out, after everything built so far was released.

@@ -4,11 +4,14 @@
 // say it on standard error.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "check/search_control.h"
+#include "check/traces.h"
 #include "compose/composition.h"
+#include "driver/trace_text.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -19,6 +22,7 @@ struct PropertyOutcome {
   int32_t number = 0;  // 1-based, as in "property<number> : ..."
   int32_t type = 0;
   Verdict verdict = Verdict::kUnknown;
+  std::optional<Trace> trace{};  // with --trace: the run that shows a reachable or violated one
 };
 
 // Problems of a model that did not stop its run but may have changed its verdicts; each was
@@ -42,6 +46,7 @@ struct RunSummary {
   double seconds = 0;  // the time that "execute time:" shows
   uint64_t peakResidentBytes = 0;
   int32_t transruleSize = 0;
+  TraceNames names{};  // with --trace: the model's names, for the traces
 };
 
 // The verdict of every loaded property from the search's results (one per property, 1 or 0).

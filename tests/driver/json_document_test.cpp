@@ -55,7 +55,8 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   EXPECT_EQ(document["tickcheck"], TICKCHECK_VERSION);
   EXPECT_EQ(document["model"], "m.txt");
   EXPECT_EQ(document["options"],
-            json::parse(R"({"no_clock_intervals": false, "check_time_successors": true})"));
+            json::parse(
+                R"({"no_clock_intervals": false, "check_time_successors": true, "trace": false})"));
   EXPECT_EQ(document["interrupted"], false);
   EXPECT_EQ(document["properties"], json::parse(R"([
       {"number": 1, "type": 0, "verdict": 1, "trace": null},
@@ -78,6 +79,29 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   EXPECT_NE(result.out.find(rules), std::string::npos) << result.out;
   EXPECT_GT(statistics["transitions_fired"], 0);
   EXPECT_GT(statistics["peak_rss_bytes"], 0);
+
+  // With --trace, the properties found reachable carry their traces (support/trace_replay.h
+  // replays them); the others keep null. Nothing else changes.
+  const auto traced =
+      RunTickcheckBinary({"m.txt", "-t", "--trace", "--json", "run.json"}, dir.Path().string());
+  EXPECT_EQ(traced.exitCode, 3);
+  const std::string tracedText = ReadFile(dir.File("run.json"));
+  json tracedDocument = json::parse(tracedText);
+  EXPECT_EQ(tracedDocument["options"]["trace"], true);
+  const auto orderedTrace = nlohmann::ordered_json::parse(tracedText)["properties"][0]["trace"];
+  EXPECT_EQ(Keys(orderedTrace), (std::vector<std::string>{"initial", "steps"}));
+  EXPECT_EQ(Keys(orderedTrace["initial"]),
+            (std::vector<std::string>{"locations", "integers", "clocks"}));
+  EXPECT_EQ(Keys(orderedTrace["steps"][0]), (std::vector<std::string>{"delay", "jumps", "state"}));
+  for (size_t k : {0U, 1U}) {
+    json& trace = tracedDocument["properties"][k]["trace"];
+    EXPECT_EQ(trace["initial"],
+              json::parse(R"({"locations": [1, 1, 1], "integers": {"id": 0}, "clocks": {}})"));
+    EXPECT_EQ(trace["steps"][0]["jumps"], json::parse(R"([{"process": 1, "from": 1, "to": 2}])"));
+    trace = nullptr;
+  }
+  tracedDocument["options"]["trace"] = false;
+  EXPECT_EQ(WithoutTimes(tracedDocument), WithoutTimes(document));
 
   // The same document on standard output; the console lines and the closing lines on standard
   // error, in the order the run wrote them.

@@ -1,0 +1,111 @@
+// The trace of --trace as the real binary prints it: after the verdict line of its property on a
+// model file, after the query's line with the source names on a .tck model; nothing without the
+// option.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "model/expression_builder.h"
+#include "support/model_files.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::RunTickcheckBinary;
+using testing::TempDir;
+
+// The lines of `out` from the one that starts with `first` up to the one before that starting
+// with `next`.
+std::string Between(const std::string& out, const std::string& first, const std::string& next) {
+  const size_t begin = out.find(first);
+  if (begin == std::string::npos)
+    return out;
+  return out.substr(begin, out.find(next, begin) - begin);
+}
+
+// A light that stays on at most 5 time units (x <= 5 while on) and a switch that turns it on by
+// a broadcast that the light hears: "always x <= 4" fails after waiting 5 in on.
+ModelSpec LightModel() {
+  ModelSpec model;
+  model.variables = {{.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 3},
+                     {.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 6}};
+  model.expressions = {{0, Comparison(2, ExpType::kAtMost, 5)},
+                       {1, Expr::Const(0).Compile()},
+                       {2, Expr::Const(2).Compile()}};
+  model.constraints = {{0}};
+  auto jump = [](int32_t from, int32_t to, int32_t synType, std::vector<AssignmentSpec> updates) {
+    return JumpSpec{.from = from,
+                    .to = to,
+                    .urgent = 0,
+                    .syn = 1,
+                    .synType = synType,
+                    .broadcast = 1,
+                    .assignments = std::move(updates)};
+  };
+  model.processes = {
+      {.name = "Switch",
+       .initLocation = 1,
+       .locations = {{.name = "ready"}, {.name = "done"}},
+       .jumps = {jump(1, 2, 1, {{1, 2}})}},
+      {.name = "Light",
+       .initLocation = 1,
+       .locations = {{.name = "off"}, {.name = "on", .activeClocks = {{2, 5, 5}}, .invariant = 1}},
+       .jumps = {jump(1, 2, 0, {{2, 1}})}}};
+  model.properties = {
+      {.type = 1, .atoms = {{.negated = 0, .variable = 2, .bound = 4, .relation = 5}}},
+      {.type = 0, .atoms = {{.negated = 0, .variable = 1, .bound = 2, .relation = 1}}}};
+  return model;
+}
+
+TEST(TraceTextTest, ATraceFollowsTheVerdictLineOfItsProperty) {
+  TempDir dir;
+  testing::WriteModel(dir, LightModel(), "light.txt");
+  const auto traced = RunTickcheckBinary({"--trace", "light.txt"}, dir.Path().string());
+  EXPECT_EQ(traced.exitCode, 0) << traced.err;
+  EXPECT_EQ(Between(traced.out, "property1", "execute time:"),
+            "property1 : 0\n"
+            "Trace for property 1 (violated), 2 steps:\n"
+            "  state 0: Switch.ready Light.off  n=0\n"
+            "  step 1: delay 0  Switch: ready -> done, Light: off -> on  ->  Switch.done Light.on  "
+            "n=2  x=0\n"
+            "  step 2: delay 5  (waiting)                                ->  Switch.done Light.on  "
+            "n=2  x=5\n"
+            "property2 : 1\n"
+            "Trace for property 2 (reachable), 1 step:\n"
+            "  state 0: Switch.ready Light.off  n=0\n"
+            "  step 1: delay 0  Switch: ready -> done, Light: off -> on  ->  Switch.done Light.on  "
+            "n=2  x=0\n");
+  EXPECT_NE(traced.err.find("traces: 2 of 2 found, "), std::string::npos) << traced.err;
+
+  // Without --trace, the same lines without the traces.
+  const auto plain = RunTickcheckBinary({"light.txt"}, dir.Path().string());
+  std::string untraced;
+  std::istringstream lines(traced.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("Trace for ") && !line.starts_with("  "))
+      untraced += line + "\n";
+  }
+  EXPECT_EQ(testing::WithoutTimeLine(plain.out), testing::WithoutTimeLine(untraced));
+  EXPECT_EQ(plain.err.find("traces:"), std::string::npos) << plain.err;
+}
+
+TEST(TraceTextTest, ALanguageModelsTraceUsesItsSourceNames) {
+  const auto result = RunTickcheckBinary({EXAMPLES_DIR "/fischer-incorrect.tck", "--trace"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(
+      Between(result.out, "E<> P(1).cs  --", "A[]"),
+      "E<> P(1).cs  -- satisfied\n"
+      "Trace for E<> P(1).cs (satisfied), 3 steps:\n"
+      "  state 0: P(1).idle P(2).idle P(3).idle  id=0\n"
+      "  step 1: delay 0  P(1): idle -> req  ->  P(1).req P(2).idle P(3).idle  id=0  P(1).x=0\n"
+      "  step 2: delay 0  P(1): req -> wait  ->  P(1).wait P(2).idle P(3).idle  id=1  "
+      "P(1).x=0\n"
+      "  step 3: delay 2  P(1): wait -> cs   ->  P(1).cs P(2).idle P(3).idle  id=1\n");
+  EXPECT_TRUE(result.out.ends_with("A[] id <= N  -- satisfied\n")) << result.out;
+}
+
+}  // namespace
+}  // namespace tickcheck

@@ -1,0 +1,275 @@
+#include "support/trace_replay.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "driver/model_check.h"
+#include "expr/evaluation.h"
+#include "model/ds_state.h"
+#include "support/model_files.h"
+
+namespace tickcheck::testing {
+namespace {
+
+using nlohmann::json;
+
+// A state as the replay keeps it: clocks by variable id, so that their order does not matter.
+struct ReplayState {
+  std::vector<int32_t> locations;
+  std::vector<int32_t> integers;
+  std::map<int32_t, int32_t> clocks;
+  bool operator==(const ReplayState&) const = default;
+};
+
+class Replay {
+ public:
+  Replay(const CSystem& system, CComposition& composition)
+      : system_(system), composition_(composition) {}
+
+  std::string Run(const CProperty& property, const json& trace) {
+    ReplayState state = Initial();
+    if (Read(trace["initial"]) != state)
+      return "the initial state is not the model's";
+    const json& steps = trace["steps"];
+    for (size_t i = 0; i < steps.size(); ++i) {
+      const std::string at = "step " + std::to_string(i + 1) + ": ";
+      const json& step = steps[i];
+      for (int32_t tick = 0; tick < step["delay"].get<int32_t>(); ++tick) {
+        for (auto& [clock, value] : state.clocks)
+          value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+        if (!InvariantsHold(state))
+          return at + "an invariant fails after tick " + std::to_string(tick + 1);
+      }
+      const ReplayState expected = Read(step["state"]);
+      if (step["jumps"].empty()) {
+        if (i + 1 != steps.size())
+          return at + "only the last step may go without jumps";
+        if (expected != state)
+          return at + "the state after the delay is not the one shown";
+        continue;
+      }
+      const std::optional<ReplayState> next = Fire(state, step["jumps"], expected);
+      if (!next)
+        return at + "no enabled transition with these jumps gives the state shown";
+      state = *next;
+    }
+    const bool holds = Holds(property, state);
+    if (holds != (property.Type == 0))
+      return property.Type == 0 ? "the last state does not satisfy the property"
+                                : "the last state does not violate the property";
+    return "";
+  }
+
+ private:
+  const CLocation& LocationOf(const ReplayState& state, size_t p) const {
+    return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
+  }
+
+  ReplayState Initial() const {
+    ReplayState state;
+    for (const CProcess& process : system_.processes)
+      state.locations.push_back(process.InitLocation);
+    for (const CVariable& variable : system_.variables) {
+      if (variable.Type == VarType::kInteger)
+        state.integers.push_back(variable.InitValue);
+    }
+    for (size_t p = 0; p < state.locations.size(); ++p) {
+      for (int32_t clock : LocationOf(state, p).activeClocks)
+        state.clocks[clock] = system_.variables[static_cast<size_t>(clock) - 1].InitValue;
+    }
+    return state;
+  }
+
+  ReplayState Read(const json& document) const {
+    ReplayState state;
+    state.locations = document["locations"].get<std::vector<int32_t>>();
+    for (const CVariable& variable : system_.variables) {
+      if (variable.Type == VarType::kInteger)
+        state.integers.push_back(document["integers"].value(variable.Name, -1));
+    }
+    for (size_t v = 0; v < system_.variables.size(); ++v) {
+      const json& clocks = document["clocks"];
+      if (system_.variables[v].Type == VarType::kClock &&
+          clocks.contains(system_.variables[v].Name))
+        state.clocks[static_cast<int32_t>(v) + 1] = clocks[system_.variables[v].Name];
+    }
+    return state;
+  }
+
+  // The state as the expression evaluator reads it; `locations` must live as long as it.
+  DsState Evaluable(const ReplayState& state) const {
+    DsState evaluable;
+    evaluable.locations = state.locations;
+    evaluable.intValues = state.integers;
+    for (const auto& [clock, value] : state.clocks) {
+      evaluable.activeClocks.push_back(clock);
+      evaluable.clockValues.push_back(value);
+    }
+    return evaluable;
+  }
+
+  bool True(int32_t expression, const ReplayState& state) const {
+    const DsState evaluable = Evaluable(state);
+    return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
+  }
+
+  bool InvariantsHold(const ReplayState& state) const {
+    for (size_t p = 0; p < state.locations.size(); ++p) {
+      for (int32_t id : LocationOf(state, p).invariantExpIds) {
+        if (!True(id, state))
+          return false;
+      }
+    }
+    return true;
+  }
+
+  bool InRange(const ReplayState& state) const {
+    for (const CVariable& variable : system_.variables) {
+      if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+        continue;
+      const int32_t value = state.integers[static_cast<size_t>(variable.intValueIndex)];
+      if (value < variable.Min || value > variable.Max)
+        return false;
+    }
+    return true;
+  }
+
+  // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
+  std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
+                                  const ReplayState& expected) {
+    const int32_t index = composition_.VecToInt(state.locations);
+    if (composition_.composedFlags[static_cast<size_t>(index)] == 0) {
+      composition_.composeLocation(state.locations);
+      composition_.composedFlags[static_cast<size_t>(index)] = 1;
+    }
+    for (const CComposedTransition& transition :
+         composition_.transitionLists[static_cast<size_t>(index)]) {
+      const std::span<const int32_t> post = composition_.LocationVector(transition.post);
+      json shown = json::array();
+      for (int32_t p : transition.procId) {
+        shown.push_back({{"process", p + 1},
+                         {"from", state.locations[static_cast<size_t>(p)]},
+                         {"to", post[static_cast<size_t>(p)]}});
+      }
+      if (shown != jumps)
+        continue;
+      if (!std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
+                       [&](int32_t id) { return True(id, state); })) {
+        continue;
+      }
+      ReplayState next;
+      next.locations.assign(post.begin(), post.end());
+      next.integers = state.integers;
+      for (size_t p = 0; p < next.locations.size(); ++p) {
+        for (int32_t clock : LocationOf(next, p).activeClocks) {
+          const auto kept = state.clocks.find(clock);
+          next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
+        }
+      }
+      for (const CUpdate& update : transition.updates) {
+        const DsState evaluable = Evaluable(next);
+        const int32_t value =
+            Evaluate(system_.expressions[update.updateExpId], Valuation(system_, evaluable));
+        const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+        if (variable.Type == VarType::kInteger)
+          next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
+        else if (next.clocks.contains(update.updateVar))
+          next.clocks[update.updateVar] = value;
+      }
+      if (InvariantsHold(next) && InRange(next) && next == expected)
+        return next;
+    }
+    return std::nullopt;
+  }
+
+  bool Holds(const CProperty& property, const ReplayState& state) const {
+    for (const CAtomProperty& atom : property.atoms) {
+      bool result = false;
+      if (atom.kind == CAtomProperty::kLocation) {
+        if (atom.process < 1 || static_cast<size_t>(atom.process) > state.locations.size())
+          return false;
+        result = state.locations[static_cast<size_t>(atom.process) - 1] == atom.location;
+      } else {
+        int32_t value = 0;
+        if (atom.kind == CAtomProperty::kClock) {
+          const auto clock = state.clocks.find(atom.variable);
+          if (clock == state.clocks.end()) {
+            if (atom.negated == 1)
+              return false;
+            continue;
+          }
+          value = clock->second;
+        } else {
+          const bool known =
+              atom.variable >= 1 &&
+              static_cast<size_t>(atom.variable) <= system_.variables.size() &&
+              system_.variables[static_cast<size_t>(atom.variable) - 1].Type == VarType::kInteger;
+          if (!known) {
+            if (atom.negated != 1)
+              return false;
+            continue;
+          }
+          value = state.integers[static_cast<size_t>(
+              system_.variables[static_cast<size_t>(atom.variable) - 1].intValueIndex)];
+        }
+        const std::map<int32_t, bool> relations = {
+            {1, value == atom.bound}, {2, value < atom.bound},  {3, value <= atom.bound},
+            {4, value > atom.bound},  {5, value >= atom.bound}, {6, value != atom.bound}};
+        result = relations.contains(atom.relation) && relations.at(atom.relation);
+      }
+      if (result == (atom.negated == 1))
+        return false;
+    }
+    return true;
+  }
+
+  const CSystem& system_;
+  CComposition& composition_;
+};
+
+}  // namespace
+
+std::string ReplayTrace(const CSystem& system, CComposition& composition, const CProperty& property,
+                        const json& trace) {
+  return Replay(system, composition).Run(property, trace);
+}
+
+std::string ReplayDocument(const std::string& path, const json& document) {
+  std::string faults;
+  CaptureConsole([&] {
+    ModelCheck check;
+    if (check.Load(path) || check.Compose({})) {
+      faults = "the model is refused\n";
+      return;
+    }
+    const std::vector<CProperty>& properties = check.Model().properties;
+    const json& outcomes = document["properties"];
+    if (outcomes.size() != properties.size()) {
+      faults = "the document has " + std::to_string(outcomes.size()) + " properties\n";
+      return;
+    }
+    for (size_t i = 0; i < properties.size(); ++i) {
+      const json& outcome = outcomes[i];
+      const std::string name = "property " + std::to_string(i + 1) + ": ";
+      const bool shown = (outcome["type"] == 0 && outcome["verdict"] == 1) ||
+                         (outcome["type"] == 1 && outcome["verdict"] == 0);
+      if (outcome["trace"].is_null()) {
+        if (shown)
+          faults += name + "no trace\n";
+        continue;
+      }
+      if (!shown) {
+        faults += name + "a trace for a verdict that needs none\n";
+        continue;
+      }
+      const std::string fault =
+          ReplayTrace(check.Model(), check.Composition(), properties[i], outcome["trace"]);
+      if (!fault.empty())
+        faults += name + fault + "\n";
+    }
+  });
+  return faults;
+}
+
+}  // namespace tickcheck::testing
