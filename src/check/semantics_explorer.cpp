@@ -27,7 +27,7 @@ bool Relation(int32_t code, int32_t value, int32_t bound) {
   }
 }
 
-// How often an exploration asks whether it was interrupted, in states expanded.
+// How often an exploration asks whether to go on, in states expanded.
 constexpr int64_t kPollInterval = 4096;
 
 }  // namespace
@@ -231,7 +231,7 @@ DsState SemanticsExplorer::Recall(int64_t index) const {
 
 ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
                                       int64_t stateLimit,
-                                      const std::function<bool()>& interrupted) {
+                                      const std::function<bool(int64_t)>& goOn) {
   visited_.clear();
   visits_.clear();
   words_.clear();
@@ -241,7 +241,7 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
     return ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
-    if (interrupted && next % kPollInterval == kPollInterval - 1 && interrupted())
+    if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
     for (const Step& step : Successors(Recall(next))) {
       if (!Remember(step.next, next, step.transition))

@@ -65,10 +65,11 @@ class SemanticsExplorer {
   // each new state with its number in the order of visits (0 for the initial state) and answers
   // whether to go on. Ends when `visit` answers no (kStopped), when no state is left
   // (kExhausted), once more than `stateLimit` states were visited (kStateLimit; 0: no limit), or
-  // when `interrupted`, asked every few thousand states, answers yes (kInterrupted). The states
+  // when `goOn`, asked every few thousand states with the number visited so far, answers no
+  // (kInterrupted). The states
   // visited are kept, with the step that first reached each, until the next exploration.
   ExploreEnd Explore(const std::function<bool(int64_t, const DsState&)>& visit,
-                     int64_t stateLimit = 0, const std::function<bool()>& interrupted = {});
+                     int64_t stateLimit = 0, const std::function<bool(int64_t)>& goOn = {});
   // The number of states that the last exploration visited.
   int64_t Visited() const { return static_cast<int64_t>(visits_.size()); }
   // The breadth-first path of the last exploration from the initial state to its state number

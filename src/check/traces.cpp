@@ -41,7 +41,7 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path,
 
 TraceSearch FindTraces(const CSystem& system, CComposition& composition,
                        const std::vector<bool>& wanted, int64_t stateLimit,
-                       const std::function<bool()>& interrupted) {
+                       const std::function<bool(int64_t)>& goOn) {
   const std::vector<CProperty>& properties = system.properties;
   TraceSearch search;
   search.traces.resize(properties.size());
@@ -66,7 +66,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
                         }
                         return open > 0;
                       },
-                      stateLimit, interrupted);
+                      stateLimit, goOn);
   search.states = explorer.Visited();
   if (end == ExploreEnd::kInterrupted) {
     search.end = TraceSearch::End::kInterrupted;

@@ -49,7 +49,7 @@ struct TraceSearch {
   enum class End {
     kComplete,     // every wanted property got its trace
     kMissing,      // the reachable states ran out first (or the state limit was reached)
-    kInterrupted,  // `interrupted` answered yes; no trace is kept
+    kInterrupted,  // `goOn` answered no; no trace is kept
   };
   End end = End::kComplete;
   std::vector<std::optional<Trace>> traces;  // one per loaded property
@@ -58,9 +58,10 @@ struct TraceSearch {
 
 // Looks for a trace of every property whose `wanted` entry is true (one entry per loaded
 // property; only Type 0 and Type 1 properties can have one). Visits at most `stateLimit` states
-// (0: no limit) and asks `interrupted` every few thousand states whether to give up.
+// (0: no limit) and asks `goOn` every few thousand states, with the number of states visited so
+// far, whether to go on.
 TraceSearch FindTraces(const CSystem& system, CComposition& composition,
                        const std::vector<bool>& wanted, int64_t stateLimit,
-                       const std::function<bool()>& interrupted);
+                       const std::function<bool(int64_t)>& goOn);
 
 }  // namespace tickcheck

@@ -1,10 +1,14 @@
 #pragma once
-// The JSON document of a run (`--json`): the verdicts, the model's errors and the statistics.
+// The JSON document of a run (`--json`): the verdicts with their traces, the model's errors and
+// the statistics.
 //
 // {"tickcheck": "<version>", "model": "<model file>",
-//  "options": {"no_clock_intervals": false, "check_time_successors": false},
+//  "options": {"no_clock_intervals": false, "check_time_successors": false, "trace": true},
 //  "interrupted": false,
-//  "properties": [{"number": 1, "type": 0, "verdict": 1, "trace": null}],
+//  "properties": [{"number": 1, "type": 0, "verdict": 1, "trace": {
+//      "initial": {"locations": [1, 1], "integers": {"id": 0}, "clocks": {}},
+//      "steps": [{"delay": 0, "jumps": [{"process": 1, "from": 1, "to": 2}],
+//                 "state": {"locations": [2, 1], "integers": {"id": 0}, "clocks": {"x1": 0}}}]}}],
 //  "model_errors": {"refused_expression_records": 0, "invalid_atom_relations": 0,
 //                   "misfit_variables": 0, "unheard_broadcasts": 0},
 //  "statistics": {"stored_states": 378, "transitions_fired": 1047, "sweeps": 98,
@@ -12,8 +16,9 @@
 //                 "peak_rss_bytes": 5369856, "transrule_size": 34}}
 //
 // "verdict" is 1 or 0 as the verdict line shows it, null when the run was interrupted before the
-// property was decided. "trace" belongs to each property and is null while no trace is made; a
-// trace fills that field and changes nothing else.
+// property was decided. "trace" is the property's trace (check/traces.h) with --trace, for a
+// property found reachable or violated; null otherwise. Processes and locations are numbers from
+// 1; integers and the active clocks are named by the model's names.
 
 #include <string>
 

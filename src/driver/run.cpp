@@ -71,17 +71,31 @@ enum class TraceEnd { kDone, kInterrupted };
 // `summary`; says on standard error what the search for them did, and for each property which
 // it could not find a trace for (which only a model with errors should cause).
 TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLimits& limits,
-                   const InterruptCatcher& interrupt, RunSummary& summary) {
+                   const InterruptCatcher& interrupt, bool showProgress, Clock::time_point runStart,
+                   RunSummary& summary) {
   std::vector<bool> wanted;
   for (const PropertyOutcome& outcome : summary.properties) {
     wanted.push_back((outcome.type == 0 && outcome.verdict == Verdict::kTrue) ||
                      (outcome.type == 1 && outcome.verdict == Verdict::kFalse));
   }
   const Clock::time_point start = Clock::now();
+  Clock::time_point nextLine = start + std::chrono::seconds(2);
+  // Stops at SIGINT; writes a progress line every 2 s when the search writes them.
+  auto goOn = [&](int64_t explored) {
+    if (interrupt.Interrupted())
+      return false;
+    const Clock::time_point now = Clock::now();
+    if (showProgress && now >= nextLine) {
+      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - runStart).count()) +
+                ", looking for traces: " + Counted(explored, "state") + " explored, " +
+                Mebibytes(ResidentBytes()) + " resident");
+      nextLine = now + std::chrono::seconds(2);
+    }
+    return true;
+  };
   TraceSearch search;
   try {
-    search = FindTraces(system, composition, wanted, limits.search.states,
-                        [&interrupt] { return interrupt.Interrupted(); });
+    search = FindTraces(system, composition, wanted, limits.search.states, goOn);
   } catch (const std::bad_alloc&) {
     // The verdicts are known; only the traces are lost.
     ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");
@@ -124,7 +138,8 @@ struct SequenceEnd {
 // is, empty or nearly), an interrupted search without replacing them.
 SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
                         TracePrinting tracePrinting, const InterruptCatcher& interrupt,
-                        SearchMonitor& monitor, Clock::time_point start, uint32_t startTicks) {
+                        bool showProgress, SearchMonitor& monitor, Clock::time_point start,
+                        uint32_t startTicks) {
   SequenceEnd end;
   const std::string& path = options.modelPath;
   ConsoleLine("obj file name:" + path);
@@ -181,9 +196,10 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
   summary.transruleSize = composition.transruleSize;
   summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
                                      static_cast<int32_t>(shortfalls.size()));
-  const TraceEnd traceEnd = options.trace && !summary.interrupted
-                                ? AddTraces(system, composition, limits, interrupt, summary)
-                                : TraceEnd::kDone;
+  const TraceEnd traceEnd =
+      options.trace && !summary.interrupted
+          ? AddTraces(system, composition, limits, interrupt, showProgress, start, summary)
+          : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {
     ConsoleLine("property" + std::to_string(outcome.number) + " : " + VerdictText(outcome.verdict));
     if (!outcome.trace || tracePrinting != TracePrinting::kWithVerdicts)
@@ -237,10 +253,10 @@ RunOutcome Run(const Options& options, const RunLimits& limits, TracePrinting tr
     console.emplace();
 
   const InterruptCatcher interrupt;
-  SearchMonitor monitor(interrupt, options.progress || isatty(STDERR_FILENO) == 1, std::cerr,
-                        start);
-  SequenceEnd end =
-      RunSequence(options, limits, tracePrinting, interrupt, monitor, start, startTicks);
+  const bool showProgress = options.progress || isatty(STDERR_FILENO) == 1;
+  SearchMonitor monitor(interrupt, showProgress, std::cerr, start);
+  SequenceEnd end = RunSequence(options, limits, tracePrinting, interrupt, showProgress, monitor,
+                                start, startTicks);
   if (!end.summary)
     return {ExitCode::kFailure};
   RunSummary& summary = *end.summary;
