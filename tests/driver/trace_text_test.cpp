@@ -1,15 +1,17 @@
 // The trace of --trace as the real binary prints it: after the verdict line of its property on a
 // model file, after the query's line with the source names on a .tck model; nothing without the
-// option.
+// option; a trace that cannot be found is named on standard error.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
+#include "driver/run.h"
 #include "model/expression_builder.h"
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "tools/example_models.h"
 
 namespace tickcheck {
 namespace {
@@ -105,6 +107,30 @@ TEST(TraceTextTest, ALanguageModelsTraceUsesItsSourceNames) {
       "P(1).x=0\n"
       "  step 3: delay 2  P(1): wait -> cs   ->  P(1).cs P(2).idle P(3).idle  id=1\n");
   EXPECT_TRUE(result.out.ends_with("A[] id <= N  -- satisfied\n")) << result.out;
+}
+
+// A trace that the trace search cannot find (here because a bound on the run's work stops it;
+// otherwise only a model with errors should cause it) is named on standard error; the verdicts
+// are printed as usual. Delays of 400 ticks make the trace search, which goes tick by tick, far
+// longer than the check.
+TEST(TraceTextTest, ATraceThatTheSearchCannotFindIsNamedAndTheRunGoesOn) {
+  TempDir dir;
+  const std::string path = testing::WriteModel(dir, FischerModel(2, 400, 399));
+  const char* const arguments[] = {"tickcheck", path.c_str(), "--trace"};
+  int exitCode = -1;
+  ::testing::internal::CaptureStderr();
+  const std::string out = testing::CaptureConsole(
+      [&] { exitCode = RunTickcheck(3, arguments, {.search = {.states = 5000}}); });
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(exitCode, 0) << err;
+  EXPECT_NE(out.find("property1 : 1\nproperty2 : 1\nproperty3 : 1\nexecute time:"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(err.find("tickcheck: no trace found for property 1\n"
+                     "tickcheck: no trace found for property 2\n"
+                     "traces: 0 of 2 found, 5001 states explored, "),
+            std::string::npos)
+      << err;
 }
 
 }  // namespace
