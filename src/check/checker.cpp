@@ -18,7 +18,7 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       values_(model),
       verdicts_(tests_, options.checkTimeSuccessors, budget_),
       reached_(space, intervals_),
-      waiting_(model, composition.locationIndexCount),
+      waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
                  [this] { return control_ == nullptr || control_->Continue(Progress()); }),
@@ -31,7 +31,7 @@ SearchProgress Checker::Progress() const {
 
 void Checker::Check(const DsState& initial, std::FILE* info) {
   waiting_.Insert({initial, 1, {}}, false);
-  int32_t current = initial.locationIndex;
+  int64_t current = initial.locationIndex;
   ConsoleLine("begin checking");
 
   std::vector<DsState> fresh;

@@ -45,7 +45,7 @@ uint64_t WaitingLists::MergeKey(const WaitingDsState& entry) {
 }
 
 MergeOutcome WaitingLists::Insert(WaitingDsState entry, bool skipFront) {
-  const int32_t index = entry.state.locationIndex;
+  const int64_t index = entry.state.locationIndex;
   const uint64_t key = MergeKey(entry);
   Slot& slot = slots_[index];
   // Entries of other keys would all be apart, so only these are walked, in list order.
@@ -173,16 +173,16 @@ Merge WaitingLists::Compare(const WaitingDsState& fresh, const std::vector<size_
   return {taken, ClampToInt(std::max(earlierCount, shift + later.delayCount))};
 }
 
-bool WaitingLists::Empty(int32_t index) const {
+bool WaitingLists::Empty(int64_t index) const {
   const auto found = slots_.find(index);
   return found == slots_.end() || found->second.entries.empty();
 }
 
-const WaitingDsState& WaitingLists::Front(int32_t index) const {
+const WaitingDsState& WaitingLists::Front(int64_t index) const {
   return slots_.at(index).entries.front();
 }
 
-void WaitingLists::PopFront(int32_t index) {
+void WaitingLists::PopFront(int64_t index) {
   Slot& slot = slots_.at(index);
   // The oldest entry of the list is also the oldest of its key.
   const auto bucket = slot.byKey.find(slot.keys.front());
@@ -194,7 +194,7 @@ void WaitingLists::PopFront(int32_t index) {
   --size_;
 }
 
-int32_t WaitingLists::NextNonEmpty(int32_t from) {
+int64_t WaitingLists::NextNonEmpty(int64_t from) {
   for (int round = 0; round < 2; ++round) {
     auto it = round == 0 ? candidates_.lower_bound(from) : candidates_.begin();
     while (it != candidates_.end()) {

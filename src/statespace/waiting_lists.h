@@ -51,9 +51,7 @@ class WaitingLists {
   using List = std::list<WaitingDsState>;
 
   // `model` gives the clocks' Max; it must outlive the lists.
-  WaitingLists(const CSystem& model, int32_t indexCount) : model_(model), indexCount_(indexCount) {}
-
-  int32_t IndexCount() const { return indexCount_; }
+  explicit WaitingLists(const CSystem& model) : model_(model) {}
 
   // Puts `entry` into the list of its composed location: merged into the first stored entry that
   // is not apart from it (the list's first entry excepted when `skipFront`, the entry being
@@ -62,15 +60,15 @@ class WaitingLists {
   // Compares a new entry with a stored one of the same composed location.
   Merge Compare(const WaitingDsState& fresh, const WaitingDsState& stored) const;
 
-  bool Empty(int32_t index) const;
+  bool Empty(int64_t index) const;
   // The number of entries in all lists.
   size_t Size() const { return size_; }
   // The oldest entry of a non-empty list, and its removal.
-  const WaitingDsState& Front(int32_t index) const;
-  void PopFront(int32_t index);
+  const WaitingDsState& Front(int64_t index) const;
+  void PopFront(int64_t index);
   // The first index at or after `from` whose list is non-empty, else the first one before it,
   // else -1: the search continues cyclically from where it stopped.
-  int32_t NextNonEmpty(int32_t from);
+  int64_t NextNonEmpty(int64_t from);
 
  private:
   using Candidates = std::deque<List::iterator>;
@@ -86,10 +84,9 @@ class WaitingLists {
                 const WaitingDsState& stored) const;
 
   const CSystem& model_;
-  int32_t indexCount_;
   size_t size_ = 0;
-  std::unordered_map<int32_t, Slot> slots_;
-  std::set<int32_t> candidates_;  // every non-empty index, and perhaps some emptied since
+  std::unordered_map<int64_t, Slot> slots_;
+  std::set<int64_t> candidates_;  // every non-empty index, and perhaps some emptied since
 };
 
 }  // namespace tickcheck

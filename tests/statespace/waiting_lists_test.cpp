@@ -29,7 +29,7 @@ class CompareEntriesTest : public ::testing::Test {
   }
 
   CSystem model_;
-  WaitingLists lists_{model_, 1};
+  WaitingLists lists_{model_};
   const std::vector<int32_t> row_ = {1};
 };
 

@@ -34,7 +34,8 @@ bool Relation(int32_t code, int32_t value, int32_t bound) {
 // Two states are the same when their locations, integer values and clock values agree, whatever
 // the order of their active clocks.
 std::string Key(const DsState& state) {
-  std::vector<int32_t> words{state.locationIndex};
+  std::vector<int32_t> words{static_cast<int32_t>(state.locationIndex),
+                             static_cast<int32_t>(state.locationIndex >> 32)};
   words.insert(words.end(), state.intValues.begin(), state.intValues.end());
   std::vector<std::pair<int32_t, int32_t>> clocks;
   for (size_t k = 0; k < state.activeClocks.size(); ++k)
@@ -99,22 +100,20 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
     ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
   }
   if (InvariantsHold(ticked))
-    steps.push_back({nullptr, std::move(ticked)});
+    steps.push_back({std::nullopt, std::move(ticked)});
 
-  const size_t index = static_cast<size_t>(state.locationIndex);
-  if (composition_.composedFlags[index] == 0) {
+  if (!composition_.IsComposed(state.locationIndex)) {
     const std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
     composition_.composeLocation(vector);
-    composition_.composedFlags[index] = 1;
   }
-  for (const CComposedTransition& transition : composition_.transitionLists[index]) {
+  for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
     const bool enabled = std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
                                      [&](int32_t id) { return Satisfied(id, state); });
     if (!enabled)
       continue;
     DsState next;
     next.locationIndex = transition.post;
-    next.locations = composition_.LocationVector(transition.post);
+    next.locations = transition.postLocations;
     next.intValues = state.intValues;
     for (size_t p = 0; p < system_.processes.size(); ++p) {
       for (int32_t clock : LocationOf(next, p).activeClocks) {
@@ -149,7 +148,7 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
       rangeError_ = true;
       continue;
     }
-    steps.push_back({&transition, std::move(next)});
+    steps.push_back({transition, std::move(next)});
   }
   return steps;
 }
@@ -245,7 +244,7 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
   ModelVerdicts verdicts;
   CaptureConsole([&] {
     ModelCheck check;
-    if (check.Load(path) || check.Compose({}))
+    if (check.Load(path) || check.Compose())
       return;
     SemanticsExplorer explorer(check.Model(), check.Composition());
     const SemanticsExplorer::Verdicts decided =

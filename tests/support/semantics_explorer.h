@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,7 @@ namespace tickcheck::testing {
 
 // One successor: a tick (no transition) or a composed transition, and the state it leads to.
 struct Step {
-  const CComposedTransition* transition = nullptr;
+  std::optional<CComposedTransition> transition;  // none for a tick
   DsState next;
 };
 
