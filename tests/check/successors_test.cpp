@@ -92,7 +92,7 @@ class SuccessorsTest : public ::testing::Test {
     WaitingLists& lists = generation_->waiting;
     const int32_t index = location - 1;
     while (!lists.Empty(index)) {
-      entries.push_back(lists.Front(index));
+      lists.Front(index, entries.emplace_back());
       lists.PopFront(index);
     }
     return entries;
