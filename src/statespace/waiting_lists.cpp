@@ -327,7 +327,8 @@ void WaitingLists::PopFront(int64_t index) {
   --slot.count;
   --size_;
   if (slot.count == 0) {
-    slot.records.clear();
+    // Most composed locations wait only now and then: an empty list gives its memory back.
+    std::vector<int32_t>().swap(slot.records);
     slot.head = 0;
   }
 }
