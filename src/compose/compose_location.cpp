@@ -145,21 +145,24 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
   }
   std::reverse(urgent.begin(), urgent.end());
 
-  // Record: post place, flags, the four counts, then procId, updates, guards and resets.
+  // Record: post place and payload number. Payload: flags, the four counts, then procId,
+  // updates, guards and resets.
   std::vector<int32_t> words;
+  std::vector<int32_t> payload;
   int32_t transitions = 0;
   for (const std::vector<Composed>* part : {&urgent, &others}) {
     for (const Composed& composed : *part) {
       const int32_t post = Store(VecToInt(composed.target), composed.target);
       const int32_t flags =
           (composed.isUrgent ? kUrgentFlag : 0) | (composed.noGuard ? kNoGuardFlag : 0);
-      words.insert(words.end(), {post, flags, static_cast<int32_t>(composed.procId.size()),
-                                 static_cast<int32_t>(composed.updates.size() / 2),
-                                 static_cast<int32_t>(composed.guardExpId.size()),
-                                 static_cast<int32_t>(composed.resetClockId.size())});
+      payload = {flags, static_cast<int32_t>(composed.procId.size()),
+                 static_cast<int32_t>(composed.updates.size() / 2),
+                 static_cast<int32_t>(composed.guardExpId.size()),
+                 static_cast<int32_t>(composed.resetClockId.size())};
       for (const std::vector<int32_t>* list :
            {&composed.procId, &composed.updates, &composed.guardExpId, &composed.resetClockId})
-        words.insert(words.end(), list->begin(), list->end());
+        payload.insert(payload.end(), list->begin(), list->end());
+      words.insert(words.end(), {post, Payload(payload)});
       ++transitions;
     }
   }
@@ -167,9 +170,9 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
   std::copy(words.begin(), words.end(), records);
   Place& stored = places_[static_cast<size_t>(place)];
   stored.records = records;
-  stored.recordWords = static_cast<int32_t>(words.size());
   stored.transitionCount = transitions;
   stored.composed = true;
+  ++composedLocations;
   transruleSize += transitions;
 }
 

@@ -3,10 +3,27 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <unordered_map>
 
 #include "model/console.h"
 
 namespace tickcheck {
+
+struct CComposition::Storage {
+  struct WordsHash {
+    size_t operator()(const std::vector<int32_t>& words) const {
+      uint64_t hash = 0;
+      for (int32_t word : words)
+        hash = (hash ^ static_cast<uint32_t>(word)) * 0x100000001B3ull;
+      return static_cast<size_t>(hash);
+    }
+  };
+  // Chunks are reserved once and never grow beyond their capacity, so their words never move.
+  std::vector<std::vector<int32_t>> chunks;
+  std::vector<const int32_t*> payloads;
+  std::unordered_map<std::vector<int32_t>, int32_t, WordsHash> payloadNumbers;
+};
+
 namespace {
 
 std::string Num(int64_t value) {
@@ -80,7 +97,10 @@ std::optional<Refusal> CComposition::CanCompose(const CSystem& system) {
   return std::nullopt;
 }
 
-CComposition::CComposition(const CSystem& system) : system(system) {
+CComposition::CComposition(const CSystem& system)
+    : system(system),
+      locationIndexCount(ProductOfLocationCounts(system)),
+      storage_(std::make_unique<Storage>()) {
   std::vector<int32_t> initial;
   for (const CProcess& process : system.processes)
     initial.push_back(process.InitLocation);
@@ -96,7 +116,7 @@ CComposition::CComposition(const CSystem& system) : system(system) {
 CComposition::~CComposition() {
   // Everything is given back before the closing line, so that the line marks the point where the
   // composition's memory is free again.
-  std::vector<std::vector<int32_t>>().swap(chunks_);
+  storage_.reset();
   std::vector<Place>().swap(places_);
   std::vector<int32_t>().swap(table_);
   ConsoleLine("composition destruct end");
@@ -170,13 +190,13 @@ int32_t CComposition::Store(int64_t index, std::span<const int32_t> vector) {
 }
 
 int32_t* CComposition::Allocate(size_t count) {
-  // Chunks are reserved once and never grow beyond their capacity, so their words never move.
   constexpr size_t kChunkWords = size_t{1} << 16;
-  if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < count) {
-    chunks_.emplace_back();
-    chunks_.back().reserve(std::max(kChunkWords, count));
+  std::vector<std::vector<int32_t>>& chunks = storage_->chunks;
+  if (chunks.empty() || chunks.back().capacity() - chunks.back().size() < count) {
+    chunks.emplace_back();
+    chunks.back().reserve(std::max(kChunkWords, count));
   }
-  std::vector<int32_t>& chunk = chunks_.back();
+  std::vector<int32_t>& chunk = chunks.back();
   const size_t at = chunk.size();
   chunk.resize(at + count);
   return chunk.data() + at;
@@ -192,18 +212,34 @@ CComposedTransitionList CComposition::Transitions(int64_t index) const {
   if (!place)
     return {};
   const Place& stored = places_[static_cast<size_t>(*place)];
-  return {this, index, stored.records, stored.transitionCount, stored.recordWords};
+  return {this, index, stored.records, stored.transitionCount};
+}
+
+int32_t CComposition::Payload(const std::vector<int32_t>& words) {
+  const auto [found, added] =
+      storage_->payloadNumbers.try_emplace(words, static_cast<int32_t>(storage_->payloads.size()));
+  if (added) {
+    int32_t* stored = Allocate(words.size());
+    std::copy(words.begin(), words.end(), stored);
+    storage_->payloads.push_back(stored);
+  }
+  return found->second;
+}
+
+size_t CComposition::StoredPayloads() const {
+  return storage_->payloads.size();
 }
 
 CComposedTransition CComposedTransitionList::iterator::operator*() const {
   const CComposition::Place& post = composition_->places_[static_cast<size_t>(at_[0])];
-  const auto counts = [this](int k) { return static_cast<size_t>(at_[2 + k]); };
-  const int32_t* list = at_ + CComposition::kRecordHeader;
+  const int32_t* payload = composition_->storage_->payloads[static_cast<size_t>(at_[1])];
+  const auto counts = [payload](int k) { return static_cast<size_t>(payload[1 + k]); };
+  const int32_t* list = payload + CComposition::kPayloadHeader;
   CComposedTransition transition;
   transition.pre = pre_;
   transition.post = post.index;
-  transition.isUrgent = (at_[1] & CComposition::kUrgentFlag) != 0;
-  transition.noGuard = (at_[1] & CComposition::kNoGuardFlag) != 0;
+  transition.isUrgent = (payload[0] & CComposition::kUrgentFlag) != 0;
+  transition.noGuard = (payload[0] & CComposition::kNoGuardFlag) != 0;
   transition.procId = {list, counts(0)};
   list += counts(0);
   transition.updates = CUpdateList({list, 2 * counts(1)});
@@ -216,7 +252,7 @@ CComposedTransition CComposedTransitionList::iterator::operator*() const {
 }
 
 CComposedTransitionList::iterator& CComposedTransitionList::iterator::operator++() {
-  at_ += CComposition::kRecordHeader + at_[2] + 2 * at_[3] + at_[4] + at_[5];
+  at_ += 2;
   return *this;
 }
 

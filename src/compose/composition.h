@@ -6,11 +6,14 @@
 // 64 bits. Only the composed locations that the checker reaches (and the targets of their
 // transitions) are stored: a hash table finds them by index, so memory follows the reachable part
 // however large the product of the location counts is. The transitions that leave a composed
-// location are built the first time the checker reaches it (composeLocation) and stored as
-// compact records in chunks that never move.
+// location are built the first time the checker reaches it (composeLocation). A transition is
+// stored as two words, its target and its payload (flags, processes, updates, guards, resets);
+// the many transitions that differ only in their source share one payload, kept once in chunks
+// that never move.
 
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -123,13 +126,13 @@ class CComposedTransitionList {
 
   CComposedTransitionList() = default;
   CComposedTransitionList(const CComposition* composition, int64_t pre, const int32_t* records,
-                          int32_t count, int32_t words)
-      : composition_(composition), pre_(pre), records_(records), count_(count), words_(words) {}
+                          int32_t count)
+      : composition_(composition), pre_(pre), records_(records), count_(count) {}
 
   size_t size() const { return static_cast<size_t>(count_); }
   bool empty() const { return count_ == 0; }
   iterator begin() const { return {composition_, pre_, records_}; }
-  iterator end() const { return {composition_, pre_, records_ + words_}; }
+  iterator end() const { return {composition_, pre_, records_ + 2 * count_}; }
   // The transitions as a vector of views (for tests and listings).
   std::vector<CComposedTransition> ToVector() const { return {begin(), end()}; }
 
@@ -138,7 +141,6 @@ class CComposedTransitionList {
   int64_t pre_ = 0;
   const int32_t* records_ = nullptr;
   int32_t count_ = 0;
-  int32_t words_ = 0;
 };
 
 class CComposition {
@@ -185,11 +187,17 @@ class CComposition {
   std::span<const int32_t> LocationVector(int64_t index) const;
   // The number of composed locations stored: the initial one and every target composed so far.
   size_t StoredLocations() const { return places_.size(); }
+  // The number of distinct transition payloads stored.
+  size_t StoredPayloads() const;
 
   const CSystem& system;
   // One weight per process (the process count is its length): the weight of a digit of the index.
   std::vector<int64_t> locationWeights;
   int64_t initLocationIndex = 0;
+  // The number of composed-location indices: the product of the location counts.
+  uint64_t locationIndexCount = 0;
+  // The number of composed locations that composeLocation has composed.
+  int64_t composedLocations = 0;
   int32_t transruleSize = 0;
   // The composed locations whose composition stopped at a broadcast that no process listens to.
   int32_t unheardBroadcasts = 0;
@@ -197,18 +205,17 @@ class CComposition {
  private:
   friend class CComposedTransitionList::iterator;
 
-  // The flags word of a transition record.
+  // The flags word of a payload.
   static constexpr int32_t kUrgentFlag = 1;
   static constexpr int32_t kNoGuardFlag = 2;
-  // The words of a record before its lists: post place, flags and the four list lengths.
-  static constexpr int32_t kRecordHeader = 6;
+  // The words of a payload before its lists: flags and the four list lengths.
+  static constexpr int32_t kPayloadHeader = 5;
 
   // A stored composed location: its index, its row, and its transition records once composed.
   struct Place {
     int64_t index = 0;
     const int32_t* row = nullptr;
-    const int32_t* records = nullptr;
-    int32_t recordWords = 0;
+    const int32_t* records = nullptr;  // (post place, payload number) per transition
     int32_t transitionCount = 0;
     bool composed = false;
   };
@@ -219,12 +226,15 @@ class CComposition {
   int32_t Store(int64_t index, std::span<const int32_t> vector);
   // Room for `count` words that never moves.
   int32_t* Allocate(size_t count);
+  // The number of the payload `words`, stored when new.
+  int32_t Payload(const std::vector<int32_t>& words);
 
+  struct Storage;
   std::vector<Place> places_;
   // Open addressing with linear probing: place number + 1, or 0 for an empty cell.
   std::vector<int32_t> table_;
-  // Rows and transition records, in chunks that are never reallocated.
-  std::vector<std::vector<int32_t>> chunks_;
+  // Rows, records and payloads.
+  std::unique_ptr<Storage> storage_;
 };
 
 }  // namespace tickcheck

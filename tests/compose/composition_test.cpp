@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "compose/loaded_model.h"
@@ -60,6 +61,29 @@ TEST(CompositionTest, AProductBeyond32BitsStoresOnlyWhatIsReached) {
   EXPECT_EQ(Row(*composition, int64_t{1} << 39), moved);
   EXPECT_EQ(composition->VecToInt(moved), int64_t{1} << 39);
   EXPECT_EQ(composition->StoredLocations(), 3u);
+}
+
+TEST(CompositionTest, TransitionsFromDifferentLocationsShareTheirPayload) {
+  const LoadedModel model(
+      Model({Process(2, {{.from = 1, .to = 2}}), Process(2, {{.from = 1, .to = 2, .guard = 1}})}));
+  const auto composition = model.Compose();
+  EXPECT_EQ(composition->locationIndexCount, 4u);
+  composition->composeLocation(Vector{1, 1});
+  composition->composeLocation(Vector{1, 2});
+  composition->composeLocation(Vector{2, 1});
+  EXPECT_EQ(composition->transruleSize, 4);
+  EXPECT_EQ(composition->composedLocations, 3);
+  EXPECT_EQ(composition->StoredPayloads(), 2u);
+  const std::vector<CComposedTransition> fromOneTwo = composition->Transitions(1).ToVector();
+  ASSERT_EQ(fromOneTwo.size(), 1u);
+  EXPECT_EQ(fromOneTwo[0].pre, 1);
+  EXPECT_EQ(fromOneTwo[0].post, 3);
+  EXPECT_TRUE(fromOneTwo[0].noGuard);
+  EXPECT_EQ(Row(*composition, 3), (Vector{2, 2}));
+  const std::vector<CComposedTransition> fromTwoOne = composition->Transitions(2).ToVector();
+  ASSERT_EQ(fromTwoOne.size(), 1u);
+  EXPECT_FALSE(fromTwoOne[0].noGuard);
+  EXPECT_TRUE(std::ranges::equal(fromTwoOne[0].procId, Vector{1}));
 }
 
 TEST(CompositionTest, ANegativeOrWrappingIndexIsReportedAsOverflow) {
