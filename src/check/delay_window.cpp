@@ -14,10 +14,12 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
 
 }  // namespace
 
-DelayBounds DelayWindows::Collect(const DsState& state,
-                                  const CComposedTransition& transition) const {
+void DelayWindows::Collect(const DsState& state, const CComposedTransition& transition,
+                           DelayBounds& bounds) const {
   const CSystem& model = tests_.Model();
-  DelayBounds bounds;
+  bounds.variables.clear();
+  bounds.upper.clear();
+  bounds.lower.clear();
   // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
   // the state does not carry, keeps its answer, which the guard test and the state's own
   // invariants give.
@@ -40,7 +42,6 @@ DelayBounds DelayWindows::Collect(const DsState& state,
   }
   for (int32_t id : transition.guardExpId)
     record(id);
-  return bounds;
 }
 
 Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks,

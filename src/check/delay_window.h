@@ -41,7 +41,9 @@ class DelayWindows {
   // The comparisons of the state's active clocks in every process's current invariant, then in
   // the transition's guard: those that bound from below, and those that bound from above unless
   // they hold at the clock's Max (a clock stays at its Max once there).
-  DelayBounds Collect(const DsState& state, const CComposedTransition& transition) const;
+  // Written into `bounds`, whose earlier contents are dropped.
+  void Collect(const DsState& state, const CComposedTransition& transition,
+               DelayBounds& bounds) const;
   // The window that `clocks` allow, starting from (0, 0): each clock's L and U bounds raise its
   // upper end to where waiting stops to matter; the comparisons of `bounds` on a clock of
   // `clocks` raise the lower end to their lowest admitted value and lower the upper end to their
