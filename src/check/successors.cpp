@@ -37,6 +37,7 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
   }
+  windows_.Prepare(first);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
     if (!tests_.GuardHolds(first, transition))
       continue;

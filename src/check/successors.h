@@ -76,7 +76,7 @@ class SuccessorGenerator {
 
   const ConstraintTests& tests_;
   const CSystem& model_;
-  const DelayWindows windows_;
+  DelayWindows windows_;
   CComposition& composition_;
   WaitingLists& waiting_;
   ValueRanges& values_;
