@@ -25,13 +25,18 @@ size_t CellOf(int32_t slot, uint64_t key, size_t mask) {
 
 std::vector<size_t> AdvancingPositions(const WaitingDsState& entry) {
   std::vector<size_t> advancing;
+  AdvancingPositions(entry, advancing);
+  return advancing;
+}
+
+void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions) {
+  positions.clear();
   for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
     if (std::find(entry.frozenClocks.begin(), entry.frozenClocks.end(),
                   entry.state.activeClocks[k]) == entry.frozenClocks.end()) {
-      advancing.push_back(k);
+      positions.push_back(k);
     }
   }
-  return advancing;
 }
 
 size_t WaitingLists::ListHash::operator()(const std::vector<int32_t>& list) const {
@@ -156,7 +161,8 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   const size_t cell = FindCell(number, key);
   // Entries of other keys would all be apart, so only these are walked, in list order.
   if (cells_[cell].slot != -1) {
-    const std::vector<size_t> advancing = AdvancingPositions(entry);
+    std::vector<size_t>& advancing = advancing_;
+    AdvancingPositions(entry, advancing);
     uint32_t sequence = cells_[cell].first;
     for (;;) {
       int32_t* record = Record(slot, sequence);

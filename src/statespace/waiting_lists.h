@@ -34,8 +34,10 @@ struct WaitingDsState {
   std::vector<int32_t> frozenClocks;
 };
 
-// The positions, in the entry's active clocks, of the clocks that are not frozen.
+// The positions, in the entry's active clocks, of the clocks that are not frozen; the second form
+// writes them into `positions`.
 std::vector<size_t> AdvancingPositions(const WaitingDsState& entry);
+void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions);
 
 // How a new entry relates to a stored one.
 enum class MergeOutcome {
@@ -140,6 +142,7 @@ class WaitingLists {
   MinHeap ahead_;
   MinHeap behind_;
   std::optional<int64_t> current_;
+  std::vector<size_t> advancing_;  // Insert's scratch, kept for its storage
 };
 
 }  // namespace tickcheck
