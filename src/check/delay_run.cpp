@@ -24,10 +24,15 @@ DelayRun::DelayRun(const CSystem& model, const WaitingDsState& entry)
 }
 
 DsState DelayRun::StateAt(int32_t k) const {
-  DsState state = entry_.state;
+  DsState state;
+  StateAt(k, state);
+  return state;
+}
+
+void DelayRun::StateAt(int32_t k, DsState& state) const {
+  state = entry_.state;
   if (k > 0)
     Delay(model_, state, advancing_, k);
-  return state;
 }
 
 int32_t DelayRun::Reach(int32_t k, const ClockBox& box, bool forward) const {

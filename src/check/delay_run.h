@@ -27,6 +27,8 @@ class DelayRun {
   int32_t LastPosition() const { return lastPosition_; }
   // The state at position `k` (0 <= k < Size()).
   DsState StateAt(int32_t k) const;
+  // The same, written into `state` (whose vectors keep their storage).
+  void StateAt(int32_t k, DsState& state) const;
   // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
   // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
   int32_t Reach(int32_t k, const ClockBox& box, bool forward) const;

@@ -14,10 +14,55 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
 
 }  // namespace
 
-DelayBounds DelayWindows::Collect(const DsState& state,
-                                  const CComposedTransition& transition) const {
+DelayWindows::DelayWindows(const ConstraintTests& tests, const ClockIntervals& intervals)
+    : tests_(tests),
+      intervals_(intervals),
+      preparedAt_(tests.Model().variables.size() + 1, 0),
+      values_(tests.Model().variables.size() + 1, 0),
+      waitEnds_(tests.Model().variables.size() + 1, kNoBound) {}
+
+void DelayWindows::Prepare(const DsState& state) {
+  ++prepared_;
+  for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    const int32_t x = state.activeClocks[k];
+    if (x < 1 || static_cast<size_t>(x) >= preparedAt_.size())
+      continue;
+    const auto at = static_cast<size_t>(x);
+    // A clock listed twice keeps its first value, as VariableValue reads it.
+    if (preparedAt_[at] == prepared_)
+      continue;
+    preparedAt_[at] = prepared_;
+    values_[at] = VariableValue(tests_.Model(), state, x);
+    const std::optional<LUBound> bound = intervals_.Bounds(state, x);
+    waitEnds_[at] = bound ? int64_t{std::max(bound->L, bound->U)} + 1 - values_[at] : kNoBound;
+  }
+}
+
+int64_t DelayWindows::ValueOf(const DsState& state, int32_t x) const {
+  if (x >= 1 && static_cast<size_t>(x) < preparedAt_.size() &&
+      preparedAt_[static_cast<size_t>(x)] == prepared_)
+    return values_[static_cast<size_t>(x)];
+  return VariableValue(tests_.Model(), state, x);
+}
+
+std::optional<int64_t> DelayWindows::WaitEnd(const DsState& state, int32_t x) const {
+  if (x >= 1 && static_cast<size_t>(x) < preparedAt_.size() &&
+      preparedAt_[static_cast<size_t>(x)] == prepared_) {
+    const int64_t end = waitEnds_[static_cast<size_t>(x)];
+    return end == kNoBound ? std::nullopt : std::optional<int64_t>(end);
+  }
+  const std::optional<LUBound> bound = intervals_.Bounds(state, x);
+  if (!bound)
+    return std::nullopt;
+  return int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(tests_.Model(), state, x);
+}
+
+void DelayWindows::Collect(const DsState& state, const CComposedTransition& transition,
+                           DelayBounds& bounds) const {
   const CSystem& model = tests_.Model();
-  DelayBounds bounds;
+  bounds.variables.clear();
+  bounds.upper.clear();
+  bounds.lower.clear();
   // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
   // the state does not carry, keeps its answer, which the guard test and the state's own
   // invariants give.
@@ -40,7 +85,6 @@ DelayBounds DelayWindows::Collect(const DsState& state,
   }
   for (int32_t id : transition.guardExpId)
     record(id);
-  return bounds;
 }
 
 Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks,
@@ -53,15 +97,13 @@ Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks
     const CVariable* variable = tests_.Variable(x);
     if (variable == nullptr || variable->Type != VarType::kClock)
       continue;
-    if (const std::optional<LUBound> bound = intervals_.Bounds(state, x)) {
-      window.hi = std::max<int64_t>(
-          window.hi, int64_t{std::max(bound->L, bound->U)} + 1 - VariableValue(model, state, x));
-    }
+    if (const std::optional<int64_t> end = WaitEnd(state, x))
+      window.hi = std::max(window.hi, *end);
   }
   for (int32_t x : clocks) {
     if (!Contains(bounds.variables, x))
       continue;
-    const int64_t value = VariableValue(model, state, x);
+    const int64_t value = ValueOf(state, x);
     for (const DelayConstraint& constraint : bounds.lower) {
       if (constraint.variable != x)
         continue;

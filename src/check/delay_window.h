@@ -4,6 +4,7 @@
 // bounds up to which waiting may still matter to a later comparison.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "check/constraints.h"
@@ -35,13 +36,18 @@ struct Window {
 class DelayWindows {
  public:
   // Both must outlive the object.
-  DelayWindows(const ConstraintTests& tests, const ClockIntervals& intervals)
-      : tests_(tests), intervals_(intervals) {}
+  DelayWindows(const ConstraintTests& tests, const ClockIntervals& intervals);
+
+  // Reads, once for the many windows of one state, each active clock's value and the delay up to
+  // which its L and U bounds let waiting matter. Of then requires this same state.
+  void Prepare(const DsState& state);
 
   // The comparisons of the state's active clocks in every process's current invariant, then in
   // the transition's guard: those that bound from below, and those that bound from above unless
   // they hold at the clock's Max (a clock stays at its Max once there).
-  DelayBounds Collect(const DsState& state, const CComposedTransition& transition) const;
+  // Written into `bounds`, whose earlier contents are dropped.
+  void Collect(const DsState& state, const CComposedTransition& transition,
+               DelayBounds& bounds) const;
   // The window that `clocks` allow, starting from (0, 0): each clock's L and U bounds raise its
   // upper end to where waiting stops to matter; the comparisons of `bounds` on a clock of
   // `clocks` raise the lower end to their lowest admitted value and lower the upper end to their
@@ -50,8 +56,19 @@ class DelayWindows {
             const DelayBounds& bounds) const;
 
  private:
+  // The value of clock `x` in the prepared state, and its delay bound (nothing without bounds).
+  int64_t ValueOf(const DsState& state, int32_t x) const;
+  std::optional<int64_t> WaitEnd(const DsState& state, int32_t x) const;
+
   const ConstraintTests& tests_;
   const ClockIntervals& intervals_;
+  // Per variable id, for the prepared state: whether it is one of its active clocks (the entry
+  // equals `prepared_`), its value and its delay bound (kNoBound: none).
+  static constexpr int64_t kNoBound = INT64_MIN;
+  std::vector<uint32_t> preparedAt_;
+  std::vector<int64_t> values_;
+  std::vector<int64_t> waitEnds_;
+  uint32_t prepared_ = 0;
 };
 
 }  // namespace tickcheck

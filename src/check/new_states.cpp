@@ -50,9 +50,10 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     const int32_t reach = run.Reach(k, box, forward);
     return forward ? reach - k : k - reach;
   };
+  DsState state;
   for (int32_t step = 0; step < size; ++step) {
     const int32_t k = forward ? step : size - 1 - step;
-    DsState state = run.StateAt(k);
+    run.StateAt(k, state);
     if (++made_ % kStatesPerPoll == 0 && !goOn_())
       return false;
     if (!budget_.SpendStates(1))

@@ -37,18 +37,22 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
   }
+  windows_.Prepare(first);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
     if (!tests_.GuardHolds(first, transition))
       continue;
-    const DelayBounds bounds = windows_.Collect(first, transition);
-    std::vector<int32_t> advancing;
+    windows_.Collect(first, transition, bounds_);
+    const DelayBounds& bounds = bounds_;
+    std::vector<int32_t>& advancing = advancing_;
+    advancing.clear();
     for (int32_t x : bounds.variables) {
       if (!Contains(frozen, x))
         advancing.push_back(x);
     }
     // Waiting matters for every advancing clock until it passes its L and U bounds, also for a
     // clock that nothing in this step compares: a later guard may.
-    std::vector<int32_t> waiting = advancing;
+    std::vector<int32_t>& waiting = waitingClocks_;
+    waiting = advancing;
     for (int32_t x : first.activeClocks) {
       if (!Contains(frozen, x) && !Contains(bounds.variables, x))
         waiting.push_back(x);
@@ -95,27 +99,29 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
       }
       if (stateHi < stateLo)
         continue;
-      DsState target;
+      DsState& target = successor_.state;
       const std::optional<int32_t> count =
-          FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target);
+          FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target,
+                         successor_.frozenClocks);
       if (!count || !values_.Admit(states[i], target, transition) ||
           !values_.Encodable(target, true))
         continue;
       ++firedTransitions_;
-      std::vector<int32_t> fixed = FixedClocks(states[i], target, transition);
       if (transition.isUrgent) {
-        waiting_.Insert({std::move(target), 1, std::move(fixed)}, selfLoop);
+        successor_.delayCount = 1;
+        waiting_.Insert(successor_, selfLoop);
         break;
       }
-      const int32_t delayCount = fixed.empty() ? 1 : *count;
-      waiting_.Insert({std::move(target), delayCount, std::move(fixed)}, selfLoop);
+      successor_.delayCount = successor_.frozenClocks.empty() ? 1 : *count;
+      waiting_.Insert(successor_, selfLoop);
     }
   }
 }
 
 std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
                                                           const CComposedTransition& transition,
-                                                          int32_t lo, int32_t hi, DsState& target) {
+                                                          int32_t lo, int32_t hi, DsState& target,
+                                                          std::vector<int32_t>& fixed) {
   const std::vector<size_t> all = AllClockPositions(state);
   const bool updatesReadClocks = std::any_of(
       transition.updates.begin(), transition.updates.end(),
@@ -144,8 +150,8 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
     ApplyJump(state, target, transition);
     const std::optional<int32_t> failing = tests_.FailingInvariant(target);
     if (!failing) {
-      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1),
-                             FixedClocks(state, target, transition));
+      FixedClocks(state, target, transition, fixed);
+      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), fixed);
     }
     if (saturated || !IsRelationCode(model_.expressions[*failing].RootType()))
       break;
@@ -255,16 +261,16 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
   }
 }
 
-std::vector<int32_t> SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,
-                                                     const CComposedTransition& transition) {
-  std::vector<int32_t> fixed(transition.resetClockId.begin(), transition.resetClockId.end());
+void SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,
+                                     const CComposedTransition& transition,
+                                     std::vector<int32_t>& fixed) {
+  fixed.assign(transition.resetClockId.begin(), transition.resetClockId.end());
   for (int32_t clock : target.activeClocks) {
     if (!Contains(source.activeClocks, clock))
       fixed.push_back(clock);
   }
   std::sort(fixed.begin(), fixed.end());
   fixed.erase(std::unique(fixed.begin(), fixed.end()), fixed.end());
-  return fixed;
 }
 
 std::optional<int32_t> SuccessorGenerator::RemainingDelays(

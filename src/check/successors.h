@@ -38,10 +38,12 @@ class SuccessorGenerator {
   // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
   // (clocks included) holds on the delayed state and after which the target's invariants hold.
   // Answers the remaining delay count (see RemainingDelays), or nothing when no delay works;
-  // `target` receives the successor. Delays at which the guard comparison or the invariant that
-  // failed cannot hold yet are passed over, so a window of billions of delays costs a few tests.
+  // `target` receives the successor and, when it is answered, `fixed` its FixedClocks. Delays at
+  // which the guard comparison or the invariant that failed cannot hold yet are passed over, so a
+  // window of billions of delays costs a few tests.
   std::optional<int32_t> FireTransition(const DsState& state, const CComposedTransition& transition,
-                                        int32_t lo, int32_t hi, DsState& target);
+                                        int32_t lo, int32_t hi, DsState& target,
+                                        std::vector<int32_t>& fixed);
   // Moves `target` (a delayed copy of `source` with the transition's post location) through the
   // jump: rebuilds its clock list when a participating process changes its active clocks (kept
   // clocks keep their value, new ones start at 0), then applies the updates in order.
@@ -49,9 +51,10 @@ class SuccessorGenerator {
                  const CComposedTransition& transition) const;
   // The clocks of the successor whose values are the same whatever the firing delay: those the
   // transition assigns and those that the target carries and the source did not (they start at
-  // 0). Ascending, each once. They are the frozen clocks of the successor's waiting entry.
-  static std::vector<int32_t> FixedClocks(const DsState& source, const DsState& target,
-                                          const CComposedTransition& transition);
+  // 0). Ascending, each once, written into `fixed`. They are the frozen clocks of the successor's
+  // waiting entry.
+  static void FixedClocks(const DsState& source, const DsState& target,
+                          const CComposedTransition& transition, std::vector<int32_t>& fixed);
   // How many firing delays from `limit` downwards keep the target's invariants (the `fixed`
   // clocks excepted): 1 without active clocks; nothing after "Error op type".
   std::optional<int32_t> RemainingDelays(const DsState& target, int32_t limit,
@@ -73,12 +76,17 @@ class SuccessorGenerator {
 
   const ConstraintTests& tests_;
   const CSystem& model_;
-  const DelayWindows windows_;
+  DelayWindows windows_;
   CComposition& composition_;
   WaitingLists& waiting_;
   ValueRanges& values_;
   SearchBudget& budget_;
   int64_t firedTransitions_ = 0;
+  // Scratch of GenerateSuccessors, kept so that its vectors keep their storage from call to call.
+  DelayBounds bounds_;
+  std::vector<int32_t> advancing_;
+  std::vector<int32_t> waitingClocks_;
+  WaitingDsState successor_;
 };
 
 }  // namespace tickcheck

@@ -5,7 +5,22 @@
 namespace tickcheck {
 
 ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
-    : model_(model), limits_(limits), propertyCuts_(model.variables.size() + 1) {
+    : model_(model),
+      limits_(limits),
+      propertyCuts_(model.variables.size() + 1),
+      listingProcesses_(model.variables.size() + 1) {
+  // Most clocks are listed by one process: Bounds visits only the processes that list the clock.
+  for (size_t p = 0; p < model.processes.size(); ++p) {
+    for (const CLocation& location : model.processes[p].locations) {
+      for (const LUBound& entry : location.luBounds) {
+        if (entry.clockId < 1 || static_cast<size_t>(entry.clockId) >= listingProcesses_.size())
+          continue;
+        std::vector<size_t>& processes = listingProcesses_[static_cast<size_t>(entry.clockId)];
+        if (processes.empty() || processes.back() != p)
+          processes.push_back(p);
+      }
+    }
+  }
   for (const CProperty& property : model.properties) {
     for (const CAtomProperty& atom : property.atoms) {
       if (atom.kind == CAtomProperty::kClock && atom.variable >= 1 &&
@@ -24,7 +39,9 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
 
 std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t clock) const {
   std::optional<LUBound> found;
-  for (size_t p = 0; p < model_.processes.size(); ++p) {
+  if (clock < 1 || static_cast<size_t>(clock) >= listingProcesses_.size())
+    return found;
+  for (size_t p : listingProcesses_[static_cast<size_t>(clock)]) {
     const CLocation& location =
         model_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
     for (const LUBound& entry : location.luBounds) {

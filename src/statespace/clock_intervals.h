@@ -44,6 +44,8 @@ class ClockIntervals {
   // Per clock: the sorted values at which a property atom comparing the clock may change its
   // truth (each atom's bound and the value after it).
   std::vector<std::vector<int64_t>> propertyCuts_;
+  // Per variable id: the processes that have a location listing L and U bounds for it, ascending.
+  std::vector<std::vector<size_t>> listingProcesses_;
 };
 
 }  // namespace tickcheck

@@ -13,15 +13,14 @@ size_t HashValues(uint64_t hash, const std::vector<int32_t>& values) {
   return static_cast<size_t>(hash);
 }
 
-// The values of `clockValues` at the positions that `single` marks.
-std::vector<int32_t> ValuesAt(const std::vector<uint8_t>& single,
-                              const std::vector<int32_t>& clockValues) {
-  std::vector<int32_t> values;
+// The values of `clockValues` at the positions that `single` marks, written into `values`.
+void ValuesAt(const std::vector<uint8_t>& single, const std::vector<int32_t>& clockValues,
+              std::vector<int32_t>& values) {
+  values.clear();
   for (size_t k = 0; k < single.size(); ++k) {
     if (single[k])
       values.push_back(clockValues[k]);
   }
-  return values;
 }
 
 }  // namespace
@@ -35,11 +34,14 @@ size_t SweepSet::ValuesHash::operator()(const std::vector<int32_t>& values) cons
 }
 
 const SweepSet::Box* SweepSet::Find(const DsState& state) const {
-  const auto group = boxes_.find(Key{state.locationIndex, state.intValues});
+  probe_.locationIndex = state.locationIndex;
+  probe_.intValues = state.intValues;
+  const auto group = boxes_.find(probe_);
   if (group == boxes_.end())
     return nullptr;
   for (const Shelf& shelf : group->second.shelves) {
-    const auto candidates = shelf.boxesAt.find(ValuesAt(shelf.single, state.clockValues));
+    ValuesAt(shelf.single, state.clockValues, values_);
+    const auto candidates = shelf.boxesAt.find(values_);
     if (candidates == shelf.boxesAt.end())
       continue;
     for (size_t index : candidates->second) {
@@ -69,7 +71,8 @@ void SweepSet::Add(const DsState& state, bool widen) {
     group.shelves.push_back(Shelf{single, {}});
     shelf = group.shelves.end() - 1;
   }
-  shelf->boxesAt[ValuesAt(single, state.clockValues)].push_back(group.boxes.size());
+  ValuesAt(single, state.clockValues, values_);
+  shelf->boxesAt[values_].push_back(group.boxes.size());
   group.boxes.push_back(std::move(box));
 }
 

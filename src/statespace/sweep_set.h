@@ -63,6 +63,9 @@ class SweepSet {
   const CStateSpace& space_;
   const ClockIntervals& intervals_;
   std::unordered_map<Key, Group, KeyHash> boxes_;
+  // Lookup keys, reused so that a lookup allocates nothing.
+  mutable Key probe_;
+  mutable std::vector<int32_t> values_;
 };
 
 }  // namespace tickcheck

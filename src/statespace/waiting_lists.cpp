@@ -15,7 +15,7 @@ uint64_t Mix(uint64_t key, int64_t value) {
   return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
 }
 
-size_t CellOf(int32_t slot, uint64_t key, size_t mask) {
+size_t CellOf(int32_t slot, uint32_t key, size_t mask) {
   uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
   h ^= h >> 31;
   return static_cast<size_t>(h) & mask;
@@ -25,13 +25,18 @@ size_t CellOf(int32_t slot, uint64_t key, size_t mask) {
 
 std::vector<size_t> AdvancingPositions(const WaitingDsState& entry) {
   std::vector<size_t> advancing;
+  AdvancingPositions(entry, advancing);
+  return advancing;
+}
+
+void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions) {
+  positions.clear();
   for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
     if (std::find(entry.frozenClocks.begin(), entry.frozenClocks.end(),
                   entry.state.activeClocks[k]) == entry.frozenClocks.end()) {
-      advancing.push_back(k);
+      positions.push_back(k);
     }
   }
-  return advancing;
 }
 
 size_t WaitingLists::ListHash::operator()(const std::vector<int32_t>& list) const {
@@ -41,7 +46,7 @@ size_t WaitingLists::ListHash::operator()(const std::vector<int32_t>& list) cons
   return static_cast<size_t>(key);
 }
 
-uint64_t WaitingLists::MergeKey(const View& entry) {
+uint32_t WaitingLists::MergeKey(const View& entry) {
   uint64_t key = 0x9E3779B97F4A7C15ull;
   for (int32_t value : entry.intValues)
     key = Mix(key, value);
@@ -52,7 +57,8 @@ uint64_t WaitingLists::MergeKey(const View& entry) {
     if (at != entry.activeClocks.end())
       key = Mix(key, entry.clockValues[static_cast<size_t>(at - entry.activeClocks.begin())]);
   }
-  return key;
+  // 32 bits suffice: entries of different keys that share them are compared in vain, not wrongly.
+  return static_cast<uint32_t>(key ^ (key >> 32));
 }
 
 WaitingLists::View WaitingLists::ViewOf(const WaitingDsState& entry) {
@@ -63,9 +69,9 @@ WaitingLists::View WaitingLists::ViewOf(const WaitingDsState& entry) {
 WaitingLists::View WaitingLists::ViewOf(const Slot& slot, const int32_t* record) const {
   const auto ints = static_cast<size_t>(slot.intCount);
   return {{record + kHeader, ints},
-          {record + kHeader + ints, slot.activeClocks.size()},
-          slot.activeClocks,
-          frozenLists_[static_cast<size_t>(record[1])],
+          {record + kHeader + ints, clockLists_[static_cast<size_t>(slot.activeClocks)].size()},
+          clockLists_[static_cast<size_t>(slot.activeClocks)],
+          clockLists_[static_cast<size_t>(record[1])],
           record[0]};
 }
 
@@ -85,23 +91,23 @@ int32_t WaitingLists::SlotOf(const WaitingDsState& entry) {
   if (added) {
     Slot& slot = slots_.emplace_back();
     slot.index = entry.state.locationIndex;
-    slot.locations = entry.state.locations;
-    slot.activeClocks = entry.state.activeClocks;
+    slot.locations = entry.state.locations.data();
+    slot.activeClocks = ClockListOf(entry.state.activeClocks);
     slot.intCount = static_cast<int32_t>(entry.state.intValues.size());
-    slot.stride = kHeader + slot.intCount + static_cast<int32_t>(slot.activeClocks.size());
+    slot.stride = kHeader + slot.intCount + static_cast<int32_t>(entry.state.activeClocks.size());
   }
   return found->second;
 }
 
-int32_t WaitingLists::FrozenListOf(const std::vector<int32_t>& clocks) {
+int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
   const auto [found, added] =
-      frozenNumbers_.try_emplace(clocks, static_cast<int32_t>(frozenLists_.size()));
+      clockListNumbers_.try_emplace(clocks, static_cast<int32_t>(clockLists_.size()));
   if (added)
-    frozenLists_.push_back(clocks);
+    clockLists_.push_back(clocks);
   return found->second;
 }
 
-size_t WaitingLists::FindCell(int32_t slot, uint64_t key) const {
+size_t WaitingLists::FindCell(int32_t slot, uint32_t key) const {
   const size_t mask = cells_.size() - 1;
   size_t cell = CellOf(slot, key, mask);
   while (cells_[cell].slot != -1 && (cells_[cell].slot != slot || cells_[cell].key != key))
@@ -150,13 +156,15 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   const int32_t number = SlotOf(entry);
   Slot& slot = slots_[static_cast<size_t>(number)];
   const View fresh = ViewOf(entry);
-  const uint64_t key = MergeKey(fresh);
-  if (2 * (usedCells_ + 1) > cells_.size())
+  const uint32_t key = MergeKey(fresh);
+  // At most two thirds full, so that probes stay short.
+  if (3 * (usedCells_ + 1) > 2 * cells_.size())
     GrowCells();
   const size_t cell = FindCell(number, key);
   // Entries of other keys would all be apart, so only these are walked, in list order.
   if (cells_[cell].slot != -1) {
-    const std::vector<size_t> advancing = AdvancingPositions(entry);
+    std::vector<size_t>& advancing = advancing_;
+    AdvancingPositions(entry, advancing);
     uint32_t sequence = cells_[cell].first;
     for (;;) {
       int32_t* record = Record(slot, sequence);
@@ -185,7 +193,7 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     slot.head = 0;
   }
   const uint32_t sequence = slot.frontSequence + slot.count;
-  slot.records.insert(slot.records.end(), {entry.delayCount, FrozenListOf(entry.frozenClocks), 0});
+  slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks), 0});
   slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
                       entry.state.intValues.end());
   slot.records.insert(slot.records.end(), entry.state.clockValues.begin(),
@@ -304,7 +312,7 @@ void WaitingLists::Front(int64_t index, WaitingDsState& entry) const {
   const Slot& slot = slots_[static_cast<size_t>(slotOfIndex_.at(index))];
   const View front = ViewOf(slot, Record(slot, slot.frontSequence));
   entry.state.locationIndex = slot.index;
-  entry.state.locations = slot.locations;
+  entry.state.locations = {slot.locations, model_.processes.size()};
   entry.state.intValues.assign(front.intValues.begin(), front.intValues.end());
   entry.state.clockValues.assign(front.clockValues.begin(), front.clockValues.end());
   entry.state.activeClocks.assign(front.activeClocks.begin(), front.activeClocks.end());

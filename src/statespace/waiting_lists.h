@@ -34,8 +34,10 @@ struct WaitingDsState {
   std::vector<int32_t> frozenClocks;
 };
 
-// The positions, in the entry's active clocks, of the clocks that are not frozen.
+// The positions, in the entry's active clocks, of the clocks that are not frozen; the second form
+// writes them into `positions`.
 std::vector<size_t> AdvancingPositions(const WaitingDsState& entry);
+void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions);
 
 // How a new entry relates to a stored one.
 enum class MergeOutcome {
@@ -86,19 +88,19 @@ class WaitingLists {
   };
   struct Slot {
     int64_t index = 0;
-    std::span<const int32_t> locations;
-    std::vector<int32_t> activeClocks;
+    const int32_t* locations = nullptr;  // one entry per process
+    int32_t activeClocks = 0;            // the number of the list of active clocks
     int32_t intCount = 0;
-    int32_t stride = 0;            // words per record
-    std::vector<int32_t> records;  // from word `head` on
-    size_t head = 0;
+    int32_t stride = 0;  // words per record
+    size_t head = 0;     // the first word of the front record
+    std::vector<int32_t> records;
     uint32_t frontSequence = 0;  // the sequence number of the record at `head`
     uint32_t count = 0;
     bool queued = false;  // in one of the heaps
   };
   // The oldest and the newest waiting entry of a key in a slot, by sequence number.
   struct KeyCell {
-    uint64_t key = 0;
+    uint32_t key = 0;
     int32_t slot = -1;  // -1: an empty cell
     uint32_t first = 0;
     uint32_t last = 0;
@@ -113,13 +115,13 @@ class WaitingLists {
   const int32_t* Record(const Slot& slot, uint32_t sequence) const;
 
   // The key under which an entry waits: entries with different keys never merge.
-  static uint64_t MergeKey(const View& entry);
+  static uint32_t MergeKey(const View& entry);
   Merge Compare(const View& fresh, const std::vector<size_t>& advancing, const View& stored) const;
 
   int32_t SlotOf(const WaitingDsState& entry);
-  int32_t FrozenListOf(const std::vector<int32_t>& clocks);
+  int32_t ClockListOf(const std::vector<int32_t>& clocks);
   // The cell of (slot, key), or of the empty cell where it would go.
-  size_t FindCell(int32_t slot, uint64_t key) const;
+  size_t FindCell(int32_t slot, uint32_t key) const;
   void GrowCells();
   void EraseCell(size_t cell);
   void Enqueue(Slot& slot);
@@ -131,8 +133,8 @@ class WaitingLists {
   struct ListHash {
     size_t operator()(const std::vector<int32_t>& list) const;
   };
-  std::vector<std::vector<int32_t>> frozenLists_;
-  std::unordered_map<std::vector<int32_t>, int32_t, ListHash> frozenNumbers_;
+  std::vector<std::vector<int32_t>> clockLists_;
+  std::unordered_map<std::vector<int32_t>, int32_t, ListHash> clockListNumbers_;
   std::vector<KeyCell> cells_;
   size_t usedCells_ = 0;
   // The non-empty indices at or after the search's current one, and those before it.
@@ -140,6 +142,7 @@ class WaitingLists {
   MinHeap ahead_;
   MinHeap behind_;
   std::optional<int64_t> current_;
+  std::vector<size_t> advancing_;  // Insert's scratch, kept for its storage
 };
 
 }  // namespace tickcheck

@@ -194,7 +194,9 @@ class LongWindowTest : public SuccessorsTest {
     const CComposedTransition transition = *run_->composition().Transitions(0).begin();
     std::optional<int32_t> count;
     console_ = testing::CaptureConsole([&] {
-      count = generation_->generator.FireTransition(WithX(x), transition, 0, 2000000000, target);
+      std::vector<int32_t> fixed;
+      count =
+          generation_->generator.FireTransition(WithX(x), transition, 0, 2000000000, target, fixed);
     });
     return count;
   }
