@@ -1,7 +1,7 @@
 // The whole run on arbitrary model files: load, composition, state space and check, as the
 // binary does it. The options are chosen from the input's bytes (none, "-n", "-t" or both), so
-// that an input always runs the same way. The run's limits bound the search and the
-// composition's tables, so one input stays fast. A run must end with exit code 0, 1 or 3 (a model
+// that an input always runs the same way. The run's limits bound the search, so one
+// input stays fast. A run must end with exit code 0, 1 or 3 (a model
 // with errors); the decision-diagram library's failures end the process, which libFuzzer reports
 // as a crash.
 #include <cstdint>
@@ -16,9 +16,8 @@
 
 namespace {
 
-// The search ends like an early end once it has made this many states, and the composition's
-// dense tables may take at most this many bytes, as if the machine had no more memory.
-constexpr tickcheck::RunLimits kLimits{{5000}, 64 << 20};
+// The search ends like an early end once it has made this many states.
+constexpr tickcheck::RunLimits kLimits{{5000}};
 
 // 0 no option, 1 "-n", 2 "-t", 3 both: the same rule as the replay of fuzz-found inputs.
 unsigned OptionChoice(const uint8_t* data, size_t size) {

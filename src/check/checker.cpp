@@ -1,5 +1,6 @@
 #include "check/checker.h"
 
+#include <optional>
 #include <string>
 
 #include "check/delay_run.h"
@@ -18,7 +19,7 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       values_(model),
       verdicts_(tests_, options.checkTimeSuccessors, budget_),
       reached_(space, intervals_),
-      waiting_(model, composition.locationIndexCount),
+      waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
                  [this] { return control_ == nullptr || control_->Continue(Progress()); }),
@@ -31,28 +32,29 @@ SearchProgress Checker::Progress() const {
 
 void Checker::Check(const DsState& initial, std::FILE* info) {
   waiting_.Insert({initial, 1, {}}, false);
-  int32_t current = initial.locationIndex;
+  std::optional<int64_t> current = initial.locationIndex;
   ConsoleLine("begin checking");
 
   std::vector<DsState> fresh;
   std::vector<int32_t> positions;
+  WaitingDsState entry;
   bool stopped = false;
   while (!stopped) {
-    current = waiting_.NextNonEmpty(current);
-    if (current == -1)
+    current = waiting_.NextNonEmpty(*current);
+    if (!current)
       break;
     ++sweeps_;
     // Entries appended while the list is walked are visited in the same walk; the entry being
     // expanded stays at the front until it is done.
-    while (!waiting_.Empty(current)) {
-      const WaitingDsState& entry = waiting_.Front(current);
+    while (!waiting_.Empty(*current)) {
+      waiting_.Front(*current, entry);
       if (!newStates_.Keep(DelayRun(model_, entry), fresh, positions)) {
         stopped = true;
         break;
       }
       if (!fresh.empty())
         successors_.GenerateSuccessors(fresh, positions, entry.frozenClocks);
-      waiting_.PopFront(current);
+      waiting_.PopFront(*current);
     }
     if (!stopped)
       reached_.EndSweep();

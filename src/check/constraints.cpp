@@ -39,7 +39,7 @@ bool ConstraintTests::GuardHolds(const DsState& state,
 }
 
 std::optional<int32_t> ConstraintTests::FailingConstraint(
-    const DsState& state, const std::vector<int32_t>& constraints) const {
+    const DsState& state, std::span<const int32_t> constraints) const {
   for (int32_t id : constraints) {
     if (!Satisfied(state, id))
       return id;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "compose/composition.h"
@@ -31,7 +32,7 @@ class ConstraintTests {
   bool GuardHolds(const DsState& state, const CComposedTransition& transition) const;
   // The first of `constraints` that fails in `state`, clocks included, if any.
   std::optional<int32_t> FailingConstraint(const DsState& state,
-                                           const std::vector<int32_t>& constraints) const;
+                                           std::span<const int32_t> constraints) const;
   // The first invariant comparison of the state's locations that fails, if any.
   std::optional<int32_t> FailingInvariant(const DsState& state) const;
   // Every comparison of every process's current location invariant holds in `state`.

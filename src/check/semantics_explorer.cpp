@@ -1,6 +1,7 @@
 #include "check/semantics_explorer.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "expr/evaluation.h"
@@ -93,22 +94,20 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
     ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
   }
   if (InvariantsHold(ticked))
-    steps.push_back({nullptr, std::move(ticked)});
+    steps.push_back({std::nullopt, -1, std::move(ticked)});
 
-  const size_t index = static_cast<size_t>(state.locationIndex);
-  if (composition_.composedFlags[index] == 0) {
-    const std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
-    composition_.composeLocation(vector);
-    composition_.composedFlags[index] = 1;
-  }
-  for (const CComposedTransition& transition : composition_.transitionLists[index]) {
+  if (!composition_.IsComposed(state.locationIndex))
+    composition_.composeLocation(state.locations);
+  int32_t ordinal = -1;
+  for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
+    ++ordinal;
     const bool enabled = std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
                                      [&](int32_t id) { return Satisfied(id, state); });
     if (!enabled)
       continue;
     DsState next;
     next.locationIndex = transition.post;
-    next.locations = composition_.LocationVector(transition.post);
+    next.locations = transition.postLocations;
     next.intValues = state.intValues;
     next.activeClocks = ClocksOf(next);
     for (int32_t clock : next.activeClocks) {
@@ -137,7 +136,7 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
       rangeError_ = true;
       continue;
     }
-    steps.push_back({&transition, std::move(next)});
+    steps.push_back({transition, ordinal, std::move(next)});
   }
   return steps;
 }
@@ -206,10 +205,10 @@ std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
 
 // The clock list follows from the composed location, so the words of a state are its
 // composed-location index and its values: equal states have equal words.
-bool SemanticsExplorer::Remember(const DsState& state, int64_t parent,
-                                 const CComposedTransition* via) {
+bool SemanticsExplorer::Remember(const DsState& state, int64_t parent, int32_t via) {
   visits_.push_back({words_.size(), parent, via});
-  words_.push_back(state.locationIndex);
+  words_.push_back(static_cast<int32_t>(state.locationIndex & 0xffffffff));
+  words_.push_back(static_cast<int32_t>(state.locationIndex >> 32));
   words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
   words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
   if (visited_.insert(static_cast<int64_t>(visits_.size()) - 1).second)
@@ -222,11 +221,12 @@ bool SemanticsExplorer::Remember(const DsState& state, int64_t parent,
 DsState SemanticsExplorer::Recall(int64_t index) const {
   const std::span<const int32_t> words = Words(index);
   DsState state;
-  state.locationIndex = words[0];
+  state.locationIndex =
+      static_cast<int64_t>(static_cast<uint32_t>(words[0])) | static_cast<int64_t>(words[1]) << 32;
   state.locations = composition_.LocationVector(state.locationIndex);
   const size_t integers = integerCount_;
-  state.intValues.assign(words.begin() + 1, words.begin() + 1 + integers);
-  state.clockValues.assign(words.begin() + 1 + integers, words.end());
+  state.intValues.assign(words.begin() + 2, words.begin() + 2 + integers);
+  state.clockValues.assign(words.begin() + 2 + integers, words.end());
   state.activeClocks = ClocksOf(state);
   return state;
 }
@@ -238,7 +238,7 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
   visits_.clear();
   words_.clear();
   const DsState initial = Initial();
-  Remember(initial, -1, nullptr);
+  Remember(initial, -1, -1);
   if (!visit(0, initial))
     return ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
@@ -246,7 +246,7 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
     if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
     for (const Step& step : Successors(Recall(next))) {
-      if (!Remember(step.next, next, step.transition))
+      if (!Remember(step.next, next, step.ordinal))
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
@@ -261,7 +261,16 @@ std::vector<Step> SemanticsExplorer::PathTo(int64_t index) const {
   std::vector<Step> path;
   for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
        at = visits_[static_cast<size_t>(at)].parent) {
-    path.push_back({visits_[static_cast<size_t>(at)].via, Recall(at)});
+    const Visit& visit = visits_[static_cast<size_t>(at)];
+    Step step{std::nullopt, visit.via, Recall(at)};
+    // A visit keeps only the transition's place in its source's list: the source is the parent.
+    if (visit.via >= 0) {
+      const int64_t source = Recall(visit.parent).locationIndex;
+      auto transition = composition_.Transitions(source).begin();
+      std::advance(transition, visit.via);
+      step.transition = *transition;
+    }
+    path.push_back(std::move(step));
   }
   std::reverse(path.begin(), path.end());
   return path;

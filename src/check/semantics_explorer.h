@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -33,7 +34,9 @@ namespace tickcheck {
 
 // One successor: a tick (no transition) or a composed transition, and the state it leads to.
 struct Step {
-  const CComposedTransition* transition = nullptr;
+  std::optional<CComposedTransition>
+      transition;        // none for a tick; valid while the composition lives
+  int32_t ordinal = -1;  // the transition's place among those that leave its source
   DsState next;
 };
 
@@ -95,7 +98,7 @@ class SemanticsExplorer {
   struct Visit {
     size_t offset = 0;
     int64_t parent = -1;
-    const CComposedTransition* via = nullptr;
+    int32_t via = -1;  // the ordinal of the transition among its source's, -1 for a tick
   };
   struct VisitHash {
     const SemanticsExplorer* explorer;
@@ -113,7 +116,7 @@ class SemanticsExplorer {
   // The clocks that the locations of `state` list, in process order, each once.
   std::vector<int32_t> ClocksOf(const DsState& state) const;
   // Keeps `state` as a new visit unless it was visited; answers whether it was new.
-  bool Remember(const DsState& state, int64_t parent, const CComposedTransition* via);
+  bool Remember(const DsState& state, int64_t parent, int32_t via);
   // The state of visit `index`, as it was remembered.
   DsState Recall(int64_t index) const;
   std::span<const int32_t> Words(int64_t index) const;

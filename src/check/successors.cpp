@@ -32,15 +32,12 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
                                             const std::vector<int32_t>& positions,
                                             const std::vector<int32_t>& frozen) {
   const DsState& first = states.front();
-  const int32_t index = first.locationIndex;
-  if (composition_.composedFlags[static_cast<size_t>(index)] == 0) {
+  const int64_t index = first.locationIndex;
+  if (!composition_.IsComposed(index)) {
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
-    composition_.composedFlags[static_cast<size_t>(index)] = 1;
   }
-  const std::vector<CComposedTransition>& transitions =
-      composition_.transitionLists[static_cast<size_t>(index)];
-  for (const CComposedTransition& transition : transitions) {
+  for (const CComposedTransition& transition : composition_.Transitions(index)) {
     if (!tests_.GuardHolds(first, transition))
       continue;
     const DelayBounds bounds = windows_.Collect(first, transition);
@@ -143,7 +140,7 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
       continue;
     }
     target.locationIndex = transition.post;
-    target.locations = composition_.LocationVector(transition.post);
+    target.locations = transition.postLocations;
     ApplyJump(state, target, transition);
     const std::optional<int32_t> failing = tests_.FailingInvariant(target);
     if (!failing) {
@@ -260,7 +257,7 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
 
 std::vector<int32_t> SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,
                                                      const CComposedTransition& transition) {
-  std::vector<int32_t> fixed = transition.resetClockId;
+  std::vector<int32_t> fixed(transition.resetClockId.begin(), transition.resetClockId.end());
   for (int32_t clock : target.activeClocks) {
     if (!Contains(source.activeClocks, clock))
       fixed.push_back(clock);

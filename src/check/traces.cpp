@@ -18,7 +18,7 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path,
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
-    if (step.transition == nullptr) {
+    if (!step.transition) {
       ++delay;
       continue;
     }

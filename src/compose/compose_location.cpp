@@ -29,30 +29,36 @@ const std::vector<CJump>& JumpsOf(const CSystem& system, std::span<const int32_t
   return owner.locations[static_cast<size_t>(vector[static_cast<size_t>(process)]) - 1].jumps;
 }
 
+// A composed transition before it is stored: its target vector and the parts of its record.
 struct Composed {
   std::vector<int32_t> target;
-  CComposedTransition transition;
+  bool isUrgent = false;
+  bool noGuard = true;
+  std::vector<int32_t> procId;
+  std::vector<int32_t> updates;  // variable, expression, variable, expression, ...
+  std::vector<int32_t> guardExpId;
+  std::vector<int32_t> resetClockId;
 };
 
 // Joins the participants, the initiator first, into one transition leaving `source`; the
 // target moves exactly the participating processes.
-Composed Compose(int32_t pre, std::span<const int32_t> source,
-                 std::span<const Participant> participants) {
-  Composed composed{{source.begin(), source.end()}, {}};
-  CComposedTransition& transition = composed.transition;
-  transition.pre = pre;
+Composed Compose(std::span<const int32_t> source, std::span<const Participant> participants) {
+  Composed composed;
+  composed.target.assign(source.begin(), source.end());
   for (const auto& [process, jump] : participants) {
     composed.target[static_cast<size_t>(process)] = jump->To;
-    transition.procId.push_back(process);
-    transition.noGuard = transition.noGuard && jump->noGuard;
-    for (const Assignment& assignment : jump->assignments)
-      transition.updates.push_back({assignment.varId, assignment.expId});
-    transition.guardExpId.insert(transition.guardExpId.end(), jump->guardExpIds.begin(),
-                                 jump->guardExpIds.end());
-    transition.resetClockId.insert(transition.resetClockId.end(), jump->resetClockIds.begin(),
-                                   jump->resetClockIds.end());
+    composed.procId.push_back(process);
+    composed.noGuard = composed.noGuard && jump->noGuard;
+    for (const Assignment& assignment : jump->assignments) {
+      composed.updates.push_back(assignment.varId);
+      composed.updates.push_back(assignment.expId);
+    }
+    composed.guardExpId.insert(composed.guardExpId.end(), jump->guardExpIds.begin(),
+                               jump->guardExpIds.end());
+    composed.resetClockId.insert(composed.resetClockId.end(), jump->resetClockIds.begin(),
+                                 jump->resetClockIds.end());
   }
-  std::ranges::sort(transition.resetClockId);
+  std::ranges::sort(composed.resetClockId);
   return composed;
 }
 
@@ -88,15 +94,22 @@ Receivers GatherReceivers(const CSystem& system, std::span<const int32_t> vector
 void CComposition::composeLocation(std::span<const int32_t> vector) {
   if (!IsLocationVector(system, vector))
     return;
-  const int32_t pre = VecToInt(vector);
-  const auto add = [&](std::span<const Participant> participants, bool urgent) {
-    Composed composed = Compose(pre, vector, participants);
-    composed.transition.isUrgent = urgent;
-    AddTransition(composed.target, std::move(composed.transition));
+  const int64_t pre = VecToInt(vector);
+  const int32_t place = Store(pre, vector);
+  if (places_[static_cast<size_t>(place)].composed)
+    return;
+  // Urgent internal transitions are tried first, the one composed last leading.
+  std::vector<Composed> urgent;
+  std::vector<Composed> others;
+  const auto add = [&](std::span<const Participant> participants, bool isUrgent) {
+    Composed composed = Compose(vector, participants);
+    composed.isUrgent = isUrgent;
+    (isUrgent ? urgent : others).push_back(std::move(composed));
   };
 
   const auto count = static_cast<int32_t>(system.processes.size());
-  for (int32_t i = 0; i < count; ++i) {
+  bool unheard = false;
+  for (int32_t i = 0; i < count && !unheard; ++i) {
     for (const CJump& jump : JumpsOf(system, vector, i)) {
       if (jump.Syn <= 0) {
         const Participant internal[] = {{i, &jump}};
@@ -117,36 +130,50 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
         }
       } else {
         std::vector<Participant> participants{{i, &jump}};
-        switch (GatherReceivers(system, vector, i, jump.Syn, participants)) {
-          case Receivers::kFound:
-            add(participants, false);
-            break;
-          case Receivers::kListenerWithoutJump:
-            break;
-          case Receivers::kNoListener:
-            // The model is broken at this location; what was composed before stays usable.
-            ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
-            ++unheardBroadcasts;
-            return;
+        const Receivers receivers = GatherReceivers(system, vector, i, jump.Syn, participants);
+        if (receivers == Receivers::kFound) {
+          add(participants, false);
+        } else if (receivers == Receivers::kNoListener) {
+          // The model is broken at this location; what was composed before stays usable.
+          ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
+          ++unheardBroadcasts;
+          unheard = true;
+          break;
         }
       }
     }
   }
-}
+  std::reverse(urgent.begin(), urgent.end());
 
-void CComposition::AddTransition(std::span<const int32_t> target, CComposedTransition transition) {
-  const int32_t post = VecToInt(target);
-  // A composed location's row is final once the checker has started on it.
-  if (composedFlags[static_cast<size_t>(post)] == 0)
-    WriteRow(post, target);
-  transition.post = post;
-  std::vector<CComposedTransition>& list = transitionLists[static_cast<size_t>(transition.pre)];
-  // Urgent internal transitions are tried first, the one composed last leading.
-  if (transition.isUrgent)
-    list.insert(list.begin(), std::move(transition));
-  else
-    list.push_back(std::move(transition));
-  ++transruleSize;
+  // Record: post place and payload number. Payload: flags, the four counts, then procId,
+  // updates, guards and resets.
+  std::vector<int32_t> words;
+  std::vector<int32_t> payload;
+  int32_t transitions = 0;
+  for (const std::vector<Composed>* part : {&urgent, &others}) {
+    for (const Composed& composed : *part) {
+      const int32_t post = Store(VecToInt(composed.target), composed.target);
+      const int32_t flags =
+          (composed.isUrgent ? kUrgentFlag : 0) | (composed.noGuard ? kNoGuardFlag : 0);
+      payload = {flags, static_cast<int32_t>(composed.procId.size()),
+                 static_cast<int32_t>(composed.updates.size() / 2),
+                 static_cast<int32_t>(composed.guardExpId.size()),
+                 static_cast<int32_t>(composed.resetClockId.size())};
+      for (const std::vector<int32_t>* list :
+           {&composed.procId, &composed.updates, &composed.guardExpId, &composed.resetClockId})
+        payload.insert(payload.end(), list->begin(), list->end());
+      words.insert(words.end(), {post, Payload(payload)});
+      ++transitions;
+    }
+  }
+  int32_t* records = Allocate(words.size());
+  std::copy(words.begin(), words.end(), records);
+  Place& stored = places_[static_cast<size_t>(place)];
+  stored.records = records;
+  stored.transitionCount = transitions;
+  stored.composed = true;
+  ++composedLocations;
+  transruleSize += transitions;
 }
 
 }  // namespace tickcheck

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <ostream>
+#include <vector>
 
 #include "compose/composition.h"
 
@@ -24,9 +26,15 @@ void CComposedTransition::print(std::ostream& out, int32_t number) const {
 
 void CComposition::printComposedTransitions(std::ostream& out) const {
   out << "--------------------------Composed Transitions---------" << std::endl;
+  std::vector<int64_t> composed;
+  for (const Place& place : places_) {
+    if (place.transitionCount > 0)
+      composed.push_back(place.index);
+  }
+  std::ranges::sort(composed);
   int32_t number = 0;
-  for (const std::vector<CComposedTransition>& list : transitionLists) {
-    for (const CComposedTransition& transition : list)
+  for (int64_t index : composed) {
+    for (const CComposedTransition& transition : Transitions(index))
       transition.print(out, ++number);
   }
 }

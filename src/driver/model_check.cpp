@@ -1,6 +1,5 @@
 #include "driver/model_check.h"
 
-#include <new>
 #include <string>
 #include <variant>
 
@@ -16,16 +15,10 @@ std::optional<Refusal> ModelCheck::Load(const std::string& path) {
   return std::nullopt;
 }
 
-std::optional<Refusal> ModelCheck::Compose(const RunLimits& limits) {
-  if (std::optional<Refusal> refusal = CComposition::CanCompose(system_, limits.compositionBytes))
+std::optional<Refusal> ModelCheck::Compose() {
+  if (std::optional<Refusal> refusal = CComposition::CanCompose(system_))
     return refusal;
-  try {
-    composition_ = std::make_unique<CComposition>(system_, system_.locationProduct,
-                                                  static_cast<int32_t>(system_.processes.size()));
-  } catch (const std::bad_alloc&) {
-    return Refusal{"ERROR! Model refused: not enough memory for the composition's tables of " +
-                   std::to_string(system_.locationProduct) + " composed locations"};
-  }
+  composition_ = std::make_unique<CComposition>(system_);
   return std::nullopt;
 }
 

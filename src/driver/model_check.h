@@ -22,10 +22,9 @@
 namespace tickcheck {
 
 // Bounds on a run's resources, for runs that must stay short whatever the model: the work of the
-// search, and the memory that the composition's tables may take (0: this machine's memory).
+// search.
 struct RunLimits {
   SearchLimits search;
-  uint64_t compositionBytes = 0;
 };
 
 class ModelCheck {
@@ -38,7 +37,7 @@ class ModelCheck {
   // Loads the model file at `path` and its properties.
   std::optional<Refusal> Load(const std::string& path);
   // Builds the composition of the loaded model.
-  std::optional<Refusal> Compose(const RunLimits& limits);
+  std::optional<Refusal> Compose();
   // Builds the state space and the initial state, then the search.
   std::optional<Refusal> Prepare(const SearchOptions& options);
   // Runs the search from the initial state; writes the manager's statistics into `info`.

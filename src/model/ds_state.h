@@ -13,7 +13,7 @@ namespace tickcheck {
 
 struct DsState {
   // Composed-location index of the location vector.
-  int32_t locationIndex = -1;
+  int64_t locationIndex = -1;
   // The composition's row for that index: one 1-based location id per process, in process
   // order. Not owned: the composition keeps its rows for the whole run, and states of one
   // composed location share the row.

@@ -27,7 +27,7 @@ std::vector<int32_t> ValuesAt(const std::vector<uint8_t>& single,
 }  // namespace
 
 size_t SweepSet::KeyHash::operator()(const Key& key) const {
-  return HashValues(static_cast<uint32_t>(key.locationIndex), key.intValues);
+  return HashValues(static_cast<uint64_t>(key.locationIndex), key.intValues);
 }
 
 size_t SweepSet::ValuesHash::operator()(const std::vector<int32_t>& values) const {

@@ -39,7 +39,7 @@ class SweepSet {
 
  private:
   struct Key {
-    int32_t locationIndex;
+    int64_t locationIndex;
     std::vector<int32_t> intValues;
     bool operator==(const Key&) const = default;
   };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace tickcheck {
 namespace {
@@ -10,6 +9,16 @@ namespace {
 int32_t ClampToInt(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                   std::numeric_limits<int32_t>::max()));
+}
+
+uint64_t Mix(uint64_t key, int64_t value) {
+  return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
+}
+
+size_t CellOf(int32_t slot, uint64_t key, size_t mask) {
+  uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 31;
+  return static_cast<size_t>(h) & mask;
 }
 
 }  // namespace
@@ -25,75 +34,188 @@ std::vector<size_t> AdvancingPositions(const WaitingDsState& entry) {
   return advancing;
 }
 
-uint64_t WaitingLists::MergeKey(const WaitingDsState& entry) {
+size_t WaitingLists::ListHash::operator()(const std::vector<int32_t>& list) const {
+  uint64_t key = 0;
+  for (int32_t value : list)
+    key = Mix(key, value);
+  return static_cast<size_t>(key);
+}
+
+uint64_t WaitingLists::MergeKey(const View& entry) {
   uint64_t key = 0x9E3779B97F4A7C15ull;
-  auto mix = [&key](int64_t value) {
-    key ^= static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2);
-  };
-  for (int32_t value : entry.state.intValues)
-    mix(value);
-  mix(-1);
+  for (int32_t value : entry.intValues)
+    key = Mix(key, value);
+  key = Mix(key, -1);
   for (int32_t clock : entry.frozenClocks) {
-    mix(clock);
-    const auto at =
-        std::find(entry.state.activeClocks.begin(), entry.state.activeClocks.end(), clock);
-    if (at != entry.state.activeClocks.end()) {
-      mix(entry.state.clockValues[static_cast<size_t>(at - entry.state.activeClocks.begin())]);
-    }
+    key = Mix(key, clock);
+    const auto at = std::find(entry.activeClocks.begin(), entry.activeClocks.end(), clock);
+    if (at != entry.activeClocks.end())
+      key = Mix(key, entry.clockValues[static_cast<size_t>(at - entry.activeClocks.begin())]);
   }
   return key;
 }
 
-MergeOutcome WaitingLists::Insert(WaitingDsState entry, bool skipFront) {
-  const int32_t index = entry.state.locationIndex;
-  const uint64_t key = MergeKey(entry);
-  Slot& slot = slots_[index];
-  // Entries of other keys would all be apart, so only these are walked, in list order.
-  if (const auto bucket = slot.byKey.find(key); bucket != slot.byKey.end()) {
-    const std::vector<size_t> advancing = AdvancingPositions(entry);
-    const WaitingDsState* expanded = skipFront ? &slot.entries.front() : nullptr;
-    for (const List::iterator& stored : bucket->second) {
-      if (&*stored == expanded)
-        continue;
-      const Merge merge = Compare(entry, advancing, *stored);
-      switch (merge.outcome) {
-        case MergeOutcome::kApart:
-          continue;
-        case MergeOutcome::kCovered:
-          break;
-        case MergeOutcome::kStoredTakesNew:
-          stored->state = std::move(entry.state);
-          stored->delayCount = merge.mergedCount;
-          break;
-        case MergeOutcome::kStoredExtended:
-          stored->delayCount = merge.mergedCount;
-          break;
-      }
-      return merge.outcome;
+WaitingLists::View WaitingLists::ViewOf(const WaitingDsState& entry) {
+  return {entry.state.intValues, entry.state.clockValues, entry.state.activeClocks,
+          entry.frozenClocks, entry.delayCount};
+}
+
+WaitingLists::View WaitingLists::ViewOf(const Slot& slot, const int32_t* record) const {
+  const auto ints = static_cast<size_t>(slot.intCount);
+  return {{record + kHeader, ints},
+          {record + kHeader + ints, slot.activeClocks.size()},
+          slot.activeClocks,
+          frozenLists_[static_cast<size_t>(record[1])],
+          record[0]};
+}
+
+int32_t* WaitingLists::Record(Slot& slot, uint32_t sequence) {
+  return slot.records.data() + slot.head +
+         static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
+}
+
+const int32_t* WaitingLists::Record(const Slot& slot, uint32_t sequence) const {
+  return slot.records.data() + slot.head +
+         static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
+}
+
+int32_t WaitingLists::SlotOf(const WaitingDsState& entry) {
+  const auto [found, added] =
+      slotOfIndex_.try_emplace(entry.state.locationIndex, static_cast<int32_t>(slots_.size()));
+  if (added) {
+    Slot& slot = slots_.emplace_back();
+    slot.index = entry.state.locationIndex;
+    slot.locations = entry.state.locations;
+    slot.activeClocks = entry.state.activeClocks;
+    slot.intCount = static_cast<int32_t>(entry.state.intValues.size());
+    slot.stride = kHeader + slot.intCount + static_cast<int32_t>(slot.activeClocks.size());
+  }
+  return found->second;
+}
+
+int32_t WaitingLists::FrozenListOf(const std::vector<int32_t>& clocks) {
+  const auto [found, added] =
+      frozenNumbers_.try_emplace(clocks, static_cast<int32_t>(frozenLists_.size()));
+  if (added)
+    frozenLists_.push_back(clocks);
+  return found->second;
+}
+
+size_t WaitingLists::FindCell(int32_t slot, uint64_t key) const {
+  const size_t mask = cells_.size() - 1;
+  size_t cell = CellOf(slot, key, mask);
+  while (cells_[cell].slot != -1 && (cells_[cell].slot != slot || cells_[cell].key != key))
+    cell = (cell + 1) & mask;
+  return cell;
+}
+
+void WaitingLists::GrowCells() {
+  std::vector<KeyCell> old = std::move(cells_);
+  cells_.assign(std::max<size_t>(64, 2 * old.size()), KeyCell{});
+  for (const KeyCell& cell : old) {
+    if (cell.slot != -1)
+      cells_[FindCell(cell.slot, cell.key)] = cell;
+  }
+}
+
+void WaitingLists::EraseCell(size_t cell) {
+  // Linear probing: the cells after the hole that could live in it move up, so that no search
+  // stops at the hole early.
+  const size_t mask = cells_.size() - 1;
+  size_t hole = cell;
+  for (size_t next = (hole + 1) & mask; cells_[next].slot != -1; next = (next + 1) & mask) {
+    const size_t home = CellOf(cells_[next].slot, cells_[next].key, mask);
+    // The cell at `next` may fill the hole when its home does not lie in (hole, next].
+    const bool between =
+        hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+    if (!between) {
+      cells_[hole] = cells_[next];
+      hole = next;
     }
   }
-  slot.entries.push_back(std::move(entry));
-  slot.keys.push_back(key);
-  slot.byKey[key].push_back(std::prev(slot.entries.end()));
-  candidates_.insert(index);
+  cells_[hole] = KeyCell{};
+  --usedCells_;
+}
+
+void WaitingLists::Enqueue(Slot& slot) {
+  // Only a list that has just become non-empty can be missing from the heaps; the list being
+  // drained is found by the search without them.
+  if (slot.queued || slot.count != 1)
+    return;
+  slot.queued = true;
+  (current_ && slot.index < *current_ ? behind_ : ahead_).push(slot.index);
+}
+
+MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
+  const int32_t number = SlotOf(entry);
+  Slot& slot = slots_[static_cast<size_t>(number)];
+  const View fresh = ViewOf(entry);
+  const uint64_t key = MergeKey(fresh);
+  if (2 * (usedCells_ + 1) > cells_.size())
+    GrowCells();
+  const size_t cell = FindCell(number, key);
+  // Entries of other keys would all be apart, so only these are walked, in list order.
+  if (cells_[cell].slot != -1) {
+    const std::vector<size_t> advancing = AdvancingPositions(entry);
+    uint32_t sequence = cells_[cell].first;
+    for (;;) {
+      int32_t* record = Record(slot, sequence);
+      if (!(skipFront && sequence == slot.frontSequence)) {
+        const Merge merge = Compare(fresh, advancing, ViewOf(slot, record));
+        if (merge.outcome != MergeOutcome::kApart) {
+          if (merge.outcome == MergeOutcome::kStoredTakesNew) {
+            std::copy(entry.state.clockValues.begin(), entry.state.clockValues.end(),
+                      record + kHeader + slot.intCount);
+          }
+          if (merge.outcome != MergeOutcome::kCovered)
+            record[0] = merge.mergedCount;
+          return merge.outcome;
+        }
+      }
+      if (record[2] == 0)
+        break;
+      sequence += static_cast<uint32_t>(record[2]);
+    }
+  }
+
+  // The records of the emptied front are dropped once they are half of the array.
+  if (slot.head > 0 && 2 * slot.head >= slot.records.size()) {
+    slot.records.erase(slot.records.begin(),
+                       slot.records.begin() + static_cast<ptrdiff_t>(slot.head));
+    slot.head = 0;
+  }
+  const uint32_t sequence = slot.frontSequence + slot.count;
+  slot.records.insert(slot.records.end(), {entry.delayCount, FrozenListOf(entry.frozenClocks), 0});
+  slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
+                      entry.state.intValues.end());
+  slot.records.insert(slot.records.end(), entry.state.clockValues.begin(),
+                      entry.state.clockValues.end());
+  ++slot.count;
+  if (cells_[cell].slot == -1) {
+    cells_[cell] = {key, number, sequence, sequence};
+    ++usedCells_;
+  } else {
+    Record(slot, cells_[cell].last)[2] = static_cast<int32_t>(sequence - cells_[cell].last);
+    cells_[cell].last = sequence;
+  }
+  Enqueue(slot);
   ++size_;
   return MergeOutcome::kApart;
 }
 
 Merge WaitingLists::Compare(const WaitingDsState& fresh, const WaitingDsState& stored) const {
-  return Compare(fresh, AdvancingPositions(fresh), stored);
+  return Compare(ViewOf(fresh), AdvancingPositions(fresh), ViewOf(stored));
 }
 
-Merge WaitingLists::Compare(const WaitingDsState& fresh, const std::vector<size_t>& advancing,
-                            const WaitingDsState& stored) const {
-  const DsState& w = fresh.state;
-  const DsState& e = stored.state;
+Merge WaitingLists::Compare(const View& w, const std::vector<size_t>& advancing,
+                            const View& e) const {
   const Merge apart;
-  if (fresh.frozenClocks != stored.frozenClocks || w.intValues != e.intValues ||
-      w.activeClocks != e.activeClocks) {
+  if (!std::ranges::equal(w.frozenClocks, e.frozenClocks) ||
+      !std::ranges::equal(w.intValues, e.intValues) ||
+      !std::ranges::equal(w.activeClocks, e.activeClocks)) {
     return apart;
   }
-  for (int32_t clock : fresh.frozenClocks) {
+  for (int32_t clock : w.frozenClocks) {
     const auto at = std::find(w.activeClocks.begin(), w.activeClocks.end(), clock);
     if (at == w.activeClocks.end())
       continue;
@@ -101,9 +223,9 @@ Merge WaitingLists::Compare(const WaitingDsState& fresh, const std::vector<size_
     if (w.clockValues[k] != e.clockValues[k])
       return apart;
   }
-  const int64_t cW = fresh.delayCount;
-  const int64_t cE = stored.delayCount;
-  if (w.clockValues == e.clockValues) {
+  const int64_t cW = w.delayCount;
+  const int64_t cE = e.delayCount;
+  if (std::ranges::equal(w.clockValues, e.clockValues)) {
     const int32_t merged = static_cast<int32_t>(std::max(cW, cE));
     if (cW == cE)
       return {MergeOutcome::kCovered, merged};
@@ -136,10 +258,10 @@ Merge WaitingLists::Compare(const WaitingDsState& fresh, const std::vector<size_
   const bool freshEarlier = w.clockValues[advancing[decisive]] < e.clockValues[advancing[decisive]];
   const MergeOutcome taken =
       freshEarlier ? MergeOutcome::kStoredTakesNew : MergeOutcome::kStoredExtended;
-  const WaitingDsState& earlier = freshEarlier ? fresh : stored;
-  const WaitingDsState& later = freshEarlier ? stored : fresh;
-  const std::vector<int32_t>& x = earlier.state.clockValues;
-  const std::vector<int32_t>& y = later.state.clockValues;
+  const View& earlier = freshEarlier ? w : e;
+  const View& later = freshEarlier ? e : w;
+  const std::span<const int32_t> x = earlier.clockValues;
+  const std::span<const int32_t> y = later.clockValues;
   auto maxOf = [this, &w](size_t k) {
     return int64_t{model_.variables[static_cast<size_t>(w.activeClocks[k]) - 1].Max};
   };
@@ -173,41 +295,73 @@ Merge WaitingLists::Compare(const WaitingDsState& fresh, const std::vector<size_
   return {taken, ClampToInt(std::max(earlierCount, shift + later.delayCount))};
 }
 
-bool WaitingLists::Empty(int32_t index) const {
-  const auto found = slots_.find(index);
-  return found == slots_.end() || found->second.entries.empty();
+bool WaitingLists::Empty(int64_t index) const {
+  const auto found = slotOfIndex_.find(index);
+  return found == slotOfIndex_.end() || slots_[static_cast<size_t>(found->second)].count == 0;
 }
 
-const WaitingDsState& WaitingLists::Front(int32_t index) const {
-  return slots_.at(index).entries.front();
+void WaitingLists::Front(int64_t index, WaitingDsState& entry) const {
+  const Slot& slot = slots_[static_cast<size_t>(slotOfIndex_.at(index))];
+  const View front = ViewOf(slot, Record(slot, slot.frontSequence));
+  entry.state.locationIndex = slot.index;
+  entry.state.locations = slot.locations;
+  entry.state.intValues.assign(front.intValues.begin(), front.intValues.end());
+  entry.state.clockValues.assign(front.clockValues.begin(), front.clockValues.end());
+  entry.state.activeClocks.assign(front.activeClocks.begin(), front.activeClocks.end());
+  entry.delayCount = front.delayCount;
+  entry.frozenClocks.assign(front.frozenClocks.begin(), front.frozenClocks.end());
 }
 
-void WaitingLists::PopFront(int32_t index) {
-  Slot& slot = slots_.at(index);
+void WaitingLists::PopFront(int64_t index) {
+  const int32_t number = slotOfIndex_.at(index);
+  Slot& slot = slots_[static_cast<size_t>(number)];
+  const int32_t* record = Record(slot, slot.frontSequence);
   // The oldest entry of the list is also the oldest of its key.
-  const auto bucket = slot.byKey.find(slot.keys.front());
-  bucket->second.pop_front();
-  if (bucket->second.empty())
-    slot.byKey.erase(bucket);
-  slot.keys.pop_front();
-  slot.entries.pop_front();
+  const size_t cell = FindCell(number, MergeKey(ViewOf(slot, record)));
+  if (record[2] == 0)
+    EraseCell(cell);
+  else
+    cells_[cell].first += static_cast<uint32_t>(record[2]);
+  slot.head += static_cast<size_t>(slot.stride);
+  ++slot.frontSequence;
+  --slot.count;
   --size_;
+  if (slot.count == 0) {
+    // Most composed locations wait only now and then: an empty list gives its memory back.
+    std::vector<int32_t>().swap(slot.records);
+    slot.head = 0;
+  }
 }
 
-int32_t WaitingLists::NextNonEmpty(int32_t from) {
-  for (int round = 0; round < 2; ++round) {
-    auto it = round == 0 ? candidates_.lower_bound(from) : candidates_.begin();
-    while (it != candidates_.end()) {
-      const auto slot = slots_.find(*it);
-      if (slot != slots_.end() && !slot->second.entries.empty())
-        return *it;
-      // Lists emptied by the search are dropped here, where they are found.
-      if (slot != slots_.end())
-        slots_.erase(slot);
-      it = candidates_.erase(it);
+std::optional<int64_t> WaitingLists::NextNonEmpty(int64_t from) {
+  if (current_ != from) {
+    // Another starting point: the heaps are split anew around it.
+    std::vector<int64_t> all;
+    for (MinHeap* heap : {&ahead_, &behind_}) {
+      for (; !heap->empty(); heap->pop())
+        all.push_back(heap->top());
     }
+    for (int64_t index : all)
+      (index < from ? behind_ : ahead_).push(index);
+    current_ = from;
   }
-  return -1;
+  if (!Empty(from))
+    return from;
+  for (;;) {
+    if (ahead_.empty())
+      std::swap(ahead_, behind_);
+    if (ahead_.empty())
+      return std::nullopt;
+    const int64_t index = ahead_.top();
+    ahead_.pop();
+    Slot& slot = slots_[static_cast<size_t>(slotOfIndex_.at(index))];
+    slot.queued = false;
+    // A list emptied by other means than the search waits no more.
+    if (slot.count == 0)
+      continue;
+    current_ = index;
+    return index;
+  }
 }
 
 }  // namespace tickcheck

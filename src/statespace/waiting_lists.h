@@ -2,16 +2,20 @@
 // The waiting lists of the search: one list of waiting entries per composed-location index, and
 // the rule by which a new entry merges with the entries that wait already.
 //
-// Only indices that received an entry hold a list, and the indices whose list may be non-empty
-// are kept in order, so that finding the next list to drain costs a logarithm, not a scan over
-// every composed location of the product. Entries merge only when their frozen clocks, the values
-// of those that are active, and their integer values agree: a new entry is compared only with the
-// entries of the same such key, oldest first, which is the order of the list.
+// A list is a queue of fixed-size records, one per entry, in one array per composed location: the
+// delay count, the entry's frozen clocks (as the number of a list of clocks kept once), its integer
+// and clock values. States of one composed location carry the same active clocks, so the list
+// keeps them, and the location vector, once. Entries merge only when their frozen clocks, the
+// values of those that are active, and their integer values agree: a new entry is compared only
+// with the entries of the same such key, oldest first, which is the order of the list. An
+// open-addressed index finds the oldest entry of a key; each record links to the next entry of
+// its key. The indices whose lists are non-empty wait in two heaps: those the current round of the
+// search still reaches, and those it has passed.
 
 #include <cstdint>
-#include <deque>
-#include <list>
-#include <set>
+#include <optional>
+#include <queue>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -48,48 +52,94 @@ struct Merge {
 
 class WaitingLists {
  public:
-  using List = std::list<WaitingDsState>;
-
   // `model` gives the clocks' Max; it must outlive the lists.
-  WaitingLists(const CSystem& model, int32_t indexCount) : model_(model), indexCount_(indexCount) {}
-
-  int32_t IndexCount() const { return indexCount_; }
+  explicit WaitingLists(const CSystem& model) : model_(model) {}
 
   // Puts `entry` into the list of its composed location: merged into the first stored entry that
   // is not apart from it (the list's first entry excepted when `skipFront`, the entry being
-  // expanded), else appended. Answers the merge, kApart when it was appended.
-  MergeOutcome Insert(WaitingDsState entry, bool skipFront);
+  // expanded), else appended. Answers the merge, kApart when it was appended. The entry's state
+  // must carry the active clocks of every state of its composed location, and its `locations`
+  // must stay valid while the entry waits.
+  MergeOutcome Insert(const WaitingDsState& entry, bool skipFront);
   // Compares a new entry with a stored one of the same composed location.
   Merge Compare(const WaitingDsState& fresh, const WaitingDsState& stored) const;
 
-  bool Empty(int32_t index) const;
+  bool Empty(int64_t index) const;
   // The number of entries in all lists.
   size_t Size() const { return size_; }
-  // The oldest entry of a non-empty list, and its removal.
-  const WaitingDsState& Front(int32_t index) const;
-  void PopFront(int32_t index);
+  // Copies the oldest entry of a non-empty list into `entry` (reusing its storage); PopFront
+  // removes it.
+  void Front(int64_t index, WaitingDsState& entry) const;
+  void PopFront(int64_t index);
   // The first index at or after `from` whose list is non-empty, else the first one before it,
-  // else -1: the search continues cyclically from where it stopped.
-  int32_t NextNonEmpty(int32_t from);
+  // else nothing: the search continues cyclically from where it stopped.
+  std::optional<int64_t> NextNonEmpty(int64_t from);
 
  private:
-  using Candidates = std::deque<List::iterator>;
-  struct Slot {
-    List entries;
-    std::deque<uint64_t> keys;  // keys[k] is the key of the k-th entry
-    std::unordered_map<uint64_t, Candidates> byKey;
+  // An entry as the comparison reads it, from a WaitingDsState or from a record.
+  struct View {
+    std::span<const int32_t> intValues;
+    std::span<const int32_t> clockValues;
+    std::span<const int32_t> activeClocks;
+    std::span<const int32_t> frozenClocks;
+    int32_t delayCount;
   };
+  struct Slot {
+    int64_t index = 0;
+    std::span<const int32_t> locations;
+    std::vector<int32_t> activeClocks;
+    int32_t intCount = 0;
+    int32_t stride = 0;            // words per record
+    std::vector<int32_t> records;  // from word `head` on
+    size_t head = 0;
+    uint32_t frontSequence = 0;  // the sequence number of the record at `head`
+    uint32_t count = 0;
+    bool queued = false;  // in one of the heaps
+  };
+  // The oldest and the newest waiting entry of a key in a slot, by sequence number.
+  struct KeyCell {
+    uint64_t key = 0;
+    int32_t slot = -1;  // -1: an empty cell
+    uint32_t first = 0;
+    uint32_t last = 0;
+  };
+  // Record words: delay count, frozen-list number, link to the next entry of the key (the
+  // difference of sequence numbers, 0 for none), then the integer and clock values.
+  static constexpr int32_t kHeader = 3;
+
+  static View ViewOf(const WaitingDsState& entry);
+  View ViewOf(const Slot& slot, const int32_t* record) const;
+  int32_t* Record(Slot& slot, uint32_t sequence);
+  const int32_t* Record(const Slot& slot, uint32_t sequence) const;
 
   // The key under which an entry waits: entries with different keys never merge.
-  static uint64_t MergeKey(const WaitingDsState& entry);
-  Merge Compare(const WaitingDsState& fresh, const std::vector<size_t>& advancing,
-                const WaitingDsState& stored) const;
+  static uint64_t MergeKey(const View& entry);
+  Merge Compare(const View& fresh, const std::vector<size_t>& advancing, const View& stored) const;
+
+  int32_t SlotOf(const WaitingDsState& entry);
+  int32_t FrozenListOf(const std::vector<int32_t>& clocks);
+  // The cell of (slot, key), or of the empty cell where it would go.
+  size_t FindCell(int32_t slot, uint64_t key) const;
+  void GrowCells();
+  void EraseCell(size_t cell);
+  void Enqueue(Slot& slot);
 
   const CSystem& model_;
-  int32_t indexCount_;
   size_t size_ = 0;
-  std::unordered_map<int32_t, Slot> slots_;
-  std::set<int32_t> candidates_;  // every non-empty index, and perhaps some emptied since
+  std::vector<Slot> slots_;
+  std::unordered_map<int64_t, int32_t> slotOfIndex_;
+  struct ListHash {
+    size_t operator()(const std::vector<int32_t>& list) const;
+  };
+  std::vector<std::vector<int32_t>> frozenLists_;
+  std::unordered_map<std::vector<int32_t>, int32_t, ListHash> frozenNumbers_;
+  std::vector<KeyCell> cells_;
+  size_t usedCells_ = 0;
+  // The non-empty indices at or after the search's current one, and those before it.
+  using MinHeap = std::priority_queue<int64_t, std::vector<int64_t>, std::greater<>>;
+  MinHeap ahead_;
+  MinHeap behind_;
+  std::optional<int64_t> current_;
 };
 
 }  // namespace tickcheck

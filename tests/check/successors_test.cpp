@@ -46,7 +46,7 @@ struct Generation {
       : limits(run.system),
         intervals(run.system, limits),
         tests(run.system),
-        waiting(run.system, run.composition().locationIndexCount),
+        waiting(run.system),
         values(run.system),
         generator(tests, intervals, run.composition(), waiting, values, budget) {}
 
@@ -92,7 +92,7 @@ class SuccessorsTest : public ::testing::Test {
     WaitingLists& lists = generation_->waiting;
     const int32_t index = location - 1;
     while (!lists.Empty(index)) {
-      entries.push_back(lists.Front(index));
+      lists.Front(index, entries.emplace_back());
       lists.PopFront(index);
     }
     return entries;
@@ -191,7 +191,7 @@ class LongWindowTest : public SuccessorsTest {
     model.constraints = {{invariant}};
     Start(model);
     run_->composition().composeLocation(std::vector<int32_t>{1});
-    const CComposedTransition& transition = run_->composition().transitionLists[0].front();
+    const CComposedTransition transition = *run_->composition().Transitions(0).begin();
     std::optional<int32_t> count;
     console_ = testing::CaptureConsole([&] {
       count = generation_->generator.FireTransition(WithX(x), transition, 0, 2000000000, target);

@@ -67,8 +67,7 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
     system.LoadProperties(path);
     system.computeLocationProduct();
     {
-      CComposition composition(system, system.locationProduct,
-                               static_cast<int32_t>(system.processes.size()));
+      CComposition composition(system);
       SemanticsExplorer explorer(system, composition);
       const SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
       for (uint8_t result : verdicts.results)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ using testing::Row;
 using Vector = std::vector<int32_t>;
 
 // "post 8 procId 0,1", with " urgent" for an urgent transition.
-std::vector<std::string> Describe(const std::vector<CComposedTransition>& list) {
+std::vector<std::string> Describe(const CComposedTransitionList& list) {
   std::vector<std::string> described;
   for (const CComposedTransition& transition : list) {
     std::ostringstream text;
@@ -47,7 +48,7 @@ TEST(ComposeLocationTest, UrgentInternalJumpsLeadInReverseThenCompositionOrder) 
   const auto composition = model.Compose();
   composition->composeLocation(Vector{1, 1, 1});
   // Weights (6, 2, 1).
-  EXPECT_EQ(Describe(composition->transitionLists[0]),
+  EXPECT_EQ(Describe(composition->Transitions(0)),
             (std::vector<std::string>{"post 18 procId 0 urgent", "post 12 procId 0 urgent",
                                       "post 6 procId 0", "post 8 procId 0,1", "post 10 procId 0,1",
                                       "post 7 procId 0,2", "post 2 procId 1"}));
@@ -66,7 +67,7 @@ TEST(ComposeLocationTest, ASenderPairsWithEachReceiverOfAnotherProcessMovingOnly
   }));
   const auto composition = model.Compose();
   composition->composeLocation(Vector{1, 1, 1});
-  ASSERT_EQ(Describe(composition->transitionLists[0]),
+  ASSERT_EQ(Describe(composition->Transitions(0)),
             (std::vector<std::string>{"post 6 procId 0,1", "post 5 procId 0,2"}));
   EXPECT_EQ(Row(*composition, 6), (Vector{2, 2, 1}));
   EXPECT_EQ(Row(*composition, 5), (Vector{2, 1, 2}));
@@ -77,14 +78,14 @@ TEST(ComposeLocationTest, TwoSendersDoNotPairWhileTwoUntypedJumpsPairBothWays) {
                                    Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1}})}));
   const auto none = senders.Compose();
   none->composeLocation(Vector{1, 1});
-  EXPECT_TRUE(none->transitionLists[0].empty());
+  EXPECT_TRUE(none->Transitions(0).empty());
   EXPECT_EQ(none->transruleSize, 0);
 
   const LoadedModel untyped(Model({Process(2, {{.from = 1, .to = 2, .syn = 5}}),
                                    Process(2, {{.from = 1, .to = 2, .syn = 5}})}));
   const auto both = untyped.Compose();
   both->composeLocation(Vector{1, 1});
-  EXPECT_EQ(Describe(both->transitionLists[0]),
+  EXPECT_EQ(Describe(both->Transitions(0)),
             (std::vector<std::string>{"post 3 procId 0,1", "post 3 procId 1,0"}));
 }
 
@@ -112,22 +113,25 @@ TEST(ComposeLocationTest, APairGathersBothJumpsInProcessOrderAndIsNeverUrgent) {
   }));
   const auto composition = model.Compose();
   composition->composeLocation(Vector{1, 1});
-  const auto& list = composition->transitionLists[0];
+  const std::vector<CComposedTransition> list = composition->Transitions(0).ToVector();
   ASSERT_EQ(list.size(), 3u);
 
+  const Vector procId{0, 1}, updates{4, 0, 1, 1, 2, 0, 3, 2, 2, 0}, guards{2, 1},
+      resets{2, 2, 3, 4}, target{2, 1};
   CComposedTransition expected;
   expected.pre = 0;
   expected.post = 2;
   expected.isUrgent = false;
   expected.noGuard = false;
-  expected.procId = {0, 1};
-  expected.updates = {{4, 0}, {1, 1}, {2, 0}, {3, 2}, {2, 0}};
-  expected.guardExpId = {2, 1};
-  expected.resetClockId = {2, 2, 3, 4};
+  expected.procId = procId;
+  expected.updates = CUpdateList(updates);
+  expected.guardExpId = guards;
+  expected.resetClockId = resets;
+  expected.postLocations = target;
   EXPECT_EQ(list[0], expected);
   EXPECT_TRUE(list[1].noGuard);
   EXPECT_FALSE(list[2].noGuard);
-  EXPECT_EQ(list[2].guardExpId, Vector{2});
+  EXPECT_TRUE(std::ranges::equal(list[2].guardExpId, Vector{2}));
 }
 
 // Process 0 broadcasts on channel 7. Process 1 listens and has two jumps on the channel in
@@ -157,22 +161,26 @@ TEST(ComposeLocationTest, ABroadcastTakesTheFirstJumpOnItsChannelOfEveryListener
   std::string console = CaptureConsole([&] { composition->composeLocation(Vector{1, 1, 1, 1}); });
   EXPECT_EQ(console, "");
   // Weights (12, 4, 2, 1).
+  const Vector procId{0, 1, 3}, updates{1, 0, 4, 0, 2, 0, 3, 0}, guards{2, 1}, resets{2, 3, 4},
+      target{2, 2, 1, 2};
   CComposedTransition expected;
   expected.pre = 0;
   expected.post = 17;
   expected.noGuard = false;
-  expected.procId = {0, 1, 3};
-  expected.updates = {{1, 0}, {4, 0}, {2, 0}, {3, 0}};
-  expected.guardExpId = {2, 1};
-  expected.resetClockId = {2, 3, 4};
-  EXPECT_EQ(composition->transitionLists[0], std::vector<CComposedTransition>{expected});
-  EXPECT_EQ(Row(*composition, 17), (Vector{2, 2, 1, 2}));
+  expected.procId = procId;
+  expected.updates = CUpdateList(updates);
+  expected.guardExpId = guards;
+  expected.resetClockId = resets;
+  expected.postLocations = target;
+  EXPECT_EQ(composition->Transitions(0).ToVector(), std::vector<CComposedTransition>{expected});
+  EXPECT_EQ(Row(*composition, 17), target);
 
   // In location 3 process 1 has no jump on the channel: no transition, and no message.
-  const int32_t pre = composition->VecToInt(Vector{1, 3, 1, 1});
+  const int64_t pre = composition->VecToInt(Vector{1, 3, 1, 1});
   console = CaptureConsole([&] { composition->composeLocation(Vector{1, 3, 1, 1}); });
   EXPECT_EQ(console, "");
-  EXPECT_TRUE(composition->transitionLists[static_cast<size_t>(pre)].empty());
+  EXPECT_TRUE(composition->IsComposed(pre));
+  EXPECT_TRUE(composition->Transitions(pre).empty());
   EXPECT_EQ(composition->transruleSize, 1);
 }
 
@@ -189,32 +197,25 @@ TEST(ComposeLocationTest, ABroadcastWithoutListenersEndsTheLocationKeepingWhatCa
   const auto composition = model.Compose();
   const std::string console = CaptureConsole([&] { composition->composeLocation(Vector{1, 1}); });
   EXPECT_EQ(console, "Error: there must be at least a jump syn with a broadcast edge\n");
-  EXPECT_EQ(Describe(composition->transitionLists[0]), std::vector<std::string>{"post 2 procId 0"});
+  EXPECT_EQ(Describe(composition->Transitions(0)), std::vector<std::string>{"post 2 procId 0"});
   EXPECT_EQ(composition->transruleSize, 1);
-}
-
-TEST(ComposeLocationTest, TargetRowsAreWrittenOnlyWhileTheirLocationIsNotComposed) {
-  const LoadedModel model(Model({Process(3, {{.from = 1, .to = 2}, {.from = 1, .to = 3}})}));
-  const auto composition = model.Compose();
-  composition->composedFlags[2] = 1;
-  composition->composeLocation(Vector{1});
-  EXPECT_EQ(Describe(composition->transitionLists[0]),
-            (std::vector<std::string>{"post 1 procId 0", "post 2 procId 0"}));
-  EXPECT_EQ(Row(*composition, 1), Vector{2});
-  EXPECT_EQ(Row(*composition, 2), Vector{0});
 }
 
 TEST(ComposeLocationTest, SelfLoopsEmptyLocationsAndForeignVectors) {
   const LoadedModel model(Model({Process(2, {{.from = 1, .to = 1}})}));
   const auto composition = model.Compose();
   composition->composeLocation(Vector{2});
-  EXPECT_TRUE(composition->transitionLists[1].empty());
+  EXPECT_TRUE(composition->IsComposed(1));
+  EXPECT_TRUE(composition->Transitions(1).empty());
   EXPECT_EQ(composition->transruleSize, 0);
 
+  // Composing a location again adds nothing.
   composition->composeLocation(Vector{1});
-  ASSERT_EQ(composition->transitionLists[0].size(), 1u);
-  EXPECT_EQ(composition->transitionLists[0][0].pre, 0);
-  EXPECT_EQ(composition->transitionLists[0][0].post, 0);
+  composition->composeLocation(Vector{1});
+  const std::vector<CComposedTransition> list = composition->Transitions(0).ToVector();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].pre, 0);
+  EXPECT_EQ(list[0].post, 0);
 
   const std::string console = CaptureConsole([&] {
     composition->composeLocation(Vector{0});

@@ -42,8 +42,8 @@ inline ModelSpec Model(std::vector<ProcessSpec> processes) {
   return model;
 }
 
-// The row of locationVectors for `index`, as a vector.
-inline std::vector<int32_t> Row(const CComposition& composition, int32_t index) {
+// The location vector stored for `index`, as a vector (empty when none is stored).
+inline std::vector<int32_t> Row(const CComposition& composition, int64_t index) {
   const auto row = composition.LocationVector(index);
   return {row.begin(), row.end()};
 }
@@ -68,8 +68,7 @@ class LoadedModel {
   // The composition of an accepted model, as the driver builds it.
   std::unique_ptr<CComposition> Compose() const {
     EXPECT_EQ(Refusal(), "");
-    return std::make_unique<CComposition>(system, system.locationProduct,
-                                          static_cast<int32_t>(system.processes.size()));
+    return std::make_unique<CComposition>(system);
   }
 
   CSystem system;

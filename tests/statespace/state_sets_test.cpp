@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <list>
 #include <random>
 
 #include "model/expression_builder.h"

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <map>
+#include <optional>
+#include <random>
+
 namespace tickcheck {
 namespace {
 
@@ -29,7 +34,7 @@ class CompareEntriesTest : public ::testing::Test {
   }
 
   CSystem model_;
-  WaitingLists lists_{model_, 1};
+  WaitingLists lists_{model_};
   const std::vector<int32_t> row_ = {1};
 };
 
@@ -70,6 +75,81 @@ TEST_F(CompareEntriesTest, SeveralAdvancingClocksMergeAlongTheDiagonal) {
   EXPECT_EQ(Compare(Entry(5, 4, 1), Entry(1, 0, 3), merged), MergeOutcome::kApart);
   // x at its Max 7, and y, the first clock below its Max, one lower than in the earlier entry.
   EXPECT_EQ(Compare(Entry(7, 0, 1), Entry(5, 1, 2), merged), MergeOutcome::kApart);
+}
+
+// The lists against the plainest reading of their rule: one vector per index, a new entry compared
+// with every stored one oldest first, the next index found by a scan.
+TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
+  struct Reference {
+    std::map<int64_t, std::deque<WaitingDsState>> lists;
+    MergeOutcome Insert(const WaitingLists& rule, const WaitingDsState& entry, bool skipFront) {
+      std::deque<WaitingDsState>& list = lists[entry.state.locationIndex];
+      for (size_t k = skipFront ? 1 : 0; k < list.size(); ++k) {
+        const Merge merge = rule.Compare(entry, list[k]);
+        if (merge.outcome == MergeOutcome::kStoredTakesNew)
+          list[k].state = entry.state;
+        if (merge.outcome != MergeOutcome::kApart && merge.outcome != MergeOutcome::kCovered)
+          list[k].delayCount = merge.mergedCount;
+        if (merge.outcome != MergeOutcome::kApart)
+          return merge.outcome;
+      }
+      list.push_back(entry);
+      return MergeOutcome::kApart;
+    }
+    std::optional<int64_t> Next(int64_t from) const {
+      for (const auto& [index, list] : lists) {
+        if (index >= from && !list.empty())
+          return index;
+      }
+      for (const auto& [index, list] : lists) {
+        if (!list.empty())
+          return index;
+      }
+      return std::nullopt;
+    }
+  };
+  std::mt19937 random(16);
+  const std::vector<std::vector<int32_t>> frozen = {{}, {1}, {2}, {1, 2}, {5}};
+  // Three composed locations far apart, as 64-bit indices may be.
+  const std::vector<int64_t> indices = {7, int64_t{1} << 40, 3};
+  WaitingLists lists(model_);
+  Reference reference;
+  std::optional<int64_t> current = indices[0];
+  auto draw = [&] {
+    WaitingDsState entry =
+        Entry(static_cast<int32_t>(random() % 8), static_cast<int32_t>(random() % 4),
+              static_cast<int32_t>(1 + random() % 4), frozen[random() % 5]);
+    entry.state.intValues = {static_cast<int32_t>(random() % 2)};
+    entry.state.locationIndex = indices[random() % indices.size()];
+    return entry;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const WaitingDsState entry = draw();
+    const bool skipFront = current && entry.state.locationIndex == *current &&
+                           !lists.Empty(*current) && random() % 2 == 0;
+    ASSERT_EQ(lists.Insert(entry, skipFront), reference.Insert(lists, entry, skipFront)) << round;
+    if (random() % 3 == 0) {
+      const int64_t from = current.value_or(0);
+      current = lists.NextNonEmpty(from);
+      ASSERT_EQ(current, reference.Next(from)) << round;
+      if (!current)
+        continue;
+      WaitingDsState front;
+      lists.Front(*current, front);
+      const WaitingDsState& expected = reference.lists[*current].front();
+      ASSERT_EQ(front.state.clockValues, expected.state.clockValues) << round;
+      ASSERT_EQ(front.state.intValues, expected.state.intValues) << round;
+      ASSERT_EQ(front.delayCount, expected.delayCount) << round;
+      ASSERT_EQ(front.frozenClocks, expected.frozenClocks) << round;
+      ASSERT_EQ(front.state.locationIndex, *current);
+      lists.PopFront(*current);
+      reference.lists[*current].pop_front();
+    }
+    size_t size = 0;
+    for (const auto& [index, list] : reference.lists)
+      size += list.size();
+    ASSERT_EQ(lists.Size(), size);
+  }
 }
 
 }  // namespace

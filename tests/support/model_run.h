@@ -24,7 +24,7 @@ class ModelRun {
         system(check_->Model()) {
     console = CaptureConsole([&] {
       ASSERT_FALSE(check_->Load(path));
-      ASSERT_FALSE(check_->Compose({}));
+      ASSERT_FALSE(check_->Compose());
     });
   }
   ~ModelRun() {

@@ -10,7 +10,7 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
   ModelVerdicts verdicts;
   CaptureConsole([&] {
     ModelCheck check;
-    if (check.Load(path) || check.Compose({}))
+    if (check.Load(path) || check.Compose())
       return;
     SemanticsExplorer explorer(check.Model(), check.Composition());
     const SemanticsExplorer::Verdicts decided =

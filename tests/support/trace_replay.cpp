@@ -138,14 +138,11 @@ class Replay {
   // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
                                   const ReplayState& expected) {
-    const int32_t index = composition_.VecToInt(state.locations);
-    if (composition_.composedFlags[static_cast<size_t>(index)] == 0) {
+    const int64_t index = composition_.VecToInt(state.locations);
+    if (!composition_.IsComposed(index))
       composition_.composeLocation(state.locations);
-      composition_.composedFlags[static_cast<size_t>(index)] = 1;
-    }
-    for (const CComposedTransition& transition :
-         composition_.transitionLists[static_cast<size_t>(index)]) {
-      const std::span<const int32_t> post = composition_.LocationVector(transition.post);
+    for (const CComposedTransition& transition : composition_.Transitions(index)) {
+      const std::span<const int32_t> post = transition.postLocations;
       json shown = json::array();
       for (int32_t p : transition.procId) {
         shown.push_back({{"process", p + 1},
@@ -239,7 +236,7 @@ std::string ReplayDocument(const std::string& path, const json& document) {
   std::string faults;
   CaptureConsole([&] {
     ModelCheck check;
-    if (check.Load(path) || check.Compose({})) {
+    if (check.Load(path) || check.Compose()) {
       faults = "the model is refused\n";
       return;
     }
