@@ -9,6 +9,8 @@
 namespace tickcheck {
 namespace {
 
+// Properties are evaluated here with code of the explorer's own, not with the checker's, so that
+// the explorer stays a reference for the checker's verdicts.
 bool Relation(int32_t code, int32_t value, int32_t bound) {
   switch (code) {
     case 1:
