@@ -15,18 +15,6 @@ namespace {
 using testing::ReadFile;
 using testing::TempDir;
 
-TEST(ExprTest, ComparisonWithAConstantIsTheThreeNodeShape) {
-  const ExpressionRecord record = Comparison(4, ExpType::kLess, 5);
-  EXPECT_EQ(record.bindingCount, 1);
-  EXPECT_EQ(record.nodeCount, 3);
-  EXPECT_EQ(record.root, 0);
-  ASSERT_EQ(record.nodes.size(), 3u);
-  EXPECT_EQ(record.nodes[0], (ExpNode{0, 0, ExpType::kLess, 1, 2}));
-  EXPECT_EQ(record.nodes[1], (ExpNode{0, 4, ExpType::kLeaf, -1, -1}));
-  EXPECT_EQ(record.nodes[2], (ExpNode{5, 0, ExpType::kLeaf, -1, -1}));
-  EXPECT_EQ(record.bindings, (std::vector<ExpBinding>{{1, 4}}));
-}
-
 TEST(ExprTest, TreesWithoutVariablesFoldToOneConstant) {
   const ExpressionRecord record =
       Expr::Op(ExpType::kAdd, Expr::Const(2),
