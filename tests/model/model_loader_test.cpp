@@ -73,7 +73,9 @@ TEST_F(ModelLoaderTest, AWrittenModelLoadsIntoTheSameRecords) {
                                              .jumps = {jump},
                                              .invariantExpIds = {2},
                                              .luBounds = {{1, 0, 5}}}));
-  EXPECT_EQ(process.locations[1], CLocation{.Name = "busy"});
+  CLocation busy;
+  busy.Name = "busy";
+  EXPECT_EQ(process.locations[1], busy);
 
   EXPECT_EQ(system_.expressionCount, 4);
   EXPECT_EQ(system_.expressions.Count(), 4);
