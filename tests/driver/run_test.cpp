@@ -65,16 +65,6 @@ TEST(RunTest, ARefusedModelEndsWithExitCodeOneAndEmptyReports) {
                             "Variable Type Error!\ndestruct system\n");
   EXPECT_EQ(ReadFile(model + "------modelInfo.txt"), "");
   EXPECT_EQ(ReadFile(model + "-----cuddManagerInfo.txt"), "");
-
-  ModelSpec unknownClock = OneProcessModel();
-  unknownClock.processes[0].locations[0].activeClocks = {{4, 0, 0}};
-  const std::string second = testing::WriteModel(dir, unknownClock, "second.txt");
-  const auto refused = RunTickcheckBinary({second});
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.out,
-            "obj file name:" + second + "\n" + kSizeLine +
-                "ERROR! Model refused: [Location1] ActiveClock1-1=4: no such variable\n"
-                "destruct system\n");
 }
 
 TEST(RunTest, ARunListsTheUncomposedCompositionAndTearsItDownBeforeTheModel) {
@@ -153,25 +143,6 @@ TEST(RunTest, ASearchThatRunsOutOfMemoryEndsWithOneLineAndExitCodeOne) {
   EXPECT_EQ(result.err, "Out of memory.\n");
   EXPECT_EQ(result.out.find("property1"), std::string::npos);
 #endif
-}
-
-TEST(RunTest, AClockComparedWithNotEqualIsRefusedBeforeTheSearch) {
-  TempDir dir;
-  ModelSpec model = OneProcessModel();
-  model.variables.push_back({.name = "x", .type = 1, .initValue = 0, .max = 3});
-  model.processes[0].locations[0].activeClocks = {{2, 2, 2}};
-  model.processes[0].jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .synType = 0}};
-  model.expressions[2] = Comparison(2, ExpType::kNotEqual, 2);
-  model.constraints = {{2}};
-  const std::string path = testing::WriteModel(dir, model);
-  const auto result = RunTickcheckBinary({path});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.out.find(
-                "expNum:3\nERROR! Model refused: process 1 (P) location 1 (only), guard of its "
-                "jump 1: expression 2 compares clock x with relation code 6; clocks allow only "
-                "==, <, <=, > and >=\ndestruct system\n"),
-            std::string::npos)
-      << result.out;
 }
 
 // Bounds below what a location compares are reported on standard error, once per location; the
