@@ -27,33 +27,6 @@ TEST(ExprTest, TreesWithoutVariablesFoldToOneConstant) {
   EXPECT_EQ(Expr::Op(ExpType::kDivide, Expr::Const(7), Expr::Const(0)).Compile().nodes[0].value, 0);
 }
 
-TEST(ExprTest, UnaryOfAVariableIsTheTwoNodeShapeBoundAtTheRoot) {
-  const ExpressionRecord record = Expr::Not(Expr::Var(3)).Compile();
-  EXPECT_EQ(record.nodeCount, 2);
-  EXPECT_EQ(record.nodes[0].type, ExpType::kNot);
-  EXPECT_EQ(record.bindings, (std::vector<ExpBinding>{{0, 3}}));
-  EXPECT_EQ(Expr::Negate(Expr::Var(3)).Compile().nodes[0].type, ExpType::kSubtract);
-}
-
-TEST(ExprTest, UnaryInsideATreeBecomesAComparisonWithZero) {
-  const ExpressionRecord record =
-      Expr::Op(ExpType::kAnd, Expr::Not(Expr::Var(1)), Expr::Var(2)).Compile();
-  EXPECT_EQ(record.nodeCount, 5);
-  for (const ExpNode& node : record.nodes)
-    EXPECT_NE(node.type, ExpType::kNot);
-  EXPECT_EQ(record.nodes[record.nodes[0].left].type, ExpType::kEqual);
-}
-
-TEST(ExprTest, ConditionalLinksBothBranchesThroughItsRightChild) {
-  const ExpressionRecord record = Expr::Cond(Expr::Var(1), Expr::Var(2), Expr::Const(9)).Compile();
-  const ExpNode& root = record.nodes[record.root];
-  EXPECT_EQ(root.type, ExpType::kConditional);
-  EXPECT_EQ(record.nodes[root.left].variable, 1);
-  const ExpNode& link = record.nodes[root.right];
-  EXPECT_EQ(record.nodes[link.left].variable, 2);
-  EXPECT_EQ(record.nodes[link.right].value, 9);
-}
-
 TEST(EncodeTest, RecordsAreLittleEndian) {
   ExpressionRecord record;
   record.bindingCount = 1;
