@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "model/expression_builder.h"
 #include "support/model_files.h"
 
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::TempDir;
 
 using testing::Raw;
@@ -105,17 +102,6 @@ TEST_F(ExpressionTest, MalformedRecordsAreRefusedWithOneLineAndStayUnloaded) {
   }
   Loaded(testing::AdditionChain(kMaxNestingDepth - 1));
   EXPECT_TRUE(loaded_);
-}
-
-TEST_F(ExpressionTest, TruncatedRecordsAreRefused) {
-  ModelSpec model;
-  model.expressions[0] = Expr::Op(ExpType::kLess, Expr::Var(4), Expr::Const(5)).Compile();
-  const std::string path = testing::WriteModel(dir_, model);
-  std::filesystem::resize_file(path, std::filesystem::file_size(path) - 10);
-  CExpression e;
-  const std::string console = CaptureConsole([&] { EXPECT_FALSE(e.Load(path, 0)); });
-  EXPECT_EQ(console,
-            "ERROR! Expression 0 refused: the record is cut short by the end of the file\n");
 }
 
 }  // namespace
