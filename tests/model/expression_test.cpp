@@ -8,9 +8,8 @@
 namespace tickcheck {
 namespace {
 
-using testing::TempDir;
-
 using testing::Raw;
+using testing::TempDir;
 
 class ExpressionTest : public ::testing::Test {
  protected:

@@ -250,16 +250,6 @@ TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {
   EXPECT_EQ(system_.expressions[3].RootType(), ExpType::kAtLeast);
 }
 
-TEST_F(ModelLoaderTest, ExpressionsWithoutARecordStayUnloaded) {
-  ModelSpec model = FormatExampleModel();
-  model.expressions.erase(2);
-  model.totalExpNum = 4;
-  ASSERT_EQ(Load(model), 0);
-  EXPECT_FALSE(system_.expressions[2].Loaded());
-  EXPECT_TRUE(system_.expressions[3].Loaded());
-  EXPECT_EQ(ConstantBound(system_.expressions[3]), 2);
-}
-
 TEST_F(ModelLoaderTest, AMalformedRecordIsReportedOnceAndTheModelStillLoads) {
   ModelSpec model = FormatExampleModel();
   model.expressions[1].nodes[0].left = 0;  // the root is its own child
