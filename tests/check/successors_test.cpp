@@ -104,47 +104,48 @@ class SuccessorsTest : public ::testing::Test {
   std::string console_;
 };
 
-TEST_F(SuccessorsTest, AnUrgentTransitionFiresOnceFromTheFirstStateWithCountOne) {
-  Start(ClockModel(
-      {{.name = "a", .activeClocks = {{1, -1, 5}}}, {.name = "b", .activeClocks = {{1, -1, 5}}}},
-      {Internal(1, 2, {}, {{1, 0}}, 1)}));
-  Generate({0, 1, 2});
-  const std::vector<WaitingDsState> entries = Waiting(2);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].delayCount, 1);
-  EXPECT_EQ(entries[0].state.clockValues, (std::vector<int32_t>{0}));
-  EXPECT_EQ(entries[0].frozenClocks, (std::vector<int32_t>{1}));
-}
+struct Firing {
+  const char* name;
+  std::vector<LocationSpec> locations;
+  JumpSpec jump;
+  std::vector<int32_t> batch;  // x of the states generated from, in batch order
+  std::optional<std::pair<int32_t, int32_t>> entry;  // delay count and x of the one entry in b
+};
 
-TEST_F(SuccessorsTest, WithoutResetsTheDelayCountIsOne) {
-  Start(ClockModel(
-      {{.name = "a", .activeClocks = {{1, -1, 5}}}, {.name = "b", .activeClocks = {{1, -1, 5}}}},
-      {Internal(1, 2)}));
-  Generate({0});
-  const std::vector<WaitingDsState> entries = Waiting(2);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].delayCount, 1);
-}
-
-TEST_F(SuccessorsTest, ResetsGiveTheDelaysLeftInTheWindow) {
-  // The invariant x < 5 bounds the window at x = 2 to delays 0 .. 2; fired at once and reset,
-  // the entry stands for the three firings.
-  Start(ClockModel({{.name = "a", .activeClocks = {{1, -1, 5}}, .invariant = 3},
-                    {.name = "b", .activeClocks = {{1, -1, 5}}}},
-                   {Internal(1, 2, {}, {{1, 0}})}));
-  Generate({2});
-  const std::vector<WaitingDsState> entries = Waiting(2);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].delayCount, 3);
-  EXPECT_EQ(entries[0].state.clockValues, (std::vector<int32_t>{0}));
-}
-
-TEST_F(SuccessorsTest, ATargetInvariantFailingAtEveryDelayGivesNothing) {
-  Start(ClockModel({{.name = "a", .activeClocks = {{1, 3, 5}}},
-                    {.name = "b", .activeClocks = {{1, -1, 1}}, .invariant = 2}},
-                   {Internal(1, 2, 1)}));
-  Generate({0, 1});
-  EXPECT_TRUE(Waiting(2).empty());
+TEST_F(SuccessorsTest, EachJumpGivesOneEntryCountingTheFiringsItStandsFor) {
+  const std::vector<LocationSpec> open = {{.name = "a", .activeClocks = {{1, -1, 5}}},
+                                          {.name = "b", .activeClocks = {{1, -1, 5}}}};
+  const std::vector<Firing> cases = {
+      // An urgent transition fires once, from the first state, with count one.
+      {"urgent", open, Internal(1, 2, {}, {{1, 0}}, 1), {0, 1, 2}, {{1, 0}}},
+      {"without resets", open, Internal(1, 2), {0}, {{1, 0}}},
+      // The invariant x < 5 bounds the window at x = 2 to delays 0 .. 2; fired at once and reset,
+      // the entry stands for the three firings.
+      {"reset in a bounded window",
+       {{.name = "a", .activeClocks = {{1, -1, 5}}, .invariant = 3}, open[1]},
+       Internal(1, 2, {}, {{1, 0}}),
+       {2},
+       {{3, 0}}},
+      {"target invariant never holds",
+       {{.name = "a", .activeClocks = {{1, 3, 5}}},
+        {.name = "b", .activeClocks = {{1, -1, 1}}, .invariant = 2}},
+       Internal(1, 2, 1),
+       {0, 1},
+       std::nullopt},
+  };
+  for (const Firing& row : cases) {
+    Start(ClockModel(row.locations, {row.jump}));
+    Generate(row.batch);
+    const std::vector<WaitingDsState> entries = Waiting(2);
+    ASSERT_EQ(entries.size(), row.entry ? 1u : 0u) << row.name;
+    if (!row.entry)
+      continue;
+    EXPECT_EQ(entries[0].delayCount, row.entry->first) << row.name;
+    EXPECT_EQ(entries[0].state.clockValues[0], row.entry->second) << row.name;
+    if (row.jump.urgent == 1) {
+      EXPECT_EQ(entries[0].frozenClocks, (std::vector<int32_t>{1})) << row.name;
+    }
+  }
 }
 
 TEST_F(SuccessorsTest, NewlyActiveClocksStartAtZeroKeptClocksKeepTheirDelayedValue) {
@@ -202,20 +203,15 @@ class LongWindowTest : public SuccessorsTest {
   }
 };
 
-TEST_F(LongWindowTest, ALowerBoundIsReachedAtItsDelay) {
+TEST_F(LongWindowTest, InvariantsArePassedOverOrGivenUp) {
   DsState target;
+  // A lower bound is reached at its delay.
   EXPECT_TRUE(Fire(5, 7, target));
   EXPECT_EQ(target.clockValues, (std::vector<int32_t>{1000000000}));
-}
-
-TEST_F(LongWindowTest, AnUpperBoundThatFailsNeverHoldsLater) {
-  DsState target;
+  // An upper bound that fails never holds later.
   EXPECT_EQ(Fire(6, 10, target), std::nullopt);
   EXPECT_EQ(Fire(6, 3, target), 3);  // x = 3, 4 and 5 are admitted
-}
-
-TEST_F(LongWindowTest, AnInvariantWithoutARelationIsReportedOnce) {
-  DsState target;
+  // An invariant without a relation is reported once.
   EXPECT_EQ(Fire(7, 0, target), std::nullopt);
   EXPECT_EQ(console_, "Error type in satisfy\n");
 }

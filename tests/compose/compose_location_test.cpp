@@ -32,6 +32,23 @@ std::vector<std::string> Describe(const CComposedTransitionList& list) {
   return described;
 }
 
+// A guarded, non-urgent transition from index 0 with the given lists. Its lists are views of the
+// arguments: compare it within the expression that makes it.
+CComposedTransition Guarded(int64_t post, const Vector& procId, const Vector& updates,
+                            const Vector& guards, const Vector& resets, const Vector& target) {
+  CComposedTransition transition;
+  transition.pre = 0;
+  transition.post = post;
+  transition.isUrgent = false;
+  transition.noGuard = false;
+  transition.procId = procId;
+  transition.updates = CUpdateList(updates);
+  transition.guardExpId = guards;
+  transition.resetClockId = resets;
+  transition.postLocations = target;
+  return transition;
+}
+
 TEST(ComposeLocationTest, UrgentInternalJumpsLeadInReverseThenCompositionOrder) {
   // Process 0: N1, an urgent sender S on channel 3, U1, U2; process 1: receivers R1 and R2,
   // then an internal jump I; process 2: receiver R3. The receivers never initiate.
@@ -116,19 +133,8 @@ TEST(ComposeLocationTest, APairGathersBothJumpsInProcessOrderAndIsNeverUrgent) {
   const std::vector<CComposedTransition> list = composition->Transitions(0).ToVector();
   ASSERT_EQ(list.size(), 3u);
 
-  const Vector procId{0, 1}, updates{4, 0, 1, 1, 2, 0, 3, 2, 2, 0}, guards{2, 1},
-      resets{2, 2, 3, 4}, target{2, 1};
-  CComposedTransition expected;
-  expected.pre = 0;
-  expected.post = 2;
-  expected.isUrgent = false;
-  expected.noGuard = false;
-  expected.procId = procId;
-  expected.updates = CUpdateList(updates);
-  expected.guardExpId = guards;
-  expected.resetClockId = resets;
-  expected.postLocations = target;
-  EXPECT_EQ(list[0], expected);
+  EXPECT_EQ(list[0],
+            Guarded(2, {0, 1}, {4, 0, 1, 1, 2, 0, 3, 2, 2, 0}, {2, 1}, {2, 2, 3, 4}, {2, 1}));
   EXPECT_TRUE(list[1].noGuard);
   EXPECT_FALSE(list[2].noGuard);
   EXPECT_TRUE(std::ranges::equal(list[2].guardExpId, Vector{2}));
@@ -161,18 +167,10 @@ TEST(ComposeLocationTest, ABroadcastTakesTheFirstJumpOnItsChannelOfEveryListener
   std::string console = CaptureConsole([&] { composition->composeLocation(Vector{1, 1, 1, 1}); });
   EXPECT_EQ(console, "");
   // Weights (12, 4, 2, 1).
-  const Vector procId{0, 1, 3}, updates{1, 0, 4, 0, 2, 0, 3, 0}, guards{2, 1}, resets{2, 3, 4},
-      target{2, 2, 1, 2};
-  CComposedTransition expected;
-  expected.pre = 0;
-  expected.post = 17;
-  expected.noGuard = false;
-  expected.procId = procId;
-  expected.updates = CUpdateList(updates);
-  expected.guardExpId = guards;
-  expected.resetClockId = resets;
-  expected.postLocations = target;
-  EXPECT_EQ(composition->Transitions(0).ToVector(), std::vector<CComposedTransition>{expected});
+  const Vector target{2, 2, 1, 2};
+  EXPECT_EQ(composition->Transitions(0).ToVector(),
+            std::vector<CComposedTransition>{
+                Guarded(17, {0, 1, 3}, {1, 0, 4, 0, 2, 0, 3, 0}, {2, 1}, {2, 3, 4}, target)});
   EXPECT_EQ(Row(*composition, 17), target);
 
   // In location 3 process 1 has no jump on the channel: no transition, and no message.

@@ -117,48 +117,40 @@ TEST(CompositionTest, DestructionWritesItsLineOnce) {
   EXPECT_EQ(CaptureConsole([&] { composed.reset(); }), "composition destruct end\n");
 }
 
-TEST(CanComposeTest, RefusesAProcessWithoutLocations) {
+TEST(CanComposeTest, RefusesWhatNoLocationIndexCanHold) {
   ModelSpec named = Model({Process(2), Process(0)});
   named.processes[1].name = "P2";
-  EXPECT_EQ(LoadedModel(named).Refusal(), "ERROR! Model refused: process 2 (P2) has no location\n");
-
-  ModelSpec missing = Model({Process(2)});
-  missing.processNumber = 2;
-  EXPECT_EQ(LoadedModel(missing).Refusal(), "ERROR! Model refused: process 2 has no location\n");
-}
-
-TEST(CanComposeTest, RefusesALocationProductBeyondASigned64BitIndex) {
-  EXPECT_EQ(LoadedModel(Model(std::vector<ProcessSpec>(63, Process(2)))).Refusal(), "");
-  std::vector<ProcessSpec> processes(62, Process(2));
-  processes.push_back(Process(3));
-  EXPECT_EQ(LoadedModel(Model(processes)).Refusal(),
-            "ERROR! Model refused: the product of the location counts (13835058055282163712) "
-            "exceeds 9223372036854775808\n");
-  EXPECT_EQ(LoadedModel(Model(std::vector<ProcessSpec>(65, Process(2)))).Refusal(),
-            "ERROR! Model refused: the product of the location counts (more than "
-            "18446744073709551615) exceeds 9223372036854775808\n");
-}
-
-TEST(CanComposeTest, RefusesAnInitialLocationOutsideItsProcess) {
-  EXPECT_EQ(LoadedModel(Model({Process(2), Process(4, {}, 7)})).Refusal(),
-            "ERROR! Model refused: [Process2] InitLocation=7: process 2 has 4 locations\n");
-  EXPECT_EQ(LoadedModel(Model({Process(4, {}, 0)})).Refusal(),
-            "ERROR! Model refused: [Process1] InitLocation=0: process 1 has 4 locations\n");
-  ModelSpec missing = Model({Process(4)});
-  missing.processes[0].initLocation.reset();
-  EXPECT_EQ(LoadedModel(missing).Refusal(),
-            "ERROR! Model refused: [Process1] InitLocation=-1: process 1 has 4 locations\n");
-}
-
-TEST(CanComposeTest, RefusesAJumpTargetOutsideItsProcessNamingItsSourceLocation) {
-  // The bad jump is the file's third of process 2 and the second that leaves location 3.
-  const ProcessSpec bad =
-      Process(4, {{.from = 3, .to = 1}, {.from = 1, .to = 2}, {.from = 3, .to = 9}});
-  EXPECT_EQ(LoadedModel(Model({Process(1), bad})).Refusal(),
-            "ERROR! Model refused: [Jump2] From=3 (its jump 2) To=9: process 2 has 4 locations\n");
-  const ProcessSpec missing = Process(4, {{.from = 4}});
-  EXPECT_EQ(LoadedModel(Model({missing})).Refusal(),
-            "ERROR! Model refused: [Jump1] From=4 (its jump 1) To=-1: process 1 has 4 locations\n");
+  ModelSpec missingProcess = Model({Process(2)});
+  missingProcess.processNumber = 2;
+  ModelSpec missingInit = Model({Process(4)});
+  missingInit.processes[0].initLocation.reset();
+  std::vector<ProcessSpec> wide(62, Process(2));
+  wide.push_back(Process(3));
+  const std::pair<ModelSpec, const char*> rows[] = {
+      {Model(std::vector<ProcessSpec>(63, Process(2))), ""},
+      {named, "process 2 (P2) has no location"},
+      {missingProcess, "process 2 has no location"},
+      {Model(wide),
+       "the product of the location counts (13835058055282163712) exceeds 9223372036854775808"},
+      {Model(std::vector<ProcessSpec>(65, Process(2))),
+       "the product of the location counts (more than 18446744073709551615) exceeds "
+       "9223372036854775808"},
+      {Model({Process(2), Process(4, {}, 7)}),
+       "[Process2] InitLocation=7: process 2 has 4 locations"},
+      {Model({Process(4, {}, 0)}), "[Process1] InitLocation=0: process 1 has 4 locations"},
+      {missingInit, "[Process1] InitLocation=-1: process 1 has 4 locations"},
+      // The bad jump is the file's third of process 2 and the second that leaves location 3.
+      {Model({Process(1),
+              Process(4, {{.from = 3, .to = 1}, {.from = 1, .to = 2}, {.from = 3, .to = 9}})}),
+       "[Jump2] From=3 (its jump 2) To=9: process 2 has 4 locations"},
+      {Model({Process(4, {{.from = 4}})}),
+       "[Jump1] From=4 (its jump 1) To=-1: process 1 has 4 locations"},
+  };
+  for (const auto& [model, reason] : rows) {
+    const std::string expected =
+        *reason == '\0' ? "" : std::string("ERROR! Model refused: ") + reason + "\n";
+    EXPECT_EQ(LoadedModel(model).Refusal(), expected) << reason;
+  }
 }
 
 }  // namespace

@@ -12,14 +12,11 @@ namespace tickcheck {
 namespace {
 
 using testing::CaptureConsole;
+using testing::Raw;
 using testing::TempDir;
+using Values = std::map<int32_t, int32_t>;
 
-ExpressionRecord Raw(int32_t bindings, int32_t nodes, int32_t root, std::vector<ExpBinding> b,
-                     std::vector<ExpNode> n) {
-  return ExpressionRecord{bindings, nodes, root, std::move(b), std::move(n)};
-}
-
-// Expressions evaluated against a model of four integer variables 1 to 4 (values `values`).
+// Expressions evaluated against a model of four integer variables 1 to 4.
 class EvaluationTest : public ::testing::Test {
  protected:
   EvaluationTest() {
@@ -30,32 +27,26 @@ class EvaluationTest : public ::testing::Test {
       model_.variables.push_back(variable);
     }
   }
-  // Writes `record` as expression 0 of a model file and loads it.
   CExpression Loaded(const ExpressionRecord& record) {
-    ModelSpec model;
-    model.expressions[0] = record;
-    const std::string path = testing::WriteModel(dir_, model);
-    CExpression expression;
-    CaptureConsole([&] { EXPECT_TRUE(expression.Load(path, 0)); });
+    bool loaded = false;
+    CExpression expression = testing::LoadExpression(dir_, record, loaded);
+    EXPECT_TRUE(loaded);
     return expression;
   }
-
-  Valuation With(std::map<int32_t, int32_t> values) {
+  Valuation With(const Values& values) {
     state_.intValues.assign(4, 0);
     for (const auto& [variable, value] : values)
       state_.intValues[static_cast<size_t>(variable) - 1] = value;
     return Valuation(model_, state_);
   }
-  int32_t Eval(const CExpression& e, std::map<int32_t, int32_t> values) {
-    return Evaluate(e, With(std::move(values)));
-  }
+  int32_t Eval(const CExpression& e, const Values& values) { return Evaluate(e, With(values)); }
 
   TempDir dir_;
   CSystem model_;
   DsState state_;
 };
 
-// The record B=1, N=3, root 0, binding (1, 4): variable 4 < 5.
+// The record B=1, N=3, root 0, binding (boundNode, 4): variable 4 < 5.
 ExpressionRecord VariableLessThanFive(int32_t boundNode) {
   return Raw(1, 3, 0, {{boundNode, 4}},
              {{0, 0, ExpType::kLess, 1, 2}, {0, 0, 10, -1, -1}, {5, 0, 10, -1, -1}});
@@ -72,82 +63,73 @@ TEST_F(EvaluationTest, ComparisonsReadTheirBoundFromTheStateOnlyWhereItIsBound) 
   EXPECT_EQ(RightValue(onTheRight, Valuation::WithoutState(model_)), 5);
 }
 
-TEST_F(EvaluationTest, AVariableFreeThreeNodeRecordAnswersNodeZero) {
-  // Without bindings only node 0's value counts, not the value of its tree.
-  const CExpression e = Loaded(
-      Raw(0, 3, 0, {}, {{9, 0, ExpType::kAdd, 1, 2}, {1, 0, 10, -1, -1}, {2, 0, 10, -1, -1}}));
-  EXPECT_EQ(Eval(e, {}), 9);
+struct Evaluation {
+  const char* name;
+  ExpressionRecord record;
+  Values values;
+  int32_t expected;
+};
+
+ExpressionRecord Binary(int32_t type) {
+  return Expr::Op(type, Expr::Var(1), Expr::Var(2)).Compile();
 }
 
-TEST_F(EvaluationTest, TwoNodeRecordsNegateOrInvertTheirRoot) {
-  EXPECT_EQ(
-      Eval(Loaded(Raw(1, 2, 0, {{1, 1}}, {{0, 0, ExpType::kNot, 1, -1}, {0, 0, 10, -1, -1}})), {}),
-      1);
-  EXPECT_EQ(
-      Eval(Loaded(Raw(1, 2, 0, {{1, 1}}, {{7, 0, ExpType::kSubtract, 1, -1}, {0, 0, 10, -1, -1}})),
-           {}),
-      -7);
-  EXPECT_EQ(Eval(Loaded(Expr::Not(Expr::Var(3)).Compile()), {{3, 4}}), 0);
-  EXPECT_EQ(Eval(Loaded(Expr::Negate(Expr::Var(3)).Compile()), {{3, 4}}), -4);
-}
-
-TEST_F(EvaluationTest, TreesEvaluateOperatorsConditionalsAndLogic) {
+TEST_F(EvaluationTest, EveryRecordShapeEvaluatesItsTree) {
   const Expr x = Expr::Var(1);
   const Expr y = Expr::Var(2);
-  const CExpression conditional =
-      Loaded(Expr::Cond(x, y, Expr::Op(ExpType::kAdd, y, Expr::Const(10))).Compile());
-  EXPECT_EQ(Eval(conditional, {{1, 1}, {2, 5}}), 5);
-  EXPECT_EQ(Eval(conditional, {{1, 0}, {2, 5}}), 15);
-
-  const CExpression conjunction =
-      Loaded(Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kAdd, x, y), y).Compile());
-  EXPECT_EQ(Eval(conjunction, {{1, 3}, {2, -3}}), 0);
-  EXPECT_EQ(Eval(conjunction, {{1, 3}, {2, 9}}), 1);
-  const CExpression disjunction =
-      Loaded(Expr::Op(ExpType::kOr, Expr::Op(ExpType::kAdd, x, y), y).Compile());
-  EXPECT_EQ(Eval(disjunction, {{1, 5}, {2, 0}}), 1);
-
-  const CExpression notInside = Loaded(Expr::Op(ExpType::kAnd, Expr::Not(x), y).Compile());
-  EXPECT_EQ(Eval(notInside, {{1, 0}, {2, 2}}), 1);
-}
-
-TEST_F(EvaluationTest, ArithmeticIsTruncatingWrappingAndDefinedForZeroDivisors) {
-  auto eval = [this](int32_t type, int32_t left, int32_t right) {
-    return Eval(Loaded(Expr::Op(type, Expr::Var(1), Expr::Var(2)).Compile()),
-                {{1, left}, {2, right}});
+  const ExpNode leaf{0, 0, 10, -1, -1};
+  const ExpressionRecord conditional =
+      Expr::Cond(x, y, Expr::Op(ExpType::kAdd, y, Expr::Const(10))).Compile();
+  const ExpressionRecord conjunction =
+      Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kAdd, x, y), y).Compile();
+  const std::vector<Evaluation> cases = {
+      // Without bindings only node 0's value counts, not the value of its tree.
+      {"variable-free three nodes",
+       Raw(0, 3, 0, {}, {{9, 0, ExpType::kAdd, 1, 2}, {1, 0, 10, -1, -1}, {2, 0, 10, -1, -1}}),
+       {},
+       9},
+      {"two-node not", Raw(1, 2, 0, {{1, 1}}, {{0, 0, ExpType::kNot, 1, -1}, leaf}), {}, 1},
+      {"two-node negation",
+       Raw(1, 2, 0, {{1, 1}}, {{7, 0, ExpType::kSubtract, 1, -1}, leaf}),
+       {},
+       -7},
+      {"not of a variable", Expr::Not(Expr::Var(3)).Compile(), {{3, 4}}, 0},
+      {"negation of a variable", Expr::Negate(Expr::Var(3)).Compile(), {{3, 4}}, -4},
+      {"conditional, true", conditional, {{1, 1}, {2, 5}}, 5},
+      {"conditional, false", conditional, {{1, 0}, {2, 5}}, 15},
+      {"and, false", conjunction, {{1, 3}, {2, -3}}, 0},
+      {"and, true", conjunction, {{1, 3}, {2, 9}}, 1},
+      {"or",
+       Expr::Op(ExpType::kOr, Expr::Op(ExpType::kAdd, x, y), y).Compile(),
+       {{1, 5}, {2, 0}},
+       1},
+      {"not inside a tree",
+       Expr::Op(ExpType::kAnd, Expr::Not(x), y).Compile(),
+       {{1, 0}, {2, 2}},
+       1},
+      // Type 33 inside a tree is a leaf.
+      {"type 33 inside a tree",
+       Raw(1, 4, 0, {{1, 1}},
+           {{0, 0, ExpType::kAdd, 1, 2}, leaf, {6, 0, ExpType::kNot, 3, -1}, leaf}),
+       {{1, 1}},
+       7},
+      // Arithmetic truncates, wraps, and is defined for zero divisors.
+      {"-7 / 2", Binary(ExpType::kDivide), {{1, -7}, {2, 2}}, -3},
+      {"-7 % 2", Binary(ExpType::kRemainder), {{1, -7}, {2, 2}}, -1},
+      {"7 / 0", Binary(ExpType::kDivide), {{1, 7}, {2, 0}}, 0},
+      {"7 % 0", Binary(ExpType::kRemainder), {{1, 7}, {2, 0}}, 0},
+      {"INT_MIN / -1", Binary(ExpType::kDivide), {{1, INT_MIN}, {2, -1}}, INT_MIN},
+      {"INT_MIN % -1", Binary(ExpType::kRemainder), {{1, INT_MIN}, {2, -1}}, 0},
+      {"INT_MAX + 1", Binary(ExpType::kAdd), {{1, INT_MAX}, {2, 1}}, INT_MIN},
+      {"INT_MIN * -1", Binary(ExpType::kMultiply), {{1, INT_MIN}, {2, -1}}, INT_MIN},
+      {"INT_MIN - 1", Binary(ExpType::kSubtract), {{1, INT_MIN}, {2, 1}}, INT_MAX},
+      {"the deepest tree that loads",
+       testing::AdditionChain(kMaxNestingDepth - 1),
+       {{1, 1}},
+       kMaxNestingDepth},
   };
-  EXPECT_EQ(eval(ExpType::kDivide, -7, 2), -3);
-  EXPECT_EQ(eval(ExpType::kRemainder, -7, 2), -1);
-  EXPECT_EQ(eval(ExpType::kDivide, 7, 0), 0);
-  EXPECT_EQ(eval(ExpType::kRemainder, 7, 0), 0);
-  EXPECT_EQ(eval(ExpType::kDivide, INT_MIN, -1), INT_MIN);
-  EXPECT_EQ(eval(ExpType::kRemainder, INT_MIN, -1), 0);
-  EXPECT_EQ(eval(ExpType::kAdd, INT_MAX, 1), INT_MIN);
-  EXPECT_EQ(eval(ExpType::kMultiply, INT_MIN, -1), INT_MIN);
-  EXPECT_EQ(eval(ExpType::kSubtract, INT_MIN, 1), INT_MAX);
-}
-
-TEST_F(EvaluationTest, TypeThirtyThreeInsideATreeIsALeaf) {
-  const CExpression e = Loaded(Raw(1, 4, 0, {{1, 1}},
-                                   {{0, 0, ExpType::kAdd, 1, 2},
-                                    {0, 0, 10, -1, -1},
-                                    {6, 0, ExpType::kNot, 3, -1},
-                                    {0, 0, 10, -1, -1}}));
-  EXPECT_EQ(Eval(e, {{1, 1}}), 7);
-}
-
-// 1 + (1 + (... + x)) with `depth` additions, nested through the right operands.
-ExpressionRecord AdditionChain(int32_t depth) {
-  ExpressionRecord record;
-  for (int32_t k = 0; k < depth; ++k) {
-    record.nodes.push_back({0, 0, ExpType::kAdd, 2 * k + 1, 2 * k + 2});
-    record.nodes.push_back({1, 0, ExpType::kLeaf, -1, -1});
-  }
-  record.nodes.push_back({0, 1, ExpType::kLeaf, -1, -1});
-  record.bindings = {{2 * depth, 1}};
-  record.bindingCount = 1;
-  record.nodeCount = static_cast<int32_t>(record.nodes.size());
-  return record;
+  for (const Evaluation& row : cases)
+    EXPECT_EQ(Eval(Loaded(row.record), row.values), row.expected) << row.name;
 }
 
 // if x == 0 then 0 else if x == 1 then 1 else ... else -1, nested through the else branches.
@@ -169,8 +151,7 @@ ExpressionRecord ConditionalChain(int32_t length) {
   return record;
 }
 
-TEST_F(EvaluationTest, TheDeepestTreeThatLoadsAndLongConditionalChainsEvaluate) {
-  EXPECT_EQ(Eval(Loaded(AdditionChain(kMaxNestingDepth - 1)), {{1, 1}}), kMaxNestingDepth);
+TEST_F(EvaluationTest, LongConditionalChainsEvaluate) {
   const CExpression chain = Loaded(ConditionalChain(30000));
   EXPECT_EQ(Eval(chain, {{1, 29998}}), 29998);
   EXPECT_EQ(Eval(chain, {{1, 30000}}), -1);

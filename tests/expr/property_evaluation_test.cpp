@@ -52,7 +52,6 @@ TEST_F(PropertyTest, AnIntegerAtomComparesValueWithTheRelationExchangedFromTheFi
   ASSERT_EQ(system_.properties.size(), 2u);
   const CAtomProperty& atom = system_.properties[0].atoms[0];
   EXPECT_EQ(atom.kind, CAtomProperty::kIntegerVariable);
-  EXPECT_EQ(atom.relation, 4);  // R = 2 is value > bound
   EXPECT_TRUE(Holds(system_.properties[0], system_, State({0, 6}, {}, {})));
   EXPECT_FALSE(Holds(system_.properties[0], system_, State({0, 5}, {}, {})));
   EXPECT_EQ(system_.properties[1].Type, 1);

@@ -2,34 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "model/expression_builder.h"
 #include "support/model_files.h"
 
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
+using testing::Raw;
 using testing::TempDir;
-
-ExpressionRecord Raw(int32_t bindings, int32_t nodes, int32_t root, std::vector<ExpBinding> b,
-                     std::vector<ExpNode> n) {
-  return ExpressionRecord{bindings, nodes, root, std::move(b), std::move(n)};
-}
 
 class ExpressionTest : public ::testing::Test {
  protected:
-  // Writes `record` as expression 0 of a model file and loads it; `console` receives the output.
   CExpression Loaded(const ExpressionRecord& record, std::string* console = nullptr) {
-    ModelSpec model;
-    model.expressions[0] = record;
-    const std::string path = testing::WriteModel(dir_, model);
-    CExpression expression;
-    const std::string output = CaptureConsole([&] { loaded_ = expression.Load(path, 0); });
-    if (console != nullptr)
-      *console = output;
-    return expression;
+    return testing::LoadExpression(dir_, record, loaded_, console);
   }
 
   TempDir dir_;
@@ -77,20 +62,6 @@ TEST_F(ExpressionTest, MissingKeysAndFilesLeaveTheEntryUnloaded) {
             "\x2E\x2E\n");
 }
 
-// 1 + (1 + (... + x)) with `depth` additions, nested through the right operands.
-ExpressionRecord AdditionChain(int32_t depth) {
-  ExpressionRecord record;
-  for (int32_t k = 0; k < depth; ++k) {
-    record.nodes.push_back({0, 0, ExpType::kAdd, 2 * k + 1, 2 * k + 2});
-    record.nodes.push_back({1, 0, ExpType::kLeaf, -1, -1});
-  }
-  record.nodes.push_back({0, 1, ExpType::kLeaf, -1, -1});
-  record.bindings = {{2 * depth, 1}};
-  record.bindingCount = 1;
-  record.nodeCount = static_cast<int32_t>(record.nodes.size());
-  return record;
-}
-
 struct BadRecord {
   const char* name;
   ExpressionRecord record;
@@ -116,7 +87,8 @@ TEST_F(ExpressionTest, MalformedRecordsAreRefusedWithOneLineAndStayUnloaded) {
        "an operator lacks an operand"},
       {"three-node operand", Raw(1, 3, 0, {{1, 1}}, {{0, 0, 2, 1, -1}, leaf, leaf}),
        "the operator lacks an operand"},
-      {"nested too deeply", AdditionChain(kMaxNestingDepth), "the tree is nested too deeply"},
+      {"nested too deeply", testing::AdditionChain(kMaxNestingDepth),
+       "the tree is nested too deeply"},
   };
   for (const BadRecord& bad : cases) {
     std::string console;
@@ -127,19 +99,8 @@ TEST_F(ExpressionTest, MalformedRecordsAreRefusedWithOneLineAndStayUnloaded) {
     EXPECT_EQ(console, std::string("ERROR! Expression 0 refused: ") + bad.reason + "\n")
         << bad.name;
   }
-  Loaded(AdditionChain(kMaxNestingDepth - 1));
+  Loaded(testing::AdditionChain(kMaxNestingDepth - 1));
   EXPECT_TRUE(loaded_);
-}
-
-TEST_F(ExpressionTest, TruncatedRecordsAreRefused) {
-  ModelSpec model;
-  model.expressions[0] = Expr::Op(ExpType::kLess, Expr::Var(4), Expr::Const(5)).Compile();
-  const std::string path = testing::WriteModel(dir_, model);
-  std::filesystem::resize_file(path, std::filesystem::file_size(path) - 10);
-  CExpression e;
-  const std::string console = CaptureConsole([&] { EXPECT_FALSE(e.Load(path, 0)); });
-  EXPECT_EQ(console,
-            "ERROR! Expression 0 refused: the record is cut short by the end of the file\n");
 }
 
 }  // namespace

@@ -15,18 +15,6 @@ namespace {
 using testing::ReadFile;
 using testing::TempDir;
 
-TEST(ExprTest, ComparisonWithAConstantIsTheThreeNodeShape) {
-  const ExpressionRecord record = Comparison(4, ExpType::kLess, 5);
-  EXPECT_EQ(record.bindingCount, 1);
-  EXPECT_EQ(record.nodeCount, 3);
-  EXPECT_EQ(record.root, 0);
-  ASSERT_EQ(record.nodes.size(), 3u);
-  EXPECT_EQ(record.nodes[0], (ExpNode{0, 0, ExpType::kLess, 1, 2}));
-  EXPECT_EQ(record.nodes[1], (ExpNode{0, 4, ExpType::kLeaf, -1, -1}));
-  EXPECT_EQ(record.nodes[2], (ExpNode{5, 0, ExpType::kLeaf, -1, -1}));
-  EXPECT_EQ(record.bindings, (std::vector<ExpBinding>{{1, 4}}));
-}
-
 TEST(ExprTest, TreesWithoutVariablesFoldToOneConstant) {
   const ExpressionRecord record =
       Expr::Op(ExpType::kAdd, Expr::Const(2),
@@ -37,33 +25,6 @@ TEST(ExprTest, TreesWithoutVariablesFoldToOneConstant) {
   EXPECT_EQ(record.nodes[0].value, -10);
   EXPECT_EQ(Expr::Not(Expr::Const(0)).Compile().nodes[0].value, 1);
   EXPECT_EQ(Expr::Op(ExpType::kDivide, Expr::Const(7), Expr::Const(0)).Compile().nodes[0].value, 0);
-}
-
-TEST(ExprTest, UnaryOfAVariableIsTheTwoNodeShapeBoundAtTheRoot) {
-  const ExpressionRecord record = Expr::Not(Expr::Var(3)).Compile();
-  EXPECT_EQ(record.nodeCount, 2);
-  EXPECT_EQ(record.nodes[0].type, ExpType::kNot);
-  EXPECT_EQ(record.bindings, (std::vector<ExpBinding>{{0, 3}}));
-  EXPECT_EQ(Expr::Negate(Expr::Var(3)).Compile().nodes[0].type, ExpType::kSubtract);
-}
-
-TEST(ExprTest, UnaryInsideATreeBecomesAComparisonWithZero) {
-  const ExpressionRecord record =
-      Expr::Op(ExpType::kAnd, Expr::Not(Expr::Var(1)), Expr::Var(2)).Compile();
-  EXPECT_EQ(record.nodeCount, 5);
-  for (const ExpNode& node : record.nodes)
-    EXPECT_NE(node.type, ExpType::kNot);
-  EXPECT_EQ(record.nodes[record.nodes[0].left].type, ExpType::kEqual);
-}
-
-TEST(ExprTest, ConditionalLinksBothBranchesThroughItsRightChild) {
-  const ExpressionRecord record = Expr::Cond(Expr::Var(1), Expr::Var(2), Expr::Const(9)).Compile();
-  const ExpNode& root = record.nodes[record.root];
-  EXPECT_EQ(root.type, ExpType::kConditional);
-  EXPECT_EQ(record.nodes[root.left].variable, 1);
-  const ExpNode& link = record.nodes[root.right];
-  EXPECT_EQ(record.nodes[link.left].variable, 2);
-  EXPECT_EQ(record.nodes[link.right].value, 9);
 }
 
 TEST(EncodeTest, RecordsAreLittleEndian) {

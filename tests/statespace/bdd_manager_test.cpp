@@ -94,15 +94,6 @@ TEST(BddManagerRangeTest, BoundsOutsideTheRunAreClampedOrEmpty) {
   EXPECT_TRUE(BddManager::Equal(range(0, 39, 6, 5), Enumerated(m, 0, 40, 5, 6)));
 }
 
-TEST(BddManagerRangeTest, TwoToFiveOverThreeBitsHoldsExactlyItsCodes) {
-  const BddManager m(3);
-  const bdd range = m.getBddFromExpression(0, 2, 5, 2);
-  for (int32_t code = 0; code < 8; ++code) {
-    const Entries entries{code >> 2 & 1, code >> 1 & 1, code & 1};
-    EXPECT_EQ(Meets(m, range, entries), code >= 2 && code <= 5) << code;
-  }
-}
-
 TEST(BddManagerCubeTest, CubeFixesTheListedVariablesOnly) {
   const BddManager m(4);
   const Entries onlyZero{0};

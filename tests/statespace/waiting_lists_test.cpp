@@ -26,55 +26,48 @@ class CompareEntriesTest : public ::testing::Test {
     WaitingDsState entry{DsState{0, row_, {}, {x, y}, {1, 2}}, count, std::move(frozen)};
     return entry;
   }
-  MergeOutcome Compare(const WaitingDsState& fresh, const WaitingDsState& stored,
-                       int32_t& merged) const {
-    const Merge merge = lists_.Compare(fresh, stored);
-    merged = merge.mergedCount;
-    return merge.outcome;
-  }
 
   CSystem model_;
   WaitingLists lists_{model_};
   const std::vector<int32_t> row_ = {1};
 };
 
-TEST_F(CompareEntriesTest, EqualStatesKeepTheLargerCount) {
-  int32_t merged = 0;
-  EXPECT_EQ(Compare(Entry(1, 1, 3), Entry(1, 1, 5), merged), MergeOutcome::kStoredExtended);
-  EXPECT_EQ(merged, 5);
-  EXPECT_EQ(Compare(Entry(1, 1, 5), Entry(1, 1, 3), merged), MergeOutcome::kStoredTakesNew);
-  EXPECT_EQ(merged, 5);
-  EXPECT_EQ(Compare(Entry(1, 1, 3), Entry(1, 1, 3), merged), MergeOutcome::kCovered);
-}
+struct Comparison {
+  const char* name;
+  WaitingDsState fresh;
+  WaitingDsState stored;
+  MergeOutcome outcome;
+  int32_t merged;  // checked where the outcome extends or replaces the stored entry
+};
 
-TEST_F(CompareEntriesTest, OneAdvancingClockMergesOverlappingRuns) {
-  int32_t merged = 0;
-  // y frozen: x is the one advancing clock. Stored at 2 with count 3 covers 2, 3, 4.
-  EXPECT_EQ(Compare(Entry(5, 0, 2, {2}), Entry(2, 0, 3, {2}), merged),
-            MergeOutcome::kStoredExtended);
-  EXPECT_EQ(merged, 5);
-  EXPECT_EQ(Compare(Entry(6, 0, 2, {2}), Entry(2, 0, 3, {2}), merged), MergeOutcome::kApart);
-  EXPECT_EQ(Compare(Entry(1, 0, 2, {2}), Entry(2, 0, 3, {2}), merged),
-            MergeOutcome::kStoredTakesNew);
-  EXPECT_EQ(merged, 4);
-  // Different frozen values never merge.
-  EXPECT_EQ(Compare(Entry(2, 1, 2, {2}), Entry(2, 0, 3, {2}), merged), MergeOutcome::kApart);
-}
-
-TEST_F(CompareEntriesTest, SeveralAdvancingClocksMergeAlongTheDiagonal) {
-  int32_t merged = 0;
-  EXPECT_EQ(Compare(Entry(2, 1, 4), Entry(1, 0, 3), merged), MergeOutcome::kStoredExtended);
-  EXPECT_EQ(merged, 5);
-  // The merged run never loses states of the longer entry.
-  EXPECT_EQ(Compare(Entry(2, 1, 1), Entry(1, 0, 5), merged), MergeOutcome::kStoredExtended);
-  EXPECT_EQ(merged, 5);
-  // y stops at its Max 3... here Max is 3: (1, 2) delayed by 2 is (3, 3).
-  EXPECT_EQ(Compare(Entry(3, 3, 1), Entry(1, 2, 3), merged), MergeOutcome::kStoredExtended);
-  EXPECT_EQ(merged, 3);
-  EXPECT_EQ(Compare(Entry(3, 1, 1), Entry(1, 0, 3), merged), MergeOutcome::kApart);
-  EXPECT_EQ(Compare(Entry(5, 4, 1), Entry(1, 0, 3), merged), MergeOutcome::kApart);
-  // x at its Max 7, and y, the first clock below its Max, one lower than in the earlier entry.
-  EXPECT_EQ(Compare(Entry(7, 0, 1), Entry(5, 1, 2), merged), MergeOutcome::kApart);
+TEST_F(CompareEntriesTest, EntriesMergeWhenOneDelayRunCoversTheOther) {
+  using enum MergeOutcome;
+  const std::vector<Comparison> cases = {
+      {"equal, stored longer", Entry(1, 1, 3), Entry(1, 1, 5), kStoredExtended, 5},
+      {"equal, fresh longer", Entry(1, 1, 5), Entry(1, 1, 3), kStoredTakesNew, 5},
+      {"equal, same count", Entry(1, 1, 3), Entry(1, 1, 3), kCovered, 0},
+      // y frozen: x is the one advancing clock. Stored at 2 with count 3 covers 2, 3, 4.
+      {"one clock, overlap above", Entry(5, 0, 2, {2}), Entry(2, 0, 3, {2}), kStoredExtended, 5},
+      {"one clock, gap", Entry(6, 0, 2, {2}), Entry(2, 0, 3, {2}), kApart, 0},
+      {"one clock, overlap below", Entry(1, 0, 2, {2}), Entry(2, 0, 3, {2}), kStoredTakesNew, 4},
+      {"different frozen values", Entry(2, 1, 2, {2}), Entry(2, 0, 3, {2}), kApart, 0},
+      {"diagonal", Entry(2, 1, 4), Entry(1, 0, 3), kStoredExtended, 5},
+      // The merged run never loses states of the longer entry.
+      {"diagonal, inside", Entry(2, 1, 1), Entry(1, 0, 5), kStoredExtended, 5},
+      // y stops at its Max 3: (1, 2) delayed by 2 is (3, 3).
+      {"diagonal, y at Max", Entry(3, 3, 1), Entry(1, 2, 3), kStoredExtended, 3},
+      {"off the diagonal", Entry(3, 1, 1), Entry(1, 0, 3), kApart, 0},
+      {"beyond y's Max", Entry(5, 4, 1), Entry(1, 0, 3), kApart, 0},
+      // x at its Max 7, and y, the first clock below its Max, one lower than in the earlier entry.
+      {"x at Max, y lower", Entry(7, 0, 1), Entry(5, 1, 2), kApart, 0},
+  };
+  for (const Comparison& row : cases) {
+    const Merge merge = lists_.Compare(row.fresh, row.stored);
+    EXPECT_EQ(merge.outcome, row.outcome) << row.name;
+    if (row.outcome == kStoredExtended || row.outcome == kStoredTakesNew) {
+      EXPECT_EQ(merge.mergedCount, row.merged) << row.name;
+    }
+  }
 }
 
 // The lists against the plainest reading of their rule: one vector per index, a new entry compared

@@ -13,6 +13,36 @@ std::string WriteModel(const TempDir& dir, const ModelSpec& model, const std::st
   return path;
 }
 
+ExpressionRecord Raw(int32_t bindings, int32_t nodes, int32_t root, std::vector<ExpBinding> b,
+                     std::vector<ExpNode> n) {
+  return ExpressionRecord{bindings, nodes, root, std::move(b), std::move(n)};
+}
+
+ExpressionRecord AdditionChain(int32_t depth) {
+  ExpressionRecord record;
+  for (int32_t k = 0; k < depth; ++k) {
+    record.nodes.push_back({0, 0, ExpType::kAdd, 2 * k + 1, 2 * k + 2});
+    record.nodes.push_back({1, 0, ExpType::kLeaf, -1, -1});
+  }
+  record.nodes.push_back({0, 1, ExpType::kLeaf, -1, -1});
+  record.bindings = {{2 * depth, 1}};
+  record.bindingCount = 1;
+  record.nodeCount = static_cast<int32_t>(record.nodes.size());
+  return record;
+}
+
+CExpression LoadExpression(const TempDir& dir, const ExpressionRecord& record, bool& loaded,
+                           std::string* console) {
+  ModelSpec model;
+  model.expressions[0] = record;
+  const std::string path = WriteModel(dir, model);
+  CExpression expression;
+  const std::string output = CaptureConsole([&] { loaded = expression.Load(path, 0); });
+  if (console != nullptr)
+    *console = output;
+  return expression;
+}
+
 ModelSpec FormatExampleModel() {
   ModelSpec model;
   model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10},
