@@ -302,9 +302,9 @@ class Generator {
 
   ProcessSpec ProcessOf(int32_t p) {
     const Process& process = network_.processes[static_cast<size_t>(p)];
-    ProcessSpec spec;
-    spec.name = process.name;
-    spec.initLocation = process.init + 1;
+    ProcessSpec written;
+    written.name = process.name;
+    written.initLocation = process.init + 1;
     std::vector<std::vector<JumpSpec>> receiving(process.locations.size());
     std::vector<std::vector<JumpSpec>> other(process.locations.size());
     for (size_t l = 0; l < process.locations.size(); ++l) {
@@ -319,7 +319,7 @@ class Generator {
       }
       if (const int32_t invariant = Constraint(std::move(ids)); invariant != 0)
         locationSpec.invariant = invariant;
-      spec.locations.push_back(std::move(locationSpec));
+      written.locations.push_back(std::move(locationSpec));
     }
     for (size_t e = 0; e < process.edges.size(); ++e) {
       const auto from = static_cast<size_t>(process.edges[e].from);
@@ -343,10 +343,10 @@ class Generator {
       }
     }
     for (size_t l = 0; l < process.locations.size(); ++l) {
-      spec.jumps.insert(spec.jumps.end(), receiving[l].begin(), receiving[l].end());
-      spec.jumps.insert(spec.jumps.end(), other[l].begin(), other[l].end());
+      written.jumps.insert(written.jumps.end(), receiving[l].begin(), receiving[l].end());
+      written.jumps.insert(written.jumps.end(), other[l].begin(), other[l].end());
     }
-    return spec;
+    return written;
   }
 
   PropertySpec PropertyOf(const QueryPlan& plan, const Conjunction& conjunction) const {

@@ -157,7 +157,7 @@ TEST_P(RandomTracesTest, TracesReplayInEveryMode) {
     const uint64_t seed = static_cast<uint64_t>(first + k);
     const testing::RandomModel model = testing::RandomTimedModel(seed);
     TempDir dir;
-    traces += ExpectTracesReplay(testing::WriteModel(dir, model.spec),
+    traces += ExpectTracesReplay(testing::WriteModel(dir, model.records),
                                  "seed " + std::to_string(seed) + "\n" + model.description);
   }
   std::cout << "shard " << GetParam() << ": " << traces << " traces replayed\n";

@@ -330,7 +330,7 @@ TEST_P(RandomModelsTest, VerdictsEqualTheSemanticsInEveryMode) {
   for (int64_t k = GetParam(); k < count; k += kShards) {
     const uint64_t seed = static_cast<uint64_t>(first + k);
     const testing::RandomModel model = testing::RandomTimedModel(seed);
-    const Reference reference = ExplorerVerdicts(model.spec, 200'000);
+    const Reference reference = ExplorerVerdicts(model.records, 200'000);
     if (!reference.complete) {
       ++incomplete;
       continue;
@@ -339,7 +339,7 @@ TEST_P(RandomModelsTest, VerdictsEqualTheSemanticsInEveryMode) {
     properties += static_cast<int64_t>(reference.verdicts.size());
     states += reference.states;
     TempDir dir;
-    const std::string path = testing::WriteModel(dir, model.spec);
+    const std::string path = testing::WriteModel(dir, model.records);
     for (const std::vector<std::string>& mode : kModes) {
       const std::string verdicts = BinaryVerdicts(path, mode);
       if (verdicts != reference.verdicts) {

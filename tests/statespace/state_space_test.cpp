@@ -98,8 +98,8 @@ TEST(StateSpaceTest, AClockListedSeveralTimesIsEncodedOnce) {
   ModelSpec notInitial = model;
   notInitial.processes[0].locations = {Location("a"), Location("a2", {{1, 0, 0}})};
   // x's run follows the first process's location bits: none with one location, one with two.
-  for (const auto& [spec, totalBit, xBegin] : {std::tuple{model, 4, 0}, {notInitial, 5, 1}}) {
-    ModelRun run(spec);
+  for (const auto& [written, totalBit, xBegin] : {std::tuple{model, 4, 0}, {notInitial, 5, 1}}) {
+    ModelRun run(written);
     const DsState initial = run.Initial();
     EXPECT_EQ(run.space().encoding().totalBit(), totalBit);
     EXPECT_EQ(run.space().encoding().clkVarBeginIndex(),

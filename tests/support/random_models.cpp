@@ -111,7 +111,7 @@ class Generator {
     KeepInitialInvariants();
     MakeProperties();
     ComputeBounds();
-    return {Spec(), Describe()};
+    return {Records(), Describe()};
   }
 
  private:
@@ -433,7 +433,7 @@ class Generator {
     }
   }
 
-  ModelSpec Spec() const {
+  ModelSpec Records() const {
     ModelSpec model;
     for (const Variable& variable : variables_) {
       model.variables.push_back({.name = variable.name,
@@ -458,14 +458,15 @@ class Generator {
     };
     for (size_t p = 0; p < processes_.size(); ++p) {
       const Process& process = processes_[p];
-      ProcessSpec spec{.name = std::string("P").append(std::to_string(p + 1)), .initLocation = 1};
+      ProcessSpec processRecord{.name = std::string("P").append(std::to_string(p + 1)),
+                                .initLocation = 1};
       for (size_t l = 0; l < process.locations.size(); ++l) {
         const Location& location = process.locations[l];
         LocationSpec locationSpec{.name = std::string("l").append(std::to_string(l + 1))};
         for (const auto& [clock, bounds] : location.bounds)
           locationSpec.activeClocks.push_back({clock, bounds.L, bounds.U});
         locationSpec.invariant = constraint(location.invariant);
-        spec.locations.push_back(locationSpec);
+        processRecord.locations.push_back(locationSpec);
       }
       for (const Jump& jump : process.jumps) {
         JumpSpec jumpSpec{.from = jump.from,
@@ -484,19 +485,19 @@ class Generator {
                   : Expr::Const(update.value);
           jumpSpec.assignments.push_back({update.variable, expression(value.Compile())});
         }
-        spec.jumps.push_back(jumpSpec);
+        processRecord.jumps.push_back(jumpSpec);
       }
-      model.processes.push_back(spec);
+      model.processes.push_back(processRecord);
     }
     for (const Property& property : properties_) {
-      PropertySpec spec{.type = property.type};
+      PropertySpec propertyRecord{.type = property.type};
       for (const Atom& atom : property.atoms) {
         AtomSpec atomSpec{.negated = atom.negated, .variable = atom.variable, .bound = atom.bound};
         if (atom.variable > 0)
           atomSpec.relation = atom.relation;
-        spec.atoms.push_back(atomSpec);
+        propertyRecord.atoms.push_back(atomSpec);
       }
-      model.properties.push_back(spec);
+      model.properties.push_back(propertyRecord);
     }
     return model;
   }

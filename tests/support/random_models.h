@@ -20,7 +20,7 @@
 namespace tickcheck::testing {
 
 struct RandomModel {
-  ModelSpec spec;
+  ModelSpec records;
   // The model in readable form: variables, processes with their locations (active clocks with
   // their bounds, invariants) and jumps, and properties.
   std::string description;
