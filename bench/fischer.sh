@@ -5,29 +5,11 @@
 # same models in the same run and its columns stand beside those of the build's binary.
 # Usage: [BASELINE=old/tickcheck] bench/fischer.sh [build directory] [largest N] [set] [wait]
 set -euo pipefail
+. "$(dirname "$0")/measure.sh"
 build=${1:-build}
 largest=${2:-6}
 set_delay=${3:-2}
 wait_delay=${4:-2}
-baseline=${BASELINE:-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
-  echo "BASELINE=$baseline is not an executable" >&2
-  exit 1
-fi
-
-# Runs binary $1 on model $2 with options $3; sets states, seconds, rate, megabytes, verdicts.
-measure() {
-  local out="$work/out" timing="$work/timing" kilobytes
-  /usr/bin/time -f '%e %M' -o "$timing" "$1" "$2" $3 > "$out" 2> "$work/err"
-  read -r seconds kilobytes < "$timing"
-  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
-  verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')
-  rate=$(awk -v s="$states" -v t="$seconds" 'BEGIN { if (t > 0) printf "%d", s / t; else print "-" }')
-  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
-}
 
 if [ -z "$baseline" ]; then
   printf '%-4s %-4s %12s %10s %14s %12s %s\n' N opts states seconds states/s "peak MB" verdicts
@@ -40,14 +22,14 @@ for n in $(seq 2 "$largest"); do
   model="$work/fischer$n.txt"
   "$build/tools/tickcheck-fischer" "$n" "$set_delay" "$wait_delay" "$model"
   for opts in "" "-n"; do
-    measure "$build/src/tickcheck" "$model" "$opts"
+    measure "$build/src/tickcheck" "$model" $opts
     if [ -z "$baseline" ]; then
       printf '%-4s %-4s %12s %10s %14s %12s %s\n' "$n" "${opts:--}" "$states" "$seconds" "$rate" \
         "$megabytes" "$verdicts"
       continue
     fi
     new=("$states" "$seconds" "$megabytes" "$verdicts")
-    measure "$baseline" "$model" "$opts"
+    measure "$baseline" "$model" $opts
     printf '%-4s %-4s %12s %12s %10s %10s %10s %10s %9s %9s\n' "$n" "${opts:--}" "${new[0]}" \
       "$states" "${new[1]}" "$seconds" "${new[2]}" "$megabytes" "${new[3]}" "$verdicts"
   done

@@ -7,29 +7,10 @@
 # its figures stand beside those of the build's binary.
 # Usage: [BASELINE=old/tickcheck] [BENCH_LARGE=1] bench/scale.sh [build directory]
 set -euo pipefail
+. "$(dirname "$0")/measure.sh"
 build=${1:-build}
-baseline=${BASELINE:-}
 largest=11
 [ "${BENCH_LARGE:-0}" = 1 ] && largest=12
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
-  echo "BASELINE=$baseline is not an executable" >&2
-  exit 1
-fi
-
-# Runs binary $1 on model $2; sets states, cpu, megabytes, per_state and verdicts.
-measure() {
-  local out="$work/out" timing="$work/timing" user system kilobytes
-  /usr/bin/time -f '%U %S %M' -o "$timing" "$1" "$2" > "$out" 2> "$work/err"
-  read -r user system kilobytes < "$timing"
-  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$out")
-  verdicts=$(grep -o 'property[0-9]* : [01]' "$out" | awk '{printf "%s", $3}')
-  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
-  per_state=$(awk -v k="$kilobytes" -v n="$states" 'BEGIN { if (n > 0) printf "%d", k * 1024 / n; else print "-" }')
-}
 
 row() {
   local name=$1 model=$2

@@ -7,30 +7,10 @@
 # the same models without --trace and its CPU seconds and memory stand beside.
 # Usage: [BASELINE=old/tickcheck] bench/trace.sh [build directory] [smallest N] [largest N]
 set -euo pipefail
+. "$(dirname "$0")/measure.sh"
 build=${1:-build}
 smallest=${2:-6}
 largest=${3:-9}
-baseline=${BASELINE:-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
-  echo "BASELINE=$baseline is not an executable" >&2
-  exit 1
-fi
-
-# Runs binary $1 on model $2 with options $3...; sets states, cpu, megabytes, traced, seconds.
-measure() {
-  local binary=$1 model=$2 user system kilobytes
-  shift 2
-  /usr/bin/time -f '%U %S %M' -o "$work/timing" "$binary" "$@" "$model" > "$work/out" 2> "$work/err"
-  read -r user system kilobytes < "$work/timing"
-  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$work/out")
-  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
-  traced=$(awk '/^traces: / {print $6}' "$work/err")
-  seconds=$(awk '/^traces: / {print $(NF-1)}' "$work/err")
-}
 
 header="model            states   CPU s  peak MiB  --trace CPU s  peak MiB  trace states  trace s"
 [ -n "$baseline" ] && header="$header  base CPU s  peak MiB"
@@ -43,7 +23,7 @@ for n in $(seq "$smallest" "$largest"); do
     measure "$build/src/tickcheck" "$model"
     row=$(printf '%-14s %8s %7s %9s' "fischer$n $set $wait" "$states" "$cpu" "$megabytes")
     measure "$build/src/tickcheck" "$model" --trace
-    row=$(printf '%s %14s %9s %13s %8s' "$row" "$cpu" "$megabytes" "$traced" "$seconds")
+    row=$(printf '%s %14s %9s %13s %8s' "$row" "$cpu" "$megabytes" "$traced" "$trace_seconds")
     if [ -n "$baseline" ]; then
       measure "$baseline" "$model"
       row=$(printf '%s %11s %9s' "$row" "$cpu" "$megabytes")

@@ -1,0 +1,32 @@
+# Shared by the benchmark scripts (sourced, not run): a scratch directory removed on exit, the
+# check of BASELINE, and one timed run of a tickcheck binary.
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+baseline=${BASELINE:-}
+if [ -n "$baseline" ] && [ ! -x "$baseline" ]; then
+  echo "BASELINE=$baseline is not an executable" >&2
+  exit 1
+fi
+
+# Runs binary $1 on model $2 with the options that follow; sets states, verdicts, seconds (wall
+# clock), cpu (user and system seconds), rate (stored states per wall second), megabytes (peak
+# resident MiB), per_state (peak resident bytes per stored state), and from the trace search's
+# line, when there is one, traced (traces found) and trace_seconds.
+measure() {
+  local binary=$1 model=$2 user system kilobytes
+  shift 2
+  /usr/bin/time -f '%e %U %S %M' -o "$work/timing" "$binary" "$@" "$model" > "$work/out" \
+    2> "$work/err"
+  read -r seconds user system kilobytes < "$work/timing"
+  states=$(awk -F'\t' '/^DsState Number in pastList:/ {print $2}' "$work/out")
+  verdicts=$(grep -o 'property[0-9]* : [01]' "$work/out" | awk '{printf "%s", $3}')
+  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
+  rate=$(awk -v s="$states" -v t="$seconds" 'BEGIN { if (t > 0) printf "%d", s / t; else print "-" }')
+  megabytes=$(awk -v k="$kilobytes" 'BEGIN { printf "%.1f", k / 1024 }')
+  per_state=$(awk -v k="$kilobytes" -v n="$states" \
+    'BEGIN { if (n > 0) printf "%d", k * 1024 / n; else print "-" }')
+  traced=$(awk '/^traces: / {print $6}' "$work/err")
+  trace_seconds=$(awk '/^traces: / {print $(NF-1)}' "$work/err")
+}
