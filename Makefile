@@ -10,6 +10,8 @@ FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := profile expression run
 # Another tickcheck binary that `make bench` runs beside this build's, on the same models.
 BASELINE   ?=
+# Options for this build's binary alone in `make bench`'s scaling runs, e.g. --fast-reached-set.
+OPTIONS    ?=
 # Where `make install` puts the binary: $(PREFIX)/bin/tickcheck.
 PREFIX     ?= /usr/local
 
@@ -59,7 +61,7 @@ bench: build
 	@command -v /usr/bin/time >/dev/null 2>&1 || { if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
 	  $$SUDO apt-get install -y -qq time; }
 	BASELINE=$(BASELINE) bench/fischer.sh $(BUILD)
-	BASELINE=$(BASELINE) BENCH_LARGE=$(BENCH_LARGE) bench/scale.sh $(BUILD)
+	BASELINE=$(BASELINE) BENCH_LARGE=$(BENCH_LARGE) OPTIONS="$(OPTIONS)" bench/scale.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
 # one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and

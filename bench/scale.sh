@@ -4,8 +4,9 @@
 # into a chain of extra locations, in the default mode. Per run: stored states, CPU seconds (user
 # and system), peak resident memory and bytes of it per stored state, and the verdicts. With
 # BASELINE set to another tickcheck binary, that binary runs on the same models in the same run and
-# its figures stand beside those of the build's binary.
-# Usage: [BASELINE=old/tickcheck] [BENCH_LARGE=1] bench/scale.sh [build directory]
+# its figures stand beside those of the build's binary. OPTIONS holds options for the build's
+# binary alone (such as --fast-reached-set), so that a mode can stand beside the default one.
+# Usage: [BASELINE=old/tickcheck] [BENCH_LARGE=1] [OPTIONS=...] bench/scale.sh [build directory]
 set -euo pipefail
 . "$(dirname "$0")/measure.sh"
 build=${1:-build}
@@ -14,7 +15,8 @@ largest=11
 
 row() {
   local name=$1 model=$2
-  measure "$build/src/tickcheck" "$model"
+  # shellcheck disable=SC2086 # OPTIONS is a list of words
+  measure "$build/src/tickcheck" "$model" ${OPTIONS:-}
   if [ -z "$baseline" ]; then
     printf '%-12s %10s %9s %10s %8s %s\n' "$name" "$states" "$cpu" "$megabytes" "$per_state" \
       "$verdicts"
@@ -29,7 +31,7 @@ row() {
 if [ -z "$baseline" ]; then
   printf '%-12s %10s %9s %10s %8s %s\n' model states "CPU s" "peak MiB" "B/state" verdicts
 else
-  echo "new: $build/src/tickcheck; base: $baseline"
+  echo "new: $build/src/tickcheck ${OPTIONS:-}; base: $baseline"
   printf '%-12s %10s %10s %9s %9s %10s %10s %8s %8s %8s %8s\n' model states "base" "CPU s" \
     "base" "peak MiB" "base" "B/state" "base" verdicts "base"
 fi

@@ -18,7 +18,9 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       budget_(options.limits),
       values_(model),
       verdicts_(tests_, options.checkTimeSuccessors, budget_),
-      reached_(space, intervals_),
+      reached_(
+          space, intervals_,
+          options.batchedJoining ? ReachedSet::Joining::kBatched : ReachedSet::Joining::kPerSweep),
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
@@ -59,6 +61,7 @@ void Checker::Check(const DsState& initial, std::FILE* info) {
     if (!stopped)
       reached_.EndSweep();
   }
+  reached_.Finish();
   if (!stopped)
     ConsoleLine("pastlist:");
   space_.manager().PrintInfo(info);

@@ -31,6 +31,8 @@ struct SearchOptions {
   bool noClockIntervals = false;     // "-n": every state is stored exactly
   bool checkTimeSuccessors = false;  // "-t": properties also on the delays MaxDelay admits
   SearchLimits limits{};
+  // "--fast-reached-set": reached states join the diagram in batches (see ReachedSet::Joining)
+  bool batchedJoining = false;
 };
 
 class Checker {
@@ -56,7 +58,7 @@ class Checker {
   SearchProgress Progress() const;
   // The number of variables reported for a value outside their range or bits.
   int32_t MisfitVariableCount() const { return values_.MisfitVariableCount(); }
-  // The reached set as a diagram (the states of sweeps that ended).
+  // The reached set as a diagram (after Check: the states of the sweeps that ended).
   const bdd& Reached() const { return reached_.Diagram(); }
 
  private:

@@ -204,7 +204,8 @@ ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
                             .noClockIntervals = options.noClockIntervals,
                             .checkTimeSuccessors = options.checkTimeSuccessors,
                             .progress = options.progress,
-                            .trace = options.trace};
+                            .trace = options.trace,
+                            .fastReachedSet = options.fastReachedSet};
   ConsoleFilter filter(std::cerr);
   RunOutcome outcome;
   {

@@ -155,6 +155,20 @@ bdd BddManager::IthVar(int32_t i) const {
   return bdd_ithvar(i);
 }
 
+bdd BddManager::MakeNode(int32_t i, const bdd& low, const bdd& high) const {
+  if (i < 0 || i >= variableCount_) {
+    ReportFailure(kInternalError);
+  }
+  // With both children below variable i, this if-then-else only looks the node up or makes it.
+  return bdd_ite(bdd_ithvar(i), high, low);
+}
+
+void BddManager::Expect(bool holds) {
+  if (!holds) {
+    ReportFailure(kInternalError);
+  }
+}
+
 bdd BddManager::And(const bdd& a, const bdd& b) {
   return a & b;
 }
@@ -226,6 +240,12 @@ bdd BddManager::BoxToBdd(const int32_t* entries, int32_t n,
   for (const RangeRun& run : runs) {
     if (run.first < 0 || run.last < run.first - 1 || run.last >= n)
       ReportFailure(kInternalError);
+    // A run without variables may never be met on the way up, yet an interval without 0 still
+    // empties the box.
+    const int64_t bits = int64_t{run.last} - run.first + 1;
+    const int64_t largest = bits < 62 ? (int64_t{1} << bits) - 1 : INT64_MAX;
+    if (run.max < 0 || run.min > run.max || std::max<int64_t>(run.min, 0) > largest)
+      return Zero();
     ordered.push_back(&run);
   }
   // Runs are met from the last variable upwards.
@@ -242,8 +262,6 @@ bdd BddManager::BoxToBdd(const int32_t* entries, int32_t n,
       const int64_t largest = bits < 62 ? (int64_t{1} << bits) - 1 : INT64_MAX;
       const int64_t low = std::max<int64_t>(run.min, 0);
       const int64_t high = std::min<int64_t>(run.max, largest);
-      if (run.max < 0 || run.min > run.max || low > largest)
-        return Zero();
       // From the least significant bit up: `atLeast` holds the suffixes not below low's suffix,
       // `atMost` those not above high's, `between` those within both, each continuing with
       // `below`; the run's diagram is `between` at its most significant bit.

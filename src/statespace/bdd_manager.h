@@ -54,6 +54,13 @@ class BddManager {
   // The diagram of variable i; requires 0 <= i < VariableCount().
   bdd IthVar(int32_t i) const;
 
+  // The node on variable i (0 <= i < VariableCount()) whose false branch is `low` and true branch
+  // `high`, or `low` itself when both are equal. Neither may test a variable at or above i.
+  bdd MakeNode(int32_t i, const bdd& low, const bdd& high) const;
+  // Ends the run as an internal error unless `holds`: for the preconditions of code built on the
+  // manager.
+  static void Expect(bool holds);
+
   static bdd And(const bdd& a, const bdd& b);
   static bdd Or(const bdd& a, const bdd& b);
   // True when both handles denote the same function (diagrams are canonical).

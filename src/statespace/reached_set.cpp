@@ -2,8 +2,19 @@
 
 namespace tickcheck {
 
-ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals)
-    : space_(space), sweep_(space, intervals), earlier_(space.manager().Zero()) {}
+namespace {
+
+// Batched states join the diagram once this many boxes wait. Joining more at once makes fewer
+// nodes per state; the boxes that wait take about 200 bytes each.
+constexpr size_t kBatchBoxes = size_t{1} << 10;
+
+}  // namespace
+
+ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals, Joining joining)
+    : space_(space),
+      joining_(joining),
+      sweep_(space, intervals),
+      earlier_(space.manager().Zero()) {}
 
 ReachedSet::Found ReachedSet::Find(const DsState& state) const {
   // The sweep's boxes answer by hashing; the diagram only when they do not hold the state.
@@ -23,7 +34,17 @@ void ReachedSet::Add(const DsState& state, bool widen) {
 }
 
 void ReachedSet::EndSweep() {
-  earlier_ = BddManager::Or(earlier_, sweep_.ToBdd());
+  if (joining_ == Joining::kPerSweep || sweep_.BoxCount() >= kBatchBoxes)
+    Join();
+}
+
+void ReachedSet::Finish() {
+  if (joining_ == Joining::kBatched)
+    Join();
+}
+
+void ReachedSet::Join() {
+  earlier_ = BddManager::Or(earlier_, sweep_.ToBdd(joining_ == Joining::kBatched));
   sweep_.Clear();
 }
 

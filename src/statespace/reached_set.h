@@ -13,11 +13,19 @@ namespace tickcheck {
 
 class ReachedSet {
  public:
-  // Empty. `space` and `intervals` must outlive the set.
-  ReachedSet(const CStateSpace& space, const ClockIntervals& intervals);
+  // How the states of ended sweeps join the diagram: each sweep's as soon as it ends, its boxes
+  // joined pairwise (kPerSweep); or the states of many sweeps at once, built in one pass
+  // (kBatched). Both give the same diagram and the same answers at every moment; kBatched makes
+  // far fewer decision-diagram nodes, so the manager's statistics differ.
+  enum class Joining { kPerSweep, kBatched };
 
-  // Where a state was reached: in the current sweep, inside `box` (a box of a state added in
-  // this sweep); in an earlier sweep; or not at all.
+  // Empty. `space` and `intervals` must outlive the set.
+  ReachedSet(const CStateSpace& space, const ClockIntervals& intervals,
+             Joining joining = Joining::kPerSweep);
+
+  // Where a state was reached: among the states not yet in the diagram, inside `box` (a box of
+  // a state added in this sweep or, when batched, in an earlier sweep whose states wait to join
+  // the diagram); in the diagram; or not at all.
   enum class Tier { kNone, kSweep, kEarlier };
   struct Found {
     Tier tier = Tier::kNone;
@@ -32,14 +40,21 @@ class ReachedSet {
   // Adds the state to the current sweep, each active clock widened to its interval when `widen`
   // is set, else exactly.
   void Add(const DsState& state, bool widen);
-  // Joins the current sweep's states into the diagram and starts an empty sweep.
+  // Ends the current sweep: its states join the diagram now, or, when batched, once enough
+  // states wait.
   void EndSweep();
+  // Joins every state that waits into the diagram: the end of a search. Per sweep, this is
+  // nothing once EndSweep was called (the states of a stopped sweep stay out of the diagram).
+  void Finish();
 
-  // The diagram of the earlier sweeps.
+  // The diagram of the states that joined it.
   const bdd& Diagram() const { return earlier_; }
 
  private:
+  void Join();
+
   const CStateSpace& space_;
+  const Joining joining_;
   SweepSet sweep_;
   bdd earlier_;
 };

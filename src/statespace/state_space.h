@@ -11,6 +11,7 @@
 #include "model/ds_state.h"
 #include "model/system.h"
 #include "statespace/bdd_manager.h"
+#include "statespace/box_union.h"
 #include "statespace/clock_intervals.h"
 #include "statespace/encoding.h"
 
@@ -38,6 +39,15 @@ class CStateSpace {
   // The discrete part of `state` with active clock k in [box.start[k], box.end[k]].
   bdd BoxDiagram(const DsState& state, const ClockBox& box) const;
 
+  // The runs of the encoding, each location, variable and listed clock one field, in the order
+  // of their bits: what BoxUnionToBdd takes.
+  const std::vector<BoxField>& BoxFields() const { return fields_; }
+  // Appends the intervals of the box BoxDiagram(state, box) describes, one per field of
+  // BoxFields(): a point for locations and variables, the box's interval for active clocks, every
+  // value for the other clocks.
+  void AppendBoxBounds(const DsState& state, const ClockBox& box,
+                       std::vector<FieldInterval>& bounds) const;
+
   // Writes the encoding listing (bit counts and begin indexes).
   void PrintEncoding(std::ostream& out) const { encoding_.Print(out); }
 
@@ -46,8 +56,17 @@ class CStateSpace {
   void WriteDiscrete(const DsState& state) const;
   void WriteClocks(const DsState& state) const;
 
+  // What a field of BoxFields() holds: process p's location, or a variable by its id.
+  struct FieldSource {
+    bool location;
+    int32_t index;
+  };
+
   const CSystem& model_;
   const Encoding encoding_;
+  std::vector<BoxField> fields_;
+  std::vector<FieldSource> sources_;
+  mutable std::vector<int32_t> clockSlot_;  // per variable id: its slot among the active clocks
   std::unique_ptr<BddManager> manager_;
   mutable std::vector<int32_t> scratch_;  // a cube array, reused
 };

@@ -74,9 +74,18 @@ void SweepSet::Add(const DsState& state, bool widen) {
   ValuesAt(single, state.clockValues, values_);
   shelf->boxesAt[values_].push_back(group.boxes.size());
   group.boxes.push_back(std::move(box));
+  ++boxCount_;
 }
 
-bdd SweepSet::ToBdd() const {
+bdd SweepSet::ToBdd(bool onePass) const {
+  if (onePass) {
+    std::vector<FieldInterval> bounds;
+    for (const auto& [key, group] : boxes_) {
+      for (const Box& box : group.boxes)
+        space_.AppendBoxBounds(group.sample, box, bounds);
+    }
+    return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds, boxCount_);
+  }
   std::vector<bdd> parts;
   for (const auto& [key, group] : boxes_) {
     for (const Box& box : group.boxes)

@@ -28,14 +28,21 @@ class SweepSet {
 
   using Box = ClockBox;
 
-  void Clear() { boxes_.clear(); }
+  void Clear() {
+    boxes_.clear();
+    boxCount_ = 0;
+  }
+  // The number of boxes added since the last Clear.
+  size_t BoxCount() const { return boxCount_; }
   bool Contains(const DsState& state) const { return Find(state) != nullptr; }
   // A box that holds the state, or null.
   const Box* Find(const DsState& state) const;
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly.
   void Add(const DsState& state, bool widen);
-  // The diagram of every state added since the last Clear.
-  bdd ToBdd() const;
+  // The diagram of every state added since the last Clear: built box by box and joined pairwise,
+  // or, with `onePass`, in one pass over all boxes (statespace/box_union.h), which makes far
+  // fewer nodes for the same diagram.
+  bdd ToBdd(bool onePass) const;
 
  private:
   struct Key {
@@ -63,6 +70,7 @@ class SweepSet {
   const CStateSpace& space_;
   const ClockIntervals& intervals_;
   std::unordered_map<Key, Group, KeyHash> boxes_;
+  size_t boxCount_ = 0;
   // Lookup keys, reused so that a lookup allocates nothing.
   mutable Key probe_;
   mutable std::vector<int32_t> values_;

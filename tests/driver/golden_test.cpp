@@ -132,6 +132,29 @@ void PrintTo(const GoldenCase& golden, std::ostream* out) {
 const std::string kModelErrors = "tickcheck: the model had errors (";
 const std::string kMayNotHold = "); the verdicts may not hold\n";
 
+const std::vector<GoldenCase> kGoldenCases = {
+    GoldenCase{"fischer3-correct", [] { return FischerModel(3, 2, 2); }, {}, 0},
+    GoldenCase{"fischer3-correct-exact", [] { return FischerModel(3, 2, 2); }, {"-n"}, 0},
+    GoldenCase{"fischer3-incorrect", [] { return FischerModel(3, 2, 1); }, {}, 0},
+    GoldenCase{"train-gate", TrainGateModel, {}, 0},
+    GoldenCase{"train-gate-time", TrainGateModel, {"-t"}, 0},
+    GoldenCase{"broadcast",
+               BroadcastModel,
+               {},
+               3,
+               kModelErrors + "composed locations with a broadcast that no process receives: 1" +
+                   kMayNotHold},
+    GoldenCase{"early-end", EarlyEndModel, {}, 0},
+    GoldenCase{
+        "overflow",
+        OverflowModel,
+        {},
+        3,
+        kModelErrors + "variables with values outside their ranges or bits: 1" + kMayNotHold},
+    GoldenCase{"refused-initial-value", RefusedInitialValueModel, {}, 1},
+    GoldenCase{"clock-listed-twice", ClockListedTwiceModel, {}, 0},
+    GoldenCase{"unlisted-clock", UnlistedClockModel, {}, 0}};
+
 class GoldenTest : public ::testing::TestWithParam<GoldenCase> {};
 
 void Compare(const std::string& actual, const std::string& expectedFile) {
@@ -160,39 +183,38 @@ TEST_P(GoldenTest, ConsoleAndReportsMatch) {
   Compare(ReadFile(dir.File("model.txt-----cuddManagerInfo.txt")), name + ".manager.expected");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, GoldenTest,
-    ::testing::Values(
-        GoldenCase{"fischer3-correct", [] { return FischerModel(3, 2, 2); }, {}, 0},
-        GoldenCase{"fischer3-correct-exact", [] { return FischerModel(3, 2, 2); }, {"-n"}, 0},
-        GoldenCase{"fischer3-incorrect", [] { return FischerModel(3, 2, 1); }, {}, 0},
-        GoldenCase{"train-gate", TrainGateModel, {}, 0},
-        GoldenCase{"train-gate-time", TrainGateModel, {"-t"}, 0},
-        GoldenCase{"broadcast",
-                   BroadcastModel,
-                   {},
-                   3,
-                   kModelErrors +
-                       "composed locations with a broadcast that no process receives: 1" +
-                       kMayNotHold},
-        GoldenCase{"early-end", EarlyEndModel, {}, 0},
-        GoldenCase{
-            "overflow",
-            OverflowModel,
-            {},
-            3,
-            kModelErrors + "variables with values outside their ranges or bits: 1" + kMayNotHold},
-        GoldenCase{"refused-initial-value", RefusedInitialValueModel, {}, 1},
-        GoldenCase{"clock-listed-twice", ClockListedTwiceModel, {}, 0},
-        GoldenCase{"unlisted-clock", UnlistedClockModel, {}, 0}),
-    [](const ::testing::TestParamInfo<GoldenCase>& info) {
-      std::string name = info.param.name;
-      for (char& c : name) {
-        if (c == '-')
-          c = '_';
-      }
-      return name;
-    });
+// Joining the reached states in batches changes how many diagram nodes are made, nothing else:
+// on the golden runs, and on Fischer's protocol with enough states for joins during the search.
+TEST(FastReachedSetTest, SameConsoleExitCodeAndModelReport) {
+  std::vector<std::pair<ModelSpec, std::vector<std::string>>> runs = {
+      {FischerModel(5, 2, 2), {"-n"}}, {FischerModel(6, 2, 2), {}}, {FischerModel(5, 2, 1), {}}};
+  for (const GoldenCase& golden : kGoldenCases)
+    runs.emplace_back(golden.model(), golden.options);
+  for (const auto& [model, options] : runs) {
+    TempDir dir;
+    testing::WriteModel(dir, model, "model.txt");
+    std::vector<std::string> arguments = {"model.txt"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const auto plain = testing::RunTickcheckBinary(arguments, dir.Path().string());
+    const std::string plainReport = ReadFile(dir.File("model.txt------modelInfo.txt"));
+    arguments.push_back("--fast-reached-set");
+    const auto fast = testing::RunTickcheckBinary(arguments, dir.Path().string());
+    EXPECT_EQ(fast.exitCode, plain.exitCode);
+    EXPECT_EQ(testing::WithoutSummaryLine(fast.err), testing::WithoutSummaryLine(plain.err));
+    EXPECT_EQ(testing::WithoutTimeLine(fast.out), testing::WithoutTimeLine(plain.out));
+    EXPECT_EQ(ReadFile(dir.File("model.txt------modelInfo.txt")), plainReport);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, GoldenTest, ::testing::ValuesIn(kGoldenCases),
+                         [](const ::testing::TestParamInfo<GoldenCase>& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name) {
+                             if (c == '-')
+                               c = '_';
+                           }
+                           return name;
+                         });
 
 // The bundled examples are what the example generator writes today.
 TEST(ExamplesTest, TheBundledExamplesAreUpToDate) {

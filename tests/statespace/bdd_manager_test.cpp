@@ -152,6 +152,14 @@ TEST(BddManagerCubeTest, BoxesEqualTheirCubeConjoinedWithTheRanges) {
     }
     EXPECT_TRUE(BddManager::Equal(manager.BoxToBdd(entries.data(), 14, runs), expected)) << round;
   }
+  // A run without variables holds only 0: an interval without 0 empties the box, also where the
+  // run lies at the top, which the pass from the last variable up never reaches.
+  const Entries free(14, BddManager::kCubeFree);
+  for (int32_t first : {0, 5, 14}) {
+    EXPECT_TRUE(BddManager::Equal(manager.BoxToBdd(free.data(), 14, {{first, first - 1, 1, 1}}),
+                                  manager.Zero()))
+        << first;
+  }
 }
 
 TEST(BddManagerTest, ZeroVariableManagerAnswersConstantsAndEmptyCubes) {

@@ -1,0 +1,178 @@
+#include "statespace/box_union.h"
+
+#include <algorithm>
+
+namespace tickcheck {
+namespace {
+
+// The builder of one union. A part of it is a field, the bits of that field already decided, and
+// the boxes that admit those bits, each with the interval left for the field's remaining bits.
+class Builder {
+ public:
+  Builder(const BddManager& manager, const std::vector<BoxField>& fields,
+          const std::vector<FieldInterval>& bounds)
+      : manager_(manager), fields_(fields), bounds_(bounds) {}
+
+  bdd Union(size_t boxCount) {
+    Grow();
+    for (size_t b = 0; b < boxCount; ++b)
+      entries_.push_back({static_cast<uint32_t>(b), 0, 0});
+    return FromField(0, 0, boxCount);
+  }
+
+ private:
+  struct Entry {
+    uint32_t box;
+    uint64_t low;
+    uint64_t high;
+  };
+  // A field start already built: the field, its boxes (a span of starts_ids_) and the result.
+  struct Start {
+    uint64_t hash;
+    uint32_t field;
+    uint32_t first;
+    uint32_t count;
+    bdd result;
+  };
+
+  static constexpr uint32_t kNoStart = UINT32_MAX;
+
+  // Doubles the open-addressed index of the starts and places them again.
+  void Grow() {
+    index_.assign(std::max<size_t>(64, 2 * index_.size()), kNoStart);
+    for (size_t k = 0; k < starts_.size(); ++k) {
+      size_t slot = starts_[k].hash & (index_.size() - 1);
+      while (index_[slot] != kNoStart)
+        slot = (slot + 1) & (index_.size() - 1);
+      index_[slot] = static_cast<uint32_t>(k);
+    }
+  }
+
+  static uint64_t Largest(int32_t bits) {
+    return bits >= 64 ? UINT64_MAX : (uint64_t{1} << bits) - 1;
+  }
+
+  // The boxes of entries [begin, end) (in increasing order) from the top of field f down. Boxes
+  // that reach a field boundary together continue alike whatever bits led there, so each such
+  // start is built once.
+  bdd FromField(size_t f, size_t begin, size_t end) {
+    if (begin == end)
+      return manager_.Zero();
+    if (f == fields_.size())
+      return manager_.One();
+    uint64_t hash = f * 0x9E3779B97F4A7C15ull;
+    for (size_t e = begin; e < end; ++e)
+      hash = (hash ^ entries_[e].box) * 0xFF51AFD7ED558CCDull;
+    for (size_t slot = hash & (index_.size() - 1); index_[slot] != kNoStart;
+         slot = (slot + 1) & (index_.size() - 1)) {
+      const Start& start = starts_[index_[slot]];
+      bool same = start.hash == hash && start.field == f && start.count == end - begin;
+      for (size_t k = 0; same && k < start.count; ++k)
+        same = startIds_[start.first + k] == entries_[begin + k].box;
+      if (same)
+        return start.result;
+    }
+    const uint64_t largest = Largest(fields_[f].bits);
+    const size_t fieldBegin = entries_.size();
+    for (size_t e = begin; e < end; ++e) {
+      const uint32_t box = entries_[e].box;
+      const FieldInterval& interval = bounds_[box * fields_.size() + f];
+      if (interval.max < 0 || interval.min > interval.max)
+        continue;
+      const uint64_t low = static_cast<uint64_t>(std::max<int64_t>(interval.min, 0));
+      if (low > largest)
+        continue;
+      entries_.push_back({box, low, std::min(static_cast<uint64_t>(interval.max), largest)});
+    }
+    bdd result = FromBit(f, 0, fieldBegin, entries_.size());
+    entries_.resize(fieldBegin);
+    // The starts recorded below are of later fields: this one is new, its place found afresh.
+    if (2 * (starts_.size() + 1) > index_.size())
+      Grow();
+    size_t slot = hash & (index_.size() - 1);
+    while (index_[slot] != kNoStart)
+      slot = (slot + 1) & (index_.size() - 1);
+    index_[slot] = static_cast<uint32_t>(starts_.size());
+    starts_.push_back({hash, static_cast<uint32_t>(f), static_cast<uint32_t>(startIds_.size()),
+                       static_cast<uint32_t>(end - begin), result});
+    for (size_t e = begin; e < end; ++e)
+      startIds_.push_back(entries_[e].box);
+    return result;
+  }
+
+  // The entries [begin, end) of field f with its first `bit` bits decided.
+  bdd FromBit(size_t f, int32_t bit, size_t begin, size_t end) {
+    if (begin == end)
+      return manager_.Zero();
+    const int32_t rest = fields_[f].bits - bit;
+    const uint64_t largest = Largest(rest);
+    bool whole = true;
+    bool points = true;
+    for (size_t e = begin; e < end && (whole || points); ++e) {
+      whole = whole && entries_[e].low == 0 && entries_[e].high == largest;
+      points = points && entries_[e].low == entries_[e].high;
+    }
+    if (whole)
+      return FromField(f + 1, begin, end);
+    const uint64_t half = uint64_t{1} << (rest - 1);
+    if (points) {
+      // Each entry goes one way: the entries are split where they lie, in their order, so that a
+      // field of values (a location, an integer) costs no copies.
+      size_t lowEnd = begin;
+      high_.clear();
+      for (size_t e = begin; e < end; ++e) {
+        const Entry entry = entries_[e];
+        if (entry.low < half)
+          entries_[lowEnd++] = entry;
+        else
+          high_.push_back({entry.box, entry.low - half, entry.high - half});
+      }
+      std::copy(high_.begin(), high_.end(), entries_.begin() + static_cast<std::ptrdiff_t>(lowEnd));
+      const bdd low = FromBit(f, bit + 1, begin, lowEnd);
+      const bdd high = FromBit(f, bit + 1, lowEnd, end);
+      return manager_.MakeNode(fields_[f].first + bit, low, high);
+    }
+    const size_t lowBegin = entries_.size();
+    for (size_t e = begin; e < end; ++e) {
+      const Entry entry = entries_[e];
+      if (entry.low < half)
+        entries_.push_back({entry.box, entry.low, std::min(entry.high, half - 1)});
+    }
+    const size_t highBegin = entries_.size();
+    for (size_t e = begin; e < end; ++e) {
+      const Entry entry = entries_[e];
+      if (entry.high >= half)
+        entries_.push_back({entry.box, std::max(entry.low, half) - half, entry.high - half});
+    }
+    const size_t highEnd = entries_.size();
+    const bdd low = FromBit(f, bit + 1, lowBegin, highBegin);
+    const bdd high = FromBit(f, bit + 1, highBegin, highEnd);
+    entries_.resize(lowBegin);
+    return manager_.MakeNode(fields_[f].first + bit, low, high);
+  }
+
+  const BddManager& manager_;
+  const std::vector<BoxField>& fields_;
+  const std::vector<FieldInterval>& bounds_;
+  // The entries of the parts on the path being built, each part's after its parent's.
+  std::vector<Entry> entries_;
+  std::vector<Entry> high_;  // scratch of the split of values
+  std::vector<Start> starts_;
+  std::vector<uint32_t> startIds_;
+  std::vector<uint32_t> index_;  // open-addressed by the hash of field and boxes
+};
+
+}  // namespace
+
+bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields,
+                  const std::vector<FieldInterval>& bounds, size_t boxCount) {
+  BddManager::Expect(bounds.size() == boxCount * fields.size() && boxCount <= UINT32_MAX);
+  for (size_t f = 0; f < fields.size(); ++f) {
+    BddManager::Expect(fields[f].bits >= 0 && fields[f].first >= 0 &&
+                       int64_t{fields[f].first} + fields[f].bits <= manager.VariableCount() &&
+                       (f == 0 || fields[f - 1].first + fields[f - 1].bits <= fields[f].first));
+  }
+  return Builder(manager, fields, bounds).Union(boxCount);
+}
+
+}  // namespace tickcheck

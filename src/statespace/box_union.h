@@ -1,0 +1,36 @@
+#pragma once
+// The diagram of a union of boxes, built in one pass from the top variable down. A box gives each
+// field (a run of variables holding one number in binary) an interval of values; the union holds
+// every assignment that some box admits on all fields. Splitting the boxes at each bit and making
+// each node once from its two halves produces only the nodes of the result (and of sub-results
+// that canonical sharing merges), where joining separately built boxes makes the nodes of every
+// box and of every intermediate join.
+
+#include <cstdint>
+#include <vector>
+
+#include "statespace/bdd_manager.h"
+
+namespace tickcheck {
+
+// Variables first..first + bits - 1, most significant bit on `first`.
+struct BoxField {
+  int32_t first;
+  int32_t bits;
+};
+
+// The closed interval [min, max] of a field's values, clamped as getBddFromExpression clamps it:
+// an interval that holds no code of the field makes its box empty.
+struct FieldInterval {
+  int64_t min;
+  int64_t max;
+};
+
+// `fields` must lie inside the manager, in increasing order of `first`, without overlapping;
+// variables outside every field are free. `bounds` holds one interval per field for each of the
+// `boxCount` boxes, box after box. The result equals the disjunction of the boxes' diagrams; no
+// box gives Zero(). Recursion is as deep as the number of variables.
+bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields,
+                  const std::vector<FieldInterval>& bounds, size_t boxCount);
+
+}  // namespace tickcheck
