@@ -10,30 +10,46 @@ namespace {
 class Builder {
  public:
   Builder(const BddManager& manager, const std::vector<BoxField>& fields,
-          const std::vector<FieldInterval>& bounds)
-      : manager_(manager), fields_(fields), bounds_(bounds) {}
+          const std::vector<FieldInterval>& bounds, BoxUnionScratch& scratch)
+      : manager_(manager),
+        fields_(fields),
+        bounds_(bounds),
+        entries_(scratch.entries),
+        high_(scratch.high),
+        starts_(scratch.starts),
+        startIds_(scratch.startIds),
+        index_(scratch.index),
+        scratch_(scratch) {}
 
-  bdd Union(size_t boxCount) {
+  // The union of boxes first .. first + count - 1.
+  bdd Union(size_t first, size_t count) {
+    if (count == 0)
+      return manager_.Zero();
+    entries_.clear();
+    starts_.clear();
+    startIds_.clear();
+    index_.clear();
     Grow();
-    for (size_t b = 0; b < boxCount; ++b)
+    for (size_t b = first; b < first + count; ++b)
       entries_.push_back({static_cast<uint32_t>(b), 0, 0});
-    return FromField(0, 0, boxCount);
+    // Boxes whose intervals overlap in several fields can meet at a field boundary in ever new
+    // combinations, whose records would grow far beyond the boxes themselves. Past a budget the
+    // attempt is dropped and each half is built on its own; a single box always fits, since it
+    // starts each field at most once.
+    budget_ = std::max<size_t>(scratch_.idsPerBoxAndField, 1) * count * (fields_.size() + 1);
+    overBudget_ = false;
+    bdd result = FromField(0, 0, count);
+    starts_.clear();  // their nodes need not outlive the union
+    if (!overBudget_)
+      return result;
+    ++scratch_.splits;
+    const size_t half = count / 2;
+    return BddManager::Or(Union(first, half), Union(first + half, count - half));
   }
 
  private:
-  struct Entry {
-    uint32_t box;
-    uint64_t low;
-    uint64_t high;
-  };
-  // A field start already built: the field, its boxes (a span of starts_ids_) and the result.
-  struct Start {
-    uint64_t hash;
-    uint32_t field;
-    uint32_t first;
-    uint32_t count;
-    bdd result;
-  };
+  using Entry = BoxUnionScratch::Entry;
+  using Start = BoxUnionScratch::Start;
 
   static constexpr uint32_t kNoStart = UINT32_MAX;
 
@@ -60,6 +76,10 @@ class Builder {
       return manager_.Zero();
     if (f == fields_.size())
       return manager_.One();
+    if (overBudget_ || startIds_.size() + (end - begin) > budget_) {
+      overBudget_ = true;
+      return manager_.Zero();
+    }
     uint64_t hash = f * 0x9E3779B97F4A7C15ull;
     for (size_t e = begin; e < end; ++e)
       hash = (hash ^ entries_[e].box) * 0xFF51AFD7ED558CCDull;
@@ -106,14 +126,35 @@ class Builder {
       return manager_.Zero();
     const int32_t rest = fields_[f].bits - bit;
     const uint64_t largest = Largest(rest);
-    bool whole = true;
+    size_t wholeCount = 0;
     bool points = true;
-    for (size_t e = begin; e < end && (whole || points); ++e) {
-      whole = whole && entries_[e].low == 0 && entries_[e].high == largest;
+    for (size_t e = begin; e < end; ++e) {
+      const bool whole = entries_[e].low == 0 && entries_[e].high == largest;
+      wholeCount += whole ? 1 : 0;
       points = points && entries_[e].low == entries_[e].high;
     }
-    if (whole)
+    if (wholeCount == end - begin)
       return FromField(f + 1, begin, end);
+    if (wholeCount > 0) {
+      // The boxes that leave the field's remaining bits free go on to the next field at once,
+      // joined with the others' part: carried down bit by bit beside them they would be copied
+      // into every branch and meet the others in ever new combinations.
+      const size_t wholeBegin = entries_.size();
+      for (size_t e = begin; e < end; ++e) {
+        if (entries_[e].low == 0 && entries_[e].high == largest)
+          entries_.push_back(entries_[e]);
+      }
+      const size_t restBegin = entries_.size();
+      for (size_t e = begin; e < end; ++e) {
+        if (!(entries_[e].low == 0 && entries_[e].high == largest))
+          entries_.push_back(entries_[e]);
+      }
+      const size_t restEnd = entries_.size();
+      const bdd free = FromField(f + 1, wholeBegin, restBegin);
+      const bdd constrained = FromBit(f, bit, restBegin, restEnd);
+      entries_.resize(wholeBegin);
+      return BddManager::Or(free, constrained);
+    }
     const uint64_t half = uint64_t{1} << (rest - 1);
     if (points) {
       // Each entry goes one way: the entries are split where they lie, in their order, so that a
@@ -155,24 +196,28 @@ class Builder {
   const std::vector<BoxField>& fields_;
   const std::vector<FieldInterval>& bounds_;
   // The entries of the parts on the path being built, each part's after its parent's.
-  std::vector<Entry> entries_;
-  std::vector<Entry> high_;  // scratch of the split of values
-  std::vector<Start> starts_;
-  std::vector<uint32_t> startIds_;
-  std::vector<uint32_t> index_;  // open-addressed by the hash of field and boxes
+  std::vector<Entry>& entries_;
+  std::vector<Entry>& high_;  // the split of values
+  std::vector<Start>& starts_;
+  std::vector<uint32_t>& startIds_;
+  std::vector<uint32_t>& index_;  // open-addressed by the hash of field and boxes
+  BoxUnionScratch& scratch_;
+  size_t budget_ = 0;  // the box ids that the starts of one attempt may record
+  bool overBudget_ = false;
 };
 
 }  // namespace
 
 bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields,
-                  const std::vector<FieldInterval>& bounds, size_t boxCount) {
+                  const std::vector<FieldInterval>& bounds, size_t boxCount,
+                  BoxUnionScratch& scratch) {
   BddManager::Expect(bounds.size() == boxCount * fields.size() && boxCount <= UINT32_MAX);
   for (size_t f = 0; f < fields.size(); ++f) {
     BddManager::Expect(fields[f].bits >= 0 && fields[f].first >= 0 &&
                        int64_t{fields[f].first} + fields[f].bits <= manager.VariableCount() &&
                        (f == 0 || fields[f - 1].first + fields[f - 1].bits <= fields[f].first));
   }
-  return Builder(manager, fields, bounds).Union(boxCount);
+  return Builder(manager, fields, bounds, scratch).Union(0, boxCount);
 }
 
 }  // namespace tickcheck

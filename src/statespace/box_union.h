@@ -26,11 +26,40 @@ struct FieldInterval {
   int64_t max;
 };
 
+// Storage that BoxUnionToBdd reuses from one call to the next, so that joining batch after batch
+// does not allocate and free megabytes each time (which also scatters the heap).
+struct BoxUnionScratch {
+  struct Entry {
+    uint32_t box;
+    uint64_t low;
+    uint64_t high;
+  };
+  // A field start already built: the field, its boxes (a span of startIds) and the result.
+  struct Start {
+    uint64_t hash;
+    uint32_t field;
+    uint32_t first;
+    uint32_t count;
+    bdd result;
+  };
+  std::vector<Entry> entries;
+  std::vector<Entry> high;
+  std::vector<Start> starts;
+  std::vector<uint32_t> startIds;
+  std::vector<uint32_t> index;
+  // The budget of one attempt at building a set of boxes at once: the box ids that the records of
+  // its field starts may hold, per box and field (at least 1, which a single box never exceeds).
+  // Past it the set is split in two, each half built on its own, and `splits` counts one.
+  size_t idsPerBoxAndField = 32;
+  int64_t splits = 0;
+};
+
 // `fields` must lie inside the manager, in increasing order of `first`, without overlapping;
 // variables outside every field are free. `bounds` holds one interval per field for each of the
 // `boxCount` boxes, box after box. The result equals the disjunction of the boxes' diagrams; no
 // box gives Zero(). Recursion is as deep as the number of variables.
 bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields,
-                  const std::vector<FieldInterval>& bounds, size_t boxCount);
+                  const std::vector<FieldInterval>& bounds, size_t boxCount,
+                  BoxUnionScratch& scratch);
 
 }  // namespace tickcheck

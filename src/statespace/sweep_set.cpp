@@ -79,12 +79,12 @@ void SweepSet::Add(const DsState& state, bool widen) {
 
 bdd SweepSet::ToBdd(bool onePass) const {
   if (onePass) {
-    std::vector<FieldInterval> bounds;
+    bounds_.clear();
     for (const auto& [key, group] : boxes_) {
       for (const Box& box : group.boxes)
-        space_.AppendBoxBounds(group.sample, box, bounds);
+        space_.AppendBoxBounds(group.sample, box, bounds_);
     }
-    return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds, boxCount_);
+    return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds_, boxCount_, scratch_);
   }
   std::vector<bdd> parts;
   for (const auto& [key, group] : boxes_) {

@@ -71,6 +71,9 @@ class SweepSet {
   const ClockIntervals& intervals_;
   std::unordered_map<Key, Group, KeyHash> boxes_;
   size_t boxCount_ = 0;
+  // The one-pass union's storage, kept from one join to the next.
+  mutable std::vector<FieldInterval> bounds_;
+  mutable BoxUnionScratch scratch_;
   // Lookup keys, reused so that a lookup allocates nothing.
   mutable Key probe_;
   mutable std::vector<int32_t> values_;

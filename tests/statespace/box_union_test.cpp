@@ -33,23 +33,34 @@ bdd BoxByBox(const BddManager& m, const std::vector<BoxField>& fields,
 TEST(BoxUnionTest, EqualsTheUnionOfTheBoxesBuiltOneByOne) {
   std::mt19937 random(5);
   BddManager m(24);
-  for (int round = 0; round < 400; ++round) {
+  BoxUnionScratch scratch;  // shared by all rounds, as the reached set shares it
+  for (int round = 0; round < 430; ++round) {
+    // The last rounds: many boxes overlapping in every field, with the smallest budget, so that
+    // the union is built from halves.
+    const bool crowded = round >= 400;
+    scratch.idsPerBoxAndField = crowded ? 1 : 32;
     std::vector<BoxField> fields;
     int32_t next = static_cast<int32_t>(random() % 2);
     while (next < 24) {
-      const int32_t bits = std::min<int32_t>(static_cast<int32_t>(random() % 6), 24 - next);
+      const int32_t bits =
+          std::min<int32_t>(crowded ? 6 : static_cast<int32_t>(random() % 6), 24 - next);
       fields.push_back({next, bits});
-      next += bits + static_cast<int32_t>(random() % 4 == 0);
+      next += bits + static_cast<int32_t>(!crowded && random() % 4 == 0);
     }
-    const size_t boxCount = random() % 9;
+    const size_t boxCount = crowded ? 200 : random() % 9;
     std::vector<FieldInterval> bounds;
     for (size_t b = 0; b < boxCount; ++b) {
       for (size_t f = 0; f < fields.size(); ++f) {
-        if (b > 0 && random() % 2 == 0) {
+        if (!crowded && b > 0 && random() % 2 == 0) {
           bounds.push_back(bounds[(b - 1) * fields.size() + f]);
           continue;
         }
         const int64_t size = int64_t{1} << fields[f].bits;
+        if (crowded) {
+          const int64_t min = static_cast<int64_t>(random() % size);
+          bounds.push_back({min, min + 3 + static_cast<int64_t>(random() % 17)});
+          continue;
+        }
         const int64_t min = static_cast<int64_t>(random() % (size + 3)) - 1;
         const int64_t shape = random() % 4;
         const int64_t max = shape == 0   ? min
@@ -59,10 +70,14 @@ TEST(BoxUnionTest, EqualsTheUnionOfTheBoxesBuiltOneByOne) {
       }
     }
     const bdd expected = BoxByBox(m, fields, bounds, boxCount);
-    const bdd built = BoxUnionToBdd(m, fields, bounds, boxCount);
+    const bdd built = BoxUnionToBdd(m, fields, bounds, boxCount, scratch);
     ASSERT_TRUE(BddManager::Equal(built, expected)) << "round " << round;
     m.DebugCheck(built);
+    if (round == 399) {
+      EXPECT_EQ(scratch.splits, 0);
+    }
   }
+  EXPECT_GT(scratch.splits, 0);
 }
 
 }  // namespace
