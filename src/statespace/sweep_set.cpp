@@ -58,11 +58,18 @@ const SweepSet::Box* SweepSet::Find(const DsState& state) const {
 }
 
 void SweepSet::Add(const DsState& state, bool widen) {
-  Group& group = boxes_[Key{state.locationIndex, state.intValues}];
+  // The key is copied only for a new group.
+  probe_.locationIndex = state.locationIndex;
+  probe_.intValues = state.intValues;
+  auto found = boxes_.find(probe_);
+  if (found == boxes_.end())
+    found = boxes_.emplace(probe_, Group{}).first;
+  Group& group = found->second;
   if (group.boxes.empty())
     group.sample = state;
   Box box = widen ? intervals_.Box(state) : Box{state.clockValues, state.clockValues};
-  std::vector<uint8_t> single(box.start.size());
+  std::vector<uint8_t>& single = single_;
+  single.resize(box.start.size());
   for (size_t k = 0; k < single.size(); ++k)
     single[k] = box.start[k] == box.end[k] ? 1 : 0;
   auto shelf = std::find_if(group.shelves.begin(), group.shelves.end(),

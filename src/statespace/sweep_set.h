@@ -77,6 +77,7 @@ class SweepSet {
   // Lookup keys, reused so that a lookup allocates nothing.
   mutable Key probe_;
   mutable std::vector<int32_t> values_;
+  std::vector<uint8_t> single_;  // Add's clocks at which the box holds one value
 };
 
 }  // namespace tickcheck
