@@ -213,7 +213,7 @@ bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields
                   BoxUnionScratch& scratch) {
   BddManager::Expect(bounds.size() == boxCount * fields.size() && boxCount <= UINT32_MAX);
   for (size_t f = 0; f < fields.size(); ++f) {
-    BddManager::Expect(fields[f].bits >= 0 && fields[f].first >= 0 &&
+    BddManager::Expect(fields[f].bits >= 0 && fields[f].bits <= 64 && fields[f].first >= 0 &&
                        int64_t{fields[f].first} + fields[f].bits <= manager.VariableCount() &&
                        (f == 0 || fields[f - 1].first + fields[f - 1].bits <= fields[f].first));
   }

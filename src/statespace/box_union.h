@@ -54,10 +54,10 @@ struct BoxUnionScratch {
   int64_t splits = 0;
 };
 
-// `fields` must lie inside the manager, in increasing order of `first`, without overlapping;
-// variables outside every field are free. `bounds` holds one interval per field for each of the
-// `boxCount` boxes, box after box. The result equals the disjunction of the boxes' diagrams; no
-// box gives Zero(). Recursion is as deep as the number of variables.
+// `fields` (of at most 64 bits each) must lie inside the manager, in increasing order of `first`,
+// without overlapping; variables outside every field are free. `bounds` holds one interval per
+// field for each of the `boxCount` boxes, box after box. The result equals the disjunction of the
+// boxes' diagrams; no box gives Zero(). Recursion is as deep as the number of variables.
 bdd BoxUnionToBdd(const BddManager& manager, const std::vector<BoxField>& fields,
                   const std::vector<FieldInterval>& bounds, size_t boxCount,
                   BoxUnionScratch& scratch);
