@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "expr/comparison.h"
-#include "expr/evaluation.h"
 
 namespace tickcheck {
 namespace {
@@ -36,6 +35,39 @@ void DelayWindows::Prepare(const DsState& state) {
     const std::optional<LUBound> bound = intervals_.Bounds(state, x);
     waitEnds_[at] = bound ? int64_t{std::max(bound->L, bound->U)} + 1 - values_[at] : kNoBound;
   }
+  // Every transition of the state meets the same invariants.
+  invariantBounds_.variables.clear();
+  invariantBounds_.upper.clear();
+  invariantBounds_.lower.clear();
+  const CSystem& model = tests_.Model();
+  for (size_t p = 0; p < model.processes.size(); ++p) {
+    for (int32_t id : tests_.LocationOf(state, p).invariantExpIds)
+      Record(state, id, invariantBounds_);
+  }
+}
+
+bool DelayWindows::IsActive(const DsState& state, int32_t x) const {
+  if (x >= 1 && static_cast<size_t>(x) < preparedAt_.size())
+    return preparedAt_[static_cast<size_t>(x)] == prepared_;
+  return Contains(state.activeClocks, x);
+}
+
+void DelayWindows::Record(const DsState& state, int32_t expression, DelayBounds& bounds) const {
+  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
+  // the state does not carry, keeps its answer, which the guard test and the state's own
+  // invariants give.
+  const ComparisonFacts facts = tests_.Facts(expression);
+  if (!IsActive(state, facts.variable))
+    return;
+  bounds.variables.push_back(facts.variable);
+  const int32_t code = facts.code;
+  const DelayConstraint constraint{facts.variable, expression, code,
+                                   tests_.Bound(facts, expression, state)};
+  // x <= Max holds for ever, x == Max from the delay that reaches it on.
+  if (SideOf(code) != BoundSide::kLower && !tests_.HoldsAtMax(state, facts, expression))
+    bounds.upper.push_back(constraint);
+  if (SideOf(code) != BoundSide::kUpper)
+    bounds.lower.push_back(constraint);
 }
 
 int64_t DelayWindows::ValueOf(const DsState& state, int32_t x) const {
@@ -59,38 +91,15 @@ std::optional<int64_t> DelayWindows::WaitEnd(const DsState& state, int32_t x) co
 
 void DelayWindows::Collect(const DsState& state, const CComposedTransition& transition,
                            DelayBounds& bounds) const {
-  const CSystem& model = tests_.Model();
-  bounds.variables.clear();
-  bounds.upper.clear();
-  bounds.lower.clear();
-  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
-  // the state does not carry, keeps its answer, which the guard test and the state's own
-  // invariants give.
-  auto record = [&](int32_t expression) {
-    const CExpression& comparison = model.expressions[expression];
-    const DelayConstraint constraint{comparison.LeftVariable(), expression};
-    if (!Contains(state.activeClocks, constraint.variable))
-      return;
-    bounds.variables.push_back(constraint.variable);
-    const int32_t code = comparison.RootType();
-    // x <= Max holds for ever, x == Max from the delay that reaches it on.
-    if (SideOf(code) != BoundSide::kLower && !tests_.HoldsAtMax(state, expression))
-      bounds.upper.push_back(constraint);
-    if (SideOf(code) != BoundSide::kUpper)
-      bounds.lower.push_back(constraint);
-  };
-  for (size_t p = 0; p < model.processes.size(); ++p) {
-    for (int32_t id : tests_.LocationOf(state, p).invariantExpIds)
-      record(id);
-  }
+  bounds.variables = invariantBounds_.variables;
+  bounds.upper = invariantBounds_.upper;
+  bounds.lower = invariantBounds_.lower;
   for (int32_t id : transition.guardExpId)
-    record(id);
+    Record(state, id, bounds);
 }
 
 Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks,
                         const DelayBounds& bounds) const {
-  const CSystem& model = tests_.Model();
-  const Valuation valuation(model, state);
   Window window;
   for (int32_t x : clocks) {
     // A variable that no current location lists as a clock has no bounds.
@@ -105,20 +114,12 @@ Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks
       continue;
     const int64_t value = ValueOf(state, x);
     for (const DelayConstraint& constraint : bounds.lower) {
-      if (constraint.variable != x)
-        continue;
-      const CExpression& comparison = model.expressions[constraint.expression];
-      window.lo = std::max(
-          window.lo,
-          LowestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
+      if (constraint.variable == x)
+        window.lo = std::max(window.lo, LowestAdmitted(constraint.code, constraint.bound) - value);
     }
     for (const DelayConstraint& constraint : bounds.upper) {
-      if (constraint.variable != x)
-        continue;
-      const CExpression& comparison = model.expressions[constraint.expression];
-      window.hi = std::min(
-          window.hi,
-          HighestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
+      if (constraint.variable == x)
+        window.hi = std::min(window.hi, HighestAdmitted(constraint.code, constraint.bound) - value);
     }
   }
   return window;

@@ -14,10 +14,13 @@
 
 namespace tickcheck {
 
-// A comparison of a clock that bounds the delay, with its expression id.
+// A comparison of a clock that bounds the delay, with its expression id, its relation code and
+// its bound in the state that the bounds were collected for.
 struct DelayConstraint {
   int32_t variable;
   int32_t expression;
+  int32_t code;
+  int32_t bound;
 };
 
 // The comparisons that bound the delay before a transition fires.
@@ -38,8 +41,9 @@ class DelayWindows {
   // Both must outlive the object.
   DelayWindows(const ConstraintTests& tests, const ClockIntervals& intervals);
 
-  // Reads, once for the many windows of one state, each active clock's value and the delay up to
-  // which its L and U bounds let waiting matter. Of then requires this same state.
+  // Reads, once for the many windows of one state, each active clock's value, the delay up to
+  // which its L and U bounds let waiting matter, and the bounding comparisons of its invariants.
+  // Collect and Of then require this same state.
   void Prepare(const DsState& state);
 
   // The comparisons of the state's active clocks in every process's current invariant, then in
@@ -56,6 +60,11 @@ class DelayWindows {
             const DelayBounds& bounds) const;
 
  private:
+  // Whether `x` is an active clock of the prepared state.
+  bool IsActive(const DsState& state, int32_t x) const;
+  // Adds comparison `expression` to `bounds` when it compares an active clock of the prepared
+  // state.
+  void Record(const DsState& state, int32_t expression, DelayBounds& bounds) const;
   // The value of clock `x` in the prepared state, and its delay bound (nothing without bounds).
   int64_t ValueOf(const DsState& state, int32_t x) const;
   std::optional<int64_t> WaitEnd(const DsState& state, int32_t x) const;
@@ -69,6 +78,7 @@ class DelayWindows {
   std::vector<int64_t> values_;
   std::vector<int64_t> waitEnds_;
   uint32_t prepared_ = 0;
+  DelayBounds invariantBounds_;  // the prepared state's invariant comparisons
 };
 
 }  // namespace tickcheck

@@ -86,6 +86,7 @@ class SuccessorGenerator {
   DelayBounds bounds_;
   std::vector<int32_t> advancing_;
   std::vector<int32_t> waitingClocks_;
+  std::vector<size_t> allPositions_;  // FireTransition's
   WaitingDsState successor_;
 };
 
