@@ -37,36 +37,22 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
   }
-  windows_.Prepare(first);
+  windows_.Prepare(first, frozen);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
     if (!tests_.GuardHolds(first, transition))
       continue;
     windows_.Collect(first, transition, bounds_);
     const DelayBounds& bounds = bounds_;
-    std::vector<int32_t>& advancing = advancing_;
-    advancing.clear();
-    for (int32_t x : bounds.variables) {
-      if (!Contains(frozen, x))
-        advancing.push_back(x);
-    }
-    // Waiting matters for every advancing clock until it passes its L and U bounds, also for a
-    // clock that nothing in this step compares: a later guard may.
-    std::vector<int32_t>& waiting = waitingClocks_;
-    waiting = advancing;
-    for (int32_t x : first.activeClocks) {
-      if (!Contains(frozen, x) && !Contains(bounds.variables, x))
-        waiting.push_back(x);
-    }
-    const Window f = windows_.Of(first, frozen, bounds);
-    const Window a = windows_.Of(first, waiting, bounds);
+    // The windows of the frozen clocks and of the advancing ones. Waiting matters for every
+    // advancing clock until it passes its L and U bounds, also for a clock that nothing in this
+    // step compares: a later guard may.
+    const auto [f, a] = windows_.Of(bounds);
 
     enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
-    const bool upperInFrozen =
-        std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                    [&](const DelayConstraint& c) { return Contains(frozen, c.variable); });
-    const bool upperInAdvancing =
-        std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                    [&](const DelayConstraint& c) { return Contains(advancing, c.variable); });
+    const bool upperInFrozen = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                           [](const DelayConstraint& c) { return c.frozen; });
+    const bool upperInAdvancing = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                              [](const DelayConstraint& c) { return !c.frozen; });
     if (bounds.upper.empty()) {
       mode = Mode::kUnbounded;
     } else if (!upperInFrozen) {

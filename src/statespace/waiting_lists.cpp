@@ -31,6 +31,7 @@ std::vector<size_t> AdvancingPositions(const WaitingDsState& entry) {
 
 void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions) {
   positions.clear();
+  positions.reserve(entry.state.activeClocks.size());
   for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
     if (std::find(entry.frozenClocks.begin(), entry.frozenClocks.end(),
                   entry.state.activeClocks[k]) == entry.frozenClocks.end()) {
