@@ -16,20 +16,19 @@ const CLocation& ConstraintTests::LocationOf(const DsState& state, size_t proces
 }
 
 bool ConstraintTests::Satisfied(const DsState& state, int32_t expression) const {
-  const CExpression& comparison = model_.expressions[expression];
-  const int32_t code = comparison.RootType();
-  if (!IsRelationCode(code)) {
+  const ComparisonFacts facts = Facts(expression);
+  if (!IsRelationCode(facts.code)) {
     ConsoleLine("Error type in satisfy");
     return false;
   }
-  const int32_t bound = RightValue(comparison, Valuation(model_, state));
-  return ApplyRelation(code, VariableValue(model_, state, comparison.LeftVariable()), bound);
+  const int32_t bound = Bound(facts, expression, state);
+  return ApplyRelation(facts.code, VariableValue(model_, state, facts.variable), bound);
 }
 
 bool ConstraintTests::GuardHolds(const DsState& state,
                                  const CComposedTransition& transition) const {
   for (int32_t id : transition.guardExpId) {
-    const CVariable* variable = Variable(model_.expressions[id].LeftVariable());
+    const CVariable* variable = Facts(id).record;
     if (variable == nullptr || variable->Type != VarType::kInteger)
       continue;
     if (!Satisfied(state, id))
@@ -56,26 +55,16 @@ std::optional<int32_t> ConstraintTests::FailingInvariant(const DsState& state) c
   return std::nullopt;
 }
 
-bool ConstraintTests::HoldsAtMax(const DsState& state, int32_t expression) const {
-  const CExpression& comparison = model_.expressions[expression];
-  const CVariable* variable = Variable(comparison.LeftVariable());
+bool ConstraintTests::HoldsAtMax(const DsState& state, const ComparisonFacts& facts,
+                                 int32_t expression) const {
+  const CVariable* variable = facts.record;
   return variable != nullptr && variable->Type == VarType::kClock &&
-         ApplyRelation(comparison.RootType(), variable->Max,
-                       RightValue(comparison, Valuation(model_, state)));
+         ApplyRelation(facts.code, variable->Max, Bound(facts, expression, state));
 }
 
 bool ConstraintTests::ReadsClock(int32_t expression, bool exceptCompared) const {
-  const CExpression& entry = model_.expressions[expression];
-  const std::vector<ExpNode>& nodes = entry.Nodes();
-  const int32_t compared = nodes.empty() ? -1 : nodes[static_cast<size_t>(entry.Root())].left;
-  for (const ExpBinding& binding : entry.Bindings()) {
-    if (exceptCompared && binding.node == compared)
-      continue;
-    const CVariable* variable = Variable(binding.variable);
-    if (variable != nullptr && variable->Type != VarType::kInteger)
-      return true;
-  }
-  return false;
+  const ComparisonFacts facts = Facts(expression);
+  return exceptCompared ? facts.readsClockBesideCompared : facts.readsClock;
 }
 
 }  // namespace tickcheck

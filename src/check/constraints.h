@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compose/composition.h"
+#include "expr/comparison_table.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
@@ -16,9 +17,14 @@ namespace tickcheck {
 class ConstraintTests {
  public:
   // `model` must outlive the object.
-  explicit ConstraintTests(const CSystem& model) : model_(model) {}
+  explicit ConstraintTests(const CSystem& model) : model_(model), comparisons_(model) {}
 
   const CSystem& Model() const { return model_; }
+  // The facts of comparison `expression`, and its bound in `state`.
+  ComparisonFacts Facts(int32_t expression) const { return comparisons_.Facts(expression); }
+  int32_t Bound(const ComparisonFacts& facts, int32_t expression, const DsState& state) const {
+    return comparisons_.Bound(facts, expression, state);
+  }
   // The variable record of `id`, or null for an id outside the model.
   const CVariable* Variable(int32_t id) const;
   // The current location of process `process` (0-based) in `state`.
@@ -39,13 +45,17 @@ class ConstraintTests {
   bool InvariantsHold(const DsState& state) const { return !FailingInvariant(state); }
   // Whether the comparison is of a clock and holds when the clock stands at its Max (its bound
   // read in `state`).
-  bool HoldsAtMax(const DsState& state, int32_t expression) const;
+  bool HoldsAtMax(const DsState& state, int32_t expression) const {
+    return HoldsAtMax(state, Facts(expression), expression);
+  }
+  bool HoldsAtMax(const DsState& state, const ComparisonFacts& facts, int32_t expression) const;
   // Whether the expression reads a variable other than an integer (a clock, whose value changes
   // with a delay); with `exceptCompared`, the compared variable of a comparison is not counted.
   bool ReadsClock(int32_t expression, bool exceptCompared) const;
 
  private:
   const CSystem& model_;
+  const ComparisonTable comparisons_;
 };
 
 }  // namespace tickcheck

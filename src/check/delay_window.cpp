@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "expr/comparison.h"
-#include "expr/evaluation.h"
 
 namespace tickcheck {
 namespace {
@@ -21,8 +20,24 @@ DelayWindows::DelayWindows(const ConstraintTests& tests, const ClockIntervals& i
       values_(tests.Model().variables.size() + 1, 0),
       waitEnds_(tests.Model().variables.size() + 1, kNoBound) {}
 
-void DelayWindows::Prepare(const DsState& state) {
+template <typename Counted>
+int64_t DelayWindows::WaitEnd(const DsState& state, const std::vector<int32_t>& clocks,
+                              Counted counted) const {
+  int64_t end = 0;
+  for (int32_t x : clocks) {
+    // A variable that no current location lists as a clock has no bounds.
+    const CVariable* variable = tests_.Variable(x);
+    if (variable == nullptr || variable->Type != VarType::kClock || !counted(x))
+      continue;
+    if (const std::optional<int64_t> clockEnd = WaitEnd(state, x))
+      end = std::max(end, *clockEnd);
+  }
+  return end;
+}
+
+void DelayWindows::Prepare(const DsState& state, const std::vector<int32_t>& frozen) {
   ++prepared_;
+  frozen_ = frozen;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
     const int32_t x = state.activeClocks[k];
     if (x < 1 || static_cast<size_t>(x) >= preparedAt_.size())
@@ -36,6 +51,44 @@ void DelayWindows::Prepare(const DsState& state) {
     const std::optional<LUBound> bound = intervals_.Bounds(state, x);
     waitEnds_[at] = bound ? int64_t{std::max(bound->L, bound->U)} + 1 - values_[at] : kNoBound;
   }
+  // Every transition of the state meets the same waiting bounds and invariants.
+  frozenWaitEnd_ = WaitEnd(state, frozen, [](int32_t) { return true; });
+  advancingWaitEnd_ =
+      WaitEnd(state, state.activeClocks, [&](int32_t x) { return !Contains(frozen, x); });
+  invariantBounds_.upper.clear();
+  invariantBounds_.lower.clear();
+  const CSystem& model = tests_.Model();
+  for (size_t p = 0; p < model.processes.size(); ++p) {
+    for (int32_t id : tests_.LocationOf(state, p).invariantExpIds)
+      Record(state, id, invariantBounds_);
+  }
+}
+
+bool DelayWindows::IsActive(const DsState& state, int32_t x) const {
+  if (x >= 1 && static_cast<size_t>(x) < preparedAt_.size())
+    return preparedAt_[static_cast<size_t>(x)] == prepared_;
+  return Contains(state.activeClocks, x);
+}
+
+void DelayWindows::Record(const DsState& state, int32_t expression, DelayBounds& bounds) const {
+  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
+  // the state does not carry, keeps its answer, which the guard test and the state's own
+  // invariants give.
+  const ComparisonFacts facts = tests_.Facts(expression);
+  if (!IsActive(state, facts.variable))
+    return;
+  const int32_t code = facts.code;
+  const DelayConstraint constraint{facts.variable,
+                                   expression,
+                                   code,
+                                   tests_.Bound(facts, expression, state),
+                                   ValueOf(state, facts.variable),
+                                   Contains(frozen_, facts.variable)};
+  // x <= Max holds for ever, x == Max from the delay that reaches it on.
+  if (SideOf(code) != BoundSide::kLower && !tests_.HoldsAtMax(state, facts, expression))
+    bounds.upper.push_back(constraint);
+  if (SideOf(code) != BoundSide::kUpper)
+    bounds.lower.push_back(constraint);
 }
 
 int64_t DelayWindows::ValueOf(const DsState& state, int32_t x) const {
@@ -59,69 +112,25 @@ std::optional<int64_t> DelayWindows::WaitEnd(const DsState& state, int32_t x) co
 
 void DelayWindows::Collect(const DsState& state, const CComposedTransition& transition,
                            DelayBounds& bounds) const {
-  const CSystem& model = tests_.Model();
-  bounds.variables.clear();
-  bounds.upper.clear();
-  bounds.lower.clear();
-  // Only the state's clocks change while time passes: a comparison of an integer, or of a clock
-  // the state does not carry, keeps its answer, which the guard test and the state's own
-  // invariants give.
-  auto record = [&](int32_t expression) {
-    const CExpression& comparison = model.expressions[expression];
-    const DelayConstraint constraint{comparison.LeftVariable(), expression};
-    if (!Contains(state.activeClocks, constraint.variable))
-      return;
-    bounds.variables.push_back(constraint.variable);
-    const int32_t code = comparison.RootType();
-    // x <= Max holds for ever, x == Max from the delay that reaches it on.
-    if (SideOf(code) != BoundSide::kLower && !tests_.HoldsAtMax(state, expression))
-      bounds.upper.push_back(constraint);
-    if (SideOf(code) != BoundSide::kUpper)
-      bounds.lower.push_back(constraint);
-  };
-  for (size_t p = 0; p < model.processes.size(); ++p) {
-    for (int32_t id : tests_.LocationOf(state, p).invariantExpIds)
-      record(id);
-  }
+  bounds.upper = invariantBounds_.upper;
+  bounds.lower = invariantBounds_.lower;
   for (int32_t id : transition.guardExpId)
-    record(id);
+    Record(state, id, bounds);
 }
 
-Window DelayWindows::Of(const DsState& state, const std::vector<int32_t>& clocks,
-                        const DelayBounds& bounds) const {
-  const CSystem& model = tests_.Model();
-  const Valuation valuation(model, state);
-  Window window;
-  for (int32_t x : clocks) {
-    // A variable that no current location lists as a clock has no bounds.
-    const CVariable* variable = tests_.Variable(x);
-    if (variable == nullptr || variable->Type != VarType::kClock)
-      continue;
-    if (const std::optional<int64_t> end = WaitEnd(state, x))
-      window.hi = std::max(window.hi, *end);
+Windows DelayWindows::Of(const DelayBounds& bounds) const {
+  Windows windows{{0, frozenWaitEnd_}, {0, advancingWaitEnd_}};
+  for (const DelayConstraint& constraint : bounds.lower) {
+    Window& window = constraint.frozen ? windows.frozen : windows.advancing;
+    window.lo =
+        std::max(window.lo, LowestAdmitted(constraint.code, constraint.bound) - constraint.value);
   }
-  for (int32_t x : clocks) {
-    if (!Contains(bounds.variables, x))
-      continue;
-    const int64_t value = ValueOf(state, x);
-    for (const DelayConstraint& constraint : bounds.lower) {
-      if (constraint.variable != x)
-        continue;
-      const CExpression& comparison = model.expressions[constraint.expression];
-      window.lo = std::max(
-          window.lo,
-          LowestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
-    }
-    for (const DelayConstraint& constraint : bounds.upper) {
-      if (constraint.variable != x)
-        continue;
-      const CExpression& comparison = model.expressions[constraint.expression];
-      window.hi = std::min(
-          window.hi,
-          HighestAdmitted(comparison.RootType(), RightValue(comparison, valuation)) - value);
-    }
+  for (const DelayConstraint& constraint : bounds.upper) {
+    Window& window = constraint.frozen ? windows.frozen : windows.advancing;
+    window.hi =
+        std::min(window.hi, HighestAdmitted(constraint.code, constraint.bound) - constraint.value);
   }
-  return window;
+  return windows;
 }
 
 }  // namespace tickcheck

@@ -27,7 +27,6 @@ NewStates::NewStates(const CSystem& model, const ClockIntervals& intervals, Reac
 
 bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
                      std::vector<int32_t>& positions) {
-  fresh.clear();
   positions.clear();
   const DsState& first = run.Entry().state;
   bool allUAtMostL = true;
@@ -42,7 +41,6 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
   // The last state of the run may stand for several equal copies (see DelayRun): visited from the
   // back it is met at the last of them, from the front at the first.
   auto position = [&](int32_t k) { return (!forward && k == size - 1) ? run.LastPosition() : k; };
-  std::vector<std::pair<int32_t, DsState>> kept;
   // A run of millions of delays that one box holds is passed over at once: the states of the run
   // in the box of a state of the sweep, or of a stored state whose own box the reached set holds
   // whole, are not new. The number of further states that the box at `k` holds:
@@ -50,9 +48,19 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     const int32_t reach = run.Reach(k, box, forward);
     return forward ? reach - k : k - reach;
   };
-  DsState state;
+  // Each state is made in the next free entry of `fresh`, which keeps it when it is new; the
+  // entries' vectors, and those of entries no longer needed, keep their storage for later runs.
+  size_t kept = 0;
   for (int32_t step = 0; step < size; ++step) {
     const int32_t k = forward ? step : size - 1 - step;
+    if (kept == fresh.size()) {
+      fresh.emplace_back();
+      if (!spare_.empty()) {
+        fresh.back() = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    DsState& state = fresh[kept];
     run.StateAt(k, state);
     if (++made_ % kStatesPerPoll == 0 && !goOn_())
       return false;
@@ -69,10 +77,10 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     if (found.tier == ReachedSet::Tier::kEarlier) {
       if (widen_) {
         // Testing the whole box costs diagram operations: only worth it for a long stretch.
-        const ClockBox own = intervals_.Box(state);
-        const int32_t reach = run.Reach(k, own, forward);
-        if (std::abs(reach - k) >= kLongStretch && reached_.EarlierHold(state, own))
-          step += covered(k, own);
+        intervals_.Box(state, box_);
+        const int32_t reach = run.Reach(k, box_, forward);
+        if (std::abs(reach - k) >= kLongStretch && reached_.EarlierHold(state, box_))
+          step += covered(k, box_);
       }
       continue;
     }
@@ -80,15 +88,18 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
       return false;
     ++count_;
     reached_.Add(state, widen_);
-    if (widen_)
-      step += covered(k, intervals_.Box(state));
-    kept.emplace_back(position(k), std::move(state));
+    if (widen_) {
+      intervals_.Box(state, box_);
+      step += covered(k, box_);
+    }
+    positions.push_back(position(k));
+    ++kept;
   }
-  if (!forward)
-    std::reverse(kept.begin(), kept.end());
-  for (auto& [at, state] : kept) {
-    positions.push_back(at);
-    fresh.push_back(std::move(state));
+  for (; fresh.size() > kept; fresh.pop_back())
+    spare_.push_back(std::move(fresh.back()));
+  if (!forward) {
+    std::reverse(fresh.begin(), fresh.end());
+    std::reverse(positions.begin(), positions.end());
   }
   return true;
 }

@@ -48,6 +48,9 @@ class NewStates {
   std::function<bool()> goOn_;
   int64_t made_ = 0;  // states made from runs, new or not: the pace of the polls
   int64_t count_ = 0;
+  // Keep's scratch, kept for its storage: states that `fresh` held before, and a box.
+  std::vector<DsState> spare_;
+  ClockBox box_;
 };
 
 }  // namespace tickcheck

@@ -37,36 +37,22 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
   }
-  windows_.Prepare(first);
+  windows_.Prepare(first, frozen);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
     if (!tests_.GuardHolds(first, transition))
       continue;
     windows_.Collect(first, transition, bounds_);
     const DelayBounds& bounds = bounds_;
-    std::vector<int32_t>& advancing = advancing_;
-    advancing.clear();
-    for (int32_t x : bounds.variables) {
-      if (!Contains(frozen, x))
-        advancing.push_back(x);
-    }
-    // Waiting matters for every advancing clock until it passes its L and U bounds, also for a
-    // clock that nothing in this step compares: a later guard may.
-    std::vector<int32_t>& waiting = waitingClocks_;
-    waiting = advancing;
-    for (int32_t x : first.activeClocks) {
-      if (!Contains(frozen, x) && !Contains(bounds.variables, x))
-        waiting.push_back(x);
-    }
-    const Window f = windows_.Of(first, frozen, bounds);
-    const Window a = windows_.Of(first, waiting, bounds);
+    // The windows of the frozen clocks and of the advancing ones. Waiting matters for every
+    // advancing clock until it passes its L and U bounds, also for a clock that nothing in this
+    // step compares: a later guard may.
+    const auto [f, a] = windows_.Of(bounds);
 
     enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
-    const bool upperInFrozen =
-        std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                    [&](const DelayConstraint& c) { return Contains(frozen, c.variable); });
-    const bool upperInAdvancing =
-        std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                    [&](const DelayConstraint& c) { return Contains(advancing, c.variable); });
+    const bool upperInFrozen = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                           [](const DelayConstraint& c) { return c.frozen; });
+    const bool upperInAdvancing = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                              [](const DelayConstraint& c) { return !c.frozen; });
     if (bounds.upper.empty()) {
       mode = Mode::kUnbounded;
     } else if (!upperInFrozen) {
@@ -122,7 +108,10 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
                                                           const CComposedTransition& transition,
                                                           int32_t lo, int32_t hi, DsState& target,
                                                           std::vector<int32_t>& fixed) {
-  const std::vector<size_t> all = AllClockPositions(state);
+  std::vector<size_t>& all = allPositions_;
+  all.resize(state.activeClocks.size());
+  for (size_t k = 0; k < all.size(); ++k)
+    all[k] = k;
   const bool updatesReadClocks = std::any_of(
       transition.updates.begin(), transition.updates.end(),
       [this](const CUpdate& update) { return tests_.ReadsClock(update.updateExpId, false); });
@@ -137,7 +126,7 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
     // guard: the whole guard is tested on the source delayed by d.
     if (const std::optional<int32_t> failingGuard =
             tests_.FailingConstraint(target, transition.guardExpId)) {
-      if (saturated || !IsRelationCode(model_.expressions[*failingGuard].RootType()))
+      if (saturated || !IsRelationCode(tests_.Facts(*failingGuard).code))
         break;
       const std::optional<int64_t> next = NextGuardDelay(target, *failingGuard, d);
       if (!next)
@@ -153,7 +142,7 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
       FixedClocks(state, target, transition, fixed);
       return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), fixed);
     }
-    if (saturated || !IsRelationCode(model_.expressions[*failing].RootType()))
+    if (saturated || !IsRelationCode(tests_.Facts(*failing).code))
       break;
     const std::optional<int64_t> next =
         updatesReadClocks ? d + 1 : NextCandidateDelay(state, target, transition, *failing, d);
@@ -169,17 +158,17 @@ std::optional<int64_t> SuccessorGenerator::NextGuardDelay(const DsState& delayed
   // Every active clock of the source advances with the delay, to at most its Max; anything else
   // the guard reads keeps its value. A failing comparison of an advancing clock with a bound that
   // reads no clock holds later only when it is a lower bound that the clock still reaches.
-  const CExpression& comparison = model_.expressions[failing];
-  if (tests_.ReadsClock(failing, true))
+  const ComparisonFacts facts = tests_.Facts(failing);
+  if (facts.readsClockBesideCompared)
     return delay + 1;
-  const int32_t x = comparison.LeftVariable();
+  const int32_t x = facts.variable;
   const auto at = std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), x);
   if (at == delayed.activeClocks.end())
     return std::nullopt;
   const int64_t value = delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
   const int64_t max = model_.variables[static_cast<size_t>(x) - 1].Max;
-  const std::optional<int64_t> wait = DelaysUntilHolds(
-      comparison.RootType(), value, RightValue(comparison, Valuation(model_, delayed)), max);
+  const std::optional<int64_t> wait =
+      DelaysUntilHolds(facts.code, value, tests_.Bound(facts, failing, delayed), max);
   if (!wait)
     return std::nullopt;
   return delay + *wait;
@@ -194,11 +183,10 @@ std::optional<int64_t> SuccessorGenerator::NextCandidateDelay(const DsState& sou
   // without an update: each such clock's value is min(source value + delay, Max). A comparison of
   // such a clock with a bound that reads no clock therefore fails either for every later delay or
   // up to the delay at which the clock reaches the bound; anything else is tried delay by delay.
-  const CExpression& comparison = model_.expressions[failing];
-  const int32_t code = comparison.RootType();
-  if (tests_.ReadsClock(failing, true))
+  const ComparisonFacts facts = tests_.Facts(failing);
+  if (facts.readsClockBesideCompared)
     return delay + 1;
-  const int32_t x = comparison.LeftVariable();
+  const int32_t x = facts.variable;
   const auto kept = std::find(target.activeClocks.begin(), target.activeClocks.end(), x);
   const bool advances = kept != target.activeClocks.end() && Contains(source.activeClocks, x) &&
                         std::none_of(transition.updates.begin(), transition.updates.end(),
@@ -208,7 +196,7 @@ std::optional<int64_t> SuccessorGenerator::NextCandidateDelay(const DsState& sou
   const int64_t value = target.clockValues[static_cast<size_t>(kept - target.activeClocks.begin())];
   const int64_t max = model_.variables[static_cast<size_t>(x) - 1].Max;
   const std::optional<int64_t> wait =
-      DelaysUntilHolds(code, value, RightValue(comparison, Valuation(model_, target)), max);
+      DelaysUntilHolds(facts.code, value, tests_.Bound(facts, failing, target), max);
   if (!wait)
     return std::nullopt;
   return delay + *wait;
@@ -277,17 +265,17 @@ std::optional<int32_t> SuccessorGenerator::RemainingDelays(
     const DsState& target, int32_t limit, const std::vector<int32_t>& fixed) const {
   if (target.activeClocks.empty())
     return 1;
-  const Valuation valuation(model_, target);
   int64_t count = limit;
   for (size_t p = 0; p < model_.processes.size(); ++p) {
     for (int32_t id : tests_.LocationOf(target, p).invariantExpIds) {
-      const CExpression& comparison = model_.expressions[id];
-      const int32_t x = comparison.LeftVariable();
+      const ComparisonFacts facts = tests_.Facts(id);
+      const int32_t x = facts.variable;
       // The target holds its invariants. One over anything but a clock that advances with the
       // firing delay, or one that holds at the clock's Max, holds at every later firing too.
-      if (Contains(fixed, x) || !Contains(target.activeClocks, x) || tests_.HoldsAtMax(target, id))
+      if (Contains(fixed, x) || !Contains(target.activeClocks, x) ||
+          tests_.HoldsAtMax(target, facts, id))
         continue;
-      const int32_t code = comparison.RootType();
+      const int32_t code = facts.code;
       if (!IsRelationCode(code)) {
         ConsoleLine("Error op type");
         return std::nullopt;
@@ -296,7 +284,7 @@ std::optional<int32_t> SuccessorGenerator::RemainingDelays(
       if (code == ExpType::kEqual) {
         count = 1;
       } else if (SideOf(code) == BoundSide::kUpper) {
-        const int64_t highest = HighestAdmitted(code, RightValue(comparison, valuation));
+        const int64_t highest = HighestAdmitted(code, tests_.Bound(facts, id, target));
         count = std::min(count, highest - VariableValue(model_, target, x) + 1);
       }
     }

@@ -84,8 +84,7 @@ class SuccessorGenerator {
   int64_t firedTransitions_ = 0;
   // Scratch of GenerateSuccessors, kept so that its vectors keep their storage from call to call.
   DelayBounds bounds_;
-  std::vector<int32_t> advancing_;
-  std::vector<int32_t> waitingClocks_;
+  std::vector<size_t> allPositions_;  // FireTransition's
   WaitingDsState successor_;
 };
 

@@ -9,7 +9,16 @@
 namespace tickcheck {
 
 ValueRanges::ValueRanges(const CSystem& model)
-    : model_(model), reported_(model.variables.size() + 1, 0) {}
+    : model_(model),
+      reported_(model.variables.size() + 1, 0),
+      bitWidths_(model.variables.size() + 1, 0) {
+  for (size_t v = 1; v <= model.variables.size(); ++v) {
+    const CVariable& variable = model.variables[v - 1];
+    if (variable.intValueIndex >= 0)
+      integers_.push_back({static_cast<int32_t>(v), static_cast<size_t>(variable.intValueIndex)});
+    bitWidths_[v] = variable.bitWidth;
+  }
+}
 
 bool ValueRanges::FirstMisfit(int32_t variableId) {
   uint8_t& reported = reported_[static_cast<size_t>(variableId)];
@@ -58,24 +67,27 @@ bool ValueRanges::Admit(const DsState& source, const DsState& target,
   return true;
 }
 
+void ValueRanges::ReportBits(int32_t variableId, int32_t value) {
+  if (!FirstMisfit(variableId))
+    return;
+  const CVariable& variable = model_.variables[static_cast<size_t>(variableId) - 1];
+  ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
+              " does not fit its " + std::to_string(variable.bitWidth) +
+              " bits; states with such values are skipped");
+}
+
 bool ValueRanges::Encodable(const DsState& state, bool report) {
   bool fits = true;
   auto check = [&](int32_t variableId, int32_t value) {
-    const CVariable& variable = model_.variables[static_cast<size_t>(variableId) - 1];
-    if (FitsBits(value, variable.bitWidth))
+    if (FitsBits(value, bitWidths_[static_cast<size_t>(variableId)]))
       return;
     fits = false;
-    if (!report || !FirstMisfit(variableId))
-      return;
-    ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
-                " does not fit its " + std::to_string(variable.bitWidth) +
-                " bits; states with such values are skipped");
+    if (report)
+      ReportBits(variableId, value);
   };
-  for (size_t v = 1; v <= model_.variables.size(); ++v) {
-    const int32_t index = model_.variables[v - 1].intValueIndex;
-    if (index >= 0 && static_cast<size_t>(index) < state.intValues.size()) {
-      check(static_cast<int32_t>(v), state.intValues[static_cast<size_t>(index)]);
-    }
+  for (const IntegerEntry& entry : integers_) {
+    if (entry.index < state.intValues.size())
+      check(entry.variable, state.intValues[entry.index]);
   }
   for (size_t k = 0; k < state.activeClocks.size(); ++k)
     check(state.activeClocks[k], state.clockValues[k]);

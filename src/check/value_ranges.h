@@ -34,9 +34,19 @@ class ValueRanges {
  private:
   // True the first time it is asked for variable `variableId`.
   bool FirstMisfit(int32_t variableId);
+  // Writes the message of Encodable for `value` of variable `variableId`, the first time.
+  void ReportBits(int32_t variableId, int32_t value);
+
+  // An integer variable whose value a state holds, and the entry that holds it.
+  struct IntegerEntry {
+    int32_t variable;
+    size_t index;
+  };
 
   const CSystem& model_;
   std::vector<uint8_t> reported_;  // per variable id
+  std::vector<IntegerEntry> integers_;
+  std::vector<int32_t> bitWidths_;  // per variable id
 };
 
 }  // namespace tickcheck

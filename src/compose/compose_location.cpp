@@ -29,37 +29,48 @@ const std::vector<CJump>& JumpsOf(const CSystem& system, std::span<const int32_t
   return owner.locations[static_cast<size_t>(vector[static_cast<size_t>(process)]) - 1].jumps;
 }
 
-// A composed transition before it is stored: its target vector and the parts of its record.
-struct Composed {
-  std::vector<int32_t> target;
+// The composed transitions found at one location, before they are stored: each one's
+// participants, the initiator first, as a stretch of one list.
+struct Found {
+  size_t begin = 0;
+  size_t end = 0;
   bool isUrgent = false;
-  bool noGuard = true;
-  std::vector<int32_t> procId;
-  std::vector<int32_t> updates;  // variable, expression, variable, expression, ...
-  std::vector<int32_t> guardExpId;
-  std::vector<int32_t> resetClockId;
 };
 
-// Joins the participants, the initiator first, into one transition leaving `source`; the
-// target moves exactly the participating processes.
-Composed Compose(std::span<const int32_t> source, std::span<const Participant> participants) {
-  Composed composed;
-  composed.target.assign(source.begin(), source.end());
+bool NoGuard(std::span<const Participant> participants) {
+  return std::ranges::all_of(
+      participants, [](const Participant& participant) { return participant.jump->noGuard; });
+}
+
+// Writes the payload of a transition with `participants` and `flags` into `payload` (its storage
+// is reused): the flags, the four counts, then procId, updates, guards and sorted resets.
+void WritePayload(std::span<const Participant> participants, int32_t flags,
+                  std::vector<int32_t>& payload) {
+  int32_t updates = 0;
+  int32_t guards = 0;
+  int32_t resets = 0;
   for (const auto& [process, jump] : participants) {
-    composed.target[static_cast<size_t>(process)] = jump->To;
-    composed.procId.push_back(process);
-    composed.noGuard = composed.noGuard && jump->noGuard;
-    for (const Assignment& assignment : jump->assignments) {
-      composed.updates.push_back(assignment.varId);
-      composed.updates.push_back(assignment.expId);
-    }
-    composed.guardExpId.insert(composed.guardExpId.end(), jump->guardExpIds.begin(),
-                               jump->guardExpIds.end());
-    composed.resetClockId.insert(composed.resetClockId.end(), jump->resetClockIds.begin(),
-                                 jump->resetClockIds.end());
+    updates += static_cast<int32_t>(jump->assignments.size());
+    guards += static_cast<int32_t>(jump->guardExpIds.size());
+    resets += static_cast<int32_t>(jump->resetClockIds.size());
   }
-  std::ranges::sort(composed.resetClockId);
-  return composed;
+  payload = {flags, static_cast<int32_t>(participants.size()), updates, guards, resets};
+  for (const Participant& participant : participants)
+    payload.push_back(participant.process);
+  for (const Participant& participant : participants) {
+    for (const Assignment& assignment : participant.jump->assignments)
+      payload.insert(payload.end(), {assignment.varId, assignment.expId});
+  }
+  for (const Participant& participant : participants) {
+    payload.insert(payload.end(), participant.jump->guardExpIds.begin(),
+                   participant.jump->guardExpIds.end());
+  }
+  const auto firstReset = static_cast<std::ptrdiff_t>(payload.size());
+  for (const Participant& participant : participants) {
+    payload.insert(payload.end(), participant.jump->resetClockIds.begin(),
+                   participant.jump->resetClockIds.end());
+  }
+  std::sort(payload.begin() + firstReset, payload.end());
 }
 
 bool ListensOn(const CProcess& process, int32_t channel) {
@@ -99,16 +110,16 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
   if (places_[static_cast<size_t>(place)].composed)
     return;
   // Urgent internal transitions are tried first, the one composed last leading.
-  std::vector<Composed> urgent;
-  std::vector<Composed> others;
-  const auto add = [&](std::span<const Participant> participants, bool isUrgent) {
-    Composed composed = Compose(vector, participants);
-    composed.isUrgent = isUrgent;
-    (isUrgent ? urgent : others).push_back(std::move(composed));
+  std::vector<Participant> participants;
+  std::vector<Found> found;
+  const auto add = [&](std::span<const Participant> joined, bool isUrgent) {
+    found.push_back({participants.size(), participants.size() + joined.size(), isUrgent});
+    participants.insert(participants.end(), joined.begin(), joined.end());
   };
 
   const auto count = static_cast<int32_t>(system.processes.size());
   bool unheard = false;
+  std::vector<Participant> broadcast;
   for (int32_t i = 0; i < count && !unheard; ++i) {
     for (const CJump& jump : JumpsOf(system, vector, i)) {
       if (jump.Syn <= 0) {
@@ -129,10 +140,10 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
           }
         }
       } else {
-        std::vector<Participant> participants{{i, &jump}};
-        const Receivers receivers = GatherReceivers(system, vector, i, jump.Syn, participants);
+        broadcast.assign({{i, &jump}});
+        const Receivers receivers = GatherReceivers(system, vector, i, jump.Syn, broadcast);
         if (receivers == Receivers::kFound) {
-          add(participants, false);
+          add(broadcast, false);
         } else if (receivers == Receivers::kNoListener) {
           // The model is broken at this location; what was composed before stays usable.
           ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
@@ -143,29 +154,33 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
       }
     }
   }
-  std::reverse(urgent.begin(), urgent.end());
-
-  // Record: post place and payload number. Payload: flags, the four counts, then procId,
-  // updates, guards and resets.
-  std::vector<int32_t> words;
-  std::vector<int32_t> payload;
-  int32_t transitions = 0;
-  for (const std::vector<Composed>* part : {&urgent, &others}) {
-    for (const Composed& composed : *part) {
-      const int32_t post = Store(VecToInt(composed.target), composed.target);
-      const int32_t flags =
-          (composed.isUrgent ? kUrgentFlag : 0) | (composed.noGuard ? kNoGuardFlag : 0);
-      payload = {flags, static_cast<int32_t>(composed.procId.size()),
-                 static_cast<int32_t>(composed.updates.size() / 2),
-                 static_cast<int32_t>(composed.guardExpId.size()),
-                 static_cast<int32_t>(composed.resetClockId.size())};
-      for (const std::vector<int32_t>* list :
-           {&composed.procId, &composed.updates, &composed.guardExpId, &composed.resetClockId})
-        payload.insert(payload.end(), list->begin(), list->end());
-      words.insert(words.end(), {post, Payload(payload)});
-      ++transitions;
-    }
+  std::vector<const Found*> order;
+  for (auto at = found.rbegin(); at != found.rend(); ++at) {
+    if (at->isUrgent)
+      order.push_back(&*at);
   }
+  for (const Found& transition : found) {
+    if (!transition.isUrgent)
+      order.push_back(&transition);
+  }
+
+  // Record: post place and payload number. The target moves exactly the participating processes.
+  std::vector<int32_t> words;
+  std::vector<int32_t> target;
+  std::vector<int32_t> payload;
+  for (const Found* transition : order) {
+    const std::span<const Participant> joined(participants.data() + transition->begin,
+                                              transition->end - transition->begin);
+    target.assign(vector.begin(), vector.end());
+    for (const auto& [process, jump] : joined)
+      target[static_cast<size_t>(process)] = jump->To;
+    const int32_t post = Store(VecToInt(target), target);
+    const int32_t flags =
+        (transition->isUrgent ? kUrgentFlag : 0) | (NoGuard(joined) ? kNoGuardFlag : 0);
+    WritePayload(joined, flags, payload);
+    words.insert(words.end(), {post, Payload(payload)});
+  }
+  const auto transitions = static_cast<int32_t>(order.size());
   int32_t* records = Allocate(words.size());
   std::copy(words.begin(), words.end(), records);
   Place& stored = places_[static_cast<size_t>(place)];

@@ -96,11 +96,17 @@ void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value
 }
 
 ClockBox ClockIntervals::Box(const DsState& state) const {
-  ClockBox box{state.clockValues, state.clockValues};
+  ClockBox box;
+  Box(state, box);
+  return box;
+}
+
+void ClockIntervals::Box(const DsState& state, ClockBox& box) const {
+  box.start = state.clockValues;
+  box.end = state.clockValues;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
     Interval(state, state.activeClocks[k], state.clockValues[k], box.start[k], box.end[k]);
   }
-  return box;
 }
 
 }  // namespace tickcheck

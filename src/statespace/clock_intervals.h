@@ -35,8 +35,10 @@ class ClockIntervals {
   // but always holding the value itself.
   void Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                 int32_t& end) const;
-  // The intervals of every active clock of `state` when it is stored.
+  // The intervals of every active clock of `state` when it is stored; the second form writes them
+  // into `box`, whose vectors keep their storage.
   ClockBox Box(const DsState& state) const;
+  void Box(const DsState& state, ClockBox& box) const;
 
  private:
   const CSystem& model_;

@@ -31,6 +31,7 @@ std::vector<size_t> AdvancingPositions(const WaitingDsState& entry) {
 
 void AdvancingPositions(const WaitingDsState& entry, std::vector<size_t>& positions) {
   positions.clear();
+  positions.reserve(entry.state.activeClocks.size());
   for (size_t k = 0; k < entry.state.activeClocks.size(); ++k) {
     if (std::find(entry.frozenClocks.begin(), entry.frozenClocks.end(),
                   entry.state.activeClocks[k]) == entry.frozenClocks.end()) {
@@ -85,25 +86,50 @@ const int32_t* WaitingLists::Record(const Slot& slot, uint32_t sequence) const {
          static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
 }
 
+size_t WaitingLists::FindIndexCell(int64_t index) const {
+  const size_t mask = indexCells_.size() - 1;
+  uint64_t h = static_cast<uint64_t>(index) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 29;
+  size_t cell = static_cast<size_t>(h) & mask;
+  while (indexCells_[cell].slot != -1 && indexCells_[cell].index != index)
+    cell = (cell + 1) & mask;
+  return cell;
+}
+
+int32_t WaitingLists::FindSlot(int64_t index) const {
+  return indexCells_.empty() ? -1 : indexCells_[FindIndexCell(index)].slot;
+}
+
 int32_t WaitingLists::SlotOf(const WaitingDsState& entry) {
-  const auto [found, added] =
-      slotOfIndex_.try_emplace(entry.state.locationIndex, static_cast<int32_t>(slots_.size()));
-  if (added) {
-    Slot& slot = slots_.emplace_back();
-    slot.index = entry.state.locationIndex;
-    slot.locations = entry.state.locations.data();
-    slot.activeClocks = ClockListOf(entry.state.activeClocks);
-    slot.intCount = static_cast<int32_t>(entry.state.intValues.size());
-    slot.stride = kHeader + slot.intCount + static_cast<int32_t>(entry.state.activeClocks.size());
+  const int64_t index = entry.state.locationIndex;
+  if (const int32_t found = FindSlot(index); found != -1)
+    return found;
+  if (2 * (slots_.size() + 1) > indexCells_.size()) {
+    indexCells_.assign(std::max<size_t>(64, 2 * indexCells_.size()), IndexCell{});
+    for (size_t number = 0; number < slots_.size(); ++number)
+      indexCells_[FindIndexCell(slots_[number].index)] = {slots_[number].index,
+                                                          static_cast<int32_t>(number)};
   }
-  return found->second;
+  const auto number = static_cast<int32_t>(slots_.size());
+  indexCells_[FindIndexCell(index)] = {index, number};
+  Slot& slot = slots_.emplace_back();
+  slot.index = index;
+  slot.locations = entry.state.locations.data();
+  slot.activeClocks = ClockListOf(entry.state.activeClocks);
+  slot.intCount = static_cast<int32_t>(entry.state.intValues.size());
+  slot.stride = kHeader + slot.intCount + static_cast<int32_t>(entry.state.activeClocks.size());
+  return number;
 }
 
 int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
+  // Entries in a row mostly share their frozen clocks.
+  if (lastClockList_ != -1 && clockLists_[static_cast<size_t>(lastClockList_)] == clocks)
+    return lastClockList_;
   const auto [found, added] =
       clockListNumbers_.try_emplace(clocks, static_cast<int32_t>(clockLists_.size()));
   if (added)
     clockLists_.push_back(clocks);
+  lastClockList_ = found->second;
   return found->second;
 }
 
@@ -193,6 +219,10 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     slot.head = 0;
   }
   const uint32_t sequence = slot.frontSequence + slot.count;
+  if (slot.records.capacity() == 0 && !spareRecords_.empty()) {
+    slot.records = std::move(spareRecords_.back());
+    spareRecords_.pop_back();
+  }
   slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks), 0});
   slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
                       entry.state.intValues.end());
@@ -304,12 +334,14 @@ Merge WaitingLists::Compare(const View& w, const std::vector<size_t>& advancing,
 }
 
 bool WaitingLists::Empty(int64_t index) const {
-  const auto found = slotOfIndex_.find(index);
-  return found == slotOfIndex_.end() || slots_[static_cast<size_t>(found->second)].count == 0;
+  const int32_t number = FindSlot(index);
+  return number == -1 || slots_[static_cast<size_t>(number)].count == 0;
 }
 
 void WaitingLists::Front(int64_t index, WaitingDsState& entry) const {
-  const Slot& slot = slots_[static_cast<size_t>(slotOfIndex_.at(index))];
+  if (Empty(index))
+    return;
+  const Slot& slot = slots_[static_cast<size_t>(FindSlot(index))];
   const View front = ViewOf(slot, Record(slot, slot.frontSequence));
   entry.state.locationIndex = slot.index;
   entry.state.locations = {slot.locations, model_.processes.size()};
@@ -321,7 +353,9 @@ void WaitingLists::Front(int64_t index, WaitingDsState& entry) const {
 }
 
 void WaitingLists::PopFront(int64_t index) {
-  const int32_t number = slotOfIndex_.at(index);
+  if (Empty(index))
+    return;
+  const int32_t number = FindSlot(index);
   Slot& slot = slots_[static_cast<size_t>(number)];
   const int32_t* record = Record(slot, slot.frontSequence);
   // The oldest entry of the list is also the oldest of its key.
@@ -335,7 +369,12 @@ void WaitingLists::PopFront(int64_t index) {
   --slot.count;
   --size_;
   if (slot.count == 0) {
-    // Most composed locations wait only now and then: an empty list gives its memory back.
+    // Most composed locations wait only now and then: an empty list gives its memory back, to
+    // the few arrays kept for the lists that fill next.
+    if (spareRecords_.size() < kSpareRecordArrays && slot.records.capacity() <= kSpareRecordWords) {
+      slot.records.clear();
+      spareRecords_.push_back(std::move(slot.records));
+    }
     std::vector<int32_t>().swap(slot.records);
     slot.head = 0;
   }
@@ -362,7 +401,7 @@ std::optional<int64_t> WaitingLists::NextNonEmpty(int64_t from) {
       return std::nullopt;
     const int64_t index = ahead_.top();
     ahead_.pop();
-    Slot& slot = slots_[static_cast<size_t>(slotOfIndex_.at(index))];
+    Slot& slot = slots_[static_cast<size_t>(FindSlot(index))];
     slot.queued = false;
     // A list emptied by other means than the search waits no more.
     if (slot.count == 0)

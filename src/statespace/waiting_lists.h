@@ -108,6 +108,9 @@ class WaitingLists {
   // Record words: delay count, frozen-list number, link to the next entry of the key (the
   // difference of sequence numbers, 0 for none), then the integer and clock values.
   static constexpr int32_t kHeader = 3;
+  // At most this many emptied record arrays of at most this many words are kept.
+  static constexpr size_t kSpareRecordArrays = 64;
+  static constexpr size_t kSpareRecordWords = 4096;
 
   static View ViewOf(const WaitingDsState& entry);
   View ViewOf(const Slot& slot, const int32_t* record) const;
@@ -118,7 +121,11 @@ class WaitingLists {
   static uint32_t MergeKey(const View& entry);
   Merge Compare(const View& fresh, const std::vector<size_t>& advancing, const View& stored) const;
 
+  // The slot of `index`, made for `entry` when there is none; FindSlot answers -1 instead.
   int32_t SlotOf(const WaitingDsState& entry);
+  int32_t FindSlot(int64_t index) const;
+  // The cell of `index` in `indexCells_`, or of the empty cell where it would go.
+  size_t FindIndexCell(int64_t index) const;
   int32_t ClockListOf(const std::vector<int32_t>& clocks);
   // The cell of (slot, key), or of the empty cell where it would go.
   size_t FindCell(int32_t slot, uint32_t key) const;
@@ -129,12 +136,19 @@ class WaitingLists {
   const CSystem& model_;
   size_t size_ = 0;
   std::vector<Slot> slots_;
-  std::unordered_map<int64_t, int32_t> slotOfIndex_;
+  // Open addressing with linear probing from a composed-location index to its slot, at most half
+  // full.
+  struct IndexCell {
+    int64_t index = 0;
+    int32_t slot = -1;  // -1: an empty cell
+  };
+  std::vector<IndexCell> indexCells_;
   struct ListHash {
     size_t operator()(const std::vector<int32_t>& list) const;
   };
   std::vector<std::vector<int32_t>> clockLists_;
   std::unordered_map<std::vector<int32_t>, int32_t, ListHash> clockListNumbers_;
+  int32_t lastClockList_ = -1;  // the number that ClockListOf answered last
   std::vector<KeyCell> cells_;
   size_t usedCells_ = 0;
   // The non-empty indices at or after the search's current one, and those before it.
@@ -143,6 +157,8 @@ class WaitingLists {
   MinHeap behind_;
   std::optional<int64_t> current_;
   std::vector<size_t> advancing_;  // Insert's scratch, kept for its storage
+  // The record arrays of lists that became empty, kept for lists that fill again.
+  std::vector<std::vector<int32_t>> spareRecords_;
 };
 
 }  // namespace tickcheck
