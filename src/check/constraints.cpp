@@ -11,10 +11,6 @@ const CVariable* ConstraintTests::Variable(int32_t id) const {
   return &model_.variables[static_cast<size_t>(id) - 1];
 }
 
-const CLocation& ConstraintTests::LocationOf(const DsState& state, size_t process) const {
-  return model_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
-}
-
 bool ConstraintTests::Satisfied(const DsState& state, int32_t expression) const {
   const ComparisonFacts facts = Facts(expression);
   if (!IsRelationCode(facts.code)) {

@@ -28,7 +28,9 @@ class ConstraintTests {
   // The variable record of `id`, or null for an id outside the model.
   const CVariable* Variable(int32_t id) const;
   // The current location of process `process` (0-based) in `state`.
-  const CLocation& LocationOf(const DsState& state, size_t process) const;
+  const CLocation& LocationOf(const DsState& state, size_t process) const {
+    return model_.processes[process].locations[static_cast<size_t>(state.locations[process]) - 1];
+  }
 
   // Relation code between the value of the comparison's variable and its bound, in `state`. A
   // code outside 1 to 6 writes "Error type in satisfy" and fails.

@@ -4,19 +4,19 @@
 #include <string>
 
 #include "model/console.h"
-#include "statespace/encoding.h"
 
 namespace tickcheck {
 
 ValueRanges::ValueRanges(const CSystem& model)
     : model_(model),
       reported_(model.variables.size() + 1, 0),
-      bitWidths_(model.variables.size() + 1, 0) {
+      bitLimits_(model.variables.size() + 1, 0) {
   for (size_t v = 1; v <= model.variables.size(); ++v) {
     const CVariable& variable = model.variables[v - 1];
     if (variable.intValueIndex >= 0)
       integers_.push_back({static_cast<int32_t>(v), static_cast<size_t>(variable.intValueIndex)});
-    bitWidths_[v] = variable.bitWidth;
+    const int32_t width = variable.bitWidth;
+    bitLimits_[v] = width < 0 ? 0 : width >= 32 ? INT64_MAX : int64_t{1} << width;
   }
 }
 
@@ -79,7 +79,7 @@ void ValueRanges::ReportBits(int32_t variableId, int32_t value) {
 bool ValueRanges::Encodable(const DsState& state, bool report) {
   bool fits = true;
   auto check = [&](int32_t variableId, int32_t value) {
-    if (FitsBits(value, bitWidths_[static_cast<size_t>(variableId)]))
+    if (value >= 0 && value < bitLimits_[static_cast<size_t>(variableId)])
       return;
     fits = false;
     if (report)

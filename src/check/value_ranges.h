@@ -46,7 +46,8 @@ class ValueRanges {
   const CSystem& model_;
   std::vector<uint8_t> reported_;  // per variable id
   std::vector<IntegerEntry> integers_;
-  std::vector<int32_t> bitWidths_;  // per variable id
+  // Per variable id: the values from 0 up to below this limit fit the variable's bits (FitsBits).
+  std::vector<int64_t> bitLimits_;
 };
 
 }  // namespace tickcheck

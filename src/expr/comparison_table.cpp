@@ -91,12 +91,6 @@ ComparisonTable::ComparisonTable(const CSystem& model) : model_(model) {
     facts_.push_back(Read(model, static_cast<int32_t>(id)));
 }
 
-ComparisonFacts ComparisonTable::Facts(int32_t id) const {
-  if (id >= 0 && static_cast<size_t>(id) < facts_.size())
-    return facts_[static_cast<size_t>(id)];
-  return Read(model_, id);
-}
-
 int32_t ComparisonTable::Bound(const ComparisonFacts& facts, int32_t id,
                                const DsState& state) const {
   return facts.fixedBound ? facts.bound

@@ -29,7 +29,11 @@ class ComparisonTable {
   explicit ComparisonTable(const CSystem& model);
 
   // The facts of expression `id`, for any id (those of no guard or invariant are read on demand).
-  ComparisonFacts Facts(int32_t id) const;
+  ComparisonFacts Facts(int32_t id) const {
+    if (id >= 0 && static_cast<size_t>(id) < facts_.size())
+      return facts_[static_cast<size_t>(id)];
+    return Read(model_, id);
+  }
   // The bound of comparison `id`, whose facts are `facts`, in `state`: RightValue of the
   // expression.
   int32_t Bound(const ComparisonFacts& facts, int32_t id, const DsState& state) const;

@@ -8,16 +8,22 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
     : model_(model),
       limits_(limits),
       propertyCuts_(model.variables.size() + 1),
-      listingProcesses_(model.variables.size() + 1) {
+      listings_(model.variables.size() + 1) {
   // Most clocks are listed by one process: Bounds visits only the processes that list the clock.
   for (size_t p = 0; p < model.processes.size(); ++p) {
-    for (const CLocation& location : model.processes[p].locations) {
-      for (const LUBound& entry : location.luBounds) {
-        if (entry.clockId < 1 || static_cast<size_t>(entry.clockId) >= listingProcesses_.size())
+    const std::vector<CLocation>& locations = model.processes[p].locations;
+    for (size_t l = 0; l < locations.size(); ++l) {
+      for (const LUBound& entry : locations[l].luBounds) {
+        if (entry.clockId < 1 || static_cast<size_t>(entry.clockId) >= listings_.size())
           continue;
-        std::vector<size_t>& processes = listingProcesses_[static_cast<size_t>(entry.clockId)];
-        if (processes.empty() || processes.back() != p)
-          processes.push_back(p);
+        std::vector<Listing>& listings = listings_[static_cast<size_t>(entry.clockId)];
+        if (listings.empty() || listings.back().process != p)
+          listings.push_back({p, std::vector<LUBound>(locations.size(), LUBound{0, -1, -1})});
+        // A location that lists the clock several times needs the largest of its bounds.
+        LUBound& merged = listings.back().bounds[l];
+        merged = merged.clockId == 0 ? entry
+                                     : LUBound{entry.clockId, std::max(merged.L, entry.L),
+                                               std::max(merged.U, entry.U)};
       }
     }
   }
@@ -39,19 +45,17 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
 
 std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t clock) const {
   std::optional<LUBound> found;
-  if (clock < 1 || static_cast<size_t>(clock) >= listingProcesses_.size())
+  if (clock < 1 || static_cast<size_t>(clock) >= listings_.size())
     return found;
-  for (size_t p : listingProcesses_[static_cast<size_t>(clock)]) {
-    const CLocation& location =
-        model_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
-    for (const LUBound& entry : location.luBounds) {
-      if (entry.clockId != clock)
-        continue;
-      // Each listing location's bounds cover the comparisons that the clock may meet; the
-      // largest cover them all.
-      found =
-          found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)} : entry;
-    }
+  for (const Listing& listing : listings_[static_cast<size_t>(clock)]) {
+    const LUBound& entry =
+        listing.bounds[static_cast<size_t>(state.locations[listing.process]) - 1];
+    if (entry.clockId == 0)
+      continue;
+    // Each listing location's bounds cover the comparisons that the clock may meet; the largest
+    // cover them all.
+    found =
+        found ? LUBound{clock, std::max(found->L, entry.L), std::max(found->U, entry.U)} : entry;
   }
   return found;
 }

@@ -46,8 +46,14 @@ class ClockIntervals {
   // Per clock: the sorted values at which a property atom comparing the clock may change its
   // truth (each atom's bound and the value after it).
   std::vector<std::vector<int64_t>> propertyCuts_;
-  // Per variable id: the processes that have a location listing L and U bounds for it, ascending.
-  std::vector<std::vector<size_t>> listingProcesses_;
+  // Per variable id: the processes that have a location listing L and U bounds for it, ascending,
+  // each with the bounds per location (0-based) of the process: the largest that the location
+  // lists for the clock, with clockId 0 where it lists none.
+  struct Listing {
+    size_t process;
+    std::vector<LUBound> bounds;
+  };
+  std::vector<std::vector<Listing>> listings_;
 };
 
 }  // namespace tickcheck

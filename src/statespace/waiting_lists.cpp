@@ -219,10 +219,6 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     slot.head = 0;
   }
   const uint32_t sequence = slot.frontSequence + slot.count;
-  if (slot.records.capacity() == 0 && !spareRecords_.empty()) {
-    slot.records = std::move(spareRecords_.back());
-    spareRecords_.pop_back();
-  }
   slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks), 0});
   slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
                       entry.state.intValues.end());
@@ -369,12 +365,7 @@ void WaitingLists::PopFront(int64_t index) {
   --slot.count;
   --size_;
   if (slot.count == 0) {
-    // Most composed locations wait only now and then: an empty list gives its memory back, to
-    // the few arrays kept for the lists that fill next.
-    if (spareRecords_.size() < kSpareRecordArrays && slot.records.capacity() <= kSpareRecordWords) {
-      slot.records.clear();
-      spareRecords_.push_back(std::move(slot.records));
-    }
+    // Most composed locations wait only now and then: an empty list gives its memory back.
     std::vector<int32_t>().swap(slot.records);
     slot.head = 0;
   }

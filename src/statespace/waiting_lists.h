@@ -108,9 +108,6 @@ class WaitingLists {
   // Record words: delay count, frozen-list number, link to the next entry of the key (the
   // difference of sequence numbers, 0 for none), then the integer and clock values.
   static constexpr int32_t kHeader = 3;
-  // At most this many emptied record arrays of at most this many words are kept.
-  static constexpr size_t kSpareRecordArrays = 64;
-  static constexpr size_t kSpareRecordWords = 4096;
 
   static View ViewOf(const WaitingDsState& entry);
   View ViewOf(const Slot& slot, const int32_t* record) const;
@@ -157,8 +154,6 @@ class WaitingLists {
   MinHeap behind_;
   std::optional<int64_t> current_;
   std::vector<size_t> advancing_;  // Insert's scratch, kept for its storage
-  // The record arrays of lists that became empty, kept for lists that fill again.
-  std::vector<std::vector<int32_t>> spareRecords_;
 };
 
 }  // namespace tickcheck
