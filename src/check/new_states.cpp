@@ -10,6 +10,9 @@ namespace {
 // The number of delays from which a run's stretch in a stored box is skipped after a test of
 // the whole box against the reached set.
 constexpr int32_t kLongStretch = 64;
+// The most states whose storage is kept beyond the batch that needed them: a rare long batch
+// gives the rest back.
+constexpr size_t kSpareStates = 256;
 
 }  // namespace
 
@@ -95,8 +98,10 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     positions.push_back(position(k));
     ++kept;
   }
-  for (; fresh.size() > kept; fresh.pop_back())
-    spare_.push_back(std::move(fresh.back()));
+  for (; fresh.size() > kept; fresh.pop_back()) {
+    if (spare_.size() < kSpareStates)
+      spare_.push_back(std::move(fresh.back()));
+  }
   if (!forward) {
     std::reverse(fresh.begin(), fresh.end());
     std::reverse(positions.begin(), positions.end());

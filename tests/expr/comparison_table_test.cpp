@@ -51,29 +51,29 @@ TEST(ComparisonTableTest, FactsAgreeWithTheExpressionOnEveryState) {
       {"the constant 7", Expr::Const(7).Compile(), true, false, false},
       {"y alone", y.Compile(), true, true, true},
   };
-  ModelSpec spec;
-  spec.variables = {{.name = "i", .type = 0, .initValue = 0, .min = 0, .max = 9},
-                    {.name = "x", .type = 1, .initValue = 0, .max = 9},
-                    {.name = "y", .type = 1, .initValue = 0, .max = 9}};
+  ModelSpec model;
+  model.variables = {{.name = "i", .type = 0, .initValue = 0, .min = 0, .max = 9},
+                     {.name = "x", .type = 1, .initValue = 0, .max = 9},
+                     {.name = "y", .type = 1, .initValue = 0, .max = 9}};
   // Ids 0 .. n - 1 are guards of one jump each, the last one the invariant; id n + 5 has a record
   // that nothing uses.
   const auto n = static_cast<int32_t>(cases.size());
   LocationSpec location{.name = "a", .activeClocks = {{kX, 9, 9}, {kY, 9, 9}}};
   ProcessSpec process{.initLocation = 1};
   for (int32_t id = 0; id < n; ++id) {
-    spec.expressions.emplace(id, cases[static_cast<size_t>(id)].record);
-    spec.constraints.push_back({id});
+    model.expressions.emplace(id, cases[static_cast<size_t>(id)].record);
+    model.constraints.push_back({id});
     process.jumps.push_back({.from = 1, .to = 1, .guard = id + 1});
   }
-  spec.expressions.emplace(n + 5, Comparison(kY, ExpType::kGreater, 1));
+  model.expressions.emplace(n + 5, Comparison(kY, ExpType::kGreater, 1));
   location.invariant = n;
   process.locations = {location};
-  spec.processes = {process};
+  model.processes = {process};
 
   TempDir dir;
   CSystem system;
   std::optional<Refusal> refusal;
-  CaptureConsole([&] { refusal = system.Load(testing::WriteModel(dir, spec)); });
+  CaptureConsole([&] { refusal = system.Load(testing::WriteModel(dir, model)); });
   ASSERT_FALSE(refusal) << refusal->line;
   const ComparisonTable table(system);
 
