@@ -90,11 +90,9 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     if (!verdicts_.Decide(state))
       return false;
     ++count_;
-    reached_.Add(state, widen_);
-    if (widen_) {
-      intervals_.Box(state, box_);
-      step += covered(k, box_);
-    }
+    const ClockBox& stored = reached_.Add(state, widen_);
+    if (widen_)
+      step += covered(k, stored);
     positions.push_back(position(k));
     ++kept;
   }

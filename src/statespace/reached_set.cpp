@@ -29,8 +29,8 @@ bool ReachedSet::EarlierHold(const DsState& state, const ClockBox& box) const {
   return BddManager::Equal(earlier_, BddManager::Or(earlier_, space_.BoxDiagram(state, box)));
 }
 
-void ReachedSet::Add(const DsState& state, bool widen) {
-  sweep_.Add(state, widen);
+const ClockBox& ReachedSet::Add(const DsState& state, bool widen) {
+  return sweep_.Add(state, widen);
 }
 
 void ReachedSet::EndSweep() {

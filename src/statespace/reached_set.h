@@ -38,8 +38,9 @@ class ReachedSet {
   bool EarlierHold(const DsState& state, const ClockBox& box) const;
 
   // Adds the state to the current sweep, each active clock widened to its interval when `widen`
-  // is set, else exactly.
-  void Add(const DsState& state, bool widen);
+  // is set, else exactly, and returns the box stored for it (valid until the next Add or the
+  // join of the waiting states).
+  const ClockBox& Add(const DsState& state, bool widen);
   // Ends the current sweep: its states join the diagram now, or, when batched, once enough
   // states wait.
   void EndSweep();

@@ -57,7 +57,7 @@ const SweepSet::Box* SweepSet::Find(const DsState& state) const {
   return nullptr;
 }
 
-void SweepSet::Add(const DsState& state, bool widen) {
+const SweepSet::Box& SweepSet::Add(const DsState& state, bool widen) {
   // The key is copied only for a new group.
   probe_.locationIndex = state.locationIndex;
   probe_.intValues = state.intValues;
@@ -82,6 +82,7 @@ void SweepSet::Add(const DsState& state, bool widen) {
   shelf->boxesAt[values_].push_back(group.boxes.size());
   group.boxes.push_back(std::move(box));
   ++boxCount_;
+  return group.boxes.back();
 }
 
 bdd SweepSet::ToBdd(bool onePass) const {

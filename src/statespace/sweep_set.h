@@ -37,8 +37,9 @@ class SweepSet {
   bool Contains(const DsState& state) const { return Find(state) != nullptr; }
   // A box that holds the state, or null.
   const Box* Find(const DsState& state) const;
-  // Adds the state, each active clock widened to its interval when `widen` is set, else exactly.
-  void Add(const DsState& state, bool widen);
+  // Adds the state, each active clock widened to its interval when `widen` is set, else exactly,
+  // and returns the box stored for it (valid until the next Add or Clear).
+  const Box& Add(const DsState& state, bool widen);
   // The diagram of every state added since the last Clear: built box by box and joined pairwise,
   // or, with `onePass`, in one pass over all boxes (statespace/box_union.h), which makes far
   // fewer nodes for the same diagram.
