@@ -10,7 +10,8 @@ namespace tickcheck {
 std::optional<Refusal> ModelCheck::Load(const std::string& path) {
   if (std::optional<Refusal> refusal = system_.Load(path))
     return refusal;
-  system_.LoadProperties(path);
+  if (std::optional<Refusal> refusal = system_.LoadProperties(path))
+    return refusal;
   system_.computeLocationProduct();
   return std::nullopt;
 }

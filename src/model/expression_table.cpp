@@ -27,7 +27,7 @@ std::optional<int32_t> ExpressionId(std::string_view key) {
 
 }  // namespace
 
-void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
+void ExpressionTable::Load(const ProfileIndex& file, int32_t count, int32_t format) {
   count_ = count > 0 ? count : 0;
   refused_ = 0;
   dense_.clear();
@@ -57,12 +57,25 @@ void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
   for (const auto& [id, offset] : records) {
     CExpression& entry = id < dense ? dense_[static_cast<size_t>(id)] : sparse_[id];
     if (!stream) {
-      entry.Load(file.Path(), id);  // reports that the file cannot be opened
+      entry.Load(file.Path(), id, format);  // reports that the file cannot be opened
     } else if (std::fseek(stream.get(), offset, SEEK_SET) == 0 &&
-               !entry.LoadRecord(stream.get(), id)) {
+               !entry.LoadRecord(stream.get(), id, format)) {
       ++refused_;
     }
   }
+}
+
+void ExpressionTable::Refuse(int32_t id, const std::string& reason) {
+  CExpression* entry = nullptr;
+  if (id >= 0 && static_cast<size_t>(id) < dense_.size()) {
+    entry = &dense_[static_cast<size_t>(id)];
+  } else if (const auto found = sparse_.find(id); found != sparse_.end()) {
+    entry = &found->second;
+  }
+  if (entry == nullptr || !entry->Loaded())
+    return;
+  entry->Refuse(id, reason);
+  ++refused_;
 }
 
 const CExpression& ExpressionTable::operator[](int32_t id) const {

@@ -3,6 +3,7 @@
 
 #include "model/console.h"
 #include "model/expression_record.h"
+#include "model/format2.h"
 #include "model/profile.h"
 #include "model/system.h"
 
@@ -32,7 +33,7 @@ int32_t RelationFromFile(int32_t r) {
 
 }  // namespace
 
-void CSystem::LoadProperties(const std::string& path) {
+std::optional<Refusal> CSystem::LoadProperties(const std::string& path) {
   const ProfileIndex file(path);
   propertyCount = file.Int("Property", "PropertyNum");
   for (int32_t i = 1; i <= propertyCount; ++i) {
@@ -40,7 +41,20 @@ void CSystem::LoadProperties(const std::string& path) {
     CProperty property;
     property.Type = file.Int(section, "Type" + std::to_string(i));
     if (property.Type == -1)
-      return;
+      return std::nullopt;
+    if (format == 2) {
+      const std::string key = "Expr" + std::to_string(i);
+      property.expression = file.Int(section, key);
+      if (property.expression != -1) {
+        const std::string problem = PropertyExpressionProblem(*this, property.expression);
+        if (!problem.empty()) {
+          return Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" +
+                         std::to_string(property.expression) + ": " + problem};
+        }
+        properties.push_back(std::move(property));
+        continue;
+      }
+    }
     for (int32_t j = 1; j <= kMaxListLength; ++j) {
       const std::string suffix = std::to_string(i) + "-1-" + std::to_string(j);
       if (file.Int(section, "K" + suffix) == -1)
@@ -68,6 +82,7 @@ void CSystem::LoadProperties(const std::string& path) {
     }
     properties.push_back(std::move(property));
   }
+  return std::nullopt;
 }
 
 }  // namespace tickcheck

@@ -11,6 +11,13 @@ int32_t BitLength(int32_t max) {
   return width;
 }
 
+int32_t SpanBitLength(int64_t span) {
+  int32_t width = 0;
+  for (int64_t rest = span; rest > 0; rest >>= 1)
+    ++width;
+  return width;
+}
+
 CSystem::~CSystem() {
   ConsoleLine("destruct system");
 }
