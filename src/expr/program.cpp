@@ -216,7 +216,9 @@ Flow Interpreter::Eval(int32_t index, int32_t& value) {
         return Flow::kNormal;
       }
       default: {
-        if (!IsOperatorCode(node.type)) {
+        const bool binary = IsOperatorCode(node.type) ||
+                            (node.type >= ExpType::kBitAnd && node.type <= ExpType::kShiftRight);
+        if (!binary) {
           value =
               state_ != nullptr && expression_.IsBound(index) ? Read(node.variable) : node.value;
           return Flow::kNormal;

@@ -28,6 +28,25 @@ bool Writes(const CExpression& expression) {
          (Uses(expression, ExpType::kAssign) || Uses(expression, ExpType::kAssignElement));
 }
 
+bool IsClock(const CSystem& system, int32_t id) {
+  return id >= 1 && static_cast<size_t>(id) <= system.variables.size() &&
+         system.variables[static_cast<size_t>(id) - 1].Type == VarType::kClock;
+}
+
+// A clock that the expression reads, other than the compared variable of a comparison when
+// `comparison` is set; 0 when there is none.
+int32_t ClockRead(const CSystem& system, const CExpression& expression, bool comparison) {
+  const std::vector<ExpNode>& nodes = expression.Nodes();
+  const int32_t compared = comparison && !nodes.empty()
+                               ? nodes[static_cast<size_t>(expression.Root())].left
+                               : -1;
+  for (const ExpBinding& binding : expression.Bindings()) {
+    if (binding.node != compared && IsClock(system, binding.variable))
+      return binding.variable;
+  }
+  return 0;
+}
+
 bool AsksDeadlock(const CExpression& expression) {
   return expression.Shape() == ExpressionShape::kProgram && Uses(expression, ExpType::kDeadlock);
 }
@@ -102,6 +121,7 @@ std::optional<Refusal> CheckFormat2Uses(const CSystem& system) {
         return Refusal{"ERROR! Model refused: " + where + use + ": expression " + Num(id) + " " +
                        what};
       };
+      // A guard or invariant compares (mayWrite false), an assignment writes.
       const auto check = [&](const std::string& use, int32_t id,
                              bool mayWrite) -> std::optional<Refusal> {
         const CExpression& expression = system.expressions[id];
@@ -109,6 +129,13 @@ std::optional<Refusal> CheckFormat2Uses(const CSystem& system) {
           return refusal(use, id, "writes a variable; guards and invariants have no side effects");
         if (AsksDeadlock(expression))
           return refusal(use, id, "asks for a deadlock, which only properties may");
+        if (const int32_t clock = ClockRead(system, expression, !mayWrite)) {
+          const std::string text =
+              "reads clock " + system.variables[static_cast<size_t>(clock) - 1].Name +
+              (mayWrite ? "; assignments read integers only"
+                        : " other than as the compared variable");
+          return refusal(use, id, text.c_str());
+        }
         return std::nullopt;
       };
       for (int32_t id : location.invariantExpIds) {

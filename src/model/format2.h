@@ -23,10 +23,12 @@ std::optional<Refusal> CheckFormat2Variable(const CVariable& variable, int32_t i
 // elements, or whose assignments name a target, that are not integer variables of the model.
 void CheckFormat2Records(CSystem& system);
 
-// The refusal of a model whose guard or invariant writes a variable, or whose guard, invariant or
-// assignment asks whether the state is a deadlock (which only properties may): "ERROR! Model
-// refused: process <p> (<name>) location <l> (<name>), invariant|guard of its jump <j>|assignment
-// <n> of its jump <j>: expression <e> writes a variable|asks for a deadlock".
+// The refusal of a model whose guard or invariant writes a variable, whose guard, invariant or
+// assignment asks whether the state is a deadlock (which only properties may), or which reads a
+// clock other than as the compared variable of a guard or invariant comparison (so that a run-time
+// error never depends on a delay): "ERROR! Model refused: process <p> (<name>) location <l>
+// (<name>), invariant|guard of its jump <j>|assignment <n> of its jump <j>: expression <e> writes
+// a variable; ...|asks for a deadlock, ...|reads clock <x> ...".
 std::optional<Refusal> CheckFormat2Uses(const CSystem& system);
 
 // Why expression `id` cannot be a property, or "": it is not loaded, writes a variable, or reads
