@@ -177,7 +177,8 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
     return end;
   CComposition& composition = check.Composition();
   composition.printComposedTransitions(reports.ModelInfo());
-  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
+  if (refused(
+          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
     return end;
   check.Search(&monitor, reports.Manager());
 

@@ -11,9 +11,7 @@ constexpr size_t kBatchBoxes = size_t{1} << 10;
 }  // namespace
 
 ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals)
-    : space_(space),
-      sweep_(space, intervals),
-      earlier_(space.manager().Zero()) {}
+    : space_(space), sweep_(space, intervals), earlier_(space.manager().Zero()) {}
 
 ReachedSet::Found ReachedSet::Find(const DsState& state) const {
   // The sweep's boxes answer by hashing; the diagram only when they do not hold the state.
