@@ -204,8 +204,7 @@ ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
                             .noClockIntervals = options.noClockIntervals,
                             .checkTimeSuccessors = options.checkTimeSuccessors,
                             .progress = options.progress,
-                            .trace = options.trace,
-                            .fastReachedSet = options.fastReachedSet};
+                            .trace = options.trace};
   ConsoleFilter filter(std::cerr);
   RunOutcome outcome;
   {

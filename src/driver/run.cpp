@@ -177,8 +177,8 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
     return end;
   CComposition& composition = check.Composition();
   composition.printComposedTransitions(reports.ModelInfo());
-  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search,
-                             options.fastReachedSet})))
+  if (refused(
+          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
     return end;
   check.Search(&monitor, reports.Manager());
 
