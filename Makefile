@@ -10,7 +10,7 @@ FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := profile expression run
 # Another tickcheck binary that `make bench` runs beside this build's, on the same models.
 BASELINE   ?=
-# Options for this build's binary alone in `make bench`'s scaling runs, e.g. --fast-reached-set.
+# Options for this build's binary alone in `make bench`'s scaling runs, e.g. -n.
 OPTIONS    ?=
 # Where `make install` puts the binary: $(PREFIX)/bin/tickcheck.
 PREFIX     ?= /usr/local

@@ -18,9 +18,7 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       budget_(options.limits),
       values_(model, messages),
       verdicts_(tests_, options.checkTimeSuccessors, budget_),
-      reached_(
-          space, intervals_,
-          options.batchedJoining ? ReachedSet::Joining::kBatched : ReachedSet::Joining::kPerSweep),
+      reached_(space, intervals_),
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,

@@ -32,8 +32,6 @@ struct SearchOptions {
   bool noClockIntervals = false;     // "-n": every state is stored exactly
   bool checkTimeSuccessors = false;  // "-t": properties also on the delays MaxDelay admits
   SearchLimits limits{};
-  // "--fast-reached-set": reached states join the diagram in batches (see ReachedSet::Joining)
-  bool batchedJoining = false;
 };
 
 class Checker {

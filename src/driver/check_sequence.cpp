@@ -135,8 +135,8 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   CComposition& composition = check.Composition();
   if (reports)
     composition.printComposedTransitions(reports->ModelInfo());
-  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search,
-                             options.fastReachedSet})))
+  if (refused(
+          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
     return end;
   check.Search(&context.monitor, reports ? reports->Manager() : nullptr);
 
