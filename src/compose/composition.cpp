@@ -5,8 +5,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 struct CComposition::Storage {
@@ -22,6 +20,9 @@ struct CComposition::Storage {
   std::vector<std::vector<int32_t>> chunks;
   std::vector<const int32_t*> payloads;
   std::unordered_map<std::vector<int32_t>, int32_t, WordsHash> payloadNumbers;
+  // Where the composition's lines go. It is kept here rather than beside the fields, whose size
+  // every run prints.
+  MessageSink* messages = nullptr;
 };
 
 namespace {
@@ -97,10 +98,11 @@ std::optional<Refusal> CComposition::CanCompose(const CSystem& system) {
   return std::nullopt;
 }
 
-CComposition::CComposition(const CSystem& system)
+CComposition::CComposition(const CSystem& system, MessageSink& messages)
     : system(system),
       locationIndexCount(ProductOfLocationCounts(system)),
       storage_(std::make_unique<Storage>()) {
+  storage_->messages = &messages;
   std::vector<int32_t> initial;
   for (const CProcess& process : system.processes)
     initial.push_back(process.InitLocation);
@@ -113,13 +115,10 @@ CComposition::CComposition(const CSystem& system)
   Store(initLocationIndex, initial);
 }
 
-CComposition::~CComposition() {
-  // Everything is given back before the closing line, so that the line marks the point where the
-  // composition's memory is free again.
-  storage_.reset();
-  std::vector<Place>().swap(places_);
-  std::vector<int32_t>().swap(table_);
-  ConsoleLine("composition destruct end");
+CComposition::~CComposition() = default;
+
+MessageSink& CComposition::Messages() const {
+  return *storage_->messages;
 }
 
 int64_t CComposition::VecToInt(std::span<const int32_t> vector) const {
@@ -131,11 +130,7 @@ int64_t CComposition::VecToInt(std::span<const int32_t> vector) const {
            static_cast<uint64_t>(locationWeights[i]);
   }
   const auto index = static_cast<int64_t>(sum);
-  if (index < 0) {
-    ConsoleLine("ERROR! Overflow in VecToInt()!");
-    return -1;
-  }
-  return index;
+  return index < 0 ? -1 : index;
 }
 
 namespace {

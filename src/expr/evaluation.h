@@ -14,7 +14,7 @@
 //   CProgramExpression   the checked evaluator of format 2 (expr/program.h), 0 after a run-time
 //                        error; without a state, bound nodes read their value fields and
 //                        location atoms do not hold
-//   unloaded             writes "Exp Compute" and answers 0; no right-hand side (0)
+//   unloaded             0; no right-hand side (0)
 // A bound node's value is its variable's value in the state; every other node's value is its
 // value field. Without a state, bound nodes keep the value fields that the file gives them.
 //
@@ -25,6 +25,7 @@
 
 #include "model/ds_state.h"
 #include "model/expression.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -53,6 +54,10 @@ class Valuation {
 
 // The value of the whole expression.
 int32_t Evaluate(const CExpression& expression, const Valuation& valuation);
+// Evaluate, for the stages that run a model: an entry that is not loaded (a refused or missing
+// record) also writes the problem line "Exp Compute" to `messages`, each time.
+int32_t EvaluateInRun(const CExpression& expression, const Valuation& valuation,
+                      MessageSink& messages);
 // The value of the right-hand side of a comparison shaped `variable OP right-hand side`; 0 for
 // shapes that have no right-hand side (unloaded, constants, single variables, unary records).
 int32_t RightValue(const CExpression& expression, const Valuation& valuation);

@@ -18,7 +18,7 @@
 //                        a code of 200 and up, / or %  (expr/program.h)
 // An entry that is not loaded (shape "CExpression") has B = 0 and N = 0.
 //
-// A record is refused at load, with one console line naming the expression, when its counts are
+// A record is refused at load, with one problem line naming the expression, when its counts are
 // negative or disagree, the file ends inside it, the root, a child or a binding lies outside the
 // node array, its links do not form a tree (a cycle or a shared node), an operator lacks an
 // operand, or the tree is nested more deeply than the evaluator's limit. The entry then stays
@@ -33,6 +33,7 @@
 
 #include "model/expression_program.h"
 #include "model/expression_record.h"
+#include "model/messages.h"
 
 namespace tickcheck {
 
@@ -40,15 +41,14 @@ enum class ExpressionShape { kUnloaded, kConst, kVar, kUnary, kBinary, kVarConst
 
 class CExpression {
  public:
-  // Reads the record of key "exp-<index>" in section "Expressions" of the model file, of model-file
-  // format `format` (1 or 2). False when the file cannot be opened (after a message on standard
-  // error), the key is missing, or the record is refused (after a console line).
-  bool Load(const std::string& path, int32_t index, int32_t format = 1);
-  // Reads a record from `file`, positioned on the first byte behind the key's `=`.
-  bool LoadRecord(std::FILE* file, int32_t index, int32_t format = 1);
+  // Reads a record from `file`, positioned on the first byte behind the key's `=`, as a record of
+  // model-file format `format` (1 or 2). False when the record is refused (after a line to
+  // `messages`).
+  bool LoadRecord(std::FILE* file, int32_t index, MessageSink& messages, int32_t format = 1);
   // Refuses the loaded record for a reason found outside it (a variable it names, the place
-  // that uses it): writes "ERROR! Expression <index> refused: <reason>" and unloads the entry.
-  void Refuse(int32_t index, const std::string& reason);
+  // that uses it): writes "ERROR! Expression <index> refused: <reason>" to `messages` and unloads
+  // the entry.
+  void Refuse(int32_t index, const std::string& reason, MessageSink& messages);
 
   ExpressionShape Shape() const { return shape_; }
   // The shape's name, for instance "CVarConstExpression".

@@ -91,7 +91,7 @@ std::optional<Refusal> CheckFormat2Variable(const CVariable& variable, int32_t i
   return std::nullopt;
 }
 
-void CheckFormat2Records(CSystem& system) {
+void CheckFormat2Records(CSystem& system, MessageSink& messages) {
   std::vector<std::pair<int32_t, std::string>> refused;
   system.expressions.ForEachLoaded([&](int32_t id, const CExpression& expression) {
     if (expression.Shape() != ExpressionShape::kProgram)
@@ -105,7 +105,7 @@ void CheckFormat2Records(CSystem& system) {
     }
   });
   for (const auto& [id, reason] : refused)
-    system.expressions.Refuse(id, reason);
+    system.expressions.Refuse(id, reason, messages);
 }
 
 std::optional<Refusal> CheckFormat2Uses(const CSystem& system) {

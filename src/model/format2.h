@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "model/messages.h"
 #include "model/refusal.h"
 #include "model/system.h"
 
@@ -19,9 +20,9 @@ namespace tickcheck {
 // InitValue<id>=<value>: variable <name> starts outside its range <Min> .. <Max>").
 std::optional<Refusal> CheckFormat2Variable(const CVariable& variable, int32_t id);
 
-// Refuses (ExpressionTable::Refuse) every loaded record whose array reads and writes name
+// Refuses (ExpressionTable::Refuse, its line to `messages`) every loaded record whose array reads and writes name
 // elements, or whose assignments name a target, that are not integer variables of the model.
-void CheckFormat2Records(CSystem& system);
+void CheckFormat2Records(CSystem& system, MessageSink& messages);
 
 // The refusal of a model whose guard or invariant writes a variable, whose guard, invariant or
 // assignment asks whether the state is a deadlock (which only properties may), or which reads a

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "model/console.h"
 #include "model/constraint.h"
 #include "model/format2.h"
 #include "model/profile.h"
@@ -22,7 +21,8 @@ std::string Num(int32_t value) {
 
 class ModelLoader {
  public:
-  ModelLoader(CSystem& system, const std::string& path) : system_(system), file_(path) {}
+  ModelLoader(CSystem& system, const ProfileIndex& file, MessageSink& messages)
+      : system_(system), file_(file), messages_(messages) {}
 
   std::optional<Refusal> Load() {
     const int32_t format = file_.Int("General", "Format");
@@ -51,13 +51,13 @@ class ModelLoader {
         return refusal_;
       }
     }
-    ConsoleLine("expNum:" + Num(system_.expressionCount));
-    system_.expressions.Load(file_, system_.expressionCount, system_.format);
+    messages_.Stage("expNum:" + Num(system_.expressionCount));
+    system_.expressions.Load(file_, system_.expressionCount, messages_, system_.format);
     if (!CheckClockComparisons())
       return refusal_;
     if (system_.format == 2) {
       LoadLoops();
-      CheckFormat2Records(system_);
+      CheckFormat2Records(system_, messages_);
       refusal_ = CheckFormat2Uses(system_);
     }
     return refusal_;
@@ -281,15 +281,16 @@ class ModelLoader {
   }
 
   CSystem& system_;
-  const ProfileIndex file_;
+  const ProfileIndex& file_;
+  MessageSink& messages_;
   std::vector<Reference> references_;
   std::optional<Refusal> refusal_;
 };
 
 }  // namespace
 
-std::optional<Refusal> CSystem::Load(const std::string& path) {
-  return ModelLoader(*this, path).Load();
+std::optional<Refusal> CSystem::Load(const ProfileIndex& file, MessageSink& messages) {
+  return ModelLoader(*this, file, messages).Load();
 }
 
 }  // namespace tickcheck

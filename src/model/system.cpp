@@ -1,7 +1,5 @@
 #include "model/system.h"
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 int32_t BitLength(int32_t max) {
@@ -16,10 +14,6 @@ int32_t SpanBitLength(int64_t span) {
   for (int64_t rest = span; rest > 0; rest >>= 1)
     ++width;
   return width;
-}
-
-CSystem::~CSystem() {
-  ConsoleLine("destruct system");
 }
 
 int32_t CSystem::computeLocationProduct() {

@@ -8,7 +8,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::LoadedModel;
 using testing::Model;
 using testing::Process;
@@ -86,13 +85,10 @@ TEST(CompositionTest, TransitionsFromDifferentLocationsShareTheirPayload) {
   EXPECT_TRUE(std::ranges::equal(fromTwoOne[0].procId, Vector{1}));
 }
 
-TEST(CompositionTest, ANegativeOrWrappingIndexIsReportedAsOverflow) {
+TEST(CompositionTest, ANegativeOrWrappingIndexIsAnOverflow) {
   const LoadedModel one(Model({Process(5)}));
   const auto single = one.Compose();
-  int64_t index = 0;
-  EXPECT_EQ(CaptureConsole([&] { index = single->VecToInt(Vector{0}); }),
-            "ERROR! Overflow in VecToInt()!\n");
-  EXPECT_EQ(index, -1);
+  EXPECT_EQ(single->VecToInt(Vector{0}), -1);
 
   // The first weight is 2^61: (5 - 1) * 2^61 is 2^63, the most negative 64-bit value.
   std::vector<ProcessSpec> processes(62, Process(2));
@@ -101,20 +97,7 @@ TEST(CompositionTest, ANegativeOrWrappingIndexIsReportedAsOverflow) {
   const auto composition = wide.Compose();
   Vector beyond(62, 1);
   beyond.front() = 5;
-  EXPECT_EQ(CaptureConsole([&] { index = composition->VecToInt(beyond); }),
-            "ERROR! Overflow in VecToInt()!\n");
-  EXPECT_EQ(index, -1);
-}
-
-TEST(CompositionTest, DestructionWritesItsLineOnce) {
-  const LoadedModel model(Model({Process(2, {{.from = 1, .to = 2}})}));
-  auto untouched = model.Compose();
-  EXPECT_EQ(CaptureConsole([&] { untouched.reset(); }), "composition destruct end\n");
-
-  auto composed = model.Compose();
-  composed->composeLocation(Vector{1});
-  ASSERT_EQ(composed->transruleSize, 1);
-  EXPECT_EQ(CaptureConsole([&] { composed.reset(); }), "composition destruct end\n");
+  EXPECT_EQ(composition->VecToInt(beyond), -1);
 }
 
 TEST(CanComposeTest, RefusesWhatNoLocationIndexCanHold) {

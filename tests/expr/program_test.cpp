@@ -11,7 +11,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::TempDir;
 using Kind = RunTimeError::Kind;
 
@@ -59,7 +58,7 @@ class ProgramTest : public ::testing::Test {
     for (size_t k = 0; k < expressions.size(); ++k)
       spec.expressions[static_cast<int32_t>(k)] = expressions[k].Compile();
     const std::string path = testing::WriteModel(dir_, spec);
-    CaptureConsole([&] { ASSERT_FALSE(model_.Load(path)); });
+    ASSERT_FALSE(testing::LoadModelFile(model_, path));
     state_.intValues = {-2, 1, 2, 3};
     state_.locations = location_;
     state_.activeClocks = {kX};

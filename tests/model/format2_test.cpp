@@ -10,7 +10,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::TempDir;
 
 Expr C(int32_t value) {
@@ -45,18 +44,9 @@ class Format2Test : public ::testing::Test {
   // loaded. The console goes to `console_`.
   std::string Load(const ModelSpec& model) {
     const std::string path = testing::WriteModel(dir_, model);
-    std::optional<Refusal> refusal;
-    console_ = CaptureConsole([&] {
-      system_ = std::make_unique<CSystem>();
-      refusal = system_->Load(path);
-      if (!refusal)
-        refusal = system_->LoadProperties(path);
-    });
+    system_ = std::make_unique<CSystem>();
+    const std::optional<Refusal> refusal = testing::LoadModelFile(*system_, path, &console_, true);
     return refusal ? refusal->line : "";
-  }
-
-  ~Format2Test() override {
-    CaptureConsole([&] { system_.reset(); });
   }
 
   TempDir dir_;
@@ -80,8 +70,7 @@ TEST_F(Format2Test, TheFormatKeyGatesEverything) {
   formatOne.format.reset();
   CSystem other;
   const std::string path = testing::WriteModel(dir_, formatOne, "one.txt");
-  std::optional<Refusal> refusal;
-  CaptureConsole([&] { refusal = other.Load(path); });
+  const std::optional<Refusal> refusal = testing::LoadModelFile(other, path);
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->line, "ERROR! Model refused: [Jump1] Assign1-1=0: no such variable");
 
@@ -114,7 +103,7 @@ TEST_F(Format2Test, IntegerVariablesNeedAProperRangeAndAStartInIt) {
   model.variables[0] = {.name = "n", .type = 0, .initValue = 0, .min = INT32_MIN, .max = INT32_MAX};
   CSystem wide;
   const std::string path = testing::WriteModel(dir_, model, "wide.txt");
-  CaptureConsole([&] { EXPECT_FALSE(wide.Load(path)); });
+  EXPECT_FALSE(testing::LoadModelFile(wide, path));
   EXPECT_EQ(wide.variables[0].bitWidth, 32);
 }
 
