@@ -105,8 +105,7 @@ Receivers GatherReceivers(const CSystem& system, std::span<const int32_t> vector
 void CComposition::composeLocation(std::span<const int32_t> vector) {
   if (!IsLocationVector(system, vector))
     return;
-  const int64_t pre = VecToInt(vector);
-  const int32_t place = Store(pre, vector);
+  const int32_t place = Store(vector);
   if (places_[static_cast<size_t>(place)].composed)
     return;
   // Urgent internal transitions are tried first, the one composed last leading.
@@ -174,7 +173,7 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
     target.assign(vector.begin(), vector.end());
     for (const auto& [process, jump] : joined)
       target[static_cast<size_t>(process)] = jump->To;
-    const int32_t post = Store(VecToInt(target), target);
+    const int32_t post = Store(target);
     const int32_t flags =
         (transition->isUrgent ? kUrgentFlag : 0) | (NoGuard(joined) ? kNoGuardFlag : 0);
     WritePayload(joined, flags, payload);

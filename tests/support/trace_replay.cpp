@@ -138,10 +138,11 @@ class Replay {
   // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
                                   const ReplayState& expected) {
-    const int64_t index = composition_.VecToInt(state.locations);
-    if (!composition_.IsComposed(index))
-      composition_.composeLocation(state.locations);
-    for (const CComposedTransition& transition : composition_.Transitions(index)) {
+    composition_.composeLocation(state.locations);
+    const std::optional<int64_t> index = composition_.Find(state.locations);
+    if (!index)
+      return std::nullopt;
+    for (const CComposedTransition& transition : composition_.Transitions(*index)) {
       const std::span<const int32_t> post = transition.postLocations;
       json shown = json::array();
       for (int32_t p : transition.procId) {
