@@ -100,7 +100,7 @@ CComposition::CComposition(const CSystem& system)
   std::vector<int32_t> initial;
   for (const CProcess& process : system.processes)
     initial.push_back(process.InitLocation);
-  Store(initial);
+  Store(initial, RowHash(initial));
 }
 
 CComposition::~CComposition() {
@@ -112,18 +112,21 @@ CComposition::~CComposition() {
   ConsoleLine("composition destruct end");
 }
 
-namespace {
-
-uint64_t HashRow(std::span<const int32_t> vector) {
-  uint64_t hash = 0x9E3779B97F4A7C15ull;
-  for (int32_t id : vector) {
-    hash = (hash ^ static_cast<uint32_t>(id)) * 0x100000001B3ull;
-    hash ^= hash >> 29;
-  }
-  return hash;
+uint64_t CComposition::EntryHash(size_t process, int32_t location) {
+  // splitmix64 of the pair: entries hash independently, so that a row's hash is their sum.
+  uint64_t h = (static_cast<uint64_t>(process) << 32) + static_cast<uint32_t>(location) +
+               0x9E3779B97F4A7C15ull;
+  h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+  h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+  return h ^ (h >> 31);
 }
 
-}  // namespace
+uint64_t CComposition::RowHash(std::span<const int32_t> vector) {
+  uint64_t hash = 0;
+  for (size_t process = 0; process < vector.size(); ++process)
+    hash += EntryHash(process, vector[process]);
+  return hash;
+}
 
 size_t CComposition::CellOf(std::span<const int32_t> vector, uint64_t hash) const {
   const size_t mask = table_.size() - 1;
@@ -140,14 +143,13 @@ size_t CComposition::CellOf(std::span<const int32_t> vector, uint64_t hash) cons
 std::optional<int64_t> CComposition::Find(std::span<const int32_t> vector) const {
   if (table_.empty() || vector.size() != system.processes.size())
     return std::nullopt;
-  const int32_t entry = table_[CellOf(vector, HashRow(vector))];
+  const int32_t entry = table_[CellOf(vector, RowHash(vector))];
   if (entry == 0)
     return std::nullopt;
   return entry - 1;
 }
 
-int32_t CComposition::Store(std::span<const int32_t> vector) {
-  const uint64_t hash = HashRow(vector);
+int32_t CComposition::Store(std::span<const int32_t> vector, uint64_t hash) {
   if (!table_.empty()) {
     if (const int32_t entry = table_[CellOf(vector, hash)]; entry != 0)
       return entry - 1;

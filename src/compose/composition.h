@@ -227,8 +227,12 @@ class CComposition {
     bool composed = false;
   };
 
-  // The place of `vector`, stored when it is new.
-  int32_t Store(std::span<const int32_t> vector);
+  // The hash of a location vector: the sum of the hashes of its entries, so that the hash of a
+  // transition's target follows from its source's by the entries that change.
+  static uint64_t EntryHash(size_t process, int32_t location);
+  static uint64_t RowHash(std::span<const int32_t> vector);
+  // The place of `vector`, whose RowHash is `hash`, stored when it is new.
+  int32_t Store(std::span<const int32_t> vector, uint64_t hash);
   // The cell of `table_` that holds the place of `vector` (whose hash is `hash`), or the empty
   // cell where it would go.
   size_t CellOf(std::span<const int32_t> vector, uint64_t hash) const;
