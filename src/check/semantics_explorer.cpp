@@ -73,7 +73,8 @@ DsState SemanticsExplorer::Initial() const {
 }
 
 bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) const {
-  return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
+  return EvaluateInRun(system_.expressions[expression], Valuation(system_, state),
+                       composition_.Messages()) != 0;
 }
 
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
@@ -118,8 +119,8 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
               : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
     }
     for (const CUpdate& update : transition.updates) {
-      const int32_t value =
-          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, next));
+      const int32_t value = EvaluateInRun(system_.expressions[update.updateExpId],
+                                          Valuation(system_, next), composition_.Messages());
       const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
       if (variable.Type == VarType::kInteger) {
         next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <string>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
-ValueRanges::ValueRanges(const CSystem& model)
+ValueRanges::ValueRanges(const CSystem& model, MessageSink& messages)
     : model_(model),
+      messages_(messages),
       reported_(model.variables.size() + 1, 0),
       bitLimits_(model.variables.size() + 1, 0) {
   for (size_t v = 1; v <= model.variables.size(); ++v) {
@@ -57,10 +56,10 @@ bool ValueRanges::Admit(const DsState& source, const DsState& target,
         jumps += (jumps.empty() ? "" : ", ") + process.ProcessName + ": " + name(source) + " -> " +
                  name(target);
       }
-      ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
-                  " outside its range " + std::to_string(variable.Min) + " .. " +
-                  std::to_string(variable.Max) + " after " + jumps +
-                  "; states with such values are skipped");
+      messages_.Problem("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
+                        " outside its range " + std::to_string(variable.Min) + " .. " +
+                        std::to_string(variable.Max) + " after " + jumps +
+                        "; states with such values are skipped");
     }
     return false;
   }
@@ -71,9 +70,9 @@ void ValueRanges::ReportBits(int32_t variableId, int32_t value) {
   if (!FirstMisfit(variableId))
     return;
   const CVariable& variable = model_.variables[static_cast<size_t>(variableId) - 1];
-  ConsoleLine("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
-              " does not fit its " + std::to_string(variable.bitWidth) +
-              " bits; states with such values are skipped");
+  messages_.Problem("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
+                    " does not fit its " + std::to_string(variable.bitWidth) +
+                    " bits; states with such values are skipped");
 }
 
 bool ValueRanges::Encodable(const DsState& state, bool report) {

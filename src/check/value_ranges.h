@@ -10,14 +10,15 @@
 
 #include "compose/composition.h"
 #include "model/ds_state.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
 
 class ValueRanges {
  public:
-  // `model` must outlive the object.
-  explicit ValueRanges(const CSystem& model);
+  // `model` and `messages`, where its lines go, must outlive the object.
+  ValueRanges(const CSystem& model, MessageSink& messages);
 
   // True when every integer value of `target` lies in its variable's declared range. Otherwise,
   // the first time for that variable, writes "ERROR! Variable <name>: value <v> outside its range
@@ -44,6 +45,7 @@ class ValueRanges {
   };
 
   const CSystem& model_;
+  MessageSink& messages_;
   std::vector<uint8_t> reported_;  // per variable id
   std::vector<IntegerEntry> integers_;
   // Per variable id: the values from 0 up to below this limit fit the variable's bits (FitsBits).

@@ -2,7 +2,6 @@
 #include <vector>
 
 #include "compose/composition.h"
-#include "model/console.h"
 
 namespace tickcheck {
 namespace {
@@ -146,7 +145,7 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
           add(broadcast, false);
         } else if (receivers == Receivers::kNoListener) {
           // The model is broken at this location; what was composed before stays usable.
-          ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
+          Messages().Problem("Error: there must be at least a jump syn with a broadcast edge");
           ++unheardBroadcasts;
           unheard = true;
           break;

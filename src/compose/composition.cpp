@@ -5,8 +5,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 struct CComposition::Storage {
@@ -22,6 +20,9 @@ struct CComposition::Storage {
   std::vector<std::vector<int32_t>> chunks;
   std::vector<const int32_t*> payloads;
   std::unordered_map<std::vector<int32_t>, int32_t, WordsHash> payloadNumbers;
+  // Where the composition's lines go. It is kept here rather than beside the fields, whose size
+  // every run prints.
+  MessageSink* messages = nullptr;
 };
 
 namespace {
@@ -87,10 +88,11 @@ std::optional<Refusal> CComposition::CanCompose(const CSystem& system) {
   return std::nullopt;
 }
 
-CComposition::CComposition(const CSystem& system)
+CComposition::CComposition(const CSystem& system, MessageSink& messages)
     : system(system),
       locationIndexCount(ProductOfLocationCounts(system)),
       storage_(std::make_unique<Storage>()) {
+  storage_->messages = &messages;
   // The indices run from 0 to the product - 1, which must fit in a signed 64-bit integer.
   if (locationIndexCount <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1) {
     weights_.assign(system.processes.size(), 1);
@@ -103,13 +105,10 @@ CComposition::CComposition(const CSystem& system)
   Store(initial, RowHash(initial));
 }
 
-CComposition::~CComposition() {
-  // Everything is given back before the closing line, so that the line marks the point where the
-  // composition's memory is free again.
-  storage_.reset();
-  std::vector<Place>().swap(places_);
-  std::vector<int32_t>().swap(table_);
-  ConsoleLine("composition destruct end");
+CComposition::~CComposition() = default;
+
+MessageSink& CComposition::Messages() const {
+  return *storage_->messages;
 }
 
 uint64_t CComposition::EntryHash(size_t process, int32_t location) {

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "model/messages.h"
 #include "model/refusal.h"
 #include "model/system.h"
 
@@ -158,9 +159,9 @@ class CComposition {
   // counts.
   static std::optional<Refusal> CanCompose(const CSystem& system);
 
-  // Stores the initial location as number 0. Requires CanCompose(system).
-  explicit CComposition(const CSystem& system);
-  // Frees everything and writes "composition destruct end".
+  // Stores the initial location as number 0. Requires CanCompose(system). Its lines go to
+  // `messages`, which must outlive it.
+  CComposition(const CSystem& system, MessageSink& messages);
   ~CComposition();
   CComposition(const CComposition&) = delete;
   CComposition& operator=(const CComposition&) = delete;
@@ -171,7 +172,9 @@ class CComposition {
   // Creates every composed transition that leaves the composed location `vector` (internal jumps,
   // binary synchronisations, broadcasts) and stores them as its list, in the order in which the
   // checker tries them, storing the location vectors of their targets; then marks the location
-  // composed. The checker calls it once per composed location, while IsComposed is false. A
+  // composed. A broadcast that no other process receives ends the location's transitions there,
+  // after the problem line "Error: there must be at least a jump syn with a broadcast edge". The
+  // checker calls it once per composed location, while IsComposed is false. A
   // vector that is not a location vector of the system (not one entry per process, or an id
   // outside its process) composes nothing.
   void composeLocation(std::span<const int32_t> vector);
@@ -192,6 +195,8 @@ class CComposition {
   // target of a composed transition); empty for any other number. Rows never move while the
   // composition lives.
   std::span<const int32_t> LocationVector(int64_t number) const;
+  // Where the lines of the composition go, and those of the stages that explore it.
+  MessageSink& Messages() const;
   // The number of composed locations stored: the initial one and every target composed so far.
   size_t StoredLocations() const { return places_.size(); }
   // The number of distinct transition payloads stored.

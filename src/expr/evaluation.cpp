@@ -1,7 +1,5 @@
 #include "expr/evaluation.h"
 
-#include <iostream>
-
 namespace tickcheck {
 namespace {
 
@@ -22,7 +20,6 @@ int32_t ComputeThreeNodes(const CExpression& e, const Valuation& valuation) {
 int32_t Evaluate(const CExpression& e, const Valuation& valuation) {
   switch (e.Shape()) {
     case ExpressionShape::kUnloaded:
-      std::cout << "Exp Compute\n" << std::flush;
       return 0;
     case ExpressionShape::kConst:
       return e.Nodes().empty() ? 0 : e.Nodes()[0].value;
@@ -41,6 +38,12 @@ int32_t Evaluate(const CExpression& e, const Valuation& valuation) {
       return EvalNode(e, e.Root(), valuation);
   }
   return 0;
+}
+
+int32_t EvaluateInRun(const CExpression& e, const Valuation& valuation, MessageSink& messages) {
+  if (e.Shape() == ExpressionShape::kUnloaded)
+    messages.Problem("Exp Compute");
+  return Evaluate(e, valuation);
 }
 
 int32_t RightValue(const CExpression& e, const Valuation& valuation) {

@@ -1,18 +1,10 @@
 #include "model/expression.h"
 
 #include <algorithm>
-#include <iostream>
-#include <memory>
-
-#include "model/console.h"
-#include "model/profile.h"
+#include <string>
 
 namespace tickcheck {
 namespace {
-
-// "Exp, reading the INI, opening the file failed" in the GBK encoding.
-constexpr char kOpenFailedMessage[] =
-    "\x45\x78\x70\xB6\xC1\x49\x4E\x49\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC\x2E\x2E\x2E";
 
 int32_t ReadInt(const unsigned char* bytes) {
   const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -62,24 +54,11 @@ const char* CExpression::StrategyName() const {
   return "CExpression";
 }
 
-bool CExpression::Load(const std::string& path, int32_t index) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) {
-    std::cerr << kOpenFailedMessage << '\n' << std::flush;
-    return false;
-  }
-  const std::string key = "exp-" + std::to_string(index);
-  if (!LocateProfileValue(file.get(), "Expressions", key.c_str()))
-    return false;
-  return LoadRecord(file.get(), index);
-}
-
-bool CExpression::LoadRecord(std::FILE* file, int32_t index) {
+bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messages) {
   Unload();
-  auto refuse = [index, this](const std::string& reason) {
+  auto refuse = [index, &messages, this](const std::string& reason) {
     Unload();
-    ConsoleLine("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
+    messages.Problem("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
     return false;
   };
   int32_t header[3];

@@ -16,7 +16,7 @@
 //   CTreeExpression      any other N                  the tree evaluator from the root
 // An entry that is not loaded (shape "CExpression") has B = 0 and N = 0.
 //
-// A record is refused at load, with one console line naming the expression, when its counts are
+// A record is refused at load, with one problem line naming the expression, when its counts are
 // negative or disagree, the file ends inside it, the root, a child or a binding lies outside the
 // node array, its links do not form a tree (a cycle or a shared node), an operator lacks an
 // operand, or the tree is nested more deeply than the evaluator's limit. The entry then stays
@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "model/expression_record.h"
+#include "model/messages.h"
 
 namespace tickcheck {
 
@@ -40,12 +41,9 @@ inline constexpr int32_t kMaxNestingDepth = 10000;
 
 class CExpression {
  public:
-  // Reads the record of key "exp-<index>" in section "Expressions" of the model file. False when
-  // the file cannot be opened (after a message on standard error), the key is missing, or the
-  // record is refused (after a console line).
-  bool Load(const std::string& path, int32_t index);
-  // Reads a record from `file`, positioned on the first byte behind the key's `=`.
-  bool LoadRecord(std::FILE* file, int32_t index);
+  // Reads a record from `file`, positioned on the first byte behind the key's `=`. False when the
+  // record is refused (after a line to `messages`).
+  bool LoadRecord(std::FILE* file, int32_t index, MessageSink& messages);
 
   ExpressionShape Shape() const { return shape_; }
   // The shape's name, for instance "CVarConstExpression".

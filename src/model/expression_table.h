@@ -1,8 +1,8 @@
 #pragma once
 // The expression table: `Count()` entries indexed by expression id, each a CExpression that reads
-// its own binary record from the model file. Only the entries whose key exists in the file hold
-// data, so memory and load time follow the size of the file, not the declared count: a table of
-// 2147483647 entries with three records costs three entries. Ids below the count that have no
+// its own binary record from the model file's bytes. Only the entries whose key exists in the file
+// hold data, so memory and load time follow the size of the file, not the declared count: a table
+// of 2147483647 entries with three records costs three entries. Ids below the count that have no
 // record answer an unloaded entry.
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/expression.h"
+#include "model/messages.h"
 #include "model/profile.h"
 
 namespace tickcheck {
@@ -17,10 +18,10 @@ namespace tickcheck {
 class ExpressionTable {
  public:
   // Makes a table of `count` unloaded entries (none when count is 0 or less) and loads every entry
-  // whose key "exp-<id>" the file holds, in increasing id order. When the file cannot be opened,
-  // writes the expression loader's message to standard error once and loads nothing.
-  void Load(const ProfileIndex& file, int32_t count);
-  // The number of records that the last Load refused (each after its console line).
+  // whose key "exp-<id>" the file holds, in increasing id order; a refused record's line goes to
+  // `messages`.
+  void Load(const ProfileIndex& file, int32_t count, MessageSink& messages);
+  // The number of records that the last Load refused (each after its line).
   int32_t RefusedCount() const { return refused_; }
 
   int32_t Count() const { return count_; }

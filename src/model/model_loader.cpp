@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "model/console.h"
 #include "model/constraint.h"
 #include "model/profile.h"
 #include "model/system.h"
@@ -21,7 +20,8 @@ std::string Num(int32_t value) {
 
 class ModelLoader {
  public:
-  ModelLoader(CSystem& system, const std::string& path) : system_(system), file_(path) {}
+  ModelLoader(CSystem& system, const ProfileIndex& file, MessageSink& messages)
+      : system_(system), file_(file), messages_(messages) {}
 
   std::optional<Refusal> Load() {
     system_.processNumber = file_.Int("General", "ProcessNumber");
@@ -44,8 +44,8 @@ class ModelLoader {
         return refusal_;
       }
     }
-    ConsoleLine("expNum:" + Num(system_.expressionCount));
-    system_.expressions.Load(file_, system_.expressionCount);
+    messages_.Stage("expNum:" + Num(system_.expressionCount));
+    system_.expressions.Load(file_, system_.expressionCount, messages_);
     CheckClockComparisons();
     return refusal_;
   }
@@ -249,15 +249,16 @@ class ModelLoader {
   }
 
   CSystem& system_;
-  const ProfileIndex file_;
+  const ProfileIndex& file_;
+  MessageSink& messages_;
   std::vector<Reference> references_;
   std::optional<Refusal> refusal_;
 };
 
 }  // namespace
 
-std::optional<Refusal> CSystem::Load(const std::string& path) {
-  return ModelLoader(*this, path).Load();
+std::optional<Refusal> CSystem::Load(const ProfileIndex& file, MessageSink& messages) {
+  return ModelLoader(*this, file, messages).Load();
 }
 
 }  // namespace tickcheck

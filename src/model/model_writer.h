@@ -1,10 +1,11 @@
 #pragma once
-// Writes a complete model file from an in-memory description: the sections and keys that the
+// Makes a complete model file from an in-memory description: the sections and keys that the
 // model loader, the constraint loader, the expression table and the property loader read, with
 // every expression as its binary record. Every optional field that is unset is left out of the
-// file, so a description can also stand for a model with missing keys. After writing, the file
-// is read back through the profile reader: every written key must read back to what was written
-// and every list must end where the description ends, otherwise the write fails with a message.
+// file, so a description can also stand for a model with missing keys. The bytes are read back
+// through the profile reader's index before anyone sees them: every written key must read back
+// to what was written and every list must end where the description ends, otherwise the file
+// fails with a message.
 
 #include <cstdint>
 #include <map>
@@ -84,7 +85,14 @@ struct ModelSpec {
   std::vector<PropertySpec> properties{};
 };
 
-// Writes `model` to `path` and verifies it. Returns an empty string on success, otherwise a
+// The bytes of the model file of `model`, verified.
+struct ModelFileText {
+  std::string bytes;    // the file, when `failure` is empty
+  std::string failure;  // otherwise what did not read back, in one line
+};
+ModelFileText ComposeModelFile(const ModelSpec& model);
+
+// Writes the verified bytes of `model` to `path`. Returns an empty string on success, otherwise a
 // one-line description of what failed.
 std::string WriteModelFile(const ModelSpec& model, const std::string& path);
 

@@ -1,7 +1,6 @@
 // Loading of the properties into the model records.
 #include <string>
 
-#include "model/console.h"
 #include "model/expression_record.h"
 #include "model/profile.h"
 #include "model/system.h"
@@ -32,8 +31,7 @@ int32_t RelationFromFile(int32_t r) {
 
 }  // namespace
 
-void CSystem::LoadProperties(const std::string& path) {
-  const ProfileIndex file(path);
+void CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
   propertyCount = file.Int("Property", "PropertyNum");
   for (int32_t i = 1; i <= propertyCount; ++i) {
     const std::string section = "Property" + std::to_string(i);
@@ -58,7 +56,7 @@ void CSystem::LoadProperties(const std::string& path) {
         atom.bound = file.Int(section, "B" + suffix);
         atom.relation = RelationFromFile(file.Int(section, "R" + suffix));
         if (atom.relation == CAtomProperty::kNeverHolds)
-          ConsoleLine("ERROR! In Load atom relation!");
+          messages.Problem("ERROR! In Load atom relation!");
       } else {
         atom.kind = CAtomProperty::kLocation;
         atom.process = v == INT32_MIN ? 0 : -v;

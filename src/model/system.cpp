@@ -1,7 +1,5 @@
 #include "model/system.h"
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 int32_t BitLength(int32_t max) {
@@ -9,10 +7,6 @@ int32_t BitLength(int32_t max) {
   for (int32_t rest = max; rest > 0; rest >>= 1)
     ++width;
   return width;
-}
-
-CSystem::~CSystem() {
-  ConsoleLine("destruct system");
 }
 
 int32_t CSystem::computeLocationProduct() {

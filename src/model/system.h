@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "model/expression_table.h"
+#include "model/messages.h"
+#include "model/profile.h"
 #include "model/property.h"
 #include "model/refusal.h"
 
@@ -95,29 +97,27 @@ int32_t BitLength(int32_t max);
 class CSystem {
  public:
   CSystem() = default;
-  // Writes "destruct system", then destroys the expression table, the properties, the variables
-  // and the processes, in that order.
-  ~CSystem();
   CSystem(const CSystem&) = delete;
   CSystem& operator=(const CSystem&) = delete;
 
-  // Fills processes, variables and the expression table from the model file at `path`. Answers
-  // nothing, or the refusal of the model with the line that says why: a variable Type other
-  // than 0, 1 and 3 ("Variable Type Error!", nothing later is read), more than 65534 processes,
-  // an active clock that names no clock, a jump whose From names no location of its process, an
-  // assignment to no variable, an expression id (of a constraint or an assignment) outside
-  // the table, or a clock compared in an invariant or guard with != or a code outside 1 to 6. Reads
-  // the file once; the answers are those of one lookup per key.
-  std::optional<Refusal> Load(const std::string& path);
+  // Fills processes, variables and the expression table from the model file `file` (a refused
+  // expression record's line goes to `messages`, after "expNum:<count>"). Answers nothing, or the
+  // refusal of the model with the line that says why: a variable Type other than 0, 1 and 3
+  // ("Variable Type Error!", nothing later is read), more than 65534 processes, an active clock
+  // that names no clock, a jump whose From names no location of its process, an assignment to no
+  // variable, an expression id (of a constraint or an assignment) outside the table, or a clock
+  // compared in an invariant or guard with != or a code outside 1 to 6. The answers are those of
+  // one lookup per key.
+  std::optional<Refusal> Load(const ProfileIndex& file, MessageSink& messages);
 
-  // Fills `properties` and `propertyCount` from the model file; call after Load.
-  void LoadProperties(const std::string& path);
+  // Fills `properties` and `propertyCount` from the model file; call after Load. An atom with an
+  // invalid relation writes "ERROR! In Load atom relation!" to `messages`.
+  void LoadProperties(const ProfileIndex& file, MessageSink& messages);
 
   // Sets `locationProduct` to the product of all processes' location counts, in signed 32-bit
   // arithmetic that wraps, and returns it; 1 with no process.
   int32_t computeLocationProduct();
 
-  // Fields in declaration order; destruction runs in reverse, as the destructor above promises.
   std::vector<CProcess> processes;
   std::vector<CVariable> variables;
   std::vector<CProperty> properties;

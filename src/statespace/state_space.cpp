@@ -3,16 +3,15 @@
 #include <algorithm>
 #include <string>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
-CStateSpace::CStateSpace(const CSystem& model) : model_(model), encoding_(model) {
-  ConsoleLine("InitStateSpace");
-  ConsoleLine("locBit: " + std::to_string(encoding_.locBit()) +
-              "\tclkVarBitNum: " + std::to_string(encoding_.clkVarBitNum()) +
-              "\tnonClkVarBitNum: " + std::to_string(encoding_.nonClkVarBitNum()));
-  ConsoleLine("totalBit: " + std::to_string(encoding_.totalBit()));
+CStateSpace::CStateSpace(const CSystem& model, MessageSink& messages)
+    : model_(model), encoding_(model) {
+  messages.Stage("InitStateSpace");
+  messages.Stage("locBit: " + std::to_string(encoding_.locBit()) +
+                 "\tclkVarBitNum: " + std::to_string(encoding_.clkVarBitNum()) +
+                 "\tnonClkVarBitNum: " + std::to_string(encoding_.nonClkVarBitNum()));
+  messages.Stage("totalBit: " + std::to_string(encoding_.totalBit()));
   manager_ = std::make_unique<BddManager>(encoding_.totalBit());
   scratch_.assign(static_cast<size_t>(encoding_.totalBit()), BddManager::kCubeFree);
   std::vector<std::pair<BoxField, FieldSource>> fields;
@@ -35,7 +34,7 @@ CStateSpace::CStateSpace(const CSystem& model) : model_(model), encoding_(model)
     sources_.push_back(source);
   }
   clockSlot_.assign(model_.variables.size() + 1, -1);
-  ConsoleLine("initStatespace done");
+  messages.Stage("initStatespace done");
 }
 
 void CStateSpace::WriteDiscrete(const DsState& state) const {

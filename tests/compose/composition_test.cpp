@@ -8,7 +8,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::LoadedModel;
 using testing::Model;
 using testing::Process;
@@ -90,17 +89,6 @@ TEST(CompositionTest, TransitionsFromDifferentLocationsShareTheirPayload) {
   ASSERT_EQ(fromTwoOne.size(), 1u);
   EXPECT_FALSE(fromTwoOne[0].noGuard);
   EXPECT_TRUE(std::ranges::equal(fromTwoOne[0].procId, Vector{1}));
-}
-
-TEST(CompositionTest, DestructionWritesItsLineOnce) {
-  const LoadedModel model(Model({Process(2, {{.from = 1, .to = 2}})}));
-  auto untouched = model.Compose();
-  EXPECT_EQ(CaptureConsole([&] { untouched.reset(); }), "composition destruct end\n");
-
-  auto composed = model.Compose();
-  composed->composeLocation(Vector{1});
-  ASSERT_EQ(composed->transruleSize, 1);
-  EXPECT_EQ(CaptureConsole([&] { composed.reset(); }), "composition destruct end\n");
 }
 
 TEST(CanComposeTest, RefusesProcessesWithoutLocationsAndLocationsOutsideTheirProcess) {

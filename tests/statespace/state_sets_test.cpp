@@ -59,7 +59,7 @@ class StateSetsTest : public ::testing::Test {
 
   ModelRun run_;
   DsState initial_;
-  const ClockLimits limits_{run_.system};
+  const ClockLimits limits_{run_.system, run_.messages()};
   const ClockIntervals intervals_{run_.system, limits_};
   std::list<std::vector<int32_t>> rows_;
 };
