@@ -142,10 +142,11 @@ class Replay {
     json numbered = json::array();
     for (const json& jump : jumps)
       numbered.push_back({{"process", jump["process"]}, {"from", jump["from"]}, {"to", jump["to"]}});
-    const int64_t index = composition_.VecToInt(state.locations);
-    if (!composition_.IsComposed(index))
-      composition_.composeLocation(state.locations);
-    for (const CComposedTransition& transition : composition_.Transitions(index)) {
+    composition_.composeLocation(state.locations);
+    const std::optional<int64_t> index = composition_.Find(state.locations);
+    if (!index)
+      return std::nullopt;
+    for (const CComposedTransition& transition : composition_.Transitions(*index)) {
       const std::span<const int32_t> post = transition.postLocations;
       json shown = json::array();
       for (int32_t p : transition.procId) {
