@@ -104,8 +104,8 @@ Receivers GatherReceivers(const CSystem& system, std::span<const int32_t> vector
 void CComposition::composeLocation(std::span<const int32_t> vector) {
   if (!IsLocationVector(system, vector))
     return;
-  const int64_t pre = VecToInt(vector);
-  const int32_t place = Store(pre, vector);
+  const uint64_t hash = RowHash(vector);
+  const int32_t place = Store(vector, hash);
   if (places_[static_cast<size_t>(place)].composed)
     return;
   // Urgent internal transitions are tried first, the one composed last leading.
@@ -171,9 +171,14 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
     const std::span<const Participant> joined(participants.data() + transition->begin,
                                               transition->end - transition->begin);
     target.assign(vector.begin(), vector.end());
-    for (const auto& [process, jump] : joined)
-      target[static_cast<size_t>(process)] = jump->To;
-    const int32_t post = Store(VecToInt(target), target);
+    uint64_t targetHash = hash;
+    for (const auto& [process, jump] : joined) {
+      int32_t& location = target[static_cast<size_t>(process)];
+      targetHash += EntryHash(static_cast<size_t>(process), jump->To) -
+                    EntryHash(static_cast<size_t>(process), location);
+      location = jump->To;
+    }
+    const int32_t post = Store(target, targetHash);
     const int32_t flags =
         (transition->isUrgent ? kUrgentFlag : 0) | (NoGuard(joined) ? kNoGuardFlag : 0);
     WritePayload(joined, flags, payload);

@@ -43,7 +43,8 @@ class StateSetsTest : public ::testing::Test {
     rows_.push_back({p, q});
     DsState state = initial_;
     state.locations = rows_.back();
-    state.locationIndex = run_.composition().VecToInt(rows_.back());
+    run_.composition().composeLocation(rows_.back());
+    state.locationIndex = run_.composition().Find(rows_.back()).value();
     state.activeClocks = {3, 5, 4};
     state.clockValues = {x, 0, 0};
     return state;
