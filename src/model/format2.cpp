@@ -37,9 +37,8 @@ bool IsClock(const CSystem& system, int32_t id) {
 // `comparison` is set; 0 when there is none.
 int32_t ClockRead(const CSystem& system, const CExpression& expression, bool comparison) {
   const std::vector<ExpNode>& nodes = expression.Nodes();
-  const int32_t compared = comparison && !nodes.empty()
-                               ? nodes[static_cast<size_t>(expression.Root())].left
-                               : -1;
+  const int32_t compared =
+      comparison && !nodes.empty() ? nodes[static_cast<size_t>(expression.Root())].left : -1;
   for (const ExpBinding& binding : expression.Bindings()) {
     if (binding.node != compared && IsClock(system, binding.variable))
       return binding.variable;
@@ -130,10 +129,10 @@ std::optional<Refusal> CheckFormat2Uses(const CSystem& system) {
         if (AsksDeadlock(expression))
           return refusal(use, id, "asks for a deadlock, which only properties may");
         if (const int32_t clock = ClockRead(system, expression, !mayWrite)) {
-          const std::string text =
-              "reads clock " + system.variables[static_cast<size_t>(clock) - 1].Name +
-              (mayWrite ? "; assignments read integers only"
-                        : " other than as the compared variable");
+          const std::string text = "reads clock " +
+                                   system.variables[static_cast<size_t>(clock) - 1].Name +
+                                   (mayWrite ? "; assignments read integers only"
+                                             : " other than as the compared variable");
           return refusal(use, id, text.c_str());
         }
         return std::nullopt;

@@ -20,8 +20,9 @@ namespace tickcheck {
 // InitValue<id>=<value>: variable <name> starts outside its range <Min> .. <Max>").
 std::optional<Refusal> CheckFormat2Variable(const CVariable& variable, int32_t id);
 
-// Refuses (ExpressionTable::Refuse, its line to `messages`) every loaded record whose array reads and writes name
-// elements, or whose assignments name a target, that are not integer variables of the model.
+// Refuses (ExpressionTable::Refuse, its line to `messages`) every loaded record whose array reads
+// and writes name elements, or whose assignments name a target, that are not integer variables of
+// the model.
 void CheckFormat2Records(CSystem& system, MessageSink& messages);
 
 // The refusal of a model whose guard or invariant writes a variable, whose guard, invariant or
