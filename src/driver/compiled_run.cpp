@@ -19,38 +19,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The verdict of a query from its properties, those of `properties` from position `first` on:
-// unknown when one of them is undecided.
-Verdict VerdictOf(const lang::QueryPlan& plan, const std::vector<PropertyOutcome>& properties,
-                  size_t first) {
-  std::vector<bool> decided;
-  for (size_t k = first; k < first + plan.conjunctions.size(); ++k) {
-    if (k >= properties.size() || properties[k].verdict == Verdict::kUnknown)
-      return Verdict::kUnknown;
-    decided.push_back(properties[k].verdict == Verdict::kTrue);
-  }
-  return lang::Verdict(plan, decided) ? Verdict::kTrue : Verdict::kFalse;
-}
-
-// The outcome of every query. The trace that shows a query's verdict, when one was made (E<>
-// satisfied, A[] not satisfied), is the first trace among its properties: only the properties
-// that show it (reachable, or violated) have traces.
+// The outcome of every query. Query q is property q + 1, of Type 0 for E<> (satisfied when
+// reachable) and of Type 1 for A[] (satisfied when it holds), so the property's verdict is the
+// query's; its trace, when it has one, shows it (E<> satisfied, A[] not satisfied).
 std::vector<QueryOutcome> QueryOutcomes(const lang::Compilation& compilation,
                                         const std::vector<PropertyOutcome>& properties) {
   std::vector<QueryOutcome> outcomes;
-  size_t first = 0;
   for (size_t q = 0; q < compilation.queries.size(); ++q) {
-    const lang::QueryPlan& plan = compilation.plans[q];
     QueryOutcome outcome;
     outcome.text = compilation.queries[q].text;
-    outcome.satisfied = VerdictOf(plan, properties, first);
-    for (size_t k = first; k < first + plan.conjunctions.size() && k < properties.size(); ++k) {
-      outcome.properties.push_back(properties[k].number);
-      if (properties[k].trace && !outcome.trace)
-        outcome.trace = properties[k].trace;
+    outcome.satisfied = Verdict::kUnknown;
+    if (q < properties.size()) {
+      outcome.satisfied = properties[q].verdict;
+      outcome.properties.push_back(properties[q].number);
+      outcome.trace = properties[q].trace;
     }
     outcomes.push_back(std::move(outcome));
-    first += plan.conjunctions.size();
   }
   return outcomes;
 }
