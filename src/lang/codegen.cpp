@@ -52,8 +52,7 @@ int32_t FirstVariableRead(const Term& term) {
 class Generator {
  public:
   Generator(const Network& network, const NetworkGuards& guards,
-            const NetworkInvariants& invariants, const ClockPlan& clocks,
-            Diagnostics& diagnostics)
+            const NetworkInvariants& invariants, const ClockPlan& clocks, Diagnostics& diagnostics)
       : network_(network),
         guards_(guards),
         invariants_(invariants),

@@ -15,8 +15,7 @@ namespace {
 // The clock comparisons of a query's formula, with quantifiers over clocks unrolled.
 void CollectClockUses(const Term& term, const Network& network, std::vector<ClockUse>& uses) {
   if (term.IsClockComparison() && term.operands[0].size == 0) {
-    uses.push_back(
-        {term.operands[0].value, term.value, RangeOf(term.operands[1], network).upper});
+    uses.push_back({term.operands[0].value, term.value, RangeOf(term.operands[1], network).upper});
     return;
   }
   if (term.kind == Term::Kind::kQuantifier && term.HasClock()) {
@@ -35,8 +34,7 @@ std::optional<Compilation> CompileNetwork(Elaboration elaboration,
                                           Diagnostics& modelErrors, Diagnostics& queryErrors) {
   Compilation compilation;
   if (source) {
-    std::optional<std::vector<Query>> queries =
-        ReadQueries(source->text, elaboration, queryErrors);
+    std::optional<std::vector<Query>> queries = ReadQueries(source->text, elaboration, queryErrors);
     if (!queries)
       return std::nullopt;
     compilation.queries = std::move(*queries);
@@ -89,8 +87,7 @@ std::optional<Compilation> Compile(const SourceFile& model,
   if (!tokens.empty()) {
     if (const std::optional<SyntaxModel> syntax = ParseModel(tokens, modelErrors)) {
       if (std::optional<Elaboration> elaboration = Elaborate(*syntax, modelErrors)) {
-        compilation =
-            CompileNetwork(std::move(*elaboration), queries, modelErrors, queryErrors);
+        compilation = CompileNetwork(std::move(*elaboration), queries, modelErrors, queryErrors);
       }
     }
   }

@@ -72,10 +72,10 @@ class Elaborator {
                int32_t process, const std::string& templateName) {
     if (declaration.kind == SyntaxDeclaration::Kind::kFunction) {
       const SyntaxFunction& function = declaration.function[0];
-      ElaborateFunction(function, scope,
-                        templateName.empty() ? function.name.text
-                                             : templateName + "." + function.name.text,
-                        network(), diagnostics_);
+      ElaborateFunction(
+          function, scope,
+          templateName.empty() ? function.name.text : templateName + "." + function.name.text,
+          network(), diagnostics_);
       return;
     }
     Resolver resolver(scope, network(), diagnostics_, Position::kConstant);
@@ -128,7 +128,8 @@ class Elaborator {
     const Type& innermost = type->Innermost();
     const bool clock = innermost.kind == Type::Kind::kClock;
     Symbol symbol{.kind = clock ? Symbol::Kind::kClock : Symbol::Kind::kChannel, .type = type};
-    symbol.value = static_cast<int32_t>(clock ? network().clocks.size() : network().channels.size());
+    symbol.value =
+        static_cast<int32_t>(clock ? network().clocks.size() : network().channels.size());
     for (std::string& cell : CellNames(*type, name)) {
       if (clock)
         network().clocks.push_back({std::move(cell), process});
@@ -420,8 +421,8 @@ class Elaborator {
 
   // The edges that one edge of the template stands for: one per combination of its select
   // values, the last name varying fastest.
-  void Edges(const SyntaxEdge& syntax, int32_t source, int32_t from, int32_t to,
-             const Scope& local, Process& process) {
+  void Edges(const SyntaxEdge& syntax, int32_t source, int32_t from, int32_t to, const Scope& local,
+             Process& process) {
     Scope scope(&local);
     std::vector<int32_t> binders;
     int64_t count = 1;

@@ -84,9 +84,9 @@ std::optional<Term> FoldBinary(int32_t op, Term left, Term right, SourcePos pos,
     diagnostics->Error(pos, "division by zero in a constant expression");
     return std::nullopt;
   }
-  if ((op == Op::kShiftLeft || op == Op::kShiftRight) && !result) {
-    diagnostics->Error(pos, "the shift count " + std::to_string(right.value) +
-                                " is outside 0 .. 31");
+  if ((op == ExpType::kShiftLeft || op == ExpType::kShiftRight) && !result) {
+    diagnostics->Error(pos,
+                       "the shift count " + std::to_string(right.value) + " is outside 0 .. 31");
     return std::nullopt;
   }
   if (const std::optional<int64_t> exact = Exact(op, left.value, right.value);

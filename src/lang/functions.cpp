@@ -65,9 +65,10 @@ class FunctionElaborator {
     if (!result)
       return;
     if (!(*result)->IsValue() && (*result)->kind != Type::Kind::kVoid) {
-      diagnostics_.Error(syntax.result.pos, "a function returns an integer, a bool, a scalar value "
-                                            "or nothing (void), not " +
-                                                TypeText(**result));
+      diagnostics_.Error(syntax.result.pos,
+                         "a function returns an integer, a bool, a scalar value "
+                         "or nothing (void), not " +
+                             TypeText(**result));
       return;
     }
     result_ = *result;
@@ -85,8 +86,7 @@ class FunctionElaborator {
       if (!type)
         return;
       const Type::Kind kind = (*type)->Innermost().kind;
-      if (kind == Type::Kind::kClock || kind == Type::Kind::kChannel ||
-          kind == Type::Kind::kVoid) {
+      if (kind == Type::Kind::kClock || kind == Type::Kind::kChannel || kind == Type::Kind::kVoid) {
         diagnostics_.Error(parameter.declarator.name.pos,
                            "a function's parameter cannot be " + TypeText((*type)->Innermost()));
         return;
@@ -268,10 +268,10 @@ class FunctionElaborator {
     const auto slot = static_cast<int32_t>(function_.slots.size());
     function_.slots.push_back({range.lower, range.upper + 1, false});
     auto inner = std::make_unique<Scope>(&scope);
-    inner->Declare(syntax.binder,
-                   Symbol{.kind = Symbol::Kind::kLocal, .type = *type, .value = slot,
-                          .readOnly = true},
-                   diagnostics_);
+    inner->Declare(
+        syntax.binder,
+        Symbol{.kind = Symbol::Kind::kLocal, .type = *type, .value = slot, .readOnly = true},
+        diagnostics_);
     const SourcePos pos = syntax.binder.pos;
     const Term place = Term::Place(Space::kLocal, slot, {function_.slots.back()}, pos);
     block.body.push_back(ExpressionStatement(Assign(place, Term::Const(range.lower, pos), pos)));
@@ -315,8 +315,7 @@ class FunctionElaborator {
       if (!type)
         continue;
       const Type::Kind kind = (*type)->Innermost().kind;
-      if (kind == Type::Kind::kClock || kind == Type::Kind::kChannel ||
-          kind == Type::Kind::kVoid) {
+      if (kind == Type::Kind::kClock || kind == Type::Kind::kChannel || kind == Type::Kind::kVoid) {
         diagnostics_.Error(declarator.name.pos,
                            "a function cannot declare " + TypeText((*type)->Innermost()));
         continue;
@@ -360,10 +359,9 @@ class FunctionElaborator {
       return;
     }
     const bool array = type.kind == Type::Kind::kArray;
-    const size_t count =
-        array ? static_cast<size_t>(type.Length()) : type.kind == Type::Kind::kRecord
-                                                         ? type.fields.size()
-                                                         : 0;
+    const size_t count = array                              ? static_cast<size_t>(type.Length())
+                         : type.kind == Type::Kind::kRecord ? type.fields.size()
+                                                            : 0;
     if (count == 0 || init.list.size() != count) {
       diagnostics_.Error(pos, name + " needs " +
                                   (count == 0 ? std::string("one initial value")
@@ -372,8 +370,7 @@ class FunctionElaborator {
     }
     for (size_t k = 0; k < count; ++k) {
       const Type& part = array ? *type.element : *type.fields[k].type;
-      const int32_t offset =
-          array ? static_cast<int32_t>(k) * part.cells : type.fields[k].offset;
+      const int32_t offset = array ? static_cast<int32_t>(k) * part.cells : type.fields[k].offset;
       const Term partPlace =
           Term::Place(Space::kLocal, place.value + offset, CellsOf(part), place.pos);
       Initialise(init.list[k], partPlace, part, name, resolver, out);
@@ -391,9 +388,8 @@ class FunctionElaborator {
 
 }  // namespace
 
-void ElaborateFunction(const SyntaxFunction& syntax, Scope& scope,
-                       const std::string& qualifiedName, Network& network,
-                       Diagnostics& diagnostics) {
+void ElaborateFunction(const SyntaxFunction& syntax, Scope& scope, const std::string& qualifiedName,
+                       Network& network, Diagnostics& diagnostics) {
   FunctionElaborator(network, diagnostics).Run(syntax, scope, qualifiedName);
 }
 

@@ -18,8 +18,7 @@ namespace tickcheck::lang {
 // Declares the function in `scope` (before its body, so that a call to itself is reported as
 // recursion) and adds it to `network`; `qualifiedName` is the name messages give it (`f`, or
 // `Template.f`). Faults are reported; a function with faults is still declared.
-void ElaborateFunction(const SyntaxFunction& syntax, Scope& scope,
-                       const std::string& qualifiedName, Network& network,
-                       Diagnostics& diagnostics);
+void ElaborateFunction(const SyntaxFunction& syntax, Scope& scope, const std::string& qualifiedName,
+                       Network& network, Diagnostics& diagnostics);
 
 }  // namespace tickcheck::lang

@@ -21,9 +21,9 @@ Expr Select(const std::vector<int32_t>& values, const Expr& index, size_t first,
   if (count == 1)
     return Expr::Const(values[first]);
   const size_t half = count / 2;
-  return Expr::Cond(Expr::Op(ExpType::kLess, index, Expr::Const(static_cast<int32_t>(first + half))),
-                    Select(values, index, first, half),
-                    Select(values, index, first + half, count - half));
+  return Expr::Cond(
+      Expr::Op(ExpType::kLess, index, Expr::Const(static_cast<int32_t>(first + half))),
+      Select(values, index, first, half), Select(values, index, first + half, count - half));
 }
 
 }  // namespace
@@ -172,9 +172,8 @@ Expr Lowering::Read(const Address& address, int32_t cell) {
     case Space::kConstant: {
       if (!address.offset)
         return Expr::Const(network_.constants[static_cast<size_t>(fixed)]);
-      const std::vector<int32_t> values(
-          network_.constants.begin() + address.base,
-          network_.constants.begin() + address.base + address.extent);
+      const std::vector<int32_t> values(network_.constants.begin() + address.base,
+                                        network_.constants.begin() + address.base + address.extent);
       const int32_t slot = NewSlots(1);
       return Expr::Sequence(
           {Expr::AssignLocal(slot, Expr::IndexCheck(address.extent, CellIndex(address, cell))),
@@ -301,9 +300,9 @@ Expr Lowering::Body(const lang::Statement& statement, const Frame& frame) {
     case Statement::Kind::kExpression:
       return Lower(statement.terms[0], frame);
     case Statement::Kind::kIf:
-      return Expr::Cond(Lower(statement.terms[0], frame), Body(statement.body[0], frame),
-                        statement.body.size() > 1 ? Body(statement.body[1], frame)
-                                                  : Expr::Const(0));
+      return Expr::Cond(
+          Lower(statement.terms[0], frame), Body(statement.body[0], frame),
+          statement.body.size() > 1 ? Body(statement.body[1], frame) : Expr::Const(0));
     case Statement::Kind::kWhile: {
       const int32_t id = loop();
       return Expr::While(id, Lower(statement.terms[0], frame), Body(statement.body[0], frame));
@@ -314,9 +313,9 @@ Expr Lowering::Body(const lang::Statement& statement, const Frame& frame) {
     }
     case Statement::Kind::kFor: {
       const int32_t id = loop();
-      return Expr::For(id, Lower(statement.terms[0], frame), Body(statement.body[0], frame),
-                       statement.terms.size() > 1 ? Lower(statement.terms[1], frame)
-                                                  : Expr::Const(0));
+      return Expr::For(
+          id, Lower(statement.terms[0], frame), Body(statement.body[0], frame),
+          statement.terms.size() > 1 ? Lower(statement.terms[1], frame) : Expr::Const(0));
     }
     case Statement::Kind::kBreak:
       return Expr::Break();

@@ -33,10 +33,6 @@ Term Term::Place(Space space, int32_t first, std::vector<CellType> cells, Source
   return term;
 }
 
-Term Term::Variable(int32_t variable, const CellType& cell, SourcePos pos) {
-  return Place(Space::kGlobal, variable, {cell}, pos);
-}
-
 Term Term::Read(Term place, SourcePos pos) {
   Term term;
   term.kind = Kind::kRead;

@@ -31,16 +31,6 @@ enum class Space {
   kConstant,   // the network's constant cells (const arrays and records), read-only
 };
 
-// Operator codes, those of the model file's expression records: relations 1 (==), 2 (<), 3 (<=),
-// 4 (>), 5 (>=), 6 (!=); 37 %, 38 &&, 42 *, 43 +, 45 -, 47 /, 124 ||; and the bit operators.
-namespace Op {
-inline constexpr int32_t kBitAnd = 203;
-inline constexpr int32_t kBitOr = 204;
-inline constexpr int32_t kBitXor = 205;
-inline constexpr int32_t kShiftLeft = 206;
-inline constexpr int32_t kShiftRight = 207;
-}  // namespace Op
-
 enum class Quantifier { kForall, kExists, kSum };
 
 // An expression. Evaluation is left to right; `&&`, `||` and `?:` evaluate lazily. Errors that
@@ -58,7 +48,9 @@ struct Term {
     kNot,         // 1 when operands[0] is 0, else 0
     kNegate,      // -operands[0]
     kBitNot,      // ~operands[0]
-    kBinary,      // operator `value` on operands[0] and operands[1]
+    kBinary,      // operator `value` on operands[0] and operands[1]: a code of the model file's
+                  // expression records (model/expression_record.h: relations 1 to 6, % && * + -
+                  // / ||, and the bit operators 203 to 207)
     kCond,        // operands[0] ? operands[1] : operands[2]
     kCheck,       // operands[0] when it lies in 0 .. size - 1, else an index error
     kAssign,      // the place (or clock) operands[0] takes operands[1]; `value` 0 for `=`, or
@@ -90,8 +82,6 @@ struct Term {
   static Term Binary(int32_t op, Term left, Term right, SourcePos pos = {});
   // The place of `cells` in `space` from `first` on, without offset.
   static Term Place(Space space, int32_t first, std::vector<CellType> cells, SourcePos pos = {});
-  // The place of one global integer variable.
-  static Term Variable(int32_t variable, const CellType& cell, SourcePos pos = {});
   static Term Read(Term place, SourcePos pos = {});
 
   bool IsConst() const { return kind == Kind::kConst; }
@@ -152,7 +142,7 @@ struct Edge {
   // Evaluated in order for their effects: kAssign, kIncrement and kCall terms, and the setting
   // of a clock (a kAssign of a kClock), which only stands here.
   std::vector<Term> updates;
-  int32_t source = 0;                // the edge's number in its template, from 0
+  int32_t source = 0;                 // the edge's number in its template, from 0
   std::vector<int32_t> selectValues;  // the values of its `select` names, in order
   SourcePos pos;
 };
@@ -177,7 +167,7 @@ struct Statement {
     kFor,         // while terms[0]: body[0], then terms[1] (when present); `continue` goes to it
     kBreak,
     kContinue,
-    kReturn,      // returns terms[0] (absent: nothing) converted to the function's result
+    kReturn,  // returns terms[0] (absent: nothing) converted to the function's result
   };
   Kind kind = Kind::kBlock;
   std::vector<Term> terms;

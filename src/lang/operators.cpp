@@ -4,7 +4,6 @@
 #include <limits>
 #include <utility>
 
-#include "lang/network.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
@@ -24,11 +23,11 @@ constexpr std::array<std::pair<std::string_view, int32_t>, 18> kCodes = {{
     {"-", ExpType::kSubtract},
     {"/", ExpType::kDivide},
     {"||", ExpType::kOr},
-    {"&", Op::kBitAnd},
-    {"|", Op::kBitOr},
-    {"^", Op::kBitXor},
-    {"<<", Op::kShiftLeft},
-    {">>", Op::kShiftRight},
+    {"&", ExpType::kBitAnd},
+    {"|", ExpType::kBitOr},
+    {"^", ExpType::kBitXor},
+    {"<<", ExpType::kShiftLeft},
+    {">>", ExpType::kShiftRight},
 }};
 
 }  // namespace
@@ -39,14 +38,6 @@ std::optional<int32_t> BinaryOperatorCode(std::string_view spelling) {
       return code;
   }
   return std::nullopt;
-}
-
-std::string OperatorSpelling(int32_t op) {
-  for (const auto& [text, code] : kCodes) {
-    if (code == op)
-      return std::string(text);
-  }
-  return "?";
 }
 
 bool IsTruthOperator(int32_t op) {
@@ -89,17 +80,17 @@ std::optional<int32_t> ApplyBinary(int32_t op, int32_t left, int32_t right) {
       if (right == 0)
         return std::nullopt;
       return right == -1 ? 0 : left % right;
-    case Op::kBitAnd:
+    case ExpType::kBitAnd:
       return left & right;
-    case Op::kBitOr:
+    case ExpType::kBitOr:
       return left | right;
-    case Op::kBitXor:
+    case ExpType::kBitXor:
       return left ^ right;
-    case Op::kShiftLeft:
+    case ExpType::kShiftLeft:
       if (right < 0 || right > 31)
         return std::nullopt;
       return static_cast<int32_t>(l << right);
-    case Op::kShiftRight:
+    case ExpType::kShiftRight:
       if (right < 0 || right > 31)
         return std::nullopt;
       return left >> right;

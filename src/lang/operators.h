@@ -5,15 +5,12 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace tickcheck::lang {
 
 // The code of a binary operator's spelling ("==", "<", "+", "&&", "<<", ...), or nullopt.
 std::optional<int32_t> BinaryOperatorCode(std::string_view spelling);
-// The spelling of a binary operator's code.
-std::string OperatorSpelling(int32_t op);
 
 // True for the operators whose value is 0 or 1: relations, `&&`, `||`.
 bool IsTruthOperator(int32_t op);

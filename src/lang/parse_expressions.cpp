@@ -193,8 +193,8 @@ SyntaxExpr Parser::Postfix() {
       SyntaxExpr index = Expression();
       Expect("]");
       const SourcePos start = expr.pos;
-      expr = {SyntaxExpr::Kind::kIndex, "[]", 0, {std::move(expr), std::move(index)}, start, {},
-              {}};
+      expr = {
+          SyntaxExpr::Kind::kIndex, "[]", 0, {std::move(expr), std::move(index)}, start, {}, {}};
     } else if (Accept(".")) {
       const Token& member = Peek();
       if (member.kind != Token::Kind::kName)

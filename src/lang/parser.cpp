@@ -11,11 +11,11 @@ namespace {
 
 const std::set<std::string>& ReservedWords() {
   static const std::set<std::string> words = {
-      "int",    "bool",   "clock",    "chan",   "broadcast", "urgent", "const",   "meta",
-      "typedef", "struct", "scalar",  "void",   "process",   "state",  "commit",  "init",
-      "trans",  "select", "guard",    "sync",   "assign",    "system", "true",    "false",
-      "not",    "and",    "or",       "imply",  "forall",    "exists", "sum",     "deadlock",
-      "if",     "else",   "while",    "do",     "for",       "break",  "continue", "return"};
+      "int",     "bool",   "clock",  "chan",  "broadcast", "urgent", "const",    "meta",
+      "typedef", "struct", "scalar", "void",  "process",   "state",  "commit",   "init",
+      "trans",   "select", "guard",  "sync",  "assign",    "system", "true",     "false",
+      "not",     "and",    "or",     "imply", "forall",    "exists", "sum",      "deadlock",
+      "if",      "else",   "while",  "do",    "for",       "break",  "continue", "return"};
   return words;
 }
 
@@ -251,8 +251,7 @@ SyntaxTemplate Parser::Template() {
       Expect(";");
     } else if (AcceptName("commit")) {
       LocationNames(result.committed);
-    } else if (Peek().IsName("urgent") && !Next().IsName("chan") &&
-               !Next().IsName("broadcast")) {
+    } else if (Peek().IsName("urgent") && !Next().IsName("chan") && !Next().IsName("broadcast")) {
       Take();
       LocationNames(result.urgent);
     } else if (AcceptName("init")) {
@@ -410,16 +409,17 @@ std::optional<std::vector<SyntaxQuery>> ParseQueries(const std::vector<Token>& t
     };
     bool leadsTo = false;
     for (size_t k = first; k + 1 < end; ++k)
-      leadsTo = leadsTo || (tokens[k].Is("--") && tokens[k + 1].Is(">") &&
-                            Adjacent(tokens[k], tokens[k + 1]));
+      leadsTo = leadsTo ||
+                (tokens[k].Is("--") && tokens[k + 1].Is(">") && Adjacent(tokens[k], tokens[k + 1]));
     const std::string kind = QueryStart(tokens, first);
     if (leadsTo) {
       refuse("leads-to (-->) cannot be decided by this checker; only E<> and A[] can");
       continue;
     }
     if (kind == "A<>" || kind == "E[]") {
-      refuse(kind + " cannot be decided by this checker (it needs infinite runs); only E<> and "
-                    "A[] can");
+      refuse(kind +
+             " cannot be decided by this checker (it needs infinite runs); only E<> and "
+             "A[] can");
       continue;
     }
     if (kind.empty()) {
@@ -449,7 +449,7 @@ std::optional<std::vector<SyntaxQuery>> ParseQueries(const std::vector<Token>& t
 }
 
 std::optional<std::vector<SyntaxDeclaration>> ParseDeclarations(const std::vector<Token>& tokens,
-                                                                 Diagnostics& diagnostics) {
+                                                                Diagnostics& diagnostics) {
   return Run<std::vector<SyntaxDeclaration>>(tokens, diagnostics, [](Parser& parser) {
     std::vector<SyntaxDeclaration> declarations;
     while (!parser.AtEnd())

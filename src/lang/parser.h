@@ -42,7 +42,7 @@ std::optional<SyntaxExpr> ParseFormula(const std::vector<Token>& tokens, Diagnos
 // Declarations (global, or of a template): variables, constants, clocks, channels, typedefs and
 // functions.
 std::optional<std::vector<SyntaxDeclaration>> ParseDeclarations(const std::vector<Token>& tokens,
-                                                                 Diagnostics& diagnostics);
+                                                                Diagnostics& diagnostics);
 // A system block: declarations, process templates, instances `P1 = P(1);` and the system line.
 std::optional<SyntaxModel> ParseSystemBlock(const std::vector<Token>& tokens,
                                             Diagnostics& diagnostics);

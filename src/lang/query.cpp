@@ -20,14 +20,13 @@ std::optional<std::vector<Query>> ReadQueries(const std::string& text, Elaborati
   std::map<std::string, int32_t> processes;
   for (size_t p = 0; p < network.processes.size(); ++p)
     processes.emplace(network.processes[p].name, static_cast<int32_t>(p));
-  const ProcessNames names{
-      [&processes](const std::string& name) {
-        const auto found = processes.find(name);
-        return found == processes.end() ? -1 : found->second;
-      },
-      [&elaboration](int32_t p) -> const Scope& {
-        return *elaboration.processes[static_cast<size_t>(p)];
-      }};
+  const ProcessNames names{[&processes](const std::string& name) {
+                             const auto found = processes.find(name);
+                             return found == processes.end() ? -1 : found->second;
+                           },
+                           [&elaboration](int32_t p) -> const Scope& {
+                             return *elaboration.processes[static_cast<size_t>(p)];
+                           }};
   std::vector<Query> queries;
   for (const SyntaxQuery& query : *syntax) {
     Resolver resolver(*elaboration.globals, network, diagnostics, Position::kQuery);
@@ -40,7 +39,7 @@ std::optional<std::vector<Query>> ReadQueries(const std::string& text, Elaborati
       continue;
     }
     queries.push_back({query.kind == SyntaxQuery::Kind::kInvariant ? Query::Kind::kInvariant
-                                                                    : Query::Kind::kReachable,
+                                                                   : Query::Kind::kReachable,
                        query.text, query.pos, std::move(*formula)});
   }
   if (!diagnostics.Empty())

@@ -57,21 +57,21 @@ Interval Arithmetic(int32_t op, Interval a, Interval b) {
       const int64_t m = std::min(Magnitude(a), std::max<int64_t>(Magnitude(b) - 1, 0));
       return {a.lower >= 0 ? 0 : -m, a.upper <= 0 ? 0 : m};
     }
-    case Op::kBitAnd:
+    case ExpType::kBitAnd:
       if (a.lower >= 0 || b.lower >= 0)
         return {0, a.lower >= 0 && b.lower >= 0 ? std::min(a.upper, b.upper)
                                                 : (a.lower >= 0 ? a.upper : b.upper)};
       return kAll;
-    case Op::kBitOr:
-    case Op::kBitXor:
+    case ExpType::kBitOr:
+    case ExpType::kBitXor:
       if (a.lower >= 0 && b.lower >= 0)
         return {0, AllOnes(std::max(a.upper, b.upper))};
       return kAll;
-    case Op::kShiftLeft:
+    case ExpType::kShiftLeft:
       if (a.lower >= 0 && b.lower >= 0 && b.upper <= 31)
         return Fit(a.lower << b.lower, a.upper << b.upper);
       return kAll;
-    case Op::kShiftRight:
+    case ExpType::kShiftRight:
       // An arithmetic shift moves a value towards 0 or -1.
       return {std::min<int64_t>(a.lower, 0), std::max<int64_t>(a.upper, 0)};
     default:
@@ -135,7 +135,8 @@ Interval RangeOf(const Term& term, const Network& network) {
       const Binder& binder = network.binders[static_cast<size_t>(term.size)];
       const int64_t count = int64_t{binder.upper} - binder.lower + 1;
       const Interval body = RangeOf(term.operands[0], network);
-      return Fit(std::min<int64_t>(body.lower * count, 0), std::max<int64_t>(body.upper * count, 0));
+      return Fit(std::min<int64_t>(body.lower * count, 0),
+                 std::max<int64_t>(body.upper * count, 0));
     }
     case Term::Kind::kBinary:
       if (IsTruthOperator(term.value))

@@ -213,7 +213,8 @@ std::optional<Typed> Resolver::Operator(const SyntaxExpr& expr, Mode mode) {
   }
   if (leftClock || rightClock) {
     const SyntaxExpr& clock = expr.operands[leftClock ? 0 : 1];
-    diagnostics_.Error(clock.pos, "the clock " + WrittenName(clock) + " is used as an integer value");
+    diagnostics_.Error(clock.pos,
+                       "the clock " + WrittenName(clock) + " is used as an integer value");
     return std::nullopt;
   }
   if (!RequireInteger(*left, expr.operands[0].pos) ||
@@ -261,8 +262,8 @@ std::optional<Typed> Resolver::Comparison(const SyntaxExpr& expr, int32_t relati
                               std::move(left->term), expr.pos),
                  BoolValue()};
   }
-  std::optional<Term> folded = FoldBinary(relation, std::move(left->term), std::move(right->term),
-                                          expr.pos, &diagnostics_);
+  std::optional<Term> folded =
+      FoldBinary(relation, std::move(left->term), std::move(right->term), expr.pos, &diagnostics_);
   if (!folded)
     return std::nullopt;
   return Typed{std::move(*folded), BoolValue()};
@@ -292,13 +293,14 @@ std::optional<Typed> Resolver::Logical(const SyntaxExpr& expr, Mode mode) {
 std::optional<int32_t> Resolver::NewBinder(const SyntaxName& name, const Type& type,
                                            const std::string& what) {
   if (!type.IsValue()) {
-    diagnostics_.Error(name.pos, what + " needs an integer range, bool or a scalar set, not " +
-                                     TypeText(type));
+    diagnostics_.Error(
+        name.pos, what + " needs an integer range, bool or a scalar set, not " + TypeText(type));
     return std::nullopt;
   }
   if (type.kind == Type::Kind::kInt && type.lower == kIntLower && type.upper == kIntUpper) {
-    diagnostics_.Error(name.pos, what + " needs a bounded type such as int[0,3], bool or a "
-                                        "scalar set, not int");
+    diagnostics_.Error(name.pos, what +
+                                     " needs a bounded type such as int[0,3], bool or a "
+                                     "scalar set, not int");
     return std::nullopt;
   }
   network_.binders.push_back({name.text, type.lower, type.upper});
@@ -402,8 +404,9 @@ std::optional<Typed> Resolver::Assignment(const SyntaxExpr& expr, bool effect) {
   const Type& type = *target->type;
   if (!type.IsValue()) {
     if (!effect) {
-      diagnostics_.Error(expr.pos, "a whole record or array can only be assigned in a statement "
-                                   "or an edge's assignments");
+      diagnostics_.Error(expr.pos,
+                         "a whole record or array can only be assigned in a statement "
+                         "or an edge's assignments");
       return std::nullopt;
     }
     std::optional<Resolved> source = Access(expr.operands[1]);
@@ -450,8 +453,8 @@ std::optional<Typed> Resolver::Increment(const SyntaxExpr& expr) {
 
 const Term* Resolver::SideEffect(const Term& term, const Network& network) {
   const bool assigns = term.kind == Term::Kind::kAssign || term.kind == Term::Kind::kIncrement;
-  if (assigns && (term.operands[0].kind == Term::Kind::kClock ||
-                  term.operands[0].space == Space::kGlobal)) {
+  if (assigns &&
+      (term.operands[0].kind == Term::Kind::kClock || term.operands[0].space == Space::kGlobal)) {
     return &term;
   }
   if (term.kind == Term::Kind::kCall) {
@@ -460,8 +463,7 @@ const Term* Resolver::SideEffect(const Term& term, const Network& network) {
       return &term;
     for (size_t k = 0; k < function.parameters.size(); ++k) {
       const Parameter& parameter = function.parameters[k];
-      if (parameter.reference &&
-          function.writesReferences[static_cast<size_t>(parameter.first)] &&
+      if (parameter.reference && function.writesReferences[static_cast<size_t>(parameter.first)] &&
           term.operands[k].space == Space::kGlobal) {
         return &term;
       }

@@ -150,8 +150,9 @@ std::optional<Resolver::Resolved> Resolver::Indexed(const SyntaxExpr& expr) {
                            : scalarIndex || !RequireInteger(*index, expr.operands[1].pos)) {
     diagnostics_.Error(expr.operands[1].pos,
                        array.scalarSet >= 0
-                           ? base->name + " is indexed by a scalar set: its index must be a value "
-                                          "of that set"
+                           ? base->name +
+                                 " is indexed by a scalar set: its index must be a value "
+                                 "of that set"
                            : base->name + " is indexed by integers, not by a scalar set");
     return std::nullopt;
   }
@@ -172,8 +173,9 @@ std::optional<Resolver::Resolved> Resolver::Indexed(const SyntaxExpr& expr) {
   // An index into the whole of a variable needs no check of its own: an offset outside the
   // variable is an index error when it is evaluated. A reference's cells lie inside its
   // argument's, whose extent is not the reference's: its indices are always checked.
-  const bool whole = base->term.operands.empty() && base->term.size == array.cells &&
-                     !(base->kind == Resolved::Kind::kPlace && base->term.space == Space::kReference);
+  const bool whole =
+      base->term.operands.empty() && base->term.size == array.cells &&
+      !(base->kind == Resolved::Kind::kPlace && base->term.space == Space::kReference);
   if (!shifted.IsConst() && !whole) {
     Term check;
     check.kind = Term::Kind::kCheck;
@@ -203,8 +205,8 @@ std::optional<Resolver::Resolved> Resolver::Member(const SyntaxExpr& expr) {
   }
   const SyntaxExpr& baseExpr = expr.operands[0];
   if (expr.number == 1) {
-    diagnostics_.Error(expr.pos, "only a query may call a process's function (" +
-                                     WrittenName(expr) + "(...))");
+    diagnostics_.Error(
+        expr.pos, "only a query may call a process's function (" + WrittenName(expr) + "(...))");
     return std::nullopt;
   }
   if (!IsAccess(baseExpr)) {
@@ -230,8 +232,7 @@ std::optional<Resolver::Resolved> Resolver::Member(const SyntaxExpr& expr) {
   return base;
 }
 
-std::optional<Resolver::Resolved> Resolver::ProcessMember(const SyntaxExpr& expr,
-                                                          bool& isProcess) {
+std::optional<Resolver::Resolved> Resolver::ProcessMember(const SyntaxExpr& expr, bool& isProcess) {
   const SyntaxExpr& base = expr.operands[0];
   if (base.kind == SyntaxExpr::Kind::kName) {
     const Symbol* symbol = scope_->Find(base.text);
@@ -295,8 +296,8 @@ std::optional<Resolver::Resolved> Resolver::ProcessMember(const SyntaxExpr& expr
       chosen = std::move(member);
     } else if (member->kind != Resolved::Kind::kValue &&
                !(member->kind == Resolved::Kind::kPlace && member->type->IsValue())) {
-      diagnostics_.Error(expr.pos, "a process's " + expr.text +
-                                       " needs a constant process argument");
+      diagnostics_.Error(expr.pos,
+                         "a process's " + expr.text + " needs a constant process argument");
       return std::nullopt;
     } else {
       // The members of the values tried so far stand behind the condition of each.
@@ -306,8 +307,8 @@ std::optional<Resolver::Resolved> Resolver::ProcessMember(const SyntaxExpr& expr
       };
       Term previous = asValue(*chosen);
       chosen->kind = Resolved::Kind::kValue;
-      chosen->term = FoldCond(std::move(condition), asValue(*member), std::move(previous),
-                              expr.pos);
+      chosen->term =
+          FoldCond(std::move(condition), asValue(*member), std::move(previous), expr.pos);
     }
     size_t k = values.size();
     while (k-- > 0) {
@@ -414,8 +415,9 @@ std::optional<Typed> Resolver::Read(const Resolved& resolved, const SyntaxExpr& 
 std::optional<Resolver::Resolved> Resolver::Target(const SyntaxExpr& expr,
                                                    const std::string& what) {
   if (!IsAccess(expr)) {
-    diagnostics_.Error(expr.pos, what + " needs a variable, an array element, a record field or "
-                                        "a clock to assign");
+    diagnostics_.Error(expr.pos, what +
+                                     " needs a variable, an array element, a record field or "
+                                     "a clock to assign");
     return std::nullopt;
   }
   std::optional<Resolved> target = Access(expr);
@@ -478,10 +480,9 @@ std::optional<Typed> Resolver::Call(const SyntaxExpr& expr, const Scope* functio
       call.operands.push_back(value ? std::move(*value) : Term{});
       continue;
     }
-    const std::string refused = "the argument for the " +
-                                std::string(parameter.reference ? "reference " : "") +
-                                "parameter " + parameter.name +
-                                " must be a variable, an array element or a record field";
+    const std::string refused =
+        "the argument for the " + std::string(parameter.reference ? "reference " : "") +
+        "parameter " + parameter.name + " must be a variable, an array element or a record field";
     std::optional<Resolved> place = IsAccess(argument) ? Access(argument) : std::nullopt;
     if (!IsAccess(argument) || (place && place->kind != Resolved::Kind::kPlace)) {
       diagnostics_.Error(argument.pos, refused);
@@ -513,8 +514,7 @@ std::optional<Typed> Resolver::Call(const SyntaxExpr& expr, const Scope* functio
       diagnostics_.Error(argument.pos, "the argument (" + TypeText(*place->type) +
                                            ") does not match the type of the reference "
                                            "parameter " +
-                                           parameter.name + " (" + TypeText(*parameter.type) +
-                                           ")");
+                                           parameter.name + " (" + TypeText(*parameter.type) + ")");
       ok = false;
       continue;
     }

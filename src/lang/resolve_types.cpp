@@ -217,7 +217,7 @@ std::optional<std::vector<int32_t>> Resolver::ConstantCells(const SyntaxInit& in
 }
 
 std::optional<Symbol> Resolver::ConstantSymbol(const SyntaxDeclarator& declarator,
-                                              const TypeRef& type) {
+                                               const TypeRef& type) {
   const std::string& name = declarator.name.text;
   if (!declarator.init) {
     diagnostics_.Error(declarator.name.pos, "the constant " + name + " needs a value");

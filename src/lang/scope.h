@@ -24,12 +24,12 @@ struct ParameterSignature {
 
 struct Symbol {
   enum class Kind {
-    kConst,      // a constant: `value` for one cell, else its first constant cell
-    kType,       // a typedef
-    kVariable,   // global integer cells from `value`
-    kClock,      // clocks from `value`
-    kChannel,    // channels from `value`
-    kFunction,   // function `value` of the network
+    kConst,     // a constant: `value` for one cell, else its first constant cell
+    kType,      // a typedef
+    kVariable,  // global integer cells from `value`
+    kClock,     // clocks from `value`
+    kChannel,   // channels from `value`
+    kFunction,  // function `value` of the network
     kTemplate,
     kInstance,
     kBinder,     // binder `value` (select names and quantifiers)
@@ -41,8 +41,8 @@ struct Symbol {
   TypeRef type{};
   int32_t value = 0;
   bool readOnly = false;  // kVariable, kLocal, kReference: `const`, or a loop's name
-  const SyntaxTemplate* templ = nullptr;  // kTemplate, and the template of a kInstance
-  std::vector<int32_t> arguments{};       // kInstance
+  const SyntaxTemplate* templ = nullptr;        // kTemplate, and the template of a kInstance
+  std::vector<int32_t> arguments{};             // kInstance
   std::vector<ParameterSignature> signature{};  // kFunction; `type` is its result
 };
 

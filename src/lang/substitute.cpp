@@ -66,10 +66,6 @@ Term Bind(const Term& term, int32_t binder, int32_t value, const Network& networ
   return FoldNode(std::move(bound), network);
 }
 
-Term Simplify(const Term& term, const Network& network) {
-  return Bind(term, -1, 0, network);
-}
-
 Sync Bind(const Sync& sync, int32_t binder, int32_t value, const Network& network) {
   Sync bound = sync;
   if (!sync.index)

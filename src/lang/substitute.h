@@ -13,8 +13,6 @@ namespace tickcheck::lang {
 
 // `term` with binder `binder` replaced by `value`, folded.
 Term Bind(const Term& term, int32_t binder, int32_t value, const Network& network);
-// `term` folded (Bind without a binder).
-Term Simplify(const Term& term, const Network& network);
 // The sync with `binder` replaced by `value`: a channel index that becomes a constant inside
 // the array selects its channel.
 Sync Bind(const Sync& sync, int32_t binder, int32_t value, const Network& network);

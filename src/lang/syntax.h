@@ -41,8 +41,8 @@ struct SyntaxExpr {
   int64_t number = 0;
   std::vector<SyntaxExpr> operands;
   SourcePos pos;
-  SyntaxName binder;                    // kQuantifier
-  std::vector<SyntaxType> binderType;   // kQuantifier: one type
+  SyntaxName binder;                   // kQuantifier
+  std::vector<SyntaxType> binderType;  // kQuantifier: one type
 };
 
 // One field of a record type, or one parameter of a function or template.
@@ -50,12 +50,12 @@ struct SyntaxVariable;
 
 struct SyntaxType {
   enum class Kind {
-    kInt,      // `int`: int[-32768,32767]
-    kRange,    // `int[lower,upper]`
+    kInt,    // `int`: int[-32768,32767]
+    kRange,  // `int[lower,upper]`
     kBool,
-    kNamed,    // a typedef's `name`
-    kScalar,   // `scalar[upper]`: `upper` opaque values
-    kStruct,   // `struct { fields }`
+    kNamed,   // a typedef's `name`
+    kScalar,  // `scalar[upper]`: `upper` opaque values
+    kStruct,  // `struct { fields }`
     kClock,
     kChannel,  // `chan`, with `broadcast` and `urgent`
     kVoid,     // a function's result only
@@ -66,8 +66,8 @@ struct SyntaxType {
   bool urgent = false;     // kChannel
   bool broadcast = false;  // kChannel
   std::optional<SyntaxExpr> lower, upper;
-  std::string name;                     // kNamed
-  std::vector<SyntaxVariable> fields;   // kStruct
+  std::string name;                    // kNamed
+  std::vector<SyntaxVariable> fields;  // kStruct
   SourcePos pos;
 };
 
@@ -114,17 +114,17 @@ struct SyntaxStatement {
     kForRange,     // for (binder : binderType[0]) body[0]
     kBreak,
     kContinue,
-    kReturn,       // return expression[0] (optional);
+    kReturn,  // return expression[0] (optional);
   };
   Kind kind = Kind::kEmpty;
   std::vector<SyntaxExpr> expression;
   std::vector<SyntaxStatement> body;
   std::vector<SyntaxDeclaration> declaration;
-  std::vector<SyntaxStatement> init;       // kFor: an expression statement or a declaration
-  std::optional<SyntaxExpr> condition;     // kFor
-  std::optional<SyntaxExpr> step;          // kFor
-  SyntaxName binder;                       // kForRange
-  std::vector<SyntaxType> binderType;      // kForRange
+  std::vector<SyntaxStatement> init;    // kFor: an expression statement or a declaration
+  std::optional<SyntaxExpr> condition;  // kFor
+  std::optional<SyntaxExpr> step;       // kFor
+  SyntaxName binder;                    // kForRange
+  std::vector<SyntaxType> binderType;   // kForRange
   SourcePos pos;
 };
 

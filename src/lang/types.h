@@ -29,13 +29,13 @@ struct Type {
   // of its index, one element each.
   int32_t lower = 0;
   int32_t upper = 0;
-  bool boolean = false;     // kInt: `bool`
-  int32_t scalarSet = -1;   // kScalar: its set; kArray: the set of its index, -1 for integers
-  TypeRef element;          // kArray
+  bool boolean = false;       // kInt: `bool`
+  int32_t scalarSet = -1;     // kScalar: its set; kArray: the set of its index, -1 for integers
+  TypeRef element;            // kArray
   std::vector<Field> fields;  // kRecord
-  bool broadcast = false;   // kChannel
-  bool urgent = false;      // kChannel
-  int32_t cells = 1;        // the cells (or clocks, or channels) of one value
+  bool broadcast = false;     // kChannel
+  bool urgent = false;        // kChannel
+  int32_t cells = 1;          // the cells (or clocks, or channels) of one value
 
   int32_t Length() const { return upper - lower + 1; }  // kArray: its elements
   bool IsValue() const { return kind == Kind::kInt || kind == Kind::kScalar; }

@@ -90,8 +90,8 @@ std::vector<ErrorRow> ErrorRows() {
       {"VariableParameter", "process P(int n) { state a; init a; }\nsystem P;", "",
        "m.tck:1:11: a template parameter must be declared const (constants only)"},
       {"RecordParameter",
-       "typedef struct { int a; } r_t;\nprocess P(const r_t r) { state a; init a; }\nsystem P;",
-       "", "m.tck:2:21: a template parameter must be an integer, a bool or a scalar value"},
+       "typedef struct { int a; } r_t;\nprocess P(const r_t r) { state a; init a; }\nsystem P;", "",
+       "m.tck:2:21: a template parameter must be an integer, a bool or a scalar value"},
       {"UnknownName", Process(idle + "trans a -> b { guard m == 1; };"), "",
        "m.tck:5:22: unknown name m"},
       {"DoublyDeclared", "int[0,1] n;\nclock n;", "",
@@ -143,8 +143,7 @@ std::vector<ErrorRow> ErrorRows() {
        "m.tck:7:27: the channel c is used as a value"},
       {"SyncOnVariable", "int[0,1] n;\n" + Process(idle + "trans a -> b { sync n!; };"), "",
        "m.tck:6:21: the variable n is not a channel"},
-      {"ClockSetNegative", "int[-1,1] n;\n" + Process(idle + "trans a -> b { assign x = n; };"),
-       "",
+      {"ClockSetNegative", "int[-1,1] n;\n" + Process(idle + "trans a -> b { assign x = n; };"), "",
        "m.tck:6:27: the clock x may be set to a negative value (the value lies in -1 .. 1 by the "
        "ranges of its variables)"},
       {"LowerBoundInvariant", Process("clock x;\nstate a { x > 1 };\ninit a;"), "",
@@ -165,8 +164,7 @@ std::vector<ErrorRow> ErrorRows() {
        "set), not int[-32768,32767]"},
       {"FieldTwice", "struct { int f; bool f; } r;", "",
        "m.tck:1:22: the field f is declared twice"},
-      {"ClockField", "struct { clock x; } r;", "",
-       "m.tck:1:16: a record field cannot be a clock"},
+      {"ClockField", "struct { clock x; } r;", "", "m.tck:1:16: a record field cannot be a clock"},
       {"NoSuchField",
        "struct { int a; } r;\n" + Process(idle + "trans a -> b { assign r.b = 1; };"), "",
        "m.tck:6:25: the record r has no field b"},
@@ -211,8 +209,7 @@ std::vector<ErrorRow> ErrorRows() {
       {"IndexOutOfRange", "int[0,1] a[2];\n" + Process(idle + "trans a -> b { guard a[2] == 0; };"),
        "", "m.tck:6:24: the index 2 is outside the array a (0 .. 1)"},
       {"IndexOutOfTypedRange",
-       "typedef int[1,3] id_t;\nbool a[id_t];\n" +
-           Process(idle + "trans a -> b { guard a[0]; };"),
+       "typedef int[1,3] id_t;\nbool a[id_t];\n" + Process(idle + "trans a -> b { guard a[0]; };"),
        "", "m.tck:7:24: the index 0 is outside the array a (1 .. 3)"},
       // Select and quantifiers.
       {"SelectOverInt", Process(idle + "trans a -> b { select i : int; };"), "",
@@ -222,9 +219,8 @@ std::vector<ErrorRow> ErrorRows() {
       {"QuantifierOverRecord",
        "typedef struct { int a; } r_t;\nconst bool B = forall (i : r_t) true;", "",
        "m.tck:2:24: forall needs an integer range, bool or a scalar set, not a record"},
-      {"AssignToSelectName",
-       Process(idle + "trans a -> b { select i : int[0,1]; assign i = 1; };"), "",
-       "m.tck:5:44: cannot assign to the name i"},
+      {"AssignToSelectName", Process(idle + "trans a -> b { select i : int[0,1]; assign i = 1; };"),
+       "", "m.tck:5:44: cannot assign to the name i"},
       // Functions.
       {"Recursion", "int f(int x) { return f(x - 1); }", "",
        "m.tck:1:23: recursion is not supported: f calls itself"},
@@ -235,13 +231,13 @@ std::vector<ErrorRow> ErrorRows() {
       {"ReferenceArgumentNotAVariable", "void f(int &x) { x = 1; }\nvoid g() { f(2); }", "",
        "m.tck:2:14: the argument for the reference parameter x must be a variable, an array "
        "element or a record field"},
-      {"ReferenceArgumentOfOtherType",
-       "void f(int &x) { x = 1; }\nint[0,3] n;\nvoid g() { f(n); }", "",
+      {"ReferenceArgumentOfOtherType", "void f(int &x) { x = 1; }\nint[0,3] n;\nvoid g() { f(n); }",
+       "",
        "m.tck:3:14: the argument (int[0,3]) does not match the type of the reference parameter x "
        "(int[-32768,32767])"},
-      {"ConstantToReference", "const int K = 1;\nvoid f(int &x) { x = 1; }\nvoid g() { f(K); }",
-       "", "m.tck:3:14: the argument for the reference parameter x must be a variable, an array "
-           "element or a record field"},
+      {"ConstantToReference", "const int K = 1;\nvoid f(int &x) { x = 1; }\nvoid g() { f(K); }", "",
+       "m.tck:3:14: the argument for the reference parameter x must be a variable, an array "
+       "element or a record field"},
       {"ConstantArrayToReference",
        "const int K[2] = {1, 2};\nvoid f(int x[2]) { x[0] = 1; }\nvoid g() { f(K); }", "",
        "m.tck:3:14: cannot pass the constant array K to the reference parameter x"},
@@ -265,8 +261,8 @@ std::vector<ErrorRow> ErrorRows() {
       // Side effects where none may be.
       {"SideEffectInGuard", "int n;\n" + Process(idle + "trans a -> b { guard n++ > 0; };"), "",
        "m.tck:6:22: a guard cannot have side effects"},
-      {"AssignmentInGuard", "int n;\n" + Process(idle + "trans a -> b { guard (n = 1) > 0; };"),
-       "", "m.tck:6:23: a guard cannot have side effects"},
+      {"AssignmentInGuard", "int n;\n" + Process(idle + "trans a -> b { guard (n = 1) > 0; };"), "",
+       "m.tck:6:23: a guard cannot have side effects"},
       {"CallWithSideEffectInGuard",
        "int n;\nbool f() { n = 1; return true; }\n" +
            Process(idle + "trans a -> b { guard f(); };"),
@@ -274,8 +270,9 @@ std::vector<ErrorRow> ErrorRows() {
       {"CallWritingAReferenceInInvariant",
        "int n;\nbool f(int &y) { y = 1; return true; }\n" + Process("state a { f(n) };\ninit a;"),
        "", "m.tck:4:11: an invariant cannot have side effects"},
-      {"ClockSetInFunction", "clock x;\nint n;\nvoid f() { n = 1; }\n" +
-                                 Process(idle + "trans a -> b { guard (x = 1) > 0; };"),
+      {"ClockSetInFunction",
+       "clock x;\nint n;\nvoid f() { n = 1; }\n" +
+           Process(idle + "trans a -> b { guard (x = 1) > 0; };"),
        "", "m.tck:8:23: a guard cannot have side effects"},
       {"DeadlockInGuard", Process(idle + "trans a -> b { guard deadlock; };"), "",
        "m.tck:5:22: deadlock can only stand in a query"},
@@ -340,30 +337,42 @@ INSTANTIATE_TEST_SUITE_P(Errors, CompilerErrorTest, ::testing::ValuesIn(ErrorRow
 std::optional<lang::Compilation> Compiled(const std::string& model,
                                           const std::string& queries = "") {
   std::vector<lang::Diagnostic> errors;
-  std::optional<lang::Compilation> compiled =
-      lang::Compile({"m.tck", model},
-                    queries.empty() ? std::nullopt
-                                    : std::optional<lang::SourceFile>({"m.q", queries}),
-                    errors);
+  std::optional<lang::Compilation> compiled = lang::Compile(
+      {"m.tck", model},
+      queries.empty() ? std::nullopt : std::optional<lang::SourceFile>({"m.q", queries}), errors);
   EXPECT_TRUE(errors.empty()) << errors[0].Format();
   return compiled;
 }
 
 TEST(CompilerTest, ConstantsFoldWithCPrecedence) {
   const std::pair<const char*, int32_t> rows[] = {
-      {"1 + 2 * 3", 7},        {"(1 + 2) * 3", 9},     {"7 - 2 - 1", 4},
-      {"-7 / 2", -3},          {"-7 % 2", -1},         {"1 < 2 == 1", 1},
-      {"0 || 1 && 0", 0},      {"1 ? 2 : 3 + 4", 2},   {"0 imply 0 && 1", 1},
-      {"not 1 || 1", 1},       {"!0 + 1", 2},          {"true + true", 2},
-      {"2 > 1 and 3 or 0", 1}, {"-(2 - 5) * -1", -3},  {"1 == 2 ? 5 : 6 - 1", 5},
-      {"1 << 4 | 3", 19},      {"6 & 3 ^ 1", 3},       {"~0 >> 1", -1},
-      {"-9 >> 1", -5},         {"1 + 1 << 2", 8},      {"5 & 4 == 4", 1},
-      {"sum (i : int[1,4]) i * i", 30},                {"forall (i : bool) i", 0},
+      {"1 + 2 * 3", 7},
+      {"(1 + 2) * 3", 9},
+      {"7 - 2 - 1", 4},
+      {"-7 / 2", -3},
+      {"-7 % 2", -1},
+      {"1 < 2 == 1", 1},
+      {"0 || 1 && 0", 0},
+      {"1 ? 2 : 3 + 4", 2},
+      {"0 imply 0 && 1", 1},
+      {"not 1 || 1", 1},
+      {"!0 + 1", 2},
+      {"true + true", 2},
+      {"2 > 1 and 3 or 0", 1},
+      {"-(2 - 5) * -1", -3},
+      {"1 == 2 ? 5 : 6 - 1", 5},
+      {"1 << 4 | 3", 19},
+      {"6 & 3 ^ 1", 3},
+      {"~0 >> 1", -1},
+      {"-9 >> 1", -5},
+      {"1 + 1 << 2", 8},
+      {"5 & 4 == 4", 1},
+      {"sum (i : int[1,4]) i * i", 30},
+      {"forall (i : bool) i", 0},
       {"exists (i : int[-2,2]) i * i == 4 && i < 0", 1}};
   for (const auto& [expression, value] : rows) {
-    const std::optional<lang::Compilation> compiled =
-        Compiled(std::string("int R = ") + expression +
-                 ";\nprocess P() { state a; init a; }\nsystem P;");
+    const std::optional<lang::Compilation> compiled = Compiled(
+        std::string("int R = ") + expression + ";\nprocess P() { state a; init a; }\nsystem P;");
     ASSERT_TRUE(compiled) << expression;
     EXPECT_EQ(compiled->network.variables[0].initial, value) << expression;
   }
@@ -413,12 +422,11 @@ TEST(CompilerTest, RecordsAndArraysAreCellsWithTheirRanges) {
     variables.push_back(variable.name + ":" + std::to_string(*variable.min) + ".." +
                         std::to_string(*variable.max) + "=" + std::to_string(*variable.initValue));
   }
-  EXPECT_EQ(variables,
-            (std::vector<std::string>{
-                "c[1].level:-3..3=-1", "c[1].on[0]:0..1=1", "c[1].on[1]:0..1=0",
-                "c[2].level:-3..3=2", "c[2].on[0]:0..1=1", "c[2].on[1]:0..1=0", "m[0][0]:2..4=2",
-                "m[0][1]:2..4=2", "m[1][0]:2..4=2", "m[1][1]:2..4=2", "n:-32768..32767=0",
-                "k:-1..1=0"}));
+  EXPECT_EQ(variables, (std::vector<std::string>{
+                           "c[1].level:-3..3=-1", "c[1].on[0]:0..1=1", "c[1].on[1]:0..1=0",
+                           "c[2].level:-3..3=2", "c[2].on[0]:0..1=1", "c[2].on[1]:0..1=0",
+                           "m[0][0]:2..4=2", "m[0][1]:2..4=2", "m[1][0]:2..4=2", "m[1][1]:2..4=2",
+                           "n:-32768..32767=0", "k:-1..1=0"}));
   EXPECT_EQ(compiled->model.format, 2);
 }
 

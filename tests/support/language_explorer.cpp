@@ -28,7 +28,9 @@ constexpr int64_t kLoopBound = 1000000;
 
 // The language's arithmetic, written again here so that the explorer shares none of it.
 int32_t Apply(int32_t op, int32_t a, int32_t b) {
-  const auto wrap = [](int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); };
+  const auto wrap = [](int64_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+  };
   switch (op) {
     case 1:
       return a == b;
@@ -352,8 +354,7 @@ class Explorer {
       if (parameter.reference) {
         frame.references[static_cast<size_t>(parameter.first)] = Locate(argument, context);
       } else if (parameter.width == 1) {
-        Store(Cell{Space::kLocal, &frame, parameter.first}, Eval(argument, context),
-              context.state);
+        Store(Cell{Space::kLocal, &frame, parameter.first}, Eval(argument, context), context.state);
       } else {
         const Cell from = Locate(argument.operands[0], context);
         for (int32_t c = 0; c < parameter.width; ++c) {

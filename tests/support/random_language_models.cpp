@@ -160,8 +160,8 @@ class Generator {
         return Cat(Value(), " ", Relation(true), " ", Value());
       case 4:
         if (typed_ && Chance(2))
-          return Cat("(", Chance(2) ? "forall" : "exists", " (j : id_t) q[j] ", Relation(true),
-                     " ", Value(), ")");
+          return Cat("(", Chance(2) ? "forall" : "exists", " (j : id_t) q[j] ", Relation(true), " ",
+                     Value(), ")");
         if (functions_ && typed_ && Chance(2))
           return "full()";
         return Cat("(", Value(), " & 1) == ", Num(Pick(2)));
@@ -320,8 +320,8 @@ class Generator {
         return Cat(Value(), " ", Relation(true), " ", Value());
       case 5:
         if (typed_)
-          return Cat("(", Chance(2) ? "forall" : "exists", " (j : id_t) q[j] ", Relation(true),
-                     " ", Value(), ")");
+          return Cat("(", Chance(2) ? "forall" : "exists", " (j : id_t) q[j] ", Relation(true), " ",
+                     Value(), ")");
         if (record_) {
           return Cat("r[0].on[", Num(Pick(2)), "] ", Chance(2) ? "&&" : "||",
                      functions_ ? " total() " : " r[1].v ", Relation(true), " ", Num(Pick(3)));
