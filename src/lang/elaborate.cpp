@@ -434,7 +434,7 @@ class Elaborator {
       const std::optional<int32_t> binder = resolver.NewBinder(select.name, **type, "a select");
       if (!binder)
         return;
-      count *= (*type)->upper - (*type)->lower + 1;
+      count *= int64_t{(*type)->upper} - (*type)->lower + 1;
       if (count > kMaxSelectEdges) {
         diagnostics_.Error(select.name.pos, "the select of this edge stands for more than " +
                                                 std::to_string(kMaxSelectEdges) + " edges");

@@ -1,5 +1,6 @@
 #include "lang/functions.h"
 
+#include <cstdint>
 #include <memory>
 
 #include "lang/fold.h"
@@ -266,7 +267,9 @@ class FunctionElaborator {
       return block;
     }
     const auto slot = static_cast<int32_t>(function_.slots.size());
-    function_.slots.push_back({range.lower, range.upper + 1, false});
+    const int64_t beyond = int64_t{range.upper} + 1;
+    function_.slots.push_back(
+        {range.lower, static_cast<int32_t>(std::min<int64_t>(beyond, INT32_MAX)), false});
     auto inner = std::make_unique<Scope>(&scope);
     inner->Declare(
         syntax.binder,

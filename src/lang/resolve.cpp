@@ -303,6 +303,12 @@ std::optional<int32_t> Resolver::NewBinder(const SyntaxName& name, const Type& t
                                      "scalar set, not int");
     return std::nullopt;
   }
+  if (int64_t{type.upper} - type.lower + 1 > kMaxBinderValues) {
+    diagnostics_.Error(name.pos, what + " ranges over " +
+                                     std::to_string(int64_t{type.upper} - type.lower + 1) +
+                                     " values, more than " + std::to_string(kMaxBinderValues));
+    return std::nullopt;
+  }
   network_.binders.push_back({name.text, type.lower, type.upper});
   return static_cast<int32_t>(network_.binders.size()) - 1;
 }

@@ -18,6 +18,9 @@
 
 namespace tickcheck::lang {
 
+// The most values a select name or a quantifier ranges over (quantifiers are unrolled).
+inline constexpr int64_t kMaxBinderValues = 4096;
+
 // Where an expression stands.
 enum class Position {
   kConstant,   // a declaration's size, range or initial value, a template argument

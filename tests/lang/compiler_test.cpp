@@ -219,6 +219,8 @@ std::vector<ErrorRow> ErrorRows() {
       {"QuantifierOverRecord",
        "typedef struct { int a; } r_t;\nconst bool B = forall (i : r_t) true;", "",
        "m.tck:2:24: forall needs an integer range, bool or a scalar set, not a record"},
+      {"QuantifierTooLarge", "const int S = sum (i : int[0,5000]) i;", "",
+       "m.tck:1:20: sum ranges over 5001 values, more than 4096"},
       {"AssignToSelectName", Process(idle + "trans a -> b { select i : int[0,1]; assign i = 1; };"),
        "", "m.tck:5:44: cannot assign to the name i"},
       // Functions.
