@@ -155,6 +155,7 @@ class Explorer {
       verdicts.complete = false;
     }
     verdicts.modelError = error_;
+    verdicts.queryError = queryError_;
     verdicts.states = seen.size();
     return verdicts;
   }
@@ -440,6 +441,7 @@ class Explorer {
 
   bool Holds(const Term& formula, const State& state) {
     const std::optional<int32_t> value = Value(formula, state);
+    queryError_ = queryError_ || !value;
     return value && *value != 0;
   }
 
@@ -585,6 +587,7 @@ class Explorer {
   const std::vector<lang::Query>& queries_;
   int32_t ceiling_ = 1;
   bool error_ = false;
+  bool queryError_ = false;
   int32_t constant_ = 0;
   std::map<State, bool> deadlocks_;
 };

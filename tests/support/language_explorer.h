@@ -12,7 +12,8 @@
 // Evaluation goes left to right (`&&`, `||`, `?:` lazily); a division by zero, a shift count
 // outside 0 .. 31, an index outside its array and a value stored outside its cell's range are
 // errors: the step (or tick) is not taken and the error is counted. A query's formula that fails
-// in a state does not hold there. `deadlock` holds in a state from which no transition can be
+// in a state does not hold there (the failure is counted on its own: a check that has decided a
+// query evaluates it no more). `deadlock` holds in a state from which no transition can be
 // taken, now or after any delay.
 
 #include <cstddef>
@@ -24,7 +25,8 @@ namespace tickcheck::testing {
 
 struct LanguageVerdicts {
   std::vector<bool> satisfied;  // one per query
-  bool modelError = false;      // some step or tick failed with an error
+  bool modelError = false;      // some step or tick failed
+  bool queryError = false;      // some query failed in some state
   size_t states = 0;
   bool complete = true;  // false when the state limit or a loop bound stopped the exploration
 };

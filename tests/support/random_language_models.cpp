@@ -77,7 +77,7 @@ class Generator {
     if (record_) {
       text_ +=
           "typedef struct { int[-1,2] v; bool on[2]; } cell_t;\ncell_t r[2] = {{0, {true, false}}, "
-          "{1, {false, false}}};\n";
+          "{1, {false, false}}};\nint[0,1] m[2][2];\n";
     }
     functions_ = Chance(2);
     if (functions_)
@@ -98,8 +98,13 @@ class Generator {
           "void rotate() {\n  int first = q[1];\n  for (i : int[1,2]) q[i] = q[i + 1];\n"
           "  q[3] = first;\n}\n";
     }
+    // A local array, an element of it passed by reference with a variable index.
+    text_ +=
+        "int[0,2] shuffle(int[0,2] v) {\n  int[0,2] t[2] = {v, 0};\n  bump(t[g0 % 2], 1);\n"
+        "  return t[0];\n}\n";
     if (record_) {
       text_ +=
+          "int[-1,2] value(cell_t c) { return c.on[1] ? -c.v : c.v; }\n"
           "void toggle(cell_t &c) {\n  c.on[0] = !c.on[0];\n  c.v += 1;\n}\n"
           "int[-2,4] total() {\n  int t = 0;\n  int i = 0;\n  while (i < 2) { t += r[i].v; "
           "i++; }\n  return t;\n}\n";
@@ -142,7 +147,12 @@ class Generator {
     if (record_)
       options.push_back(Cat("r[f].v"));
     if (functions_)
-      options.push_back(Cat("count(", Integer(), ")"));
+      options.push_back(Chance(2) ? Cat("count(", Integer(), ")")
+                                  : Cat("shuffle(", Element(), ")"));
+    if (functions_ && record_)
+      options.push_back("value(r[f])");
+    if (record_)
+      options.push_back(Cat("m[", Integer(), " % 2][f]"));
     if (select_)
       options.push_back("k");
     return OneOf(options);
@@ -230,8 +240,12 @@ class Generator {
         }
         return Cat(g, " = ", g, " > 0 ? ", g, " - 1 : 0");
       default:
-        if (record_)
-          return Cat("r[0] = r[1]");
+        if (record_) {
+          if (Chance(2))
+            return Cat("r[0] = r[1]");
+          return mayFail ? Cat("m[f][", g, "] = 1")
+                         : Cat("m[", g, " % 2][!f] ^= 1");  // g may leave m[f]
+        }
         return Cat(g, " |= ", Num(Pick(2)));
     }
   }
