@@ -21,6 +21,7 @@ struct ComparisonFacts {
   int32_t bound = 0;                      // the bound's value (RightValue) when fixedBound
   bool readsClock = false;                // the expression reads a variable other than an integer
   bool readsClockBesideCompared = false;  // the same, the compared variable not counted
+  bool mayFail = false;  // format 2: evaluating the bound may meet a run-time error
 };
 
 class ComparisonTable {
