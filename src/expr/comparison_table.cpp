@@ -39,23 +39,26 @@ constexpr size_t kSmallTable = 4096;
 
 }  // namespace
 
+bool BoundReadsState(const CExpression& expression) {
+  switch (expression.Shape()) {
+    case ExpressionShape::kBinary:
+    case ExpressionShape::kVarConst:
+    case ExpressionShape::kTree:
+    case ExpressionShape::kProgram:
+      return SubtreeBound(expression,
+                          expression.Nodes()[static_cast<size_t>(expression.Root())].right);
+    default:
+      return false;
+  }
+}
+
 ComparisonFacts ComparisonTable::Read(const CSystem& model, int32_t id) {
   const CExpression& expression = model.expressions[id];
   ComparisonFacts facts;
   facts.variable = expression.LeftVariable();
   facts.code = expression.RootType();
   facts.record = RecordOf(model, facts.variable);
-  switch (expression.Shape()) {
-    case ExpressionShape::kBinary:
-    case ExpressionShape::kVarConst:
-    case ExpressionShape::kTree:
-    case ExpressionShape::kProgram:
-      facts.fixedBound = !SubtreeBound(
-          expression, expression.Nodes()[static_cast<size_t>(expression.Root())].right);
-      break;
-    default:
-      break;
-  }
+  facts.fixedBound = !BoundReadsState(expression);
   // Without a state the bound nodes read their value fields; a bound that has none reads the same
   // whatever the state. A fixed bound that fails fails in every state, so it stays to be
   // evaluated (and reported) there.

@@ -24,6 +24,10 @@ struct ComparisonFacts {
   bool mayFail = false;  // format 2: evaluating the bound may meet a run-time error
 };
 
+// Whether the right-hand side of comparison `expression` reads the state (a variable or a
+// location), so that its value must be evaluated in each state.
+bool BoundReadsState(const CExpression& expression);
+
 class ComparisonTable {
  public:
   // `model` is loaded; it must outlive the table.
