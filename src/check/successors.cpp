@@ -252,12 +252,25 @@ std::optional<ExpressionError> SuccessorGenerator::ApplyJump(
   }
   for (const CUpdate& update : transition.updates) {
     // Later updates see the values of earlier ones.
-    const int32_t value = EvaluateInRun(model_.expressions[update.updateExpId],
-                                        Valuation(model_, target), tests_.Messages());
+    const CExpression& expression = model_.expressions[update.updateExpId];
+    int32_t value = 0;
+    if (checked_) {
+      const Evaluated result = Execute(expression, model_, target);
+      if (!result.Ok())
+        return ExpressionError{*result.error, update.updateExpId};
+      value = result.value;
+    } else {
+      value = EvaluateInRun(expression, Valuation(model_, target), tests_.Messages());
+    }
     const CVariable* variable = tests_.Variable(update.updateVar);
     if (variable == nullptr)
       continue;
     if (variable->Type == VarType::kInteger) {
+      if (checked_ && (value < variable->Min || value > variable->Max)) {
+        return ExpressionError{{RunTimeError::Kind::kValueOutOfRange, value, variable->Min,
+                                variable->Max, update.updateVar, 0},
+                               update.updateExpId};
+      }
       const int32_t index = IntegerValueIndex(model_, target, update.updateVar);
       if (index >= 0)
         target.intValues[static_cast<size_t>(index)] = value;

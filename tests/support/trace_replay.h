@@ -10,7 +10,8 @@
 // kept clocks keep their values, new ones start at 0; then the updates in order), gives the
 // step's state, whose invariants hold and whose integers lie in their declared ranges; that only
 // the last step may go without jumps; and that the last state satisfies (Type 0) or violates
-// (Type 1) the property.
+// (Type 1) the property. In a format-2 model no guard, assignment, effect or invariant of a step
+// may meet a run-time error, and every assignment keeps its variable in its range.
 
 #include <nlohmann/json.hpp>
 
