@@ -3,7 +3,8 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE    ?= examples/fischer.tck
-PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev nlohmann-json3-dev
+PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev nlohmann-json3-dev \
+              libpugixml-dev
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev

@@ -15,7 +15,6 @@
 #include "driver/language_run.h"
 #include "driver/model_file.h"
 #include "driver/options.h"
-#include "driver/output_file.h"
 #include "driver/run_summary.h"
 #include "model/profile.h"
 
@@ -48,13 +47,11 @@ RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_poin
     ErrorLine("tickcheck: " + options.modelPath + ": " + *problem);
     return {ExitCode::kFailure};
   }
-  const bool jsonToOutput = options.json && *options.json == "-";
-  if (options.json && !jsonToOutput) {
-    if (const std::optional<std::string> problem = ReplaceProblem(*options.json)) {
-      ErrorLine("tickcheck: cannot write " + *options.json + ": " + *problem);
-      return {ExitCode::kFailure};
-    }
+  if (const std::optional<std::string> problem = JsonTargetProblem(options)) {
+    ErrorLine(*problem);
+    return {ExitCode::kFailure};
   }
+  const bool jsonToOutput = options.json && *options.json == "-";
   // With `--json -` the console goes to standard error, so that standard output holds nothing
   // but the document.
   StreamMessages console(jsonToOutput ? std::cerr : std::cout, StreamMessages::Shown::kEveryLine);
@@ -65,15 +62,10 @@ RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_poin
   RunSummary& summary = *end.summary;
   // Closing the run reads the peak memory, which the document holds.
   ExitCode exit = CloseRun(summary, end.outputFailed);
-  if (options.json) {
-    const std::string document = JsonDocument(options, summary);
-    if (jsonToOutput) {
-      std::cout << document << std::flush;
-    } else if (const std::optional<std::string> problem = ReplaceFile(*options.json, document)) {
-      ErrorLine("tickcheck: cannot write " + *options.json + ": " + *problem);
-      if (exit != ExitCode::kInterrupted)
-        exit = ExitCode::kFailure;
-    }
+  if (options.json &&
+      !WriteJsonDocument(options, JsonDocument(options, summary, "model file", {})) &&
+      exit != ExitCode::kInterrupted) {
+    exit = ExitCode::kFailure;
   }
   return {exit, std::move(end.summary)};
 }

@@ -138,6 +138,10 @@ class Replay {
   // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
                                   const ReplayState& expected) {
+    // The names beside the numbers are the model's, which the replay does not judge.
+    json numbered = json::array();
+    for (const json& jump : jumps)
+      numbered.push_back({{"process", jump["process"]}, {"from", jump["from"]}, {"to", jump["to"]}});
     composition_.composeLocation(state.locations);
     const std::optional<int64_t> index = composition_.Find(state.locations);
     if (!index)
@@ -150,7 +154,7 @@ class Replay {
                          {"from", state.locations[static_cast<size_t>(p)]},
                          {"to", post[static_cast<size_t>(p)]}});
       }
-      if (shown != jumps)
+      if (shown != numbered)
         continue;
       if (!std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
                        [&](int32_t id) { return True(id, state); })) {
