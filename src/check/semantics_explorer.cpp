@@ -177,7 +177,8 @@ bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) c
 
 bool SemanticsExplorer::InRange(const DsState& state) const {
   for (const CVariable& variable : system_.variables) {
-    if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+    const bool ranged = system_.format == 2 || (variable.Min >= 0 && variable.Min <= variable.Max);
+    if (variable.Type != VarType::kInteger || !ranged)
       continue;
     const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
     if (value < variable.Min || value > variable.Max)

@@ -21,7 +21,8 @@ ModelCheck::~ModelCheck() {
 std::optional<Refusal> ModelCheck::Load(const ProfileIndex& file) {
   if (std::optional<Refusal> refusal = system_.Load(file, messages_))
     return refusal;
-  system_.LoadProperties(file, messages_);
+  if (std::optional<Refusal> refusal = system_.LoadProperties(file, messages_))
+    return refusal;
   system_.computeLocationProduct();
   return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "expr/evaluation.h"
 
+#include "expr/program.h"
+
 namespace tickcheck {
 namespace {
 
@@ -36,6 +38,8 @@ int32_t Evaluate(const CExpression& e, const Valuation& valuation) {
       return ComputeThreeNodes(e, valuation);
     case ExpressionShape::kTree:
       return EvalNode(e, e.Root(), valuation);
+    case ExpressionShape::kProgram:
+      return ProgramValue(e, e.Root(), valuation);
   }
   return 0;
 }
@@ -53,6 +57,8 @@ int32_t RightValue(const CExpression& e, const Valuation& valuation) {
       return NodeValue(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
     case ExpressionShape::kTree:
       return EvalNode(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
+    case ExpressionShape::kProgram:
+      return ProgramValue(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
     default:
       return 0;
   }

@@ -11,6 +11,9 @@
 //                        comparison is the right leaf's value field, read without the state
 //   CBinaryExpression    the root's type applied to its two leaves
 //   CTreeExpression      the tree evaluator from the root
+//   CProgramExpression   the checked evaluator of format 2 (expr/program.h), 0 after a run-time
+//                        error; without a state, bound nodes read their value fields and
+//                        location atoms do not hold
 //   unloaded             0; no right-hand side (0)
 // A bound node's value is its variable's value in the state; every other node's value is its
 // value field. Without a state, bound nodes keep the value fields that the file gives them.
@@ -36,6 +39,9 @@ class Valuation {
   static Valuation WithoutState(const CSystem& model) { return Valuation(model); }
 
   bool HasState() const { return state_ != nullptr; }
+  const CSystem& Model() const { return model_; }
+  // The state, or null without one.
+  const DsState* State() const { return state_; }
   // The value of variable `variable` in the state (VariableValue).
   int32_t Value(int32_t variable) const { return VariableValue(model_, *state_, variable); }
 

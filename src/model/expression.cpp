@@ -48,17 +48,19 @@ const char* CExpression::StrategyName() const {
       return "CVarConstExpression";
     case ExpressionShape::kTree:
       return "CTreeExpression";
+    case ExpressionShape::kProgram:
+      return "CProgramExpression";
     case ExpressionShape::kUnloaded:
       break;
   }
   return "CExpression";
 }
 
-bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messages) {
+bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messages,
+                             int32_t format) {
   Unload();
   auto refuse = [index, &messages, this](const std::string& reason) {
-    Unload();
-    messages.Problem("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
+    Refuse(index, reason, messages);
     return false;
   };
   int32_t header[3];
@@ -92,10 +94,11 @@ bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messag
   bindingCount_ = bindings;
   nodeCount_ = nodes;
   root_ = header[2];
-  const std::string problem = Validate();
+  const std::string problem = Validate(format);
   if (!problem.empty())
     return refuse(problem);
-  SelectShape();
+  if (shape_ != ExpressionShape::kProgram)
+    SelectShape();
   // A node named by several bindings takes the last one's variable, as its value would.
   bound_.assign(nodes_.size(), 0);
   for (const ExpBinding& binding : bindings_) {
@@ -103,6 +106,11 @@ bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messag
     bound_[static_cast<size_t>(binding.node)] = 1;
   }
   return true;
+}
+
+void CExpression::Refuse(int32_t index, const std::string& reason, MessageSink& messages) {
+  Unload();
+  messages.Problem("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
 }
 
 void CExpression::Unload() {
@@ -113,9 +121,10 @@ void CExpression::Unload() {
   root_ = 0;
   bindingCount_ = 0;
   nodeCount_ = 0;
+  layout_ = ProgramLayout{};
 }
 
-std::string CExpression::Validate() const {
+std::string CExpression::Validate(int32_t format) {
   const int32_t n = nodeCount_;
   auto inside = [n](int32_t index) { return index >= 0 && index < n; };
   if (n == 0)
@@ -148,6 +157,16 @@ std::string CExpression::Validate() const {
       pending.push_back(node.left);
     if (node.right != -1)
       pending.push_back(node.right);
+  }
+
+  if (format == 2 && NeedsProgram(nodes_, root_)) {
+    std::vector<char> bound(static_cast<size_t>(n), 0);
+    for (const ExpBinding& binding : bindings_)
+      bound[static_cast<size_t>(binding.node)] = 1;
+    std::string problem = CheckProgram(nodes_, bound, root_, layout_);
+    if (problem.empty())
+      shape_ = ExpressionShape::kProgram;
+    return problem;
   }
 
   const ExpNode& root = nodes_[static_cast<size_t>(root_)];

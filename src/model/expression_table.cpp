@@ -28,7 +28,8 @@ std::optional<int32_t> ExpressionId(std::string_view key) {
 
 }  // namespace
 
-void ExpressionTable::Load(const ProfileIndex& file, int32_t count, MessageSink& messages) {
+void ExpressionTable::Load(const ProfileIndex& file, int32_t count, MessageSink& messages,
+                           int32_t format) {
   count_ = count > 0 ? count : 0;
   refused_ = 0;
   dense_.clear();
@@ -63,10 +64,23 @@ void ExpressionTable::Load(const ProfileIndex& file, int32_t count, MessageSink&
   for (const auto& [id, offset] : records) {
     CExpression& entry = id < dense ? dense_[static_cast<size_t>(id)] : sparse_[id];
     if (std::fseek(stream.get(), offset, SEEK_SET) == 0 &&
-        !entry.LoadRecord(stream.get(), id, messages)) {
+        !entry.LoadRecord(stream.get(), id, messages, format)) {
       ++refused_;
     }
   }
+}
+
+void ExpressionTable::Refuse(int32_t id, const std::string& reason, MessageSink& messages) {
+  CExpression* entry = nullptr;
+  if (id >= 0 && static_cast<size_t>(id) < dense_.size()) {
+    entry = &dense_[static_cast<size_t>(id)];
+  } else if (const auto found = sparse_.find(id); found != sparse_.end()) {
+    entry = &found->second;
+  }
+  if (entry == nullptr || !entry->Loaded())
+    return;
+  entry->Refuse(id, reason, messages);
+  ++refused_;
 }
 
 const CExpression& ExpressionTable::operator[](int32_t id) const {

@@ -6,6 +6,7 @@
 // record answer an unloaded entry.
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -18,9 +19,12 @@ namespace tickcheck {
 class ExpressionTable {
  public:
   // Makes a table of `count` unloaded entries (none when count is 0 or less) and loads every entry
-  // whose key "exp-<id>" the file holds, in increasing id order; a refused record's line goes to
-  // `messages`.
-  void Load(const ProfileIndex& file, int32_t count, MessageSink& messages);
+  // whose key "exp-<id>" the file holds, in increasing id order, as records of model-file format
+  // `format`; a refused record's line goes to `messages`.
+  void Load(const ProfileIndex& file, int32_t count, MessageSink& messages, int32_t format = 1);
+  // Refuses the loaded entry `id` for a reason found outside its record (CExpression::Refuse) and
+  // counts it among the refused ones.
+  void Refuse(int32_t id, const std::string& reason, MessageSink& messages);
   // The number of records that the last Load refused (each after its line).
   int32_t RefusedCount() const { return refused_; }
 
@@ -28,6 +32,18 @@ class ExpressionTable {
   bool Contains(int32_t id) const { return id >= 0 && id < count_; }
   // The entry of `id`: an unloaded entry for an id without a record (or outside the table).
   const CExpression& operator[](int32_t id) const;
+  // Calls `visit(id, entry)` for every loaded entry, dense ids in increasing order first.
+  template <typename Visit>
+  void ForEachLoaded(Visit visit) const {
+    for (size_t id = 0; id < dense_.size(); ++id) {
+      if (dense_[id].Loaded())
+        visit(static_cast<int32_t>(id), dense_[id]);
+    }
+    for (const auto& [id, entry] : sparse_) {
+      if (entry.Loaded())
+        visit(id, entry);
+    }
+  }
 
  private:
   int32_t count_ = 0;

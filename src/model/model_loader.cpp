@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/constraint.h"
+#include "model/format2.h"
 #include "model/profile.h"
 #include "model/system.h"
 
@@ -24,6 +25,12 @@ class ModelLoader {
       : system_(system), file_(file), messages_(messages) {}
 
   std::optional<Refusal> Load() {
+    const int32_t format = file_.Int("General", "Format");
+    if (format != -1 && format != 1 && format != 2) {
+      Refuse("General", "Format", format, "unknown model-file format (1 or 2)");
+      return refusal_;
+    }
+    system_.format = format == 2 ? 2 : 1;
     system_.processNumber = file_.Int("General", "ProcessNumber");
     if (system_.processNumber >= kListLimit) {
       Refuse("General", "ProcessNumber", system_.processNumber,
@@ -45,8 +52,14 @@ class ModelLoader {
       }
     }
     messages_.Stage("expNum:" + Num(system_.expressionCount));
-    system_.expressions.Load(file_, system_.expressionCount, messages_);
-    CheckClockComparisons();
+    system_.expressions.Load(file_, system_.expressionCount, messages_, system_.format);
+    if (!CheckClockComparisons())
+      return refusal_;
+    if (system_.format == 2) {
+      LoadLoops();
+      CheckFormat2Records(system_, messages_);
+      refusal_ = CheckFormat2Uses(system_);
+    }
     return refusal_;
   }
 
@@ -94,9 +107,27 @@ class ModelLoader {
           return false;
       }
       variable.bitWidth = BitLength(variable.Max);
+      if (system_.format == 2 && variable.Type == VarType::kInteger) {
+        if (std::optional<Refusal> refusal = CheckFormat2Variable(variable, v)) {
+          refusal_ = std::move(refusal);
+          return false;
+        }
+        variable.bitWidth = SpanBitLength(int64_t{variable.Max} - variable.Min);
+        variable.encodingOffset = variable.Min;
+      }
       system_.variables.push_back(std::move(variable));
     }
     return true;
+  }
+
+  void LoadLoops() {
+    for (int32_t k = 1; k < kListLimit; ++k) {
+      LoopSource loop{file_.String("Loops", "Function" + Num(k)),
+                      file_.Int("Loops", "Line" + Num(k))};
+      if (loop.function.empty())
+        break;
+      system_.loops.push_back(std::move(loop));
+    }
   }
 
   void LoadConstraintList(int32_t number, std::vector<int32_t>& list) {
@@ -191,11 +222,12 @@ class ModelLoader {
         const int32_t variable = file_.Int(section, "Assign" + mn);
         if (variable == -1)
           break;
-        if (!IsVariable(variable)) {
+        const bool effect = variable == 0 && system_.format == 2;
+        if (!effect && !IsVariable(variable)) {
           Refuse(section, "Assign" + mn, variable, "no such variable");
           return false;
         }
-        if (Variable(variable).Type == VarType::kClock)
+        if (!effect && Variable(variable).Type == VarType::kClock)
           jump.resetClockIds.push_back(variable);
         const int32_t expression = file_.Int(section, "exp" + mn);
         jump.assignments.push_back({variable, expression});

@@ -144,6 +144,7 @@ void WriteProperties(const ModelSpec& model, ModelText& text) {
     const std::string section = "Property" + i;
     text.Section(section);
     text.Int("Type" + i, property.type);
+    text.Int("Expr" + i, property.expression);
     for (size_t j = 0; j < property.atoms.size(); ++j) {
       const AtomSpec& atom = property.atoms[j];
       const std::string suffix = i + "-1-" + Num(static_cast<int64_t>(j) + 1);
@@ -163,6 +164,7 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   text.Section("General");
   text.Int("ProcessNumber",
            model.processNumber.value_or(static_cast<int32_t>(model.processes.size())));
+  text.Int("Format", model.format);
 
   if (!model.variables.empty())
     text.Section("Variable");
@@ -189,6 +191,16 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   }
 
   WriteProperties(model, text);
+
+  if (!model.loops.empty()) {
+    text.Section("Loops");
+    for (size_t k = 0; k < model.loops.size(); ++k) {
+      const std::string id = Num(static_cast<int64_t>(k) + 1);
+      text.String("Function" + id, model.loops[k].function);
+      text.Int("Line" + id, model.loops[k].line);
+    }
+    text.Missing("Loops", "Function" + Num(static_cast<int64_t>(model.loops.size()) + 1));
+  }
 
   // The binary records come last, so that a record's bytes can never hide a later section.
   const int32_t total = model.totalExpNum.value_or(

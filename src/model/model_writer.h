@@ -72,10 +72,19 @@ struct AtomSpec {
 struct PropertySpec {
   std::optional<int32_t> type{};  // 0 reachability, 1 invariance
   std::vector<AtomSpec> atoms{};
+  // Format 2: key "Expr<i>", the id of the expression that is the property (atoms left empty).
+  std::optional<int32_t> expression{};
+};
+
+// Format 2: a loop's source for the message of the loop bound ([Loops] Function<k>, Line<k>).
+struct LoopSpec {
+  std::string function{};
+  int32_t line = 0;
 };
 
 struct ModelSpec {
   std::optional<int32_t> processNumber{};  // unset: the number of processes described
+  std::optional<int32_t> format{};         // [General] Format; unset: not written (format 1)
   std::vector<VariableSpec> variables{};
   std::vector<ProcessSpec> processes{};
   std::vector<std::vector<int32_t>> constraints{};    // constraint n is entry n - 1
@@ -83,6 +92,7 @@ struct ModelSpec {
   std::map<int32_t, ExpressionRecord> expressions{};  // by expression index
   std::optional<int32_t> propertyNum{};               // unset: the number of properties described
   std::vector<PropertySpec> properties{};
+  std::vector<LoopSpec> loops{};  // loop id k is entry k - 1; empty: no [Loops] section
 };
 
 // The bytes of the model file of `model`, verified.

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "model/expression_record.h"
+#include "model/format2.h"
 #include "model/profile.h"
 #include "model/system.h"
 
@@ -31,14 +32,27 @@ int32_t RelationFromFile(int32_t r) {
 
 }  // namespace
 
-void CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
+std::optional<Refusal> CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
   propertyCount = file.Int("Property", "PropertyNum");
   for (int32_t i = 1; i <= propertyCount; ++i) {
     const std::string section = "Property" + std::to_string(i);
     CProperty property;
     property.Type = file.Int(section, "Type" + std::to_string(i));
     if (property.Type == -1)
-      return;
+      return std::nullopt;
+    if (format == 2) {
+      const std::string key = "Expr" + std::to_string(i);
+      property.expression = file.Int(section, key);
+      if (property.expression != -1) {
+        const std::string problem = PropertyExpressionProblem(*this, property.expression);
+        if (!problem.empty()) {
+          return Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" +
+                         std::to_string(property.expression) + ": " + problem};
+        }
+        properties.push_back(std::move(property));
+        continue;
+      }
+    }
     for (int32_t j = 1; j <= kMaxListLength; ++j) {
       const std::string suffix = std::to_string(i) + "-1-" + std::to_string(j);
       if (file.Int(section, "K" + suffix) == -1)
@@ -66,6 +80,7 @@ void CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
     }
     properties.push_back(std::move(property));
   }
+  return std::nullopt;
 }
 
 }  // namespace tickcheck

@@ -51,7 +51,7 @@ std::optional<Refusal> LoadModelFile(CSystem& system, const std::string& path, s
   MessageLog messages;
   std::optional<Refusal> refusal = system.Load(file, messages);
   if (!refusal && properties)
-    system.LoadProperties(file, messages);
+    refusal = system.LoadProperties(file, messages);
   if (console != nullptr)
     *console = messages.Text();
   return refusal;

@@ -36,7 +36,7 @@ CExpression LoadExpression(const ExpressionRecord& record, bool& loaded,
                            std::string* console = nullptr);
 
 // Loads the model file at `path` into `system`, with its properties when `properties` is set;
-// answers the loader's refusal, and leaves the lines of the load in `console` when given.
+// answers the loaders' refusal, and leaves the lines of the load in `console` when given.
 std::optional<Refusal> LoadModelFile(CSystem& system, const std::string& path,
                                      std::string* console = nullptr, bool properties = false);
 
