@@ -67,6 +67,39 @@ class Replay {
     return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
   }
 
+  // The jump that a step's jump names, when it leaves the step's `from` for its `to`.
+  const CJump* NamedJump(const json& shown) const {
+    const int32_t process = shown["process"];
+    if (process < 1 || static_cast<size_t>(process) > system_.processes.size())
+      return nullptr;
+    for (const CLocation& location :
+         system_.processes[static_cast<size_t>(process) - 1].locations) {
+      for (const CJump& jump : location.jumps) {
+        if (jump.number == shown["jump"])
+          return jump.From == shown["from"] && jump.To == shown["to"] ? &jump : nullptr;
+      }
+    }
+    return nullptr;
+  }
+
+  // Whether the jumps named by a step leave their locations for their targets and play the roles
+  // of one composed transition: alone, an internal or broadcast jump; together, a sender first
+  // and the others on its channel.
+  bool NamesItsJumps(const json& jumps) const {
+    std::vector<const CJump*> named;
+    for (const json& shown : jumps) {
+      named.push_back(NamedJump(shown));
+      if (named.back() == nullptr)
+        return false;
+    }
+    if (named.size() == 1)
+      return named[0]->Syn <= 0 || named[0]->Broadcast;
+    return named.empty() || (named[0]->SynType != 0 &&
+                             std::all_of(named.begin() + 1, named.end(), [&](const CJump* jump) {
+                               return jump->Syn == named[0]->Syn;
+                             }));
+  }
+
   ReplayState Initial() const {
     ReplayState state;
     for (const CProcess& process : system_.processes)
@@ -188,6 +221,8 @@ class Replay {
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
                                   const ReplayState& expected) {
     // The names beside the numbers are the model's, which the replay does not judge.
+    if (!NamesItsJumps(jumps))
+      return std::nullopt;
     json numbered = json::array();
     for (const json& jump : jumps)
       numbered.push_back(
