@@ -120,9 +120,8 @@ TEST_P(DifferentialTest, CompiledModelsDecideQueriesAsTheSemantics) {
       EXPECT_EQ(err.find("Warning! process"), std::string::npos) << err << shown;
     }
   }
-  std::cout << "shard " << GetParam() << ": " << models - tooLarge << " models ("
-            << tooLarge << " too large), " << modelErrors << " with a model error, " << queries
-            << " queries\n";
+  std::cout << "shard " << GetParam() << ": " << models - tooLarge << " models (" << tooLarge
+            << " too large), " << modelErrors << " with a model error, " << queries << " queries\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, DifferentialTest, ::testing::Range<int64_t>(0, kShards));

@@ -5,7 +5,8 @@
 #include <deque>
 #include <limits>
 #include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace tickcheck::testing {
@@ -17,6 +18,18 @@ using lang::Term;
 struct State {
   std::vector<int32_t> locations, integers, clocks;
   auto operator<=>(const State&) const = default;
+};
+
+struct StateHash {
+  size_t operator()(const State& state) const {
+    size_t hash = 0;
+    for (const std::vector<int32_t>* part : {&state.locations, &state.integers, &state.clocks}) {
+      for (int32_t value : *part)
+        hash = hash * 1000003u + static_cast<uint32_t>(value);
+      hash = hash * 31u + 7u;
+    }
+    return hash;
+  }
 };
 
 // An evaluation that fails: the step is not taken.
@@ -81,38 +94,41 @@ class Explorer {
  public:
   Explorer(const lang::Network& network, const std::vector<lang::Query>& queries)
       : network_(network), queries_(queries) {
-    int64_t largest = 1;
-    auto note = [&largest](int64_t value) { largest = std::max(largest, std::abs(value)); };
+    int64_t values = 0;  // of variables, constant arrays, binders, function results
+    auto value = [&values](int64_t v) { values = std::max(values, std::abs(v)); };
     for (const lang::IntVariable& variable : network.variables) {
-      note(variable.lower);
-      note(variable.upper);
+      value(variable.lower);
+      value(variable.upper);
     }
-    for (int32_t value : network.constants)
-      note(value);
+    for (int32_t constant : network.constants)
+      value(constant);
     for (const lang::Binder& binder : network.binders) {
-      note(binder.lower);
-      note(binder.upper);
+      value(binder.lower);
+      value(binder.upper);
     }
+    int64_t constants = 0;  // written in the model and the queries
+    auto constant = [&constants](int64_t c) { constants = std::max(constants, c); };
     for (const lang::Process& process : network.processes) {
       for (const lang::Location& location : process.locations)
-        note(Largest(location.invariant));
+        constant(Largest(location.invariant));
       for (const lang::Edge& edge : process.edges) {
-        note(Largest(edge.guard));
+        constant(Largest(edge.guard));
         for (const Term& update : edge.updates)
-          note(Largest(update));
+          constant(Largest(update));
       }
     }
     for (const lang::Query& query : queries)
-      note(Largest(query.formula));
+      constant(Largest(query.formula));
     for (const lang::Function& function : network.functions) {
-      note(Largest(function.body));
+      constant(Largest(function.body));
       if (function.result) {
-        note(function.result->lower);
-        note(function.result->upper);
+        value(function.result->lower);
+        value(function.result->upper);
       }
     }
-    // A clock bound adds at most two such values: above that, every clock value compares alike.
-    ceiling_ = static_cast<int32_t>(std::min<int64_t>(2 * largest + 1, 1 << 20));
+    // A clock bound is a constant plus a value at most: above that, every clock value compares
+    // alike.
+    ceiling_ = static_cast<int32_t>(std::min<int64_t>(constants + values + 1, 1 << 20));
   }
 
   LanguageVerdicts Run(size_t stateLimit) {
@@ -126,7 +142,7 @@ class Explorer {
     for (const lang::IntVariable& variable : network_.variables)
       initial.integers.push_back(variable.initial);
     initial.clocks.assign(network_.clocks.size(), 0);
-    std::set<State> seen{initial};
+    std::unordered_set<State, StateHash> seen{initial};
     std::deque<State> pending{initial};
     try {
       while (!pending.empty()) {
@@ -589,7 +605,7 @@ class Explorer {
   bool error_ = false;
   bool queryError_ = false;
   int32_t constant_ = 0;
-  std::map<State, bool> deadlocks_;
+  std::unordered_map<State, bool, StateHash> deadlocks_;
 };
 
 }  // namespace
