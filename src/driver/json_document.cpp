@@ -73,6 +73,13 @@ Json NamesJson(const TraceNames& names) {
           {"variables", names.variables}};
 }
 
+// The resource limit that ended the search, or null.
+Json LimitJson(const std::optional<ResourceLimit>& limit) {
+  if (!limit)
+    return nullptr;
+  return *limit == ResourceLimit::kMemory ? "memory" : "time";
+}
+
 }  // namespace
 
 std::string JsonDocument(const Options& options, const RunSummary& summary,
@@ -92,6 +99,7 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                            {"check_time_successors", options.checkTimeSuccessors},
                            {"trace", options.trace}}},
                          {"interrupted", summary.interrupted},
+                         {"limit", LimitJson(summary.limit)},
                          {"properties", properties},
                          {"model_errors",
                           {{"refused_expression_records", errors.refusedExpressions},
