@@ -74,6 +74,13 @@ Json NamesJson(const TraceNames& names) {
           {"variables", names.variables}};
 }
 
+// The resource limit that ended the search, or null.
+Json LimitJson(const std::optional<ResourceLimit>& limit) {
+  if (!limit)
+    return nullptr;
+  return *limit == ResourceLimit::kMemory ? "memory" : "time";
+}
+
 // The counts of ModelErrors; a format-2 model's also its run-time errors.
 Json ModelErrorsJson(const ModelErrors& errors) {
   Json json = {{"refused_expression_records", errors.refusedExpressions},
@@ -105,6 +112,7 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                            {"check_time_successors", options.checkTimeSuccessors},
                            {"trace", options.trace}}},
                          {"interrupted", summary.interrupted},
+                         {"limit", LimitJson(summary.limit)},
                          {"properties", properties},
                          {"model_errors", ModelErrorsJson(errors)},
                          {"statistics",
