@@ -488,6 +488,8 @@ class Elaborator {
     }
     if (!ok)
       return;
+    for (const SyntaxSelect& select : syntax.selects)
+      edge.selectNames.push_back(select.name.text);
     std::vector<int32_t> values;
     for (int32_t binder : binders)
       values.push_back(network().binders[static_cast<size_t>(binder)].lower);
