@@ -171,8 +171,7 @@ int main(int argc, char* argv[]) {
     if (model.extension() == ".tck") {
       std::filesystem::path queries = model;
       queries.replace_extension(".q");
-      WriteBytes(out / "language" / model.filename(),
-                 ReadBytes(model) + '\0' + ReadBytes(queries));
+      WriteBytes(out / "language" / model.filename(), ReadBytes(model) + '\0' + ReadBytes(queries));
       continue;
     }
     if (model.extension() == ".xml") {

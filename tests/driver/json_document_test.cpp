@@ -131,7 +131,10 @@ TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
       {EXAMPLES_DIR "/fischer.tck"},
       {EXAMPLES_DIR "/fischer-incorrect.tck", "--trace"},
       {EXAMPLES_DIR "/csma-cd.tck", "--trace", "-t"},
-      {EXAMPLES_DIR "/pulse.tck", "--trace"}};
+      {EXAMPLES_DIR "/pulse.tck", "--trace"},
+      {EXAMPLES_DIR "/fischer.xml", "--trace"},
+      {EXAMPLES_DIR "/train-gate-queue.xml", "--compact-trace"},
+      {EXAMPLES_DIR "/csma-cd.xml", "--trace", "-n"}};
   for (std::vector<std::string> arguments : runs) {
     arguments.insert(arguments.end(), {"--json", "-"});
     const auto result = RunTickcheckBinary(arguments);
