@@ -204,7 +204,7 @@ TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   run = RunTickcheckBinary({testing::WriteModel(dir, FischerModel(2, 1, 1)), "-q", "m.q"});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("tickcheck: -q and --emit-model apply to .tck and .xml models only\n", 0), 0u)
+  EXPECT_EQ(run.err.rfind("tickcheck: -q and --emit-model apply to .tck, .xta and .xml models only\n", 0), 0u)
       << run.err;
 }
 
