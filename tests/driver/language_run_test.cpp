@@ -208,6 +208,23 @@ TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
       << run.err;
 }
 
+// An XTA file with the .q beside it: its own forms (`:=`, `and`, an edge continued with `->`,
+// named instances) read like the language; the document names its input "xta".
+TEST(LanguageRunTest, XtaFilesWithTheQueriesBesideThem) {
+  const std::string model = TEST_DATA_DIR "/xta/fischer.xta";
+  const testing::ProcessResult run = RunTickcheckBinary({model});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "E<> P1.cs and P2.cs  -- not satisfied\nA[] not (P1.cs and P3.cs)  -- satisfied\n"
+            "E<> P1.cs  -- satisfied\n");
+  const testing::ProcessResult json = RunTickcheckBinary({model, "--json", "-"});
+  EXPECT_NE(json.out.find("\"input\": \"xta\""), std::string::npos) << json.out;
+  TempDir dir;
+  const testing::ProcessResult missing = RunTickcheckBinary({dir.File("none.xta")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "tickcheck: " + dir.File("none.xta") + ": No such file or directory\n");
+}
+
 // The emitted model file is an ordinary model file: checked on its own it gives the same
 // verdicts, and for Fischer's protocol the same stored states as the file of tickcheck-fischer.
 TEST(LanguageRunTest, CompiledFischerMatchesTheModelFilesOfTickcheckFischer) {
