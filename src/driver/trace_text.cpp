@@ -161,11 +161,14 @@ std::vector<std::string> TraceLines(const std::string& title, const Trace& trace
   const TraceState* previous = &trace.initial;
   for (size_t i = 0; i < trace.steps.size(); ++i) {
     const TraceStep& step = trace.steps[i];
-    lines.push_back(
+    std::string line =
         "  " + Padded("step " + std::to_string(i + 1) + ":", labelWidth) + " " +
         Padded("delay " + std::to_string(step.delay), delayWidth) + "  " +
         Padded(JumpsText(step, names), jumpsWidth) + "  ->  " +
-        StateText(step.state, names, view == TraceView::kChanges ? previous : nullptr, step.delay));
+        StateText(step.state, names, view == TraceView::kChanges ? previous : nullptr, step.delay);
+    // A step that changed nothing but the time ends with its arrow in the compact view.
+    line.erase(line.find_last_not_of(' ') + 1);
+    lines.push_back(std::move(line));
     previous = &step.state;
   }
   return lines;
