@@ -140,10 +140,9 @@ TEST(TraceTextTest, SourceTermsAndTheCompactView) {
   // Gate's jump 1 comes from an edge with select e; Light's jump 1 is a receiving self-loop that
   // the compiler added.
   names.jumps = {{{false, {{"e", 1}}}}, {{false, {}}}, {{true, {}}}};
-  const Trace trace{
-      {{1, 1, 1}, {0}, {2}, {4}},
-      {{3, {{2, 1, 2, 1}, {1, 1, 2, 1}, {3, 1, 1, 1}}, {{2, 2, 1}, {1}, {2}, {0}}},
-       {2, {}, {{2, 2, 1}, {1}, {2}, {2}}}}};
+  const Trace trace{{{1, 1, 1}, {0}, {2}, {4}},
+                    {{3, {{2, 1, 2, 1}, {1, 1, 2, 1}, {3, 1, 1, 1}}, {{2, 2, 1}, {1}, {2}, {0}}},
+                     {2, {}, {{2, 2, 1}, {1}, {2}, {2}}}}};
   EXPECT_EQ(TraceLines("q", trace, names),
             (std::vector<std::string>{
                 "Trace for q, 2 steps:",
