@@ -188,7 +188,9 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
       continue;
     const std::string title = "property " + std::to_string(outcome.number) +
                               (outcome.type == 0 ? " (reachable)" : " (violated)");
-    for (const std::string& line : TraceLines(title, *outcome.trace, summary.names))
+    for (const std::string& line :
+         TraceLines(title, *outcome.trace, summary.names,
+                    options.compactTrace ? TraceView::kChanges : TraceView::kFull))
       messages.Stage(line);
   }
   if (!stopped) {

@@ -1,5 +1,6 @@
 #include "driver/compiled_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <iostream>
@@ -37,6 +38,28 @@ std::vector<QueryOutcome> QueryOutcomes(const lang::Compilation& compilation,
     outcomes.push_back(std::move(outcome));
   }
   return outcomes;
+}
+
+// What each jump of the compiled model stands for in the source: its edge's select values, or
+// that the compiler added it.
+std::vector<std::vector<JumpSource>> JumpSources(const lang::Compilation& compilation) {
+  std::vector<std::vector<JumpSource>> sources;
+  for (size_t p = 0; p < compilation.origins.size(); ++p) {
+    const lang::Process& process = compilation.network.processes[p];
+    sources.emplace_back();
+    for (const lang::JumpOrigin& origin : compilation.origins[p]) {
+      JumpSource source{origin.edge < 0, {}};
+      const auto edge = std::find_if(
+          process.edges.begin(), process.edges.end(),
+          [&origin](const lang::Edge& candidate) { return candidate.source == origin.edge; });
+      for (size_t k = 0; edge != process.edges.end() && k < edge->selectNames.size() &&
+                         k < origin.selectValues.size();
+           ++k)
+        source.selects.emplace_back(edge->selectNames[k], origin.selectValues[k]);
+      sources.back().push_back(std::move(source));
+    }
+  }
+  return sources;
 }
 
 std::string VerdictWords(Verdict satisfied) {
@@ -84,6 +107,7 @@ ExitCode RunCompilation(const Options& options, const RunLimits& limits,
   if (!end.summary)
     return ExitCode::kFailure;
   RunSummary& summary = *end.summary;
+  summary.names.jumps = JumpSources(compilation);
 
   // With `--json -` standard output holds the document alone.
   std::ostream& out = options.json && *options.json == "-" ? std::cerr : std::cout;
@@ -93,7 +117,8 @@ ExitCode RunCompilation(const Options& options, const RunLimits& limits,
     out << query.text << "  -- " << verdict << '\n';
     if (query.trace) {
       for (const std::string& line :
-           TraceLines(query.text + " (" + verdict + ")", *query.trace, summary.names))
+           TraceLines(query.text + " (" + verdict + ")", *query.trace, summary.names,
+                      options.compactTrace ? TraceView::kChanges : TraceView::kFull))
         out << line << '\n';
     }
   }

@@ -20,6 +20,8 @@ void Describe(CLI::App& app, Options& options) {
                "print a run to a state that shows each reachable or violated property");
   // The one-pass reached set was an option before it became the only way; old command lines
   // still run.
+  app.add_flag("--compact-trace", options.compactTrace,
+               "--trace, each state showing only what its step changed");
   app.add_flag("--fast-reached-set")
       ->description("accepted for older command lines; changes nothing");
   app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
@@ -113,6 +115,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[], std::ostream& o
       return refuse("unknown option " + extra);
     return refuse("one model file expected, but " + extra + " follows " + line.options.modelPath);
   }
+  line.options.trace = line.options.trace || line.options.compactTrace;
   return line;
 }
 

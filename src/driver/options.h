@@ -17,7 +17,8 @@ struct Options {
   bool noClockIntervals = false;          // -n
   bool checkTimeSuccessors = false;       // -t
   bool progress = false;                  // --progress (also on when standard error is a terminal)
-  bool trace = false;                     // --trace
+  bool trace = false;                     // --trace (also set by --compact-trace)
+  bool compactTrace = false;              // --compact-trace
   std::optional<std::string> json{};      // --json FILE; "-" is standard output
   std::optional<uint64_t> memoryLimit{};  // --memory-limit SIZE, in bytes
   std::optional<double> timeLimit{};      // --time-limit SECONDS

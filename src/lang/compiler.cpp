@@ -29,16 +29,25 @@ void CollectClockUses(const Term& term, const Network& network, std::vector<Cloc
 }
 
 // Runs the stages that need a checked network; faults go to the model's or the queries' list.
-std::optional<Compilation> CompileNetwork(Elaboration elaboration,
-                                          const std::optional<SourceFile>& source,
+// The queries are a query file's text or already parsed.
+struct QuerySource {
+  const std::optional<SourceFile>* file = nullptr;
+  const std::vector<SyntaxQuery>* parsed = nullptr;
+};
+
+std::optional<Compilation> CompileNetwork(Elaboration elaboration, QuerySource source,
                                           Diagnostics& modelErrors, Diagnostics& queryErrors) {
   Compilation compilation;
-  if (source) {
-    std::optional<std::vector<Query>> queries = ReadQueries(source->text, elaboration, queryErrors);
-    if (!queries)
-      return std::nullopt;
-    compilation.queries = std::move(*queries);
-  }
+  std::optional<std::vector<Query>> queries;
+  if (source.file != nullptr && source.file->has_value())
+    queries = ReadQueries((*source.file)->text, elaboration, queryErrors);
+  else if (source.parsed != nullptr)
+    queries = ResolveQueries(*source.parsed, elaboration, queryErrors);
+  else
+    queries.emplace();
+  if (!queries)
+    return std::nullopt;
+  compilation.queries = std::move(*queries);
   const Network& network = elaboration.network;
   NetworkGuards guards;
   NetworkInvariants invariants;
@@ -87,13 +96,23 @@ std::optional<Compilation> Compile(const SourceFile& model,
   if (!tokens.empty()) {
     if (const std::optional<SyntaxModel> syntax = ParseModel(tokens, modelErrors)) {
       if (std::optional<Elaboration> elaboration = Elaborate(*syntax, modelErrors)) {
-        compilation = CompileNetwork(std::move(*elaboration), queries, modelErrors, queryErrors);
+        compilation =
+            CompileNetwork(std::move(*elaboration), {&queries, nullptr}, modelErrors, queryErrors);
       }
     }
   }
   errors = modelErrors.Errors();
   errors.insert(errors.end(), queryErrors.Errors().begin(), queryErrors.Errors().end());
   return compilation;
+}
+
+std::optional<Compilation> CompileSyntax(const SyntaxModel& model,
+                                         const std::vector<SyntaxQuery>& queries,
+                                         Diagnostics& modelErrors, Diagnostics& queryErrors) {
+  std::optional<Elaboration> elaboration = Elaborate(model, modelErrors);
+  if (!elaboration)
+    return std::nullopt;
+  return CompileNetwork(std::move(*elaboration), {nullptr, &queries}, modelErrors, queryErrors);
 }
 
 }  // namespace tickcheck::lang

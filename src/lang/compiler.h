@@ -11,6 +11,7 @@
 #include "lang/codegen.h"
 #include "lang/diagnostics.h"
 #include "lang/network.h"
+#include "lang/syntax.h"
 #include "model/model_writer.h"
 
 namespace tickcheck::lang {
@@ -34,5 +35,12 @@ struct Compilation {
 std::optional<Compilation> Compile(const SourceFile& model,
                                    const std::optional<SourceFile>& queries,
                                    std::vector<Diagnostic>& errors);
+
+// The stages after parsing, for a front end that builds the syntax tree itself (an XML document
+// parsed label by label): the model's faults go to `modelErrors`, the queries' to `queryErrors`
+// (they may be one list). `model` must outlive the elaboration, which ends before this returns.
+std::optional<Compilation> CompileSyntax(const SyntaxModel& model,
+                                         const std::vector<SyntaxQuery>& queries,
+                                         Diagnostics& modelErrors, Diagnostics& queryErrors);
 
 }  // namespace tickcheck::lang

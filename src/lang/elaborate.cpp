@@ -1,5 +1,6 @@
 #include "lang/elaborate.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -170,9 +171,13 @@ class Elaborator {
 
   // The types of a template's parameters: constants of a value type.
   std::optional<std::vector<TypeRef>> ParameterTypes(const SyntaxTemplate& templ) {
+    return ParameterTypes(templ.parameters);
+  }
+  std::optional<std::vector<TypeRef>> ParameterTypes(
+      const std::vector<SyntaxVariable>& parameters) {
     std::vector<TypeRef> types;
     Resolver resolver(Globals(), network(), diagnostics_, Position::kConstant);
-    for (const SyntaxVariable& parameter : templ.parameters) {
+    for (const SyntaxVariable& parameter : parameters) {
       if (parameter.reference) {
         diagnostics_.Error(parameter.declarator.name.pos,
                            "template parameters by reference are not supported");
@@ -196,9 +201,11 @@ class Elaborator {
     return types;
   }
 
-  // Arguments of the template for `name`, checked against the parameters' types.
+  // Arguments of the template for `name`, checked against the parameters' types; they are
+  // evaluated in `scope` (the globals, or those with a partial instance's parameters).
   std::optional<std::vector<int32_t>> Arguments(const SyntaxTemplate& templ, const SyntaxName& at,
-                                                const std::vector<SyntaxExpr>& expressions) {
+                                                const std::vector<SyntaxExpr>& expressions,
+                                                const Scope* scope = nullptr) {
     if (expressions.size() != templ.parameters.size()) {
       diagnostics_.Error(at.pos, templ.name.text + " takes " +
                                      std::to_string(templ.parameters.size()) + " arguments, " +
@@ -209,7 +216,8 @@ class Elaborator {
     if (!types)
       return std::nullopt;
     std::vector<int32_t> values;
-    Resolver resolver(Globals(), network(), diagnostics_, Position::kConstant);
+    Resolver resolver(scope != nullptr ? *scope : Globals(), network(), diagnostics_,
+                      Position::kConstant);
     for (size_t i = 0; i < expressions.size(); ++i) {
       const Type& type = *(*types)[i];
       const std::string& name = templ.parameters[i].declarator.name.text;
@@ -251,6 +259,16 @@ class Elaborator {
     const SyntaxTemplate* templ = TemplateNamed(instance.templateName);
     if (templ == nullptr)
       return;
+    if (instance.partial) {
+      // Its arguments are evaluated for each value of its parameters when the system names it.
+      if (!ParameterTypes(instance.parameters))
+        return;
+      result_.globals->Declare(
+          instance.name,
+          Symbol{.kind = Symbol::Kind::kInstance, .templ = templ, .partial = &instance},
+          diagnostics_);
+      return;
+    }
     std::optional<std::vector<int32_t>> arguments =
         Arguments(*templ, instance.templateName, instance.arguments);
     if (!arguments)
@@ -271,10 +289,32 @@ class Elaborator {
       const Symbol* symbol = Globals().Find(entry.text);
       if (symbol == nullptr) {
         diagnostics_.Error(entry.pos, "unknown name " + entry.text);
+      } else if (symbol->kind == Symbol::Kind::kInstance && symbol->partial != nullptr) {
+        const SyntaxInstance& instance = *symbol->partial;
+        Expand(
+            instance.name.text, instance.parameters, entry,
+            [&](const std::string& name, const std::vector<int32_t>& values) {
+              const std::optional<std::vector<TypeRef>> types = ParameterTypes(instance.parameters);
+              Scope bound(&Globals());
+              for (size_t i = 0; i < values.size(); ++i) {
+                bound.Declare(
+                    instance.parameters[i].declarator.name,
+                    Symbol{.kind = Symbol::Kind::kConst, .type = (*types)[i], .value = values[i]},
+                    diagnostics_);
+              }
+              const std::optional<std::vector<int32_t>> arguments =
+                  Arguments(*symbol->templ, instance.templateName, instance.arguments, &bound);
+              if (arguments)
+                Instantiate(*symbol->templ, name, *arguments, entry.pos);
+            });
       } else if (symbol->kind == Symbol::Kind::kInstance) {
         Instantiate(*symbol->templ, entry.text, symbol->arguments, entry.pos);
       } else if (symbol->kind == Symbol::Kind::kTemplate) {
-        Expand(*symbol->templ, entry);
+        const SyntaxTemplate& templ = *symbol->templ;
+        Expand(templ.name.text, templ.parameters, entry,
+               [&](const std::string& name, const std::vector<int32_t>& values) {
+                 Instantiate(templ, name, values, entry.pos);
+               });
       } else {
         diagnostics_.Error(
             entry.pos, Describe(*symbol, entry.text) + " is not a process template or instance");
@@ -282,20 +322,23 @@ class Elaborator {
     }
   }
 
-  // Instantiates a template over every combination of its parameters' values.
-  void Expand(const SyntaxTemplate& templ, const SyntaxName& entry) {
-    const std::optional<std::vector<TypeRef>> types = ParameterTypes(templ);
+  // Makes a process for every combination of the values of `parameters` (of a template, or of a
+  // partial instance), named `base(v1,v2,...)`, through `make`.
+  void Expand(const std::string& base, const std::vector<SyntaxVariable>& parameters,
+              const SyntaxName& entry,
+              const std::function<void(const std::string&, const std::vector<int32_t>&)>& make) {
+    const std::optional<std::vector<TypeRef>> types = ParameterTypes(parameters);
     if (!types)
       return;
     int64_t count = 1;
     for (size_t i = 0; i < types->size(); ++i) {
       const Type& type = *(*types)[i];
       if (IsPlainInt(type)) {
-        diagnostics_.Error(entry.pos, templ.name.text + " has the parameter " +
-                                          templ.parameters[i].declarator.name.text +
+        diagnostics_.Error(entry.pos, base + " has the parameter " +
+                                          parameters[i].declarator.name.text +
                                           " without a bounded type: name its instances, for "
                                           "example P1 = " +
-                                          templ.name.text + "(...);");
+                                          base + "(...);");
         return;
       }
       count *= int64_t{type.upper} - type.lower + 1;
@@ -309,14 +352,14 @@ class Elaborator {
     for (const TypeRef& type : *types)
       values.push_back(type->lower);
     for (int64_t n = 0; n < count; ++n) {
-      std::string name = templ.name.text;
+      std::string name = base;
       if (!values.empty()) {
         name += "(";
         for (size_t i = 0; i < values.size(); ++i)
           name.append(i > 0 ? "," : "").append(std::to_string(values[i]));
         name += ")";
       }
-      Instantiate(templ, name, values, entry.pos);
+      make(name, values);
       // The last parameter varies fastest.
       for (size_t i = values.size(); i-- > 0;) {
         if (values[i] < (*types)[i]->upper) {
@@ -488,6 +531,8 @@ class Elaborator {
     }
     if (!ok)
       return;
+    for (const SyntaxSelect& select : syntax.selects)
+      edge.selectNames.push_back(select.name.text);
     std::vector<int32_t> values;
     for (int32_t binder : binders)
       values.push_back(network().binders[static_cast<size_t>(binder)].lower);

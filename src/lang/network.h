@@ -142,8 +142,9 @@ struct Edge {
   // Evaluated in order for their effects: kAssign, kIncrement and kCall terms, and the setting
   // of a clock (a kAssign of a kClock), which only stands here.
   std::vector<Term> updates;
-  int32_t source = 0;                 // the edge's number in its template, from 0
-  std::vector<int32_t> selectValues;  // the values of its `select` names, in order
+  int32_t source = 0;                    // the edge's number in its template, from 0
+  std::vector<int32_t> selectValues;     // the values of its `select` names, in order
+  std::vector<std::string> selectNames;  // those names
   SourcePos pos;
 };
 

@@ -26,6 +26,8 @@ const std::map<std::string, std::string>& UnsupportedWords() {
       {"double", "double is not supported"},
       {"hybrid", "hybrid clocks are not supported"},
       {"string", "strings are not supported"},
+      {"spawn", "dynamic templates (spawn) are not supported"},
+      {"dynamic", "dynamic templates are not supported"},
   };
   return words;
 }
@@ -146,6 +148,8 @@ void Parser::Unexpected(const std::string& expected) const {
 }
 
 void Parser::RefuseUnsupported(const Token& token) const {
+  if (token.Is("'"))
+    Fail(token.pos, "rates and stopwatches (x') are not supported");
   for (const char* op : kUnsupportedOperators) {
     if (token.Is(op))
       Fail(token.pos, std::string("the operator '") + op + "' is not supported");
@@ -198,7 +202,12 @@ SyntaxModel Parser::Items() {
       model.system = System();
     } else if (Peek().IsName("process")) {
       model.items.push_back(Template());
-    } else if (Peek().kind == Token::Kind::kName && (Next().Is("=") || Next().Is(":="))) {
+    } else if ((Peek().IsName("progress") || Peek().IsName("gantt")) && Next().Is("{")) {
+      Fail(Peek().pos, Peek().text + " sections are not supported");
+    } else if (Peek().kind == Token::Kind::kName &&
+               (Next().Is("=") || Next().Is(":=") || Next().Is("("))) {
+      // `G(const id_t i) = Gate(i, 3);` is a partial instance: no declaration starts with a
+      // name and a parenthesis.
       model.items.push_back(Instance());
     } else {
       model.items.push_back(Declaration());
@@ -261,7 +270,8 @@ SyntaxTemplate Parser::Template() {
       Expect(";");
     } else if (AcceptName("trans")) {
       do {
-        result.edges.push_back(Edge());
+        // An edge that starts with `->` leaves the source of the edge before it.
+        result.edges.push_back(Edge(result.edges.empty() ? nullptr : &result.edges.back().from));
       } while (Accept(","));
       Expect(";");
     } else if (Peek().AtEnd()) {
@@ -307,9 +317,12 @@ std::vector<SyntaxExpr> Parser::Updates() {
   return updates;
 }
 
-SyntaxEdge Parser::Edge() {
+SyntaxEdge Parser::Edge(const SyntaxName* previousSource) {
   SyntaxEdge edge;
-  edge.from = Name("a location name");
+  if (previousSource != nullptr && Peek().Is("->"))
+    edge.from = {previousSource->text, Peek().pos};
+  else
+    edge.from = Name("a location name");
   Expect("->");
   edge.to = Name("a location name");
   Expect("{");
@@ -346,6 +359,11 @@ SyntaxEdge Parser::Edge() {
 SyntaxInstance Parser::Instance() {
   SyntaxInstance instance;
   instance.name = Name("an instance name");
+  if (Accept("(")) {
+    instance.partial = true;
+    instance.parameters = Parameters(")");
+    Expect(")");
+  }
   if (!Accept(":="))
     Expect("=");
   instance.templateName = Name("a template name");

@@ -61,7 +61,8 @@ class Parser {
   SyntaxName Name(const char* what);
 
   // The model's structure (parser.cpp).
-  SyntaxEdge Edge();
+  // An edge; one that starts with `->` has the source `previousSource` (when given).
+  SyntaxEdge Edge(const SyntaxName* previousSource);
   SyntaxInstance Instance();
   SyntaxSystem System();
   void LocationNames(std::vector<SyntaxName>& into);

@@ -16,6 +16,12 @@ std::optional<std::vector<Query>> ReadQueries(const std::string& text, Elaborati
   const std::optional<std::vector<SyntaxQuery>> syntax = ParseQueries(tokens, text, diagnostics);
   if (!syntax)
     return std::nullopt;
+  return ResolveQueries(*syntax, elaboration, diagnostics);
+}
+
+std::optional<std::vector<Query>> ResolveQueries(const std::vector<SyntaxQuery>& syntax,
+                                                 Elaboration& elaboration,
+                                                 Diagnostics& diagnostics) {
   Network& network = elaboration.network;
   std::map<std::string, int32_t> processes;
   for (size_t p = 0; p < network.processes.size(); ++p)
@@ -28,7 +34,7 @@ std::optional<std::vector<Query>> ReadQueries(const std::string& text, Elaborati
                              return *elaboration.processes[static_cast<size_t>(p)];
                            }};
   std::vector<Query> queries;
-  for (const SyntaxQuery& query : *syntax) {
+  for (const SyntaxQuery& query : syntax) {
     Resolver resolver(*elaboration.globals, network, diagnostics, Position::kQuery);
     resolver.SetProcesses(&names);
     std::optional<Term> formula = resolver.Condition(query.formula);

@@ -21,5 +21,9 @@ namespace tickcheck::lang {
 // of their quantifiers); nullopt after any error.
 std::optional<std::vector<Query>> ReadQueries(const std::string& text, Elaboration& elaboration,
                                               Diagnostics& diagnostics);
+// The same for queries already parsed (the formulas of an XML document, each parsed on its own).
+std::optional<std::vector<Query>> ResolveQueries(const std::vector<SyntaxQuery>& syntax,
+                                                 Elaboration& elaboration,
+                                                 Diagnostics& diagnostics);
 
 }  // namespace tickcheck::lang

@@ -43,6 +43,7 @@ struct Symbol {
   bool readOnly = false;  // kVariable, kLocal, kReference: `const`, or a loop's name
   const SyntaxTemplate* templ = nullptr;        // kTemplate, and the template of a kInstance
   std::vector<int32_t> arguments{};             // kInstance
+  const SyntaxInstance* partial = nullptr;      // kInstance of a partial instance
   std::vector<ParameterSignature> signature{};  // kFunction; `type` is its result
 };
 

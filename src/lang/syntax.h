@@ -186,11 +186,14 @@ struct SyntaxTemplate {
   SourcePos end;  // the closing brace
 };
 
-// `name = template(arguments);`
+// `name = template(arguments);`, or a partial instance `name(parameters) = template(arguments);`
+// whose arguments may use its parameters.
 struct SyntaxInstance {
   SyntaxName name;
   SyntaxName templateName;
   std::vector<SyntaxExpr> arguments;
+  bool partial = false;
+  std::vector<SyntaxVariable> parameters;
 };
 
 struct SyntaxSystem {
