@@ -7,6 +7,7 @@
 #include "model/constraint.h"
 #include "model/format2.h"
 #include "model/profile.h"
+#include "model/symmetry.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -59,6 +60,8 @@ class ModelLoader {
       LoadLoops();
       CheckFormat2Records(system_, messages_);
       refusal_ = CheckFormat2Uses(system_);
+      if (!refusal_)
+        refusal_ = LoadSymmetry(file_, system_);
     }
     return refusal_;
   }
