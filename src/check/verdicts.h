@@ -16,6 +16,7 @@
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "expr/program.h"
+#include "expr/property_symmetry.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
@@ -28,6 +29,10 @@ class Verdicts {
   // asking is a run-time error). All arguments must outlive the object.
   Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
            RunTimeErrors& errors, const DeadlockHook* deadlock = nullptr);
+
+  // Decides every property on representatives of the orbits of `symmetry` (null: on the states
+  // themselves); it must outlive the object.
+  void SetSymmetry(const PropertySymmetry* symmetry) { symmetry_ = symmetry; }
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -66,6 +71,7 @@ class Verdicts {
   SearchBudget& budget_;
   RunTimeErrors& errors_;
   const DeadlockHook* deadlock_;
+  const PropertySymmetry* symmetry_ = nullptr;
   std::vector<uint8_t> results_;
   std::vector<Group> groups_;         // per property
   std::vector<ClockComparison> met_;  // scratch of DecideClockExpressions
