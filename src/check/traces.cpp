@@ -12,9 +12,11 @@ TraceState Owned(const DsState& state) {
           state.clockValues};
 }
 
+}  // namespace
+
 // The path folded into steps: the ticks before a transition become its delay.
-Trace Folded(const DsState& initial, const std::vector<Step>& path,
-             const CComposition& composition) {
+Trace TraceOf(const DsState& initial, const std::vector<Step>& path,
+              const CComposition& composition) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
@@ -36,8 +38,6 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path,
     trace.steps.push_back({delay, {}, Owned(path.back().next)});
   return trace;
 }
-
-}  // namespace
 
 TraceSearch FindTraces(const CSystem& system, CComposition& composition,
                        const std::vector<bool>& wanted, int64_t stateLimit,
@@ -75,7 +75,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
   const DsState initial = explorer.Initial();
   for (size_t i = 0; i < properties.size(); ++i) {
     if (shownAt[i] >= 0)
-      search.traces[i] = Folded(initial, explorer.PathTo(shownAt[i]), composition);
+      search.traces[i] = TraceOf(initial, explorer.PathTo(shownAt[i]), composition);
   }
   search.end = open == 0 ? TraceSearch::End::kComplete : TraceSearch::End::kMissing;
   return search;

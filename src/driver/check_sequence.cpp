@@ -9,6 +9,7 @@
 
 #include "check/traces.h"
 #include "compose/composition.h"
+#include "driver/liveness_stage.h"
 #include "driver/process_memory.h"
 #include "driver/trace_text.h"
 #include "driver/units.h"
@@ -157,16 +158,24 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
                                      static_cast<int32_t>(shortfalls.size()));
   summary.names = TraceNames::Of(system);
-  const TraceEnd traceEnd = options.trace && !summary.interrupted
-                                ? AddTraces(system, composition, limits, context, summary)
-                                : TraceEnd::kDone;
+  const LivenessEnd livenessEnd =
+      summary.interrupted
+          ? LivenessEnd::kDone
+          : AddLivenessVerdicts(system, composition, options, limits, context, summary);
+  const TraceEnd traceEnd =
+      options.trace && !summary.interrupted && livenessEnd == LivenessEnd::kDone
+          ? AddTraces(system, composition, limits, context, summary)
+          : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {
     messages.Stage("property" + std::to_string(outcome.number) + " : " +
                    VerdictText(outcome.verdict));
     if (!outcome.trace)
       continue;
+    // Only a satisfied E[] has a trace among the properties that hold.
     const std::string title = "property " + std::to_string(outcome.number) +
-                              (outcome.type == 0 ? " (reachable)" : " (violated)");
+                              (outcome.type == 0                   ? " (reachable)"
+                               : outcome.verdict == Verdict::kTrue ? " (satisfied)"
+                                                                   : " (violated)");
     for (const std::string& line : TraceLines(title, *outcome.trace, summary.names))
       messages.Stage(line);
   }
@@ -177,7 +186,8 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   messages.Stage("execute time:" + std::to_string(elapsed));
   messages.Stage("transrule size:" + std::to_string(summary.transruleSize));
   summary.search = checker.Progress();
-  summary.interrupted = summary.interrupted || traceEnd == TraceEnd::kInterrupted;
+  summary.interrupted = summary.interrupted || livenessEnd == LivenessEnd::kInterrupted ||
+                        traceEnd == TraceEnd::kInterrupted;
   end.summary = std::move(summary);
   return end;
 }

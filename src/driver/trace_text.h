@@ -11,6 +11,12 @@
 // A state shows each process's location, then the integer variables, then the active clocks. A
 // step shows the time waited before its jumps, its jumps ("(waiting)" for a last step that only
 // waits) and the state after them; the columns are aligned within one trace.
+//
+// A lasso (the run of a liveness property) goes on with the steps of its cycle, labelled "cycle
+// 1:", "cycle 2:" ..., the last of which comes back to the state where the cycle starts; its
+// heading says so ("Trace for property 3 (violated), 2 steps, then a cycle of 2 steps back to the
+// state after step 2:"), or says that the run ends in a state with no step ("Trace for property 3
+// (violated), 4 steps to a state with no step:").
 
 #include <string>
 #include <vector>

@@ -1,0 +1,28 @@
+#pragma once
+// The stage of a check that decides the liveness properties (check/liveness.h), after the search
+// and before the traces: it puts their verdicts, and with --trace their lassos, into the run's
+// summary, and says on standard error what it did:
+//
+//   liveness: 2 of 2 properties decided, 48123 states explored, 0.412 s
+//
+// With progress lines, one every 2 s while it runs ("progress: 4.062 s, deciding liveness:
+// 1745373 states explored, 155.1 MiB resident"). SIGINT ends it: the liveness properties not
+// decided by then are unknown.
+
+#include "driver/check_sequence.h"
+#include "driver/model_check.h"
+#include "driver/options.h"
+#include "driver/run_summary.h"
+#include "model/system.h"
+
+namespace tickcheck {
+
+enum class LivenessEnd { kDone, kInterrupted };
+
+// Decides the liveness properties of `system` into `summary.properties` (whose liveness
+// properties are unknown until then); a run without any does nothing.
+LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition,
+                                const Options& options, const RunLimits& limits,
+                                const CheckContext& context, RunSummary& summary);
+
+}  // namespace tickcheck
