@@ -9,10 +9,11 @@ namespace tickcheck {
 namespace {
 
 // The lasso as a trace: the prefix from the initial state, the cycle from the prefix's last state.
-Trace LassoTrace(const DsState& initial, const Lasso& lasso, const CComposition& composition) {
-  Trace trace = TraceOf(initial, lasso.prefix, composition);
+Trace LassoTrace(const CSystem& system, const DsState& initial, const Lasso& lasso,
+                 const CComposition& composition) {
+  Trace trace = TraceOf(system, initial, lasso.prefix, composition);
   const DsState& start = lasso.prefix.empty() ? initial : lasso.prefix.back().next;
-  trace.cycle = TraceOf(start, lasso.cycle, composition).steps;
+  trace.cycle = TraceOf(system, start, lasso.cycle, composition).steps;
   return trace;
 }
 
@@ -29,6 +30,7 @@ LivenessResults DecideLiveness(const CSystem& system, CComposition& composition,
   LivenessResults results;
   results.verdicts.resize(system.properties.size());
   results.traces.resize(system.properties.size());
+  results.errors.resize(system.properties.size());
   if (!HasLiveness(system))
     return results;
   SemanticsExplorer explorer(system, composition);
@@ -39,15 +41,24 @@ LivenessResults DecideLiveness(const CSystem& system, CComposition& composition,
     if (property.liveness == Liveness::kNone)
       continue;
     const LivenessOutcome outcome = search.Decide(property, stateLimit, goOn);
+    results.errors[i] = outcome.error;
     if (outcome.end != LivenessOutcome::End::kDecided) {
-      results.end = outcome.end == LivenessOutcome::End::kStateLimit
-                        ? LivenessResults::End::kStateLimit
-                        : LivenessResults::End::kInterrupted;
+      switch (outcome.end) {
+        case LivenessOutcome::End::kStateLimit:
+          results.end = LivenessResults::End::kStateLimit;
+          break;
+        case LivenessOutcome::End::kLoopBound:
+          results.end = LivenessResults::End::kLoopBound;
+          break;
+        default:
+          results.end = LivenessResults::End::kInterrupted;
+          break;
+      }
       break;
     }
     results.verdicts[i] = outcome.holds;
     if (traces && outcome.lasso)
-      results.traces[i] = LassoTrace(initial, *outcome.lasso, composition);
+      results.traces[i] = LassoTrace(system, initial, *outcome.lasso, composition);
   }
   results.states = search.States();
   return results;

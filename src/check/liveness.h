@@ -10,6 +10,7 @@
 
 #include "check/traces.h"
 #include "compose/composition.h"
+#include "expr/program.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -19,6 +20,7 @@ struct LivenessResults {
     kComplete,     // every liveness property is decided
     kStateLimit,   // more than the limit of states were met before every one was decided
     kInterrupted,  // `goOn` answered no before every one was decided
+    kLoopBound,    // a formula ran a loop past its bound (its error is in `errors`)
   };
   End end = End::kComplete;
   // One per loaded property: the verdict of each liveness property decided, none for the others.
@@ -26,6 +28,9 @@ struct LivenessResults {
   // One per loaded property: with traces asked for, the lasso of each decided liveness property
   // that has one (a satisfied E[], a violated A<> or leads-to).
   std::vector<std::optional<Trace>> traces;
+  // One per loaded property: the first run-time error that its formulas met (format 2); a formula
+  // does not hold in a state where it meets one.
+  std::vector<std::optional<RunTimeError>> errors;
   int64_t states = 0;  // states met
 };
 

@@ -45,10 +45,15 @@ bool LivenessSearch::Kept(int64_t state) {
   if ((answers & kKnown) == 0) {
     const DsState values = explorer_.StateOf(state);
     answers = kKnown;
-    if (explorer_.Holds(*property_, values))
+    std::optional<RunTimeError> error;
+    if (explorer_.Holds(*property_, values, &error))
       answers |= kFirst;
-    if (then_ && explorer_.Holds(*then_, values))
+    if (then_ && explorer_.Holds(*then_, values, &error))
       answers |= kSecond;
+    if (error && !error_)
+      error_ = error;
+    if (error && error->kind == RunTimeError::Kind::kLoopBound)
+      stopped_ = true;
   }
   switch (property_->liveness) {
     case Liveness::kAlways:
@@ -96,7 +101,12 @@ LivenessSearch::Found LivenessSearch::SearchFrom(int64_t start) {
     }
     const SemanticsExplorer::Edge edge = frame.edges[frame.next++];
     const int64_t order = order_[static_cast<size_t>(edge.target)];
-    if (order == kDone || !Kept(edge.target))
+    if (order == kDone)
+      continue;
+    const bool kept = Kept(edge.target);
+    if (stopped_)
+      return Found::kStopped;
+    if (!kept)
       continue;
     if (order == 0) {
       if (!Poll())
@@ -137,6 +147,7 @@ LivenessOutcome LivenessSearch::Decide(const CProperty& property, int64_t stateL
   stateLimit_ = stateLimit;
   goOn_ = goOn;
   stopped_ = false;
+  error_.reset();
   lasso_.reset();
   order_.assign(order_.size(), 0);
   answers_.assign(answers_.size(), 0);
@@ -148,6 +159,8 @@ LivenessOutcome LivenessSearch::Decide(const CProperty& property, int64_t stateL
   if (property.liveness != Liveness::kLeadsTo) {
     if (Kept(0))
       found = SearchFrom(0);
+    else if (stopped_)
+      found = Found::kStopped;
   } else {
     // Every reachable state is expanded in the order of its number, which the searches from
     // the states where the first formula holds and the second does not extend.
@@ -160,17 +173,23 @@ LivenessOutcome LivenessSearch::Decide(const CProperty& property, int64_t stateL
       Grow();
       const bool start = Kept(state) && (answers_[static_cast<size_t>(state)] & kFirst) != 0 &&
                          order_[static_cast<size_t>(state)] == 0;
-      if (start)
+      if (stopped_)
+        found = Found::kStopped;
+      else if (start)
         found = SearchFrom(state);
     }
   }
   frames_.clear();
   roots_.clear();
   active_.clear();
+  outcome.error = error_;
   if (found == Found::kStopped) {
-    outcome.end = stateLimit_ > 0 && explorer_.Visited() > stateLimit_
-                      ? LivenessOutcome::End::kStateLimit
-                      : LivenessOutcome::End::kInterrupted;
+    if (error_ && error_->kind == RunTimeError::Kind::kLoopBound)
+      outcome.end = LivenessOutcome::End::kLoopBound;
+    else if (stateLimit_ > 0 && explorer_.Visited() > stateLimit_)
+      outcome.end = LivenessOutcome::End::kStateLimit;
+    else
+      outcome.end = LivenessOutcome::End::kInterrupted;
     return outcome;
   }
   // A run in the kept states shows E[] and refutes A<> and a leads-to.

@@ -49,10 +49,14 @@ struct LivenessOutcome {
     kDecided,      // `holds` is the verdict
     kStateLimit,   // more than the limit of states were met first
     kInterrupted,  // `goOn` answered no
+    kLoopBound,    // a formula ran a loop past its bound (`error`)
   };
   End end = End::kDecided;
   bool holds = false;
   std::optional<Lasso> lasso;  // the run the search found (see above), when it found one
+  // The first run-time error that a formula met (format 2); a formula does not hold in a state
+  // where it meets one.
+  std::optional<RunTimeError> error;
 };
 
 class LivenessSearch {
@@ -95,7 +99,8 @@ class LivenessSearch {
   };
   enum class Found { kNothing, kRun, kStopped };
 
-  // Whether state `state` may lie on the run looked for.
+  // Whether state `state` may lie on the run looked for. A formula's run-time error goes to
+  // `error_`; a loop past its bound stops the search.
   bool Kept(int64_t state);
   // The search from `start` (a kept state not met by a search of this decision yet); on kRun
   // `lasso_` holds the run.
@@ -127,6 +132,7 @@ class LivenessSearch {
   std::function<bool(int64_t)> goOn_;
   int64_t expanded_ = 0;
   bool stopped_ = false;
+  std::optional<RunTimeError> error_;
   std::optional<Lasso> lasso_;
   // Per state number: the order in which this decision's search met it (0: not yet; kDone: its
   // component is complete and holds no accepting cycle), and its formulas' answers (bit 0: known,

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "expr/evaluation.h"
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -77,13 +78,67 @@ bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) cons
                        composition_.Messages()) != 0;
 }
 
+bool SemanticsExplorer::AllHold(std::span<const int32_t> comparisons, const DsState& state) const {
+  if (system_.format != 2) {
+    return std::all_of(comparisons.begin(), comparisons.end(),
+                       [&](int32_t id) { return Satisfied(id, state); });
+  }
+  // Every comparison is evaluated, in order, whatever the answers before it: the first run-time
+  // error decides.
+  bool all = true;
+  for (int32_t id : comparisons) {
+    const Evaluated result = EvaluateChecked(system_.expressions[id], system_, state);
+    if (!result.Ok()) {
+      NoteError(*result.error);
+      return false;
+    }
+    all = all && result.value != 0;
+  }
+  return all;
+}
+
+void SemanticsExplorer::NoteError(const RunTimeError& error) const {
+  runTimeError_ = true;
+  loopBound_ = loopBound_ || error.kind == RunTimeError::Kind::kLoopBound;
+}
+
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
-    for (int32_t id : LocationOf(state, p).invariantExpIds) {
-      if (!Satisfied(id, state))
-        return false;
-    }
+    if (!AllHold(LocationOf(state, p).invariantExpIds, state))
+      return false;
   }
+  return true;
+}
+
+bool SemanticsExplorer::Update(const CUpdate& update, DsState& next) const {
+  const CExpression& expression = system_.expressions[update.updateExpId];
+  int32_t value = 0;
+  if (system_.format == 2) {
+    const Evaluated result = Execute(expression, system_, next);
+    if (!result.Ok()) {
+      NoteError(*result.error);
+      return false;
+    }
+    value = result.value;
+  } else {
+    value = EvaluateInRun(expression, Valuation(system_, next), composition_.Messages());
+  }
+  // An effect (variable 0) has done what it does.
+  if (update.updateVar == 0)
+    return true;
+  const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+  if (variable.Type == VarType::kInteger) {
+    if (system_.format == 2 && (value < variable.Min || value > variable.Max)) {
+      rangeError_ = true;
+      return false;
+    }
+    next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
+    return true;
+  }
+  const auto clock =
+      std::find(next.activeClocks.begin(), next.activeClocks.end(), update.updateVar);
+  if (clock != next.activeClocks.end())
+    next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
   return true;
 }
 
@@ -102,9 +157,7 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
   int32_t ordinal = -1;
   for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
     ++ordinal;
-    const bool enabled = std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
-                                     [&](int32_t id) { return Satisfied(id, state); });
-    if (!enabled)
+    if (!AllHold(transition.guardExpId, state))
       continue;
     DsState next;
     next.locationIndex = transition.post;
@@ -118,20 +171,9 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
               ? 0
               : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
     }
-    for (const CUpdate& update : transition.updates) {
-      const int32_t value = EvaluateInRun(system_.expressions[update.updateExpId],
-                                          Valuation(system_, next), composition_.Messages());
-      const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
-      if (variable.Type == VarType::kInteger) {
-        next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
-        continue;
-      }
-      const auto clock =
-          std::find(next.activeClocks.begin(), next.activeClocks.end(), update.updateVar);
-      if (clock != next.activeClocks.end())
-        next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
-    }
-    if (!InvariantsHold(next))
+    const bool updated = std::all_of(transition.updates.begin(), transition.updates.end(),
+                                     [&](const CUpdate& update) { return Update(update, next); });
+    if (!updated || !InvariantsHold(next))
       continue;
     if (!InRange(next)) {
       rangeError_ = true;
@@ -142,7 +184,18 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
   return steps;
 }
 
-bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
+bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state,
+                              std::optional<RunTimeError>* error) const {
+  if (property.expression >= 0) {
+    const Evaluated result =
+        EvaluateChecked(system_.expressions[property.expression], system_, state, deadlock_);
+    if (!result.Ok()) {
+      NoteError(*result.error);
+      if (error != nullptr)
+        *error = result.error;
+    }
+    return result.Ok() && result.value != 0;
+  }
   return std::all_of(property.atoms.begin(), property.atoms.end(), [&](const CAtomProperty& atom) {
     bool result = false;
     switch (atom.kind) {
@@ -266,18 +319,21 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
   StartGraph();
   const DsState initial = Recall(0);
   if (!visit(0, initial))
-    return ExploreEnd::kStopped;
+    return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
     if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
-    for (const Step& step : Successors(Recall(next))) {
+    const std::vector<Step> steps = Successors(Recall(next));
+    if (loopBound_)
+      return ExploreEnd::kLoopBound;
+    for (const Step& step : steps) {
       if (!Remember(step.next, next, step.ordinal).second)
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
       if (!visit(Visited() - 1, step.next))
-        return ExploreEnd::kStopped;
+        return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
     }
   }
   return ExploreEnd::kExhausted;
@@ -320,6 +376,8 @@ SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit, Extent
   verdicts.states = Visited();
   verdicts.complete = end != ExploreEnd::kStateLimit;
   verdicts.rangeError = rangeError_;
+  verdicts.runTimeError = runTimeError_;
+  verdicts.loopBound = loopBound_;
   return verdicts;
 }
 

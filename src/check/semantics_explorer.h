@@ -13,6 +13,11 @@
 //    invariants of the target's locations hold and every integer variable with a declared range
 //    (0 <= Min <= Max) lies in it; a value outside its range is reported (RangeErrorSeen) and its
 //    state not explored.
+// In a format-2 model the comparisons of a guard or an invariant are all evaluated, in order; an
+// effect (variable 0) runs its expression on the state being made and every assignment checks
+// the range of its integer variable at once; a run-time error (expr/program.h) means the step is
+// not taken (RunTimeErrorSeen; a range error counts as RangeErrorSeen) and a property that meets
+// one does not hold. A loop that runs past its bound ends the exploration (kLoopBound).
 // A Type 0 property holds when some reachable state satisfies it, Type 1 when every one does; any
 // other Type holds. The explorer reads the model records, composes locations through the
 // composition and evaluates expressions with the expression evaluator; it shares nothing with the
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "compose/composition.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
@@ -42,7 +48,7 @@ struct Step {
 };
 
 // How an exploration ended.
-enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted };
+enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted, kLoopBound };
 
 class SemanticsExplorer {
  public:
@@ -59,9 +65,18 @@ class SemanticsExplorer {
   std::vector<Step> Successors(const DsState& state);
   // Whether some successor made so far had a value outside its variable's declared range.
   bool RangeErrorSeen() const { return rangeError_; }
+  // Format 2: whether some evaluation met a run-time error, and whether it was a loop that ran
+  // past its bound.
+  bool RunTimeErrorSeen() const { return runTimeError_; }
+  bool LoopBoundReached() const { return loopBound_; }
+  // Lets `deadlock` answer the properties that ask for a deadlock; it must outlive the explorer.
+  void SetDeadlockHook(const DeadlockHook* deadlock) { deadlock_ = deadlock; }
   // The property's conjunction in one state. A clock atom on a clock the state does not carry
   // holds unless negated; a location atom that names no process never holds, negated or not.
-  bool Holds(const CProperty& property, const DsState& state) const;
+  // An expression property that meets a run-time error does not hold; the error goes to `error`
+  // when it is given.
+  bool Holds(const CProperty& property, const DsState& state,
+             std::optional<RunTimeError>* error = nullptr) const;
   // True when the invariant of every process's current location holds in `state`.
   bool InvariantsHold(const DsState& state) const;
 
@@ -103,6 +118,8 @@ class SemanticsExplorer {
     int64_t states = 0;            // reachable states visited
     bool complete = true;          // false when more than the limit of states was reachable
     bool rangeError = false;       // some successor had a value outside its declared range
+    bool runTimeError = false;     // format 2: some evaluation met a run-time error
+    bool loopBound = false;        // format 2: a loop ran past its bound, which ended the search
   };
   // How far Decide explores: until every property is settled, or every reachable state (which
   // finds every value outside its range).
@@ -129,6 +146,11 @@ class SemanticsExplorer {
   };
 
   bool Satisfied(int32_t expression, const DsState& state) const;
+  // Whether every comparison of `comparisons` holds in `state` (format 2: see above).
+  bool AllHold(std::span<const int32_t> comparisons, const DsState& state) const;
+  // Applies one update of a transition to `next`; false after a run-time error (noted).
+  bool Update(const CUpdate& update, DsState& next) const;
+  void NoteError(const RunTimeError& error) const;
   // Whether every integer variable with a declared range lies in it.
   bool InRange(const DsState& state) const;
   const CLocation& LocationOf(const DsState& state, size_t process) const;
@@ -144,7 +166,10 @@ class SemanticsExplorer {
   const CSystem& system_;
   CComposition& composition_;
   const size_t integerCount_;
-  bool rangeError_ = false;
+  mutable bool rangeError_ = false;
+  mutable bool runTimeError_ = false;
+  mutable bool loopBound_ = false;
+  const DeadlockHook* deadlock_ = nullptr;
   // Every visited state packed as its composed-location index, integer values and clock values.
   std::vector<int32_t> words_;
   std::vector<Visit> visits_;

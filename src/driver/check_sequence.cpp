@@ -151,21 +151,24 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   const uint32_t elapsed = MillisecondTicks() - context.startTicks;
   summary.seconds = std::chrono::duration<double>(Clock::now() - context.start).count();
 
-  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), summary.interrupted);
+  // A loop that ran past its bound stopped the search: what it had not found is unknown.
+  const bool stoppedEarly = summary.interrupted || checker.StoppedByLoopBound();
+  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), stoppedEarly);
   // The trace search composes the locations it reaches too: what the run reports of the
   // composition is what the search made of it.
   summary.transruleSize = composition.transruleSize;
-  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
-                                     static_cast<int32_t>(shortfalls.size()));
   summary.names = TraceNames::Of(system);
   const LivenessEnd livenessEnd =
-      summary.interrupted
-          ? LivenessEnd::kDone
-          : AddLivenessVerdicts(system, composition, options, limits, context, summary);
-  const TraceEnd traceEnd =
-      options.trace && !summary.interrupted && livenessEnd == LivenessEnd::kDone
-          ? AddTraces(system, composition, limits, context, summary)
-          : TraceEnd::kDone;
+      stoppedEarly ? LivenessEnd::kDone
+                   : AddLivenessVerdicts(system, composition, options, limits, context,
+                                         check.Checker().Errors(), summary);
+  // The liveness properties' run-time errors count too.
+  summary.errors =
+      GatherModelErrors(system, composition, checker.MisfitVariableCount(),
+                        static_cast<int32_t>(shortfalls.size()), checker.RunTimeErrorCount());
+  const TraceEnd traceEnd = options.trace && !stoppedEarly && livenessEnd == LivenessEnd::kDone
+                                ? AddTraces(system, composition, limits, context, summary)
+                                : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {
     messages.Stage("property" + std::to_string(outcome.number) + " : " +
                    VerdictText(outcome.verdict));

@@ -38,6 +38,7 @@ Json StepsJson(const std::vector<TraceStep>& trace, const TraceNames& names) {
       jumps.push_back({{"process", jump.process},
                        {"from", jump.from},
                        {"to", jump.to},
+                       {"jump", jump.jump},
                        {"process_name", names.Process(jump.process)},
                        {"from_name", names.Location(jump.process, jump.from)},
                        {"to_name", names.Location(jump.process, jump.to)}});
@@ -95,6 +96,18 @@ Json NamesJson(const TraceNames& names) {
           {"variables", names.variables}};
 }
 
+// The counts of ModelErrors; a format-2 model's also its run-time errors.
+Json ModelErrorsJson(const ModelErrors& errors) {
+  Json json = {{"refused_expression_records", errors.refusedExpressions},
+               {"invalid_atom_relations", errors.invalidAtomRelations},
+               {"misfit_variables", errors.misfitVariables},
+               {"unheard_broadcasts", errors.unheardBroadcasts},
+               {"short_clock_bounds", errors.shortClockBounds}};
+  if (errors.runTimeErrors)
+    json["run_time_errors"] = *errors.runTimeErrors;
+  return json;
+}
+
 }  // namespace
 
 std::string JsonDocument(const Options& options, const RunSummary& summary,
@@ -116,12 +129,7 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                            {"no_zeno", options.noZeno}}},
                          {"interrupted", summary.interrupted},
                          {"properties", properties},
-                         {"model_errors",
-                          {{"refused_expression_records", errors.refusedExpressions},
-                           {"invalid_atom_relations", errors.invalidAtomRelations},
-                           {"misfit_variables", errors.misfitVariables},
-                           {"unheard_broadcasts", errors.unheardBroadcasts},
-                           {"short_clock_bounds", errors.shortClockBounds}}},
+                         {"model_errors", ModelErrorsJson(errors)},
                          {"statistics",
                           {{"stored_states", search.storedStates},
                            {"transitions_fired", search.transitionsFired},

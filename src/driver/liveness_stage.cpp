@@ -20,7 +20,8 @@ void ErrorLine(const std::string& text) {
 
 LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition,
                                 const Options& options, const RunLimits& limits,
-                                const CheckContext& context, RunSummary& summary) {
+                                const CheckContext& context, RunTimeErrors& errors,
+                                RunSummary& summary) {
   if (!HasLiveness(system))
     return LivenessEnd::kDone;
   const Clock::time_point start = Clock::now();
@@ -53,6 +54,8 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
     if (system.properties[i].liveness == Liveness::kNone)
       continue;
     ++asked;
+    if (results.errors[i])
+      errors.InProperty(*results.errors[i], i);
     if (!results.verdicts[i])
       continue;
     ++decided;

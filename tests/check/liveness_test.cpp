@@ -249,23 +249,68 @@ TEST(LivenessTest, TheReplayRefusesWhatIsNotALasso) {
   }
 }
 
+// The search does not settle a liveness property, so it goes on to its end and reports the
+// errors of the model: here the only move leaves its variable's range and is skipped, which
+// starves b.
+TEST(LivenessTest, AModelWithALivenessPropertyIsSearchedWhole) {
+  testing::TempDir dir;
+  ModelSpec model = Automaton(kIdle, kForcedMoves, Eventually(At(2)));
+  model.variables.push_back({.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 1});
+  model.expressions.emplace(1, Expr::Const(2).Compile());
+  model.processes[0].jumps[0].assignments = {{2, 1}};
+  const std::string path = testing::WriteModel(dir, model);
+  const testing::ProcessResult result = testing::RunTickcheckBinary({path});
+  EXPECT_EQ(result.exitCode, 3) << result.err;
+  EXPECT_NE(result.out.find("ERROR! Variable n: value 2 outside its range 0 .. 1 after P: a -> "
+                            "b; states with such values are skipped\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("property1 : 0\n"), std::string::npos) << result.out;
+}
+
+// In a format-2 model a formula that meets a run-time error does not hold there, and the error is
+// reported once for its property: here 1 / n with n = 0 everywhere, so E[] of it fails.
+TEST(LivenessTest, ARunTimeErrorOfAFormulaIsReportedAndTheFormulaFails) {
+  testing::TempDir dir;
+  ModelSpec model = Automaton(kIdle, kForcedMoves, {});
+  model.format = 2;
+  model.variables.push_back({.name = "n", .type = 0, .initValue = 0, .min = 0, .max = 1});
+  model.expressions.emplace(
+      1, Expr::Op(ExpType::kEqual, Expr::Op(ExpType::kDivide, Expr::Const(1), Expr::Var(2)),
+                  Expr::Const(0))
+             .Compile());
+  model.properties = {{.type = 2, .expression = 1, .liveness = 1}};
+  const std::string path = testing::WriteModel(dir, model);
+  const testing::ProcessResult result = testing::RunTickcheckBinary({path});
+  EXPECT_EQ(result.exitCode, 3) << result.err;
+  EXPECT_NE(result.out.find("ERROR! division by 0 in property 1; it does not hold in such "
+                            "states\nproperty1 : 0\n"),
+            std::string::npos)
+      << result.out;
+}
+
 int64_t EnvironmentNumber(const char* name, int64_t fallback) {
   const char* text = std::getenv(name);
   return text == nullptr ? fallback : std::atoll(text);
 }
 
-// The random model with its properties replaced by liveness properties over their atoms:
-// E[] and A<> of each, and each leading to the next.
+// The random model with its properties replaced by liveness properties over their formulas
+// (atoms, or expressions in format 2): E[] and A<> of each, and each leading to the next.
 ModelSpec WithLivenessProperties(ModelSpec model) {
   std::vector<PropertySpec> properties;
   const std::vector<PropertySpec>& original = model.properties;
   for (size_t i = 0; i < original.size(); ++i) {
-    properties.push_back({.type = 2, .atoms = original[i].atoms, .liveness = 1});
-    properties.push_back({.type = 2, .atoms = original[i].atoms, .liveness = 2});
-    properties.push_back({.type = 2,
-                          .atoms = original[i].atoms,
-                          .liveness = 3,
-                          .thenAtoms = original[(i + 1) % original.size()].atoms});
+    const PropertySpec& next = original[(i + 1) % original.size()];
+    for (const int32_t liveness : {1, 2, 3}) {
+      PropertySpec property = original[i];
+      property.type = 2;
+      property.liveness = liveness;
+      if (liveness == 3) {
+        property.thenAtoms = next.atoms;
+        property.thenExpression = next.expression;
+      }
+      properties.push_back(std::move(property));
+    }
   }
   model.properties = std::move(properties);
   return model;

@@ -6,6 +6,7 @@
 
 #include "driver/model_check.h"
 #include "expr/evaluation.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "support/model_files.h"
 
@@ -135,6 +136,39 @@ class Replay {
     return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
   }
 
+  // The jump that a step's jump names, when it leaves the step's `from` for its `to`.
+  const CJump* NamedJump(const json& shown) const {
+    const int32_t process = shown["process"];
+    if (process < 1 || static_cast<size_t>(process) > system_.processes.size())
+      return nullptr;
+    for (const CLocation& location :
+         system_.processes[static_cast<size_t>(process) - 1].locations) {
+      for (const CJump& jump : location.jumps) {
+        if (jump.number == shown["jump"])
+          return jump.From == shown["from"] && jump.To == shown["to"] ? &jump : nullptr;
+      }
+    }
+    return nullptr;
+  }
+
+  // Whether the jumps named by a step leave their locations for their targets and play the roles
+  // of one composed transition: alone, an internal or broadcast jump; together, a sender first
+  // and the others on its channel.
+  bool NamesItsJumps(const json& jumps) const {
+    std::vector<const CJump*> named;
+    for (const json& shown : jumps) {
+      named.push_back(NamedJump(shown));
+      if (named.back() == nullptr)
+        return false;
+    }
+    if (named.size() == 1)
+      return named[0]->Syn <= 0 || named[0]->Broadcast;
+    return named.empty() || (named[0]->SynType != 0 &&
+                             std::all_of(named.begin() + 1, named.end(), [&](const CJump* jump) {
+                               return jump->Syn == named[0]->Syn;
+                             }));
+  }
+
   ReplayState Initial() const {
     ReplayState state;
     for (const CProcess& process : system_.processes)
@@ -178,24 +212,72 @@ class Replay {
     return evaluable;
   }
 
+  // A format-2 expression that meets a run-time error is not true.
   bool True(int32_t expression, const ReplayState& state) const {
     const DsState evaluable = Evaluable(state);
+    if (system_.format == 2) {
+      const Evaluated result = EvaluateChecked(system_.expressions[expression], system_, evaluable);
+      return result.Ok() && result.value != 0;
+    }
     return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
+  }
+
+  // Every comparison holds; in a format-2 model none meets a run-time error, whatever the
+  // answers of the others.
+  bool AllTrue(std::span<const int32_t> comparisons, const ReplayState& state) const {
+    bool all = true;
+    for (int32_t id : comparisons) {
+      if (system_.format == 2) {
+        const Evaluated bound =
+            RightValueChecked(system_.expressions[id], system_, Evaluable(state));
+        if (!bound.Ok())
+          return false;
+      }
+      all = all && True(id, state);
+    }
+    return all;
   }
 
   bool InvariantsHold(const ReplayState& state) const {
     for (size_t p = 0; p < state.locations.size(); ++p) {
-      for (int32_t id : LocationOf(state, p).invariantExpIds) {
-        if (!True(id, state))
-          return false;
-      }
+      if (!AllTrue(LocationOf(state, p).invariantExpIds, state))
+        return false;
+    }
+    return true;
+  }
+
+  // Applies one update to `next`; false when it meets a run-time error or, in a format-2 model,
+  // leaves its variable's range.
+  bool Apply(const CUpdate& update, ReplayState& next) const {
+    DsState evaluable = Evaluable(next);
+    int32_t value = 0;
+    if (system_.format == 2) {
+      const Evaluated result = Execute(system_.expressions[update.updateExpId], system_, evaluable);
+      if (!result.Ok())
+        return false;
+      value = result.value;
+      next.integers = evaluable.intValues;
+    } else {
+      value = Evaluate(system_.expressions[update.updateExpId], Valuation(system_, evaluable));
+    }
+    if (update.updateVar == 0)
+      return true;
+    const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+    if (variable.Type == VarType::kInteger) {
+      if (system_.format == 2 && (value < variable.Min || value > variable.Max))
+        return false;
+      next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
+    } else if (next.clocks.contains(update.updateVar)) {
+      next.clocks[update.updateVar] = value;
     }
     return true;
   }
 
   bool InRange(const ReplayState& state) const {
     for (const CVariable& variable : system_.variables) {
-      if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+      const bool ranged =
+          system_.format == 2 || (variable.Min >= 0 && variable.Min <= variable.Max);
+      if (variable.Type != VarType::kInteger || !ranged)
         continue;
       const int32_t value = state.integers[static_cast<size_t>(variable.intValueIndex)];
       if (value < variable.Min || value > variable.Max)
@@ -209,6 +291,8 @@ class Replay {
   std::optional<ReplayState> Fire(const ReplayState& state, const std::optional<json>& jumps,
                                   const std::optional<ReplayState>& expected) {
     // The names beside the numbers are the model's, which the replay does not judge.
+    if (jumps && !NamesItsJumps(*jumps))
+      return std::nullopt;
     json numbered = json::array();
     for (const json& jump : jumps.value_or(json::array()))
       numbered.push_back(
@@ -227,10 +311,8 @@ class Replay {
       }
       if (jumps && shown != numbered)
         continue;
-      if (!std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
-                       [&](int32_t id) { return True(id, state); })) {
+      if (!AllTrue(transition.guardExpId, state))
         continue;
-      }
       ReplayState next;
       next.locations.assign(post.begin(), post.end());
       next.integers = state.integers;
@@ -240,23 +322,17 @@ class Replay {
           next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
         }
       }
-      for (const CUpdate& update : transition.updates) {
-        const DsState evaluable = Evaluable(next);
-        const int32_t value =
-            Evaluate(system_.expressions[update.updateExpId], Valuation(system_, evaluable));
-        const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
-        if (variable.Type == VarType::kInteger)
-          next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
-        else if (next.clocks.contains(update.updateVar))
-          next.clocks[update.updateVar] = value;
-      }
-      if (InvariantsHold(next) && InRange(next) && (!expected || next == *expected))
+      const bool applied = std::all_of(transition.updates.begin(), transition.updates.end(),
+                                       [&](const CUpdate& update) { return Apply(update, next); });
+      if (applied && InvariantsHold(next) && InRange(next) && (!expected || next == *expected))
         return next;
     }
     return std::nullopt;
   }
 
   bool Holds(const CProperty& property, const ReplayState& state) const {
+    if (property.expression >= 0)
+      return True(property.expression, state);
     for (const CAtomProperty& atom : property.atoms) {
       bool result = false;
       if (atom.kind == CAtomProperty::kLocation) {

@@ -5,12 +5,15 @@
 //
 // It checks that the trace starts in the initial state; that every step waits tick by tick
 // (each clock + 1, never above its Max) with the invariants of the current locations holding
-// after every tick; that some composed transition out of the current composed location has the
-// step's jumps and its whole guard true after the delay, and, applied (the clock list rebuilt:
+// after every tick; that the jumps the step names (by their numbers in [Jump<p>]) leave its
+// locations for its targets, a sender first and the others on its channel when there are
+// several; that some composed transition out of the current composed location has the step's
+// jumps and its whole guard true after the delay, and, applied (the clock list rebuilt:
 // kept clocks keep their values, new ones start at 0; then the updates in order), gives the
 // step's state, whose invariants hold and whose integers lie in their declared ranges; that only
 // the last step may go without jumps; and that the last state satisfies (Type 0) or violates
-// (Type 1) the property.
+// (Type 1) the property. In a format-2 model no guard, assignment, effect or invariant of a step
+// may meet a run-time error, and every assignment keeps its variable in its range.
 //
 // The trace of a liveness property is a lasso: its steps, then the steps of its cycle, replayed
 // alike (only the last step of each may go without jumps). The cycle must come back to the state
