@@ -27,7 +27,7 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
   const Clock::time_point start = Clock::now();
   Clock::time_point nextLine = start + std::chrono::seconds(2);
   auto goOn = [&](int64_t explored) {
-    if (context.interrupt.Interrupted())
+    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
       return false;
     const Clock::time_point now = Clock::now();
     if (context.showProgress && now >= nextLine) {
@@ -62,6 +62,14 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
     PropertyOutcome& outcome = summary.properties[i];
     outcome.verdict = *results.verdicts[i] ? Verdict::kTrue : Verdict::kFalse;
     outcome.trace = std::move(results.traces[i]);
+  }
+  if (results.end == LivenessResults::End::kInterrupted && context.monitor.LimitReached()) {
+    ErrorLine("tickcheck: the " +
+              std::string(*context.monitor.LimitReached() == ResourceLimit::kMemory ? "memory"
+                                                                                    : "time") +
+              " limit was reached while deciding liveness properties; those not decided are "
+              "unknown");
+    return LivenessEnd::kLimitReached;
   }
   if (results.end == LivenessResults::End::kInterrupted) {
     ErrorLine(

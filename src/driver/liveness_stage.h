@@ -6,8 +6,8 @@
 //   liveness: 2 of 2 properties decided, 48123 states explored, 0.412 s
 //
 // With progress lines, one every 2 s while it runs ("progress: 4.062 s, deciding liveness:
-// 1745373 states explored, 155.1 MiB resident"). SIGINT ends it: the liveness properties not
-// decided by then are unknown. The run-time errors that the formulas meet (format 2) are
+// 1745373 states explored, 155.1 MiB resident"). SIGINT or a resource limit of the run ends it:
+// the liveness properties not decided by then are unknown. The run-time errors that the formulas meet (format 2) are
 // reported as the search reports those of the other properties; a loop past its bound ends the
 // stage like SIGINT, but the run goes on (as a run with model errors).
 
@@ -20,7 +20,7 @@
 
 namespace tickcheck {
 
-enum class LivenessEnd { kDone, kInterrupted };
+enum class LivenessEnd { kDone, kInterrupted, kLimitReached };
 
 // Decides the liveness properties of `system` into `summary.properties` (whose liveness
 // properties are unknown until then), reporting run-time errors to `errors`; a run without any

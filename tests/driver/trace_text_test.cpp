@@ -165,5 +165,37 @@ TEST(TraceTextTest, ATraceThatTheSearchCannotFindIsNamedAndTheRunGoesOn) {
       << err;
 }
 
+// A compiled model's trace in its own terms: select values beside the jump, the jumps that the
+// compiler added left out, and in the compact view only what each step changed.
+TEST(TraceTextTest, SourceTermsAndTheCompactView) {
+  TraceNames names;
+  names.processes = {"Gate", "Train(1)", "Light"};
+  names.locations = {{"free", "occ"}, {"safe", "appr"}, {"off"}};
+  names.variables = {"len", "Train(1).x"};
+  names.integers = {"len"};
+  // Gate's jump 1 comes from an edge with select e; Light's jump 1 is a receiving self-loop that
+  // the compiler added.
+  names.jumps = {{{false, {{"e", 1}}}}, {{false, {}}}, {{true, {}}}};
+  const Trace trace{
+      {{1, 1, 1}, {0}, {2}, {4}},
+      {{3, {{2, 1, 2, 1}, {1, 1, 2, 1}, {3, 1, 1, 1}}, {{2, 2, 1}, {1}, {2}, {0}}},
+       {2, {}, {{2, 2, 1}, {1}, {2}, {2}}}}};
+  EXPECT_EQ(TraceLines("q", trace, names),
+            (std::vector<std::string>{
+                "Trace for q, 2 steps:",
+                "  state 0: Gate.free Train(1).safe Light.off  len=0  Train(1).x=4",
+                "  step 1: delay 3  Train(1): safe -> appr, Gate: free -> occ [e=1]  ->  "
+                "Gate.occ Train(1).appr Light.off  len=1  Train(1).x=0",
+                "  step 2: delay 2  (waiting)                                        ->  "
+                "Gate.occ Train(1).appr Light.off  len=1  Train(1).x=2"}));
+  EXPECT_EQ(TraceLines("q", trace, names, TraceView::kChanges),
+            (std::vector<std::string>{
+                "Trace for q, 2 steps:",
+                "  state 0: Gate.free Train(1).safe Light.off  len=0  Train(1).x=4",
+                "  step 1: delay 3  Train(1): safe -> appr, Gate: free -> occ [e=1]  ->  "
+                "Gate.occ Train(1).appr  len=1  Train(1).x=0",
+                "  step 2: delay 2  (waiting)                                        ->"}));
+}
+
 }  // namespace
 }  // namespace tickcheck
