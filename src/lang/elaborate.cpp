@@ -291,23 +291,22 @@ class Elaborator {
         diagnostics_.Error(entry.pos, "unknown name " + entry.text);
       } else if (symbol->kind == Symbol::Kind::kInstance && symbol->partial != nullptr) {
         const SyntaxInstance& instance = *symbol->partial;
-        Expand(instance.name.text, instance.parameters, entry,
-               [&](const std::string& name, const std::vector<int32_t>& values) {
-                 const std::optional<std::vector<TypeRef>> types =
-                     ParameterTypes(instance.parameters);
-                 Scope bound(&Globals());
-                 for (size_t i = 0; i < values.size(); ++i) {
-                   bound.Declare(instance.parameters[i].declarator.name,
-                                 Symbol{.kind = Symbol::Kind::kConst,
-                                        .type = (*types)[i],
-                                        .value = values[i]},
-                                 diagnostics_);
-                 }
-                 const std::optional<std::vector<int32_t>> arguments = Arguments(
-                     *symbol->templ, instance.templateName, instance.arguments, &bound);
-                 if (arguments)
-                   Instantiate(*symbol->templ, name, *arguments, entry.pos);
-               });
+        Expand(
+            instance.name.text, instance.parameters, entry,
+            [&](const std::string& name, const std::vector<int32_t>& values) {
+              const std::optional<std::vector<TypeRef>> types = ParameterTypes(instance.parameters);
+              Scope bound(&Globals());
+              for (size_t i = 0; i < values.size(); ++i) {
+                bound.Declare(
+                    instance.parameters[i].declarator.name,
+                    Symbol{.kind = Symbol::Kind::kConst, .type = (*types)[i], .value = values[i]},
+                    diagnostics_);
+              }
+              const std::optional<std::vector<int32_t>> arguments =
+                  Arguments(*symbol->templ, instance.templateName, instance.arguments, &bound);
+              if (arguments)
+                Instantiate(*symbol->templ, name, *arguments, entry.pos);
+            });
       } else if (symbol->kind == Symbol::Kind::kInstance) {
         Instantiate(*symbol->templ, entry.text, symbol->arguments, entry.pos);
       } else if (symbol->kind == Symbol::Kind::kTemplate) {

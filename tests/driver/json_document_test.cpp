@@ -51,10 +51,9 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   const json document = json::parse(text);
   // Keys in the documented order.
   const auto ordered = nlohmann::ordered_json::parse(text);
-  EXPECT_EQ(Keys(ordered),
-            (std::vector<std::string>{"tickcheck", "model", "options", "interrupted", "limit",
-                                      "properties", "model_errors", "statistics", "input",
-                                      "queries", "names"}));
+  EXPECT_EQ(Keys(ordered), (std::vector<std::string>{"tickcheck", "model", "options", "interrupted",
+                                                     "limit", "properties", "model_errors",
+                                                     "statistics", "input", "queries", "names"}));
   EXPECT_EQ(document["input"], "model file");
   EXPECT_EQ(document["queries"], json::array());
   EXPECT_EQ(document["names"]["processes"], json::parse(R"(["P1", "P2", "P3"])"));

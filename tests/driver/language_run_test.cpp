@@ -41,9 +41,8 @@ std::string Lines(const std::string& out, const std::vector<std::string>& prefix
 // with TICKCHECK_UPDATE_GOLDEN=1); it must be the verdicts of the language's semantics, and every
 // mode of the checker must print it.
 TEST(LanguageRunTest, ExamplesGiveTheirDocumentedVerdictsInEveryMode) {
-  for (const char* example :
-       {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd", "pulse", "train-bridge",
-        "printers"}) {
+  for (const char* example : {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd",
+                              "pulse", "train-bridge", "printers"}) {
     const std::string stem = std::string(EXAMPLES_DIR) + "/" + example;
     const std::string golden = std::string(TEST_DATA_DIR) + "/golden/" + example + ".tck.expected";
     const testing::ProcessResult run = RunTickcheckBinary({stem + ".tck"});
@@ -204,7 +203,9 @@ TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   run = RunTickcheckBinary({testing::WriteModel(dir, FischerModel(2, 1, 1)), "-q", "m.q"});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("tickcheck: -q and --emit-model apply to .tck, .xta and .xml models only\n", 0), 0u)
+  EXPECT_EQ(
+      run.err.rfind("tickcheck: -q and --emit-model apply to .tck, .xta and .xml models only\n", 0),
+      0u)
       << run.err;
 }
 
