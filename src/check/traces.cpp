@@ -5,7 +5,8 @@
 #include <deque>
 #include <limits>
 #include <optional>
-#include <unordered_map>
+#include <span>
+#include <unordered_set>
 
 #include "check/semantics_explorer.h"
 #include "expr/comparison_table.h"
@@ -161,8 +162,9 @@ Trace FoldedJumps(const CSystem& system, const DsState& initial, const std::vect
 // transition at another delay, and FindTraces then asks the tick-by-tick search.
 class JumpSearch {
  public:
-  JumpSearch(const CSystem& system, SemanticsExplorer& explorer)
+  JumpSearch(const CSystem& system, const CComposition& composition, SemanticsExplorer& explorer)
       : system_(system),
+        composition_(composition),
         explorer_(explorer),
         table_(system),
         boundsOf_(system.variables.size() + 1) {
@@ -186,15 +188,17 @@ class JumpSearch {
   // were visited (0: no limit), or `goOn` answers false; answers how it ended.
   ExploreEnd Explore(const std::function<bool(int64_t, const DsState&)>& visit, int64_t stateLimit,
                      const std::function<bool(int64_t)>& goOn) {
-    Remember(explorer_.Initial(), -1, {});
+    const DsState initial = explorer_.Initial();
+    integers_ = initial.intValues.size();
+    Remember(initial, -1, 0, -1);
     for (size_t at = 0; at < nodes_.size(); ++at) {
-      if (!visit(static_cast<int64_t>(at), nodes_[at].state))
+      const DsState state = Recall(at);
+      if (!visit(static_cast<int64_t>(at), state))
         return ExploreEnd::kStopped;
       if (stateLimit > 0 && static_cast<int64_t>(nodes_.size()) > stateLimit)
         return ExploreEnd::kStateLimit;
       if (at % 4096 == 0 && goOn && !goOn(static_cast<int64_t>(nodes_.size())))
         return ExploreEnd::kInterrupted;
-      const DsState state = nodes_[at].state;
       std::vector<Step> steps = explorer_.Successors(state);
       bool tickAllowed = false;
       for (Step& step : steps) {
@@ -202,7 +206,7 @@ class JumpSearch {
           tickAllowed = true;
           continue;
         }
-        Remember(std::move(step.next), static_cast<int64_t>(at), {0, step.transition, {}});
+        Remember(step.next, static_cast<int64_t>(at), 0, step.ordinal);
       }
       if (!tickAllowed)
         continue;
@@ -216,8 +220,7 @@ class JumpSearch {
             static_cast<int32_t>(std::min<int64_t>(waited.clockValues[k] + *delay, max));
       }
       if (explorer_.InvariantsHold(waited))
-        Remember(std::move(waited), static_cast<int64_t>(at),
-                 {static_cast<int32_t>(*delay), std::nullopt, {}});
+        Remember(waited, static_cast<int64_t>(at), static_cast<int32_t>(*delay), -1);
     }
     return ExploreEnd::kExhausted;
   }
@@ -228,8 +231,15 @@ class JumpSearch {
     std::vector<JumpStep> path;
     for (int64_t at = index; nodes_[static_cast<size_t>(at)].parent >= 0;
          at = nodes_[static_cast<size_t>(at)].parent) {
-      JumpStep step = nodes_[static_cast<size_t>(at)].step;
-      step.next = nodes_[static_cast<size_t>(at)].state;
+      const Node& node = nodes_[static_cast<size_t>(at)];
+      JumpStep step{node.delay, std::nullopt, Recall(static_cast<size_t>(at))};
+      if (node.via >= 0) {
+        auto transition =
+            composition_.Transitions(Recall(static_cast<size_t>(node.parent)).locationIndex)
+                .begin();
+        std::advance(transition, node.via);
+        step.transition = *transition;
+      }
       path.push_back(std::move(step));
     }
     std::reverse(path.begin(), path.end());
@@ -237,10 +247,14 @@ class JumpSearch {
   }
 
  private:
+  // A visited state: where its words start in `words_`, the state it was reached from (-1 for the
+  // initial state), and how: a wait of `delay` ticks (`via` -1) or the transition of that ordinal
+  // among its source's.
   struct Node {
-    DsState state;
+    size_t offset = 0;
     int64_t parent = -1;
-    JumpStep step;  // how the parent reached it (its `next` left empty)
+    int32_t delay = 0;
+    int32_t via = -1;
   };
   // A comparison of a clock: its expression id, or -1 for a property atom's fixed bound.
   struct Mark {
@@ -289,33 +303,74 @@ class JumpSearch {
     return next;
   }
 
-  void Remember(DsState state, int64_t parent, JumpStep step) {
-    std::vector<int32_t> key;
-    key.reserve(2 + state.intValues.size() + state.clockValues.size());
-    key.push_back(static_cast<int32_t>(state.locationIndex));
-    key.push_back(static_cast<int32_t>(state.locationIndex >> 32));
-    key.insert(key.end(), state.intValues.begin(), state.intValues.end());
-    key.insert(key.end(), state.clockValues.begin(), state.clockValues.end());
-    if (!seen_.emplace(std::move(key), nodes_.size()).second)
-      return;
-    nodes_.push_back({std::move(state), parent, std::move(step)});
+  // A state's words: its composed location's number (two words), its integer values and the
+  // values of its active clocks, which its locations determine.
+  std::span<const int32_t> Words(size_t index) const {
+    const size_t end = index + 1 < nodes_.size() ? nodes_[index + 1].offset : words_.size();
+    return {words_.data() + nodes_[index].offset, end - nodes_[index].offset};
   }
 
-  struct KeyHash {
-    size_t operator()(const std::vector<int32_t>& key) const {
+  DsState Recall(size_t index) const {
+    const std::span<const int32_t> words = Words(index);
+    DsState state;
+    state.locationIndex = static_cast<int64_t>(static_cast<uint32_t>(words[0])) |
+                          (static_cast<int64_t>(words[1]) << 32);
+    state.locations = composition_.LocationVector(state.locationIndex);
+    const size_t integers = integers_;
+    state.intValues.assign(words.begin() + 2,
+                           words.begin() + 2 + static_cast<std::ptrdiff_t>(integers));
+    for (size_t p = 0; p < system_.processes.size(); ++p) {
+      const CLocation& location =
+          system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
+      for (int32_t clock : location.activeClocks) {
+        if (std::find(state.activeClocks.begin(), state.activeClocks.end(), clock) ==
+            state.activeClocks.end())
+          state.activeClocks.push_back(clock);
+      }
+    }
+    state.clockValues.assign(words.begin() + 2 + static_cast<std::ptrdiff_t>(integers),
+                             words.end());
+    return state;
+  }
+
+  void Remember(const DsState& state, int64_t parent, int32_t delay, int32_t via) {
+    const size_t offset = words_.size();
+    words_.push_back(static_cast<int32_t>(state.locationIndex));
+    words_.push_back(static_cast<int32_t>(state.locationIndex >> 32));
+    words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
+    words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
+    nodes_.push_back({offset, parent, delay, via});
+    if (!seen_.insert(nodes_.size() - 1).second) {
+      nodes_.pop_back();
+      words_.resize(offset);
+    }
+  }
+
+  struct NodeHash {
+    const JumpSearch* search;
+    size_t operator()(size_t index) const {
       uint64_t hash = 0x9E3779B97F4A7C15ull;
-      for (int32_t word : key)
+      for (int32_t word : search->Words(index))
         hash = (hash ^ static_cast<uint32_t>(word)) * 0x100000001B3ull;
       return static_cast<size_t>(hash ^ (hash >> 29));
     }
   };
+  struct NodeEqual {
+    const JumpSearch* search;
+    bool operator()(size_t a, size_t b) const {
+      return std::ranges::equal(search->Words(a), search->Words(b));
+    }
+  };
 
   const CSystem& system_;
+  const CComposition& composition_;
   SemanticsExplorer& explorer_;
   const ComparisonTable table_;
   std::vector<std::vector<Mark>> boundsOf_;  // by clock variable id
+  size_t integers_ = 0;                      // the integer values of a state
+  std::vector<int32_t> words_;
   std::vector<Node> nodes_;
-  std::unordered_map<std::vector<int32_t>, size_t, KeyHash> seen_;
+  std::unordered_set<size_t, NodeHash, NodeEqual> seen_{64, NodeHash{this}, NodeEqual{this}};
 };
 
 }  // namespace
@@ -354,7 +409,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
   const bool atomsOnly = std::ranges::all_of(
       properties, [](const CProperty& property) { return property.expression < 0; });
   if (open > 0 && atomsOnly) {
-    JumpSearch jumps(system, explorer);
+    JumpSearch jumps(system, composition, explorer);
     const ExploreEnd end = jumps.Explore(show, stateLimit, goOn);
     search.states += jumps.Visited();
     if (end == ExploreEnd::kInterrupted) {
