@@ -357,8 +357,8 @@ class FunctionElaborator {
           out.push_back(ExpressionStatement(Assign(place, std::move(*value), pos)));
         return;
       }
-      diagnostics_.Error(pos, "initialise the record or array " + name +
-                                  " with a list { ... }, or assign it after its declaration");
+      if (std::optional<Term> value = resolver.WholeValue(*init.value, type, name))
+        out.push_back(ExpressionStatement(Assign(place, std::move(*value), pos)));
       return;
     }
     const bool array = type.kind == Type::Kind::kArray;

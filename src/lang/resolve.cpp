@@ -415,17 +415,10 @@ std::optional<Typed> Resolver::Assignment(const SyntaxExpr& expr, bool effect) {
                          "or an edge's assignments");
       return std::nullopt;
     }
-    std::optional<Resolved> source = Access(expr.operands[1]);
+    std::optional<Term> source = WholeValue(expr.operands[1], type, target->name);
     if (!source)
       return std::nullopt;
-    if (source->kind != Resolved::Kind::kPlace || !SameShape(type, *source->type)) {
-      diagnostics_.Error(expr.operands[1].pos,
-                         target->name + " (" + TypeText(type) +
-                             ") needs a value of the same type, not " +
-                             (source->type ? TypeText(*source->type) : std::string("this")));
-      return std::nullopt;
-    }
-    assign.operands = {std::move(target->term), Term::Read(std::move(source->term))};
+    assign.operands = {std::move(target->term), std::move(*source)};
     return Typed{std::move(assign), VoidType()};
   }
   std::optional<Term> value = ValueFor(expr.operands[1], type, target->name);
@@ -433,6 +426,20 @@ std::optional<Typed> Resolver::Assignment(const SyntaxExpr& expr, bool effect) {
     return std::nullopt;
   assign.operands = {std::move(target->term), std::move(*value)};
   return Typed{std::move(assign), target->type};
+}
+
+std::optional<Term> Resolver::WholeValue(const SyntaxExpr& expr, const Type& type,
+                                         const std::string& what) {
+  std::optional<Resolved> source = Access(expr);
+  if (!source)
+    return std::nullopt;
+  if (source->kind != Resolved::Kind::kPlace || !SameShape(type, *source->type)) {
+    diagnostics_.Error(expr.pos,
+                       what + " (" + TypeText(type) + ") needs a value of the same type, not " +
+                           (source->type ? TypeText(*source->type) : std::string("this")));
+    return std::nullopt;
+  }
+  return Term::Read(std::move(source->term), expr.pos);
 }
 
 std::optional<Typed> Resolver::Increment(const SyntaxExpr& expr) {

@@ -78,6 +78,9 @@ class Resolver {
   // The value of `expr` converted for a cell of `cell`'s kind (`what` names the target): an
   // integer for an integer or a bool, a value of the same scalar set for a scalar.
   std::optional<Term> ValueFor(const SyntaxExpr& expr, const Type& cell, const std::string& what);
+  // The whole of a record or array of `type`'s shape, read for an assignment (`what` names the
+  // target): a kRead of its place.
+  std::optional<Term> WholeValue(const SyntaxExpr& expr, const Type& type, const std::string& what);
   // A binder for the values of `type` (a bounded integer range, bool or a scalar set), for a
   // select name or a quantifier: the type's range, or nullopt after an error naming `what`.
   std::optional<int32_t> NewBinder(const SyntaxName& name, const Type& type,

@@ -469,6 +469,27 @@ TEST(CompilerTest, RecordsAndArraysAreCellsWithTheirRanges) {
   EXPECT_EQ(compiled->model.format, 2);
 }
 
+// Scalar sets behave as ranges of values here; the network records what holds, indexes and
+// instantiates them, for the symmetry of their values.
+TEST(CompilerTest, ScalarSetsAreRecorded) {
+  const std::optional<lang::Compilation> compiled = Compiled(
+      "typedef scalar[2] pid_t;\npid_t owner;\nbool ready[pid_t];\nchan go[pid_t];\n"
+      "process P(const pid_t me) { state a; init a;\n"
+      "  trans a -> a { guard owner != me && !ready[me]; sync go[me]!; assign owner = me; }; }\n"
+      "system P;");
+  ASSERT_TRUE(compiled);
+  ASSERT_EQ(compiled->network.scalars.size(), 1u);
+  const lang::ScalarSet& set = compiled->network.scalars[0];
+  EXPECT_EQ(set.name, "pid_t");
+  EXPECT_EQ(set.size, 2);
+  EXPECT_EQ(set.variables, (std::vector<int32_t>{0}));
+  ASSERT_EQ(set.arrays.size(), 2u);
+  EXPECT_EQ(set.arrays[0].kind, lang::ScalarSet::Indexed::Kind::kVariables);
+  EXPECT_EQ(set.arrays[0].first, 1);
+  EXPECT_EQ(set.arrays[1].kind, lang::ScalarSet::Indexed::Kind::kChannels);
+  EXPECT_EQ(set.processes, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {1, 1}}));
+}
+
 // An edge with select stands for one edge per combination of values, the last name fastest;
 // each jump remembers its source edge and values, and a broadcast's added self-loop none.
 TEST(CompilerTest, SelectGivesOneEdgePerCombination) {

@@ -105,6 +105,7 @@ class Generator {
     if (record_) {
       text_ +=
           "int[-1,2] value(cell_t c) { return c.on[1] ? -c.v : c.v; }\n"
+          "int[-1,2] flip() {\n  cell_t c = r[!f];\n  c.v = -c.v;\n  return c.v;\n}\n"
           "void toggle(cell_t &c) {\n  c.on[0] = !c.on[0];\n  c.v += 1;\n}\n"
           "int[-2,4] total() {\n  int t = 0;\n  int i = 0;\n  while (i < 2) { t += r[i].v; "
           "i++; }\n  return t;\n}\n";
@@ -227,6 +228,8 @@ class Generator {
       case 9:
         if (typed_)
           return Cat("q[", Id(), "] = ", Value(), " % 4");
+        if (record_ && functions_ && mayFail && Chance(2))
+          return Cat(g, " = flip() + 1");  // a local record that may leave its range
         if (record_)
           return Cat("r[", Chance(2) ? "f" : "!f", "].v = ", Value(), " - 1");
         return Cat(g, " = K[", g, " % 3]");
