@@ -20,6 +20,7 @@ struct Options {
   bool trace = false;                     // --trace (also set by --compact-trace)
   bool compactTrace = false;              // --compact-trace
   bool noSymmetry = false;                // --no-symmetry
+  bool noZeno = false;                    // --no-zeno: liveness leaves out runs that stop ticking
   std::optional<std::string> json{};      // --json FILE; "-" is standard output
   std::optional<uint64_t> memoryLimit{};  // --memory-limit SIZE, in bytes
   std::optional<double> timeLimit{};      // --time-limit SECONDS
