@@ -183,6 +183,10 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors,
                              limits.search, !options.noSymmetry})))
     return end;
+  if (!options.noSymmetry) {
+    for (const std::string& line : system.symmetryNotes)
+      ErrorLine(line);
+  }
   if (const PropertySymmetry* symmetry = check.Checker().Symmetry()) {
     for (const std::string& line : SymmetryLines(system, *symmetry))
       ErrorLine(line);

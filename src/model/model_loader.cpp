@@ -8,6 +8,7 @@
 #include "model/format2.h"
 #include "model/profile.h"
 #include "model/symmetry.h"
+#include "model/symmetry_check.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -62,6 +63,8 @@ class ModelLoader {
       refusal_ = CheckFormat2Uses(system_);
       if (!refusal_)
         refusal_ = LoadSymmetry(file_, system_);
+      if (!refusal_)
+        system_.symmetryNotes = VerifySymmetry(system_);
     }
     return refusal_;
   }

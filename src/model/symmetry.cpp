@@ -82,7 +82,7 @@ class SymmetryLoader {
         return Refuse(key, id, "not an integer variable");
       set.identities.push_back(id);
     }
-    return CheckProcesses(s, set);
+    return true;
   }
 
   bool OwnVariable(const SymmetrySet& set, const SymmetryMember& member, const std::string& key,
@@ -102,40 +102,6 @@ class SymmetryLoader {
     const CVariable& role = *Variable(roles[member.own.size()]);
     if (role.Type != variable->Type || role.Min != variable->Min || role.Max != variable->Max)
       return Refuse(key, id, "not of the type, Min and Max of member 1's variable " + role.Name);
-    return true;
-  }
-
-  // The clocks that a member's process lists must be its own and correspond to member 1's, so
-  // that a permuted state carries the clocks that its locations list.
-  bool CheckProcesses(int32_t s, const SymmetrySet& set) {
-    const SymmetryMember& first = set.members[0];
-    const CProcess& model = system_.processes[static_cast<size_t>(first.process) - 1];
-    for (size_t k = 0; k < set.members.size(); ++k) {
-      const SymmetryMember& member = set.members[k];
-      const std::string key = "Process" + Num(s) + "-" + Num(static_cast<int64_t>(k) + 1);
-      const CProcess& process = system_.processes[static_cast<size_t>(member.process) - 1];
-      if (process.locationCount != model.locationCount)
-        return Refuse(key, member.process, "its location count differs from member 1's");
-      for (size_t l = 0; l < process.locations.size(); ++l) {
-        std::vector<int32_t> images;
-        for (int32_t clock : model.locations[l].activeClocks) {
-          const auto role = std::find(first.own.begin(), first.own.end(), clock);
-          if (role == first.own.end())
-            return Refuse("Process" + Num(s) + "-1", first.process,
-                          "location " + Num(static_cast<int64_t>(l) + 1) + " lists clock " +
-                              Num(clock) + ", which is not its own");
-          images.push_back(member.own[static_cast<size_t>(role - first.own.begin())]);
-        }
-        std::vector<int32_t> listed = process.locations[l].activeClocks;
-        std::sort(images.begin(), images.end());
-        std::sort(listed.begin(), listed.end());
-        if (images != listed) {
-          return Refuse(key, member.process,
-                        "location " + Num(static_cast<int64_t>(l) + 1) +
-                            " lists other clocks than member 1's there");
-        }
-      }
-    }
     return true;
   }
 

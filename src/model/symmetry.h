@@ -5,8 +5,8 @@
 // permutation of a set's members moves every member's own variables (its locals, its clocks and
 // the cells of arrays indexed by the identity) to the member it goes to, and renames the values
 // of the set's identity variables (a value that is a member's identity becomes the identity of
-// the member it goes to; any other value stays). The model's writer promises that every such
-// permutation maps the model onto itself; the loader checks only the shape (below).
+// the member it goes to; any other value stays). The loader keeps a set only when every such
+// permutation maps the model onto itself (model/symmetry_check.h).
 //
 // Keys, per set s (from 1, up to the first missing Set<s>), per member k (from 1, up to the first
 // missing Process<s>-<k>), per own variable j (from 1):
@@ -35,9 +35,8 @@ namespace tickcheck {
 // fewer than two members, a process that is not one of the model or is a member twice, a missing
 // or repeated identity value, an own variable that is not an integer variable or clock, belongs to
 // two members or does not match the role of member 1's (type, Min, Max; the same count), an
-// identity variable that is not an integer variable, members whose processes differ in their
-// location counts or list, in some location, clocks that are not their own or not the images of
-// member 1's.
+// identity variable that is not an integer variable. What the sets claim is then checked by
+// VerifySymmetry (model/symmetry_check.h).
 std::optional<Refusal> LoadSymmetry(const ProfileIndex& file, CSystem& system);
 
 // A permutation of the members of every set: to[s][k] is the member that member k of set s goes

@@ -164,6 +164,8 @@ class CSystem {
   std::vector<LoopSource> loops;
   // Format 2: the sets of interchangeable processes, none when the file has no [Symmetry].
   std::vector<SymmetrySet> symmetry;
+  // Format 2: why sets of [Symmetry] were left out (model/symmetry_check.h), one line each.
+  std::vector<std::string> symmetryNotes;
   int32_t processNumber = 0;
   int32_t clockCount = 0;
   int32_t intVarCount = 0;
