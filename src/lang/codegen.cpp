@@ -149,9 +149,10 @@ class Generator {
               std::find(member.own.begin(), member.own.end(), active.clock) - member.own.begin());
           if (role == member.own.size())
             continue;
-          std::pair<int32_t, int32_t>& bounds = roles[role];
-          bounds.first = std::max(bounds.first, active.L.value_or(0));
-          bounds.second = std::max(bounds.second, active.U.value_or(0));
+          // -1: no comparison bounds the clock that way.
+          std::pair<int32_t, int32_t>& bounds = roles.try_emplace(role, -1, -1).first->second;
+          bounds.first = std::max(bounds.first, active.L.value_or(-1));
+          bounds.second = std::max(bounds.second, active.U.value_or(-1));
         }
       }
       for (const SymmetryMemberSpec& member : set.members) {
