@@ -59,8 +59,7 @@ void CanonicalStates::Canonicalise(WaitingDsState& entry) {
         }
         const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
         const int32_t identitySet = index_.IdentitySetOf(id);
-        const int32_t named =
-            identitySet >= 0 ? index_.MemberWithValue(identitySet, value) : -1;
+        const int32_t named = identitySet >= 0 ? index_.MemberWithValue(identitySet, value) : -1;
         if (named < 0)
           key.push_back(value);
         else
@@ -69,9 +68,8 @@ void CanonicalStates::Canonicalise(WaitingDsState& entry) {
                             : kOtherIdentity);
       }
       for (int32_t id : set.identities) {
-        const int32_t value =
-            state.intValues[static_cast<size_t>(
-                model_.variables[static_cast<size_t>(id) - 1].intValueIndex)];
+        const int32_t value = state.intValues[static_cast<size_t>(
+            model_.variables[static_cast<size_t>(id) - 1].intValueIndex)];
         key.push_back(value == member.value ? 1 : 0);
       }
     }

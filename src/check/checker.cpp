@@ -23,9 +23,9 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       space_(space),
       messages_(messages),
       symmetryIndex_(SymmetryOf(model, options)),
-      propertySymmetry_(symmetryIndex_ ? std::make_unique<const PropertySymmetry>(
-                                             model, *symmetryIndex_)
-                                       : nullptr),
+      propertySymmetry_(symmetryIndex_
+                            ? std::make_unique<const PropertySymmetry>(model, *symmetryIndex_)
+                            : nullptr),
       limits_(model, messages),
       intervals_(model, limits_, propertySymmetry_.get()),
       tests_(model, messages),

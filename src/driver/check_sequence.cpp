@@ -112,8 +112,9 @@ std::vector<std::string> SymmetryLines(const CSystem& system, const PropertySymm
         continue;
       const std::string& name =
           system.processes[static_cast<size_t>(sets[s].members[k].process) - 1].ProcessName;
-      const auto group = std::find_if(apart.begin(), apart.end(),
-                                      [property](const auto& entry) { return entry.first == property; });
+      const auto group = std::find_if(apart.begin(), apart.end(), [property](const auto& entry) {
+        return entry.first == property;
+      });
       if (group == apart.end())
         apart.emplace_back(property, name);
       else
@@ -180,8 +181,8 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   CComposition& composition = check.Composition();
   if (reports)
     composition.printComposedTransitions(reports->ModelInfo());
-  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors,
-                             limits.search, !options.noSymmetry})))
+  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search,
+                             !options.noSymmetry})))
     return end;
   if (!options.noSymmetry) {
     for (const std::string& line : system.symmetryNotes)

@@ -203,8 +203,8 @@ PropertySymmetry::Info PropertySymmetry::Analyse(const CExpression& expression,
     case ExpType::kMultiply: {
       // An identity moved by constants can still index the arrays that its members own.
       const bool identityLeft = left.identitySet >= 0 && right.constant;
-      const bool identityRight = right.identitySet >= 0 && left.constant &&
-                                 n.type != ExpType::kSubtract;
+      const bool identityRight =
+          right.identitySet >= 0 && left.constant && n.type != ExpType::kSubtract;
       if (identityLeft || identityRight) {
         Info& identity = identityLeft ? left : right;
         const int64_t constant = identityLeft ? *right.constant : *left.constant;
@@ -264,9 +264,9 @@ PropertySymmetry::Info PropertySymmetry::Analyse(const CExpression& expression,
           ownedByIdentity[static_cast<size_t>(element)] = true;
         }
         for (int32_t e = 0; e < n.value && owned; ++e) {
-          owned = ownedByIdentity[static_cast<size_t>(e)] ||
-                  (index_.OwnerOf(n.variable + e).set < 0 &&
-                   index_.IdentitySetOf(n.variable + e) < 0);
+          owned =
+              ownedByIdentity[static_cast<size_t>(e)] ||
+              (index_.OwnerOf(n.variable + e).set < 0 && index_.IdentitySetOf(n.variable + e) < 0);
         }
         if (owned) {
           info.Take(left);
@@ -363,7 +363,8 @@ void PropertySymmetry::PlanProperty(size_t property) {
         if (member.set >= 0)
           info.mentions.push_back(GlobalMember(member.set, member.member));
       }
-    } else if (atom.variable >= 1 && static_cast<size_t>(atom.variable) <= model_.variables.size()) {
+    } else if (atom.variable >= 1 &&
+               static_cast<size_t>(atom.variable) <= model_.variables.size()) {
       const SymmetryIndex::Owner& owner = index_.OwnerOf(atom.variable);
       if (owner.set >= 0)
         info.mentions.push_back(GlobalMember(owner.set, owner.member));
@@ -441,8 +442,7 @@ void PropertySymmetry::FixMembers() {
 
 bool PropertySymmetry::LiteralHolds(const Literal& literal, const CExpression& expression,
                                     const DsState& state, int32_t actual,
-                                    const DeadlockHook* deadlock,
-                                    std::vector<ClockComparison>* met,
+                                    const DeadlockHook* deadlock, std::vector<ClockComparison>* met,
                                     std::optional<RunTimeError>& error) const {
   const ExpNode& node = expression.Nodes()[static_cast<size_t>(literal.node)];
   const bool exchanged = actual >= 0 && actual != literal.member;

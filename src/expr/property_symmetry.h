@@ -67,8 +67,8 @@ class PropertySymmetry {
   struct Literal {
     int32_t node = 0;
     bool negated = false;
-    int32_t set = -1;     // the set of its free member, -1 when it has none
-    int32_t member = -1;  // its free member
+    int32_t set = -1;               // the set of its free member, -1 when it has none
+    int32_t member = -1;            // its free member
     std::vector<int32_t> mentions;  // global member numbers (GlobalMember)
     bool deadlock = false;
   };

@@ -8,8 +8,8 @@
 #include "expr/comparison.h"
 #include "lang/fold.h"
 #include "lang/lower.h"
-#include "lang/symmetry_sets.h"
 #include "lang/ranges.h"
+#include "lang/symmetry_sets.h"
 #include "model/expression_builder.h"
 
 namespace tickcheck::lang {
@@ -124,7 +124,8 @@ class Generator {
       for (size_t role = 0; role < set.members[0].own.size(); ++role) {
         int32_t largest = 0;
         for (const SymmetryMemberSpec& member : set.members)
-          largest = std::max(largest, *model().variables[static_cast<size_t>(member.own[role]) - 1].max);
+          largest =
+              std::max(largest, *model().variables[static_cast<size_t>(member.own[role]) - 1].max);
         for (const SymmetryMemberSpec& member : set.members) {
           VariableSpec& variable = model().variables[static_cast<size_t>(member.own[role]) - 1];
           if (variable.type == 1)
@@ -164,8 +165,9 @@ class Generator {
         });
         for (const auto& [role, bounds] : roles)
           active.push_back({member.own[role], bounds.first, bounds.second});
-        std::sort(active.begin(), active.end(),
-                  [](const ActiveClockSpec& a, const ActiveClockSpec& b) { return a.clock < b.clock; });
+        std::sort(
+            active.begin(), active.end(),
+            [](const ActiveClockSpec& a, const ActiveClockSpec& b) { return a.clock < b.clock; });
       }
     }
   }

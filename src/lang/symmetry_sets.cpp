@@ -126,7 +126,8 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
       for (int32_t c = process.ownClocks.first; c < process.ownClocks.second; ++c)
         member.own.push_back(clockIds[static_cast<size_t>(c)]);
       if (scalar >= 0) {
-        for (const ScalarSet::Indexed& array : network.scalars[static_cast<size_t>(scalar)].arrays) {
+        for (const ScalarSet::Indexed& array :
+             network.scalars[static_cast<size_t>(scalar)].arrays) {
           const int32_t start = array.first + member.value * array.stride;
           for (int32_t cell = start; cell < start + array.stride; ++cell) {
             if (array.kind == ScalarSet::Indexed::Kind::kVariables &&

@@ -109,7 +109,7 @@ struct ModelSpec {
   std::map<int32_t, ExpressionRecord> expressions{};  // by expression index
   std::optional<int32_t> propertyNum{};               // unset: the number of properties described
   std::vector<PropertySpec> properties{};
-  std::vector<LoopSpec> loops{};  // loop id k is entry k - 1; empty: no [Loops] section
+  std::vector<LoopSpec> loops{};            // loop id k is entry k - 1; empty: no [Loops] section
   std::vector<SymmetrySetSpec> symmetry{};  // empty: no [Symmetry] section
 };
 

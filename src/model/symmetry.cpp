@@ -29,7 +29,8 @@ class SymmetryLoader {
 
  private:
   bool Refuse(const std::string& key, int64_t value, const std::string& reason) {
-    refusal_ = Refusal{"ERROR! Model refused: [Symmetry] " + key + "=" + Num(value) + ": " + reason};
+    refusal_ =
+        Refusal{"ERROR! Model refused: [Symmetry] " + key + "=" + Num(value) + ": " + reason};
     return false;
   }
   bool Present(const std::string& key) const { return !file_.String("Symmetry", key).empty(); }
@@ -122,8 +123,7 @@ void ActiveClocksOf(const CSystem& model, std::span<const int32_t> locations,
                     std::vector<int32_t>& clocks) {
   clocks.clear();
   for (size_t p = 0; p < model.processes.size(); ++p) {
-    const CLocation& location =
-        model.processes[p].locations[static_cast<size_t>(locations[p]) - 1];
+    const CLocation& location = model.processes[p].locations[static_cast<size_t>(locations[p]) - 1];
     for (int32_t clock : location.activeClocks) {
       if (std::find(clocks.begin(), clocks.end(), clock) == clocks.end())
         clocks.push_back(clock);
@@ -203,9 +203,8 @@ void SymmetryIndex::Permute(const DsState& in, const MemberPermutation& to, DsSt
       }
     }
     for (int32_t id : sets_[s].identities) {
-      int32_t& value =
-          out.intValues[static_cast<size_t>(model_.variables[static_cast<size_t>(id) - 1]
-                                                .intValueIndex)];
+      int32_t& value = out.intValues[static_cast<size_t>(
+          model_.variables[static_cast<size_t>(id) - 1].intValueIndex)];
       const int32_t member = MemberWithValue(static_cast<int32_t>(s), value);
       if (member >= 0)
         value = members[static_cast<size_t>(to[s][static_cast<size_t>(member)])].value;

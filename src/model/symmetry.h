@@ -82,8 +82,8 @@ class SymmetryIndex {
  private:
   const CSystem& model_;
   const std::vector<SymmetrySet>& sets_;
-  std::vector<Owner> owners_;        // by variable id
-  std::vector<int32_t> identitySet_;  // by variable id
+  std::vector<Owner> owners_;          // by variable id
+  std::vector<int32_t> identitySet_;   // by variable id
   std::vector<Owner> processMembers_;  // by process number
   // Scratch of Permute: the position of each clock among the active clocks of `in`, and the
   // inverse of the permutation.

@@ -96,8 +96,8 @@ class SetCheck {
     return system_.variables[static_cast<size_t>(id) - 1];
   }
   std::string Name(int32_t member) const {
-    return system_.processes[static_cast<size_t>(set_.members[static_cast<size_t>(member)].process) -
-                             1]
+    return system_
+        .processes[static_cast<size_t>(set_.members[static_cast<size_t>(member)].process) - 1]
         .ProcessName;
   }
   bool IsIdentity(int32_t variable) const {
@@ -257,8 +257,7 @@ class SetCheck {
     const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
     const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
     if (!a.IsBound(na) && !b.IsBound(nb) && x.type == y.type && x.type == ExpType::kIndexCheck) {
-      return x.value == y.value &&
-             MatchIdentityIndex(a, x.left, b, y.left, shift, owner);
+      return x.value == y.value && MatchIdentityIndex(a, x.left, b, y.left, shift, owner);
     }
     if (shift == 0 && HoldsIdentity(a, na))
       return Match(a, na, b, nb, Place::kIdentity, owner);
@@ -279,8 +278,8 @@ class SetCheck {
   }
 
   // Array reads and element assignments: the cells, the index and (for an assignment) the value.
-  bool MatchArray(const CExpression& a, int32_t na, const CExpression& b, int32_t nb,
-                  Place place, int32_t owner) {
+  bool MatchArray(const CExpression& a, int32_t na, const CExpression& b, int32_t nb, Place place,
+                  int32_t owner) {
     const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
     const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
     const bool holds = HoldsIdentity(a, na);
@@ -298,8 +297,7 @@ class SetCheck {
       return Match(a, x.left, b, y.left, Place::kPlain, 0) && value();
     if (const std::optional<int32_t> shift = OwnArrayShift(x.variable, x.value);
         shift && x.variable == y.variable) {
-      return MatchIdentityIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) &&
-             value();
+      return MatchIdentityIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) && value();
     }
     // A constant index names one cell, which moves as a variable does.
     const auto constantIndex = [](const CExpression& e, int32_t node) -> std::optional<int32_t> {
@@ -473,8 +471,14 @@ class SetCheck {
   }
 
   bool SameProcess(const CProcess& a, const CProcess& b) {
-    if (a.InitLocation != b.InitLocation || a.locationCount != b.locationCount ||
-        a.locations.size() != b.locations.size() || a.broadcastChannels != b.broadcastChannels)
+    // Every field but the name and the locations must be equal.
+    CProcess x = a;
+    CProcess y = b;
+    for (CProcess* process : {&x, &y}) {
+      process->ProcessName.clear();
+      process->locations.clear();
+    }
+    if (!(x == y) || a.locations.size() != b.locations.size())
       return false;
     for (size_t l = 0; l < a.locations.size(); ++l) {
       if (!SameLocation(a.locations[l], b.locations[l]))
@@ -491,8 +495,8 @@ class SetCheck {
         continue;
       const int32_t init = IsIdentity(id) ? Value(variable.InitValue) : variable.InitValue;
       if (Variable(Var(id)).InitValue != init) {
-        reason_ = "the initial value of " + variable.Name + " is not exchanged with " +
-                  Name(0) + " and " + Name(exchanged_);
+        reason_ = "the initial value of " + variable.Name + " is not exchanged with " + Name(0) +
+                  " and " + Name(exchanged_);
         return false;
       }
     }
@@ -522,9 +526,9 @@ class SetCheck {
     return true;
   }
   bool Failed(const std::string& where) {
-    reason_ = blame_ != 0 ? Variable(blame_).Name + " is not used only as an identity (" +
-                                where + ")"
-                          : where + " cannot be exchanged";
+    reason_ = blame_ != 0
+                  ? Variable(blame_).Name + " is not used only as an identity (" + where + ")"
+                  : where + " cannot be exchanged";
     return false;
   }
 
@@ -534,8 +538,8 @@ class SetCheck {
     if (!jump.Broadcast || jump.Syn <= 0 || jump.SynType == 1)
       return true;
     for (const Assignment& assignment : jump.assignments) {
-      if (member >= 0 && (assignment.varId == 0 ||
-                          member_[static_cast<size_t>(assignment.varId)] != member))
+      if (member >= 0 &&
+          (assignment.varId == 0 || member_[static_cast<size_t>(assignment.varId)] != member))
         return false;
     }
     std::vector<int32_t> expressions = jump.guardExpIds;
@@ -588,8 +592,8 @@ std::vector<std::string> VerifySymmetry(CSystem& system) {
       lines.push_back(std::move(line));
       continue;
     }
-    lines.push_back("symmetry: processes of " + set.name + " are not interchangeable: " +
-                    check.Reason());
+    lines.push_back("symmetry: processes of " + set.name +
+                    " are not interchangeable: " + check.Reason());
   }
   system.symmetry = std::move(kept);
   return lines;

@@ -1,7 +1,7 @@
 // The symmetry reduction on models of the modelling language: random models whose processes of a
 // template are interchangeable, decided by the language explorer (every state) and by the
-// checker without symmetry and with it in each mode, which must all agree; and the detection, which must leave
-// out a set that some use of an identity breaks, one model per rule.
+// checker without symmetry and with it in each mode, which must all agree; and the detection, which
+// must leave out a set that some use of an identity breaks, one model per rule.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -93,8 +93,8 @@ TEST_P(SymmetryDifferentialTest, VerdictsWithAndWithoutSymmetryAreTheExplorers) 
     const std::string shown =
         "seed " + std::to_string(seed) + "\n" + random.model + "\n" + random.queries;
     std::vector<lang::Diagnostic> errors;
-    const std::optional<lang::Compilation> compiled = lang::Compile(
-        {"m.tck", random.model}, lang::SourceFile{"m.q", random.queries}, errors);
+    const std::optional<lang::Compilation> compiled =
+        lang::Compile({"m.tck", random.model}, lang::SourceFile{"m.q", random.queries}, errors);
     ASSERT_TRUE(compiled) << (errors.empty() ? "" : errors[0].Format()) << "\n" << shown;
     const testing::LanguageVerdicts truth =
         testing::ExploreLanguage(compiled->network, compiled->queries, kStateLimit);
@@ -125,8 +125,8 @@ TEST_P(SymmetryDifferentialTest, VerdictsWithAndWithoutSymmetryAreTheExplorers) 
     leftOut += with.err.find("are not interchangeable") != std::string::npos ? 1 : 0;
   }
   std::cout << "shard " << GetParam() << ": " << models << " models, " << reduced
-            << " reduced (stored states " << states << " -> " << reducedStates << "), "
-            << leftOut << " with a set left out\n";
+            << " reduced (stored states " << states << " -> " << reducedStates << "), " << leftOut
+            << " with a set left out\n";
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, SymmetryDifferentialTest, ::testing::Range<int64_t>(0, kShards));
@@ -138,10 +138,11 @@ std::string Model(const std::string& parameter, const std::string& globals,
                   const std::string& controller = "true") {
   return "const int N = 3;\n" + parameter + "\n" + globals +
          "\nprocess P(const id_t i) {\n  clock x;\n  state idle, busy { x <= 2 };\n"
-         "  init idle;\n  trans\n    idle -> busy { guard " + guard + "; assign x = 0, " +
-         update + "; },\n    busy -> idle { guard x >= 1; };\n}\n"
-         "process Ctl() {\n  state s;\n  init s;\n  trans s -> s { guard " + controller +
-         "; };\n}\nsystem P, Ctl;\n";
+         "  init idle;\n  trans\n    idle -> busy { guard " +
+         guard + "; assign x = 0, " + update +
+         "; },\n    busy -> idle { guard x >= 1; };\n}\n"
+         "process Ctl() {\n  state s;\n  init s;\n  trans s -> s { guard " +
+         controller + "; };\n}\nsystem P, Ctl;\n";
 }
 
 const char* const kRange = "typedef int[1,N] id_t;";
@@ -153,16 +154,16 @@ TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterc
     std::string model;
   };
   const std::vector<Case> cases = {
-      {"integer identity compared and copied",
-       Model(kRange, "int[0,N] id = 0;\nint[0,N] seen = 0;", "id == 0 || id == i",
-             "id = i, seen = id")},
+      {"integer identity compared and copied", Model(kRange, "int[0,N] id = 0;\nint[0,N] seen = 0;",
+                                                     "id == 0 || id == i", "id = i, seen = id")},
       {"scalar identity in a variable and an indexed array",
        Model(kScalar, "bool taken[id_t];", "!taken[i]", "taken[i] = true")},
   };
   for (const Case& c : cases) {
     const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
     EXPECT_NE(run.err.find("symmetry: 3 processes of P are interchangeable"), std::string::npos)
-        << c.what << "\n" << run.err;
+        << c.what << "\n"
+        << run.err;
   }
 }
 
@@ -183,23 +184,21 @@ TEST(SymmetryDetectionTest, UsesThatBreakTheSymmetryLeaveTheSetOut) {
        Model(kRange, "int[0,N] id = 0;\nint[0,9] v = 0;", "id == 0", "id = i, v = id + 1"),
        "id is not used only as an identity"},
       {"an identity variable compared with <",
-       Model(kRange, "int[0,N] id = 0;", "id < 2", "id = i"),
-       "id is not used only as an identity"},
+       Model(kRange, "int[0,N] id = 0;", "id < 2", "id = i"), "id is not used only as an identity"},
       {"an identity variable whose range misses an identity",
        Model(kRange, "int[0,2] id = 0;", "id == 0", "id = i"),
        "is not matched when P(1) and P(2) are exchanged"},
       {"an identity variable that starts at a member's identity",
-       Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"),
-       "the initial value of id"},
+       Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"), "the initial value of id"},
       {"a scalar identity compared with a constant one",
        Model(kScalar, "bool taken[id_t];", "!taken[i] && i != 1", "taken[i] = true"),
        "are exchanged"},
   };
   for (const Case& c : cases) {
     const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
-    EXPECT_NE(run.err.find("symmetry: processes of P are not interchangeable"),
-              std::string::npos)
-        << c.what << "\n" << run.err;
+    EXPECT_NE(run.err.find("symmetry: processes of P are not interchangeable"), std::string::npos)
+        << c.what << "\n"
+        << run.err;
     EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << "\n" << run.err;
     EXPECT_FALSE(Interchangeable(run.err)) << c.what << "\n" << run.err;
   }

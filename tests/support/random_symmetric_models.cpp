@@ -69,17 +69,22 @@ class Generator {
   const std::string& Location() { return Any(kLocations); }
 
   std::string Guard(const Template& t) {
-    std::vector<std::string> atoms = {"x >= " + Num(Pick(0, 4)), "x <= " + Num(Pick(0, 4)),
-                                      "x > " + Num(Pick(0, 3)), "c < 2", "c == 0", "g < 3",
+    std::vector<std::string> atoms = {"x >= " + Num(Pick(0, 4)),
+                                      "x <= " + Num(Pick(0, 4)),
+                                      "x > " + Num(Pick(0, 3)),
+                                      "c < 2",
+                                      "c == 0",
+                                      "g < 3",
                                       "g == " + Num(Pick(0, 3))};
     if (t.scalar) {
-      for (const std::string& atom : std::vector<std::string>{"flag" + t.name + "[i]", "!flag" + t.name + "[i]",
-                                      "cnt" + t.name + "[i] < 2", "me == i", "me != i"})
+      for (const std::string& atom :
+           std::vector<std::string>{"flag" + t.name + "[i]", "!flag" + t.name + "[i]",
+                                    "cnt" + t.name + "[i] < 2", "me == i", "me != i"})
         atoms.push_back(atom);
     } else {
-      for (const std::string& atom : std::vector<std::string>{"owner" + t.name + " == 0", "owner" + t.name + " == i",
-                                      "owner" + t.name + " != i", "last" + t.name + " != i",
-                                      "owner" + t.name + " == last" + t.name})
+      for (const std::string& atom : std::vector<std::string>{
+               "owner" + t.name + " == 0", "owner" + t.name + " == i", "owner" + t.name + " != i",
+               "last" + t.name + " != i", "owner" + t.name + " == last" + t.name})
         atoms.push_back(atom);
     }
     std::string guard;
@@ -159,7 +164,9 @@ class Generator {
       check = "owner" + t.name + " == 1";
     return "process Ctl() {\n  clock y;\n  state I, J { y <= 3 };\n  init I;\n  trans\n"
            "    I -> J { sync go?; assign y = 0, g = (g + 1) % 4; },\n"
-           "    J -> I { guard " + check + "; },\n"
+           "    J -> I { guard " +
+           check +
+           "; },\n"
            "    J -> I { guard y >= 2 && t >= 1; sync tick!; assign t = 0; };\n}\n";
   }
 
@@ -181,14 +188,14 @@ class Generator {
       case 3:
         return "E<> " + pa + ".x > " + Num(Pick(1, 4)) + " && " + pb + "." + Location();
       case 4:
-        return t.scalar ? "E<> " + pa + ".me == " + pb + ".me"
-                        : "E<> owner" + t.name + " == " + Num(a + 1) + " && " + pb + "." +
-                              Location();
+        return t.scalar
+                   ? "E<> " + pa + ".me == " + pb + ".me"
+                   : "E<> owner" + t.name + " == " + Num(a + 1) + " && " + pb + "." + Location();
       case 5:
         return "E<> " + pa + ".c > " + pb + ".c && " + pa + "." + Location();
       case 6:
-        return "E<> (" + pa + "." + Location() + " || " + pb + "." + Location() + ") && " +
-               pa + ".c == " + Num(Pick(0, 2));
+        return "E<> (" + pa + "." + Location() + " || " + pb + "." + Location() + ") && " + pa +
+               ".c == " + Num(Pick(0, 2));
       case 7: {
         if (t.members < 3)
           return "A[] " + pa + ".c <= 1 || !" + pb + "." + Location();

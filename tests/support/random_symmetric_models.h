@@ -15,8 +15,8 @@
 namespace tickcheck::testing {
 
 struct RandomSymmetricModel {
-  std::string model;         // a .tck text
-  std::string queries;       // a .q text
+  std::string model;            // a .tck text
+  std::string queries;          // a .q text
   bool breaksSymmetry = false;  // made to break the symmetry of its first template
 };
 
