@@ -71,6 +71,8 @@ class SemanticsExplorer {
   bool LoopBoundReached() const { return loopBound_; }
   // Lets `deadlock` answer the properties that ask for a deadlock; it must outlive the explorer.
   void SetDeadlockHook(const DeadlockHook* deadlock) { deadlock_ = deadlock; }
+  // The hook given, or null.
+  const DeadlockHook* Deadlock() const { return deadlock_; }
   // The property's conjunction in one state. A clock atom on a clock the state does not carry
   // holds unless negated; a location atom that names no process never holds, negated or not.
   // An expression property that meets a run-time error does not hold; the error goes to `error`
