@@ -1,5 +1,7 @@
 #include "model/system.h"
 
+#include <algorithm>
+
 #include "model/console.h"
 
 namespace tickcheck {
@@ -21,6 +23,20 @@ int32_t CSystem::computeLocationProduct() {
     product *= static_cast<uint32_t>(process.locationCount);
   locationProduct = static_cast<int32_t>(product);
   return locationProduct;
+}
+
+bool CSystem::IsUrgentChannel(int32_t channel) const {
+  return std::binary_search(urgentChannels.begin(), urgentChannels.end(), channel);
+}
+
+bool CSystem::HasTimeStops() const {
+  if (!urgentChannels.empty())
+    return true;
+  return std::ranges::any_of(processes, [](const CProcess& process) {
+    return std::ranges::any_of(process.locations, [](const CLocation& location) {
+      return location.committed || location.urgent;
+    });
+  });
 }
 
 }  // namespace tickcheck
