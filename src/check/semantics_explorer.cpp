@@ -1,6 +1,7 @@
 #include "check/semantics_explorer.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <string_view>
 
@@ -33,11 +34,14 @@ bool Relation(int32_t code, int32_t value, int32_t bound) {
 // How often an exploration asks whether to go on, in states expanded.
 constexpr int64_t kPollInterval = 4096;
 
+bool Receives(const CJump& jump, int32_t channel) {
+  return jump.Syn == channel && jump.Broadcast && jump.SynType != 1;
+}
+
 }  // namespace
 
-SemanticsExplorer::SemanticsExplorer(const CSystem& system, CComposition& composition)
+SemanticsExplorer::SemanticsExplorer(const CSystem& system)
     : system_(system),
-      composition_(composition),
       integerCount_(static_cast<size_t>(
           std::count_if(system.variables.begin(), system.variables.end(),
                         [](const CVariable& v) { return v.Type == VarType::kInteger; }))),
@@ -58,10 +62,20 @@ std::vector<int32_t> SemanticsExplorer::ClocksOf(const DsState& state) const {
   return clocks;
 }
 
-DsState SemanticsExplorer::Initial() const {
+void SemanticsExplorer::PlaceAt(DsState& state, const std::vector<int32_t>& vector) {
+  const auto [at, added] = rowNumbers_.try_emplace(vector, static_cast<int64_t>(rows_.size()));
+  if (added)
+    rows_.push_back(vector);
+  state.locationIndex = at->second;
+  state.locations = rows_[static_cast<size_t>(at->second)];
+}
+
+DsState SemanticsExplorer::Initial() {
   DsState state;
-  state.locationIndex = composition_.initLocationIndex;
-  state.locations = composition_.LocationVector(state.locationIndex);
+  std::vector<int32_t> vector;
+  for (const CProcess& process : system_.processes)
+    vector.push_back(process.InitLocation);
+  PlaceAt(state, vector);
   for (const CVariable& variable : system_.variables) {
     if (variable.Type == VarType::kInteger)
       state.intValues.push_back(variable.InitValue);
@@ -76,6 +90,11 @@ bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) cons
   return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
 }
 
+bool SemanticsExplorer::GuardHolds(const CJump& jump, const DsState& state) const {
+  return std::all_of(jump.guardExpIds.begin(), jump.guardExpIds.end(),
+                     [&](int32_t id) { return Satisfied(id, state); });
+}
+
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     for (int32_t id : LocationOf(state, p).invariantExpIds) {
@@ -86,58 +105,195 @@ bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   return true;
 }
 
-std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
-  std::vector<Step> steps;
-  DsState ticked = state;
-  for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
-    const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
-    ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
-  }
-  if (InvariantsHold(ticked))
-    steps.push_back({std::nullopt, -1, std::move(ticked)});
-
-  if (!composition_.IsComposed(state.locationIndex))
-    composition_.composeLocation(state.locations);
-  int32_t ordinal = -1;
-  for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
-    ++ordinal;
-    const bool enabled = std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
-                                     [&](int32_t id) { return Satisfied(id, state); });
-    if (!enabled)
-      continue;
-    DsState next;
-    next.locationIndex = transition.post;
-    next.locations = transition.postLocations;
-    next.intValues = state.intValues;
-    next.activeClocks = ClocksOf(next);
-    for (int32_t clock : next.activeClocks) {
-      const auto kept = std::find(state.activeClocks.begin(), state.activeClocks.end(), clock);
-      next.clockValues.push_back(
-          kept == state.activeClocks.end()
-              ? 0
-              : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
+bool SemanticsExplorer::AddBroadcasts(const DsState& state, int32_t sender, const CJump& jump,
+                                      std::vector<Move>& moves) const {
+  const auto count = static_cast<int32_t>(system_.processes.size());
+  const bool urgent = system_.IsUrgentChannel(jump.Syn);
+  if (!system_.usualBroadcast) {
+    Move move{{{sender, &jump}}, urgent};
+    bool listened = false;
+    bool complete = true;
+    for (int32_t k = 0; k < count; ++k) {
+      const CProcess& process = system_.processes[static_cast<size_t>(k)];
+      if (k == sender || std::ranges::find(process.broadcastChannels, jump.Syn) ==
+                             process.broadcastChannels.end()) {
+        continue;
+      }
+      listened = true;
+      const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(k)).jumps;
+      const auto first =
+          std::ranges::find_if(jumps, [&](const CJump& other) { return other.Syn == jump.Syn; });
+      if (first == jumps.end())
+        complete = false;
+      else
+        move.jumps.push_back({k, &*first});
     }
-    for (const CUpdate& update : transition.updates) {
+    if (!listened)
+      return false;
+    const bool enabled = std::ranges::all_of(
+        move.jumps, [&](const StepJump& part) { return GuardHolds(*part.jump, state); });
+    if (complete && enabled)
+      moves.push_back(std::move(move));
+    return true;
+  }
+  if (!GuardHolds(jump, state))
+    return true;
+  // Every other process chooses one of its receiving jumps whose guard holds, if it has one.
+  std::vector<std::vector<const CJump*>> choices;
+  std::vector<int32_t> chooser;
+  for (int32_t k = 0; k < count; ++k) {
+    if (k == sender)
+      continue;
+    std::vector<const CJump*> enabled;
+    for (const CJump& receiver : LocationOf(state, static_cast<size_t>(k)).jumps) {
+      if (Receives(receiver, jump.Syn) && GuardHolds(receiver, state))
+        enabled.push_back(&receiver);
+    }
+    if (!enabled.empty()) {
+      choices.push_back(std::move(enabled));
+      chooser.push_back(k);
+    }
+  }
+  std::vector<size_t> digits(choices.size(), 0);
+  for (;;) {
+    Move move{{{sender, &jump}}, urgent};
+    for (size_t k = 0; k < choices.size(); ++k)
+      move.jumps.push_back({chooser[k], choices[k][digits[k]]});
+    moves.push_back(std::move(move));
+    size_t k = 0;
+    while (k < digits.size() && ++digits[k] == choices[k].size())
+      digits[k++] = 0;
+    if (k == digits.size())
+      return true;
+  }
+}
+
+std::vector<SemanticsExplorer::Move> SemanticsExplorer::Moves(const DsState& state) const {
+  std::vector<Move> moves;
+  const auto count = static_cast<int32_t>(system_.processes.size());
+  for (int32_t i = 0; i < count; ++i) {
+    const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(i)).jumps;
+    for (size_t j = 0; j < jumps.size(); ++j) {
+      const CJump& jump = jumps[j];
+      if (jump.Syn <= 0) {
+        if (GuardHolds(jump, state))
+          moves.push_back({{{i, &jump}}, false, jump.iUrgent ? static_cast<int32_t>(j) : -1});
+      } else if (jump.SynType == 0) {
+        continue;
+      } else if (!jump.Broadcast) {
+        for (int32_t k = 0; k < count; ++k) {
+          if (k == i)
+            continue;
+          for (const CJump& partner : LocationOf(state, static_cast<size_t>(k)).jumps) {
+            if (partner.Syn == jump.Syn && partner.SynType != 1 && GuardHolds(jump, state) &&
+                GuardHolds(partner, state)) {
+              moves.push_back({{{i, &jump}, {k, &partner}}, system_.IsUrgentChannel(jump.Syn)});
+            }
+          }
+        }
+      } else if (!AddBroadcasts(state, i, jump, moves)) {
+        // Under the old rule a broadcast without listeners breaks the model at this state: the
+        // transitions found so far stay, the rest are not looked at.
+        i = count;
+        break;
+      }
+    }
+  }
+  bool committed = false;
+  for (size_t p = 0; p < system_.processes.size(); ++p)
+    committed = committed || LocationOf(state, p).committed;
+  if (committed) {
+    std::erase_if(moves, [&](const Move& move) {
+      return std::ranges::none_of(move.jumps, [&](const StepJump& part) {
+        return LocationOf(state, static_cast<size_t>(part.process)).committed;
+      });
+    });
+  }
+  return moves;
+}
+
+DsState SemanticsExplorer::Apply(const DsState& state, const Move& move) {
+  std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
+  for (const StepJump& part : move.jumps)
+    vector[static_cast<size_t>(part.process)] = part.jump->To;
+  DsState next;
+  PlaceAt(next, vector);
+  next.intValues = state.intValues;
+  next.activeClocks = ClocksOf(next);
+  for (int32_t clock : next.activeClocks) {
+    const auto kept = std::find(state.activeClocks.begin(), state.activeClocks.end(), clock);
+    next.clockValues.push_back(
+        kept == state.activeClocks.end()
+            ? 0
+            : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
+  }
+  for (const StepJump& part : move.jumps) {
+    for (const Assignment& assignment : part.jump->assignments) {
       const int32_t value =
-          Evaluate(system_.expressions[update.updateExpId], Valuation(system_, next));
-      const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+          Evaluate(system_.expressions[assignment.expId], Valuation(system_, next));
+      const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
       if (variable.Type == VarType::kInteger) {
         next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
         continue;
       }
       const auto clock =
-          std::find(next.activeClocks.begin(), next.activeClocks.end(), update.updateVar);
+          std::find(next.activeClocks.begin(), next.activeClocks.end(), assignment.varId);
       if (clock != next.activeClocks.end())
         next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
     }
+  }
+  return next;
+}
+
+std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Node& node) {
+  const DsState& state = node.state;
+  std::vector<NodeStep> steps(1);
+  bool timeStops = false;
+  for (size_t p = 0; p < system_.processes.size(); ++p)
+    timeStops = timeStops || LocationOf(state, p).committed || LocationOf(state, p).urgent;
+  // The urgent jumps that can be taken here: none of them can be taken after a tick.
+  std::vector<int32_t> takeable;
+  const std::vector<Move> moves = Moves(state);
+  for (size_t ordinal = 0; ordinal < moves.size(); ++ordinal) {
+    const Move& move = moves[ordinal];
+    DsState next = Apply(state, move);
     if (!InvariantsHold(next))
       continue;
+    timeStops = timeStops || move.urgentChannel;
+    if (move.urgentJump >= 0) {
+      const int32_t process = move.jumps.front().process;
+      takeable.insert(takeable.end(), {process, move.urgentJump});
+      bool passed = false;
+      for (size_t k = 0; k < node.passed.size(); k += 2)
+        passed = passed || (node.passed[k] == process && node.passed[k + 1] == move.urgentJump);
+      if (passed)
+        continue;
+    }
     if (!InRange(next)) {
       rangeError_ = true;
       continue;
     }
-    steps.push_back({transition, ordinal, std::move(next)});
+    steps.push_back({{move.jumps, std::move(next)}, static_cast<int32_t>(ordinal), {}});
   }
+  DsState ticked = state;
+  for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
+    const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
+    ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
+  }
+  if (timeStops || !InvariantsHold(ticked)) {
+    steps.erase(steps.begin());
+    return steps;
+  }
+  std::vector<std::pair<int32_t, int32_t>> passed;
+  for (const std::vector<int32_t>& list : {std::cref(node.passed), std::cref(takeable)}) {
+    for (size_t k = 0; k < list.size(); k += 2)
+      passed.emplace_back(list[k], list[k + 1]);
+  }
+  std::sort(passed.begin(), passed.end());
+  passed.erase(std::unique(passed.begin(), passed.end()), passed.end());
+  steps.front().step.next = std::move(ticked);
+  for (const auto& [process, jump] : passed)
+    steps.front().passed.insert(steps.front().passed.end(), {process, jump});
   return steps;
 }
 
@@ -203,14 +359,15 @@ std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
   return {words_.data() + visits_[i].offset, end - visits_[i].offset};
 }
 
-// The clock list follows from the composed location, so the words of a state are its
-// composed-location index and its values: equal states have equal words.
-bool SemanticsExplorer::Remember(const DsState& state, int64_t parent, int32_t via) {
+// The clock list follows from the location vector, so the words of a node are its row number,
+// its values and its passed jumps: equal nodes have equal words.
+bool SemanticsExplorer::Remember(const Node& node, int64_t parent, int32_t via) {
+  const DsState& state = node.state;
   visits_.push_back({words_.size(), parent, via});
-  words_.push_back(static_cast<int32_t>(state.locationIndex & 0xffffffff));
-  words_.push_back(static_cast<int32_t>(state.locationIndex >> 32));
+  words_.push_back(static_cast<int32_t>(state.locationIndex));
   words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
   words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
+  words_.insert(words_.end(), node.passed.begin(), node.passed.end());
   if (visited_.insert(static_cast<int64_t>(visits_.size()) - 1).second)
     return true;
   words_.resize(visits_.back().offset);
@@ -218,17 +375,19 @@ bool SemanticsExplorer::Remember(const DsState& state, int64_t parent, int32_t v
   return false;
 }
 
-DsState SemanticsExplorer::Recall(int64_t index) const {
+SemanticsExplorer::Node SemanticsExplorer::Recall(int64_t index) const {
   const std::span<const int32_t> words = Words(index);
-  DsState state;
-  state.locationIndex =
-      static_cast<int64_t>(static_cast<uint32_t>(words[0])) | static_cast<int64_t>(words[1]) << 32;
-  state.locations = composition_.LocationVector(state.locationIndex);
-  const size_t integers = integerCount_;
-  state.intValues.assign(words.begin() + 2, words.begin() + 2 + integers);
-  state.clockValues.assign(words.begin() + 2 + integers, words.end());
+  Node node;
+  DsState& state = node.state;
+  state.locationIndex = words[0];
+  state.locations = rows_[static_cast<size_t>(words[0])];
+  const auto integers = static_cast<std::ptrdiff_t>(integerCount_);
+  state.intValues.assign(words.begin() + 1, words.begin() + 1 + integers);
   state.activeClocks = ClocksOf(state);
-  return state;
+  const auto clocks = static_cast<std::ptrdiff_t>(state.activeClocks.size());
+  state.clockValues.assign(words.begin() + 1 + integers, words.begin() + 1 + integers + clocks);
+  node.passed.assign(words.begin() + 1 + integers + clocks, words.end());
+  return node;
 }
 
 ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
@@ -237,40 +396,37 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
   visited_.clear();
   visits_.clear();
   words_.clear();
-  const DsState initial = Initial();
+  const Node initial{Initial(), {}};
   Remember(initial, -1, -1);
-  if (!visit(0, initial))
+  if (!visit(0, initial.state))
     return ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
     if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
-    for (const Step& step : Successors(Recall(next))) {
-      if (!Remember(step.next, next, step.ordinal))
+    for (NodeStep& successor : Successors(Recall(next))) {
+      const Node node{std::move(successor.step.next), std::move(successor.passed)};
+      if (!Remember(node, next, successor.via))
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
-      if (!visit(Visited() - 1, step.next))
+      if (!visit(Visited() - 1, node.state))
         return ExploreEnd::kStopped;
     }
   }
   return ExploreEnd::kExhausted;
 }
 
-std::vector<Step> SemanticsExplorer::PathTo(int64_t index) const {
+std::vector<Step> SemanticsExplorer::PathTo(int64_t index) {
   std::vector<Step> path;
   for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
        at = visits_[static_cast<size_t>(at)].parent) {
     const Visit& visit = visits_[static_cast<size_t>(at)];
-    Step step{std::nullopt, visit.via, Recall(at)};
-    // A visit keeps only the transition's place in its source's list: the source is the parent.
-    if (visit.via >= 0) {
-      const int64_t source = Recall(visit.parent).locationIndex;
-      auto transition = composition_.Transitions(source).begin();
-      std::advance(transition, visit.via);
-      step.transition = *transition;
-    }
-    path.push_back(std::move(step));
+    // A visit keeps only the transition's place among its source's: the source is the parent.
+    std::vector<NodeStep> steps = Successors(Recall(visit.parent));
+    const auto step = std::ranges::find_if(
+        steps, [&](const NodeStep& candidate) { return candidate.via == visit.via; });
+    path.push_back({step->step.jumps, Recall(at).state});
   }
   std::reverse(path.begin(), path.end());
   return path;

@@ -1,42 +1,69 @@
 #pragma once
 // An explicit-state explorer of the plain discrete-time semantics of a loaded model, one state at
 // a time: the search for the runs that `--trace` prints (check/traces.h), and the reference that
-// the tests compare the checker's verdicts with.
+// the tests compare the checker's verdicts with. It reads the model records and evaluates
+// expressions with the expression evaluator; it shares nothing with the symbolic search (no
+// composition, no delay window, no merging of waiting entries, no reached set), so that the tests
+// that compare the two check the composition too.
 //
 // A state is the location of each process, the integer values and the values of the active
-// clocks. Its successors are
-//  - a tick: every active clock + 1, never above its Max; allowed when every current location's
-//    invariant holds afterwards;
-//  - every composed transition of the composition whose whole guard (clocks included) holds in
-//    the state, giving the state that the jump makes (the clock list rebuilt in process order,
-//    kept clocks keeping their values, new ones at 0; then the updates in order), kept when the
-//    invariants of the target's locations hold and every integer variable with a declared range
-//    (0 <= Min <= Max) lies in it; a value outside its range is reported (RangeErrorSeen) and its
-//    state not explored.
+// clocks (those that the current locations list, in process order, each once). Its transitions
+// are made from the jumps of the current locations:
+//  - an internal jump (Syn <= 0) alone;
+//  - a sending jump (SynType other than 0) on a channel that is not broadcast, with each jump of
+//    another process on the same channel that receives (SynType other than 1): one transition
+//    per pair;
+//  - a broadcast jump (Broadcast=1, SynType other than 0) under the usual rule
+//    (CSystem::usualBroadcast): with, for every other process, one of its receiving jumps
+//    (Syn equal, Broadcast=1, SynType other than 1) whose guard holds, one transition per choice,
+//    a process without such a jump staying where it is; under the old rule with every process
+//    that has a broadcast jump on the channel anywhere, each taking its first jump on the channel
+//    out of its current location (none fires when one has no such jump; when no process listens,
+//    the model is broken there and no later jump of the state is looked at);
+//  - while some process is in a committed location, only the transitions in which a process
+//    leaves a committed location.
+// A transition can be taken when the guards of its jumps hold in the state and the target's
+// invariants hold after it: the processes that take part move, the clock list is rebuilt (kept
+// clocks keep their values, new ones start at 0), then the assignments run in order, the
+// initiator's first. A transition whose integers leave their declared range (0 <= Min <= Max) is
+// reported (RangeErrorSeen) and its state not explored.
+//
+// Urgent jumps (iUrgent=1, internal only): time passing from a state that a transition entered (or
+// the initial state) reaches a run of states; an urgent jump is taken only in the first state of
+// that run in which it can be taken. The explorer keeps, beside each state, the urgent jumps that
+// could be taken in an earlier state of the run it is in (the run starts anew after every
+// transition).
+//
+// A tick (every active clock + 1, never above its Max) is possible when no process is in a
+// committed or urgent location, no transition synchronising on an urgent channel can be taken,
+// and every current location's invariant holds after it.
+//
 // A Type 0 property holds when some reachable state satisfies it, Type 1 when every one does; any
-// other Type holds. The explorer reads the model records, composes locations through the
-// composition and evaluates expressions with the expression evaluator; it shares nothing with the
-// symbolic search (no delay window, no merging of waiting entries, no reached set).
+// other Type holds.
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <optional>
+#include <map>
 #include <span>
 #include <unordered_set>
 #include <vector>
 
-#include "compose/composition.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
 namespace tickcheck {
 
-// One successor: a tick (no transition) or a composed transition, and the state it leads to.
+// One process's part in a transition: the 0-based process and the jump it takes.
+struct StepJump {
+  int32_t process = 0;
+  const CJump* jump = nullptr;
+};
+
+// One successor: a tick (no jumps) or a transition, and the state it leads to.
 struct Step {
-  std::optional<CComposedTransition>
-      transition;        // none for a tick; valid while the composition lives
-  int32_t ordinal = -1;  // the transition's place among those that leave its source
+  std::vector<StepJump> jumps;  // the initiator first, then partners or receivers in process order
   DsState next;
 };
 
@@ -45,17 +72,15 @@ enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted };
 
 class SemanticsExplorer {
  public:
-  // `system` is loaded with its properties; the explorer composes the locations of `composition`
-  // that it reaches. Both must outlive the explorer.
-  SemanticsExplorer(const CSystem& system, CComposition& composition);
+  // `system` is loaded with its properties and must outlive the explorer.
+  explicit SemanticsExplorer(const CSystem& system);
   SemanticsExplorer(const SemanticsExplorer&) = delete;
   SemanticsExplorer& operator=(const SemanticsExplorer&) = delete;
 
   // The initial locations, the initial integer values, and the clocks of the initial locations
-  // (in process order, each once) at their initial values.
-  DsState Initial() const;
-  // The tick first (when allowed), then the transitions in the composition's order.
-  std::vector<Step> Successors(const DsState& state);
+  // (in process order, each once) at their initial values. Its locationIndex is the explorer's
+  // own number of the location vector.
+  DsState Initial();
   // Whether some successor made so far had a value outside its variable's declared range.
   bool RangeErrorSeen() const { return rangeError_; }
   // The property's conjunction in one state. A clock atom on a clock the state does not carry
@@ -69,15 +94,16 @@ class SemanticsExplorer {
   // whether to go on. Ends when `visit` answers no (kStopped), when no state is left
   // (kExhausted), once more than `stateLimit` states were visited (kStateLimit; 0: no limit), or
   // when `goOn`, asked every few thousand states with the number visited so far, answers no
-  // (kInterrupted). The states
-  // visited are kept, with the step that first reached each, until the next exploration.
+  // (kInterrupted). A state counts once for each set of urgent jumps it has already passed (see
+  // above). The states visited are kept, with the step that first reached each, until the next
+  // exploration.
   ExploreEnd Explore(const std::function<bool(int64_t, const DsState&)>& visit,
                      int64_t stateLimit = 0, const std::function<bool(int64_t)>& goOn = {});
   // The number of states that the last exploration visited.
   int64_t Visited() const { return static_cast<int64_t>(visits_.size()); }
   // The breadth-first path of the last exploration from the initial state to its state number
   // `index` (< Visited()): one step per tick or transition, in order; empty for the initial state.
-  std::vector<Step> PathTo(int64_t index) const;
+  std::vector<Step> PathTo(int64_t index);
 
   struct Verdicts {
     std::vector<uint8_t> results;  // one per loaded property, 1 or 0
@@ -93,12 +119,29 @@ class SemanticsExplorer {
   Verdicts Decide(int64_t stateLimit, Extent extent = Extent::kUntilSettled);
 
  private:
+  // A state with the urgent jumps (process, place among its location's jumps) that could be
+  // taken earlier in the run of ticks it is in, ascending pairs.
+  struct Node {
+    DsState state;
+    std::vector<int32_t> passed;
+  };
+  // A transition of the state: its jumps, the initiator first.
+  struct Move {
+    std::vector<StepJump> jumps;
+    bool urgentChannel = false;
+    int32_t urgentJump = -1;  // for an urgent internal jump, its place among its location's jumps
+  };
+  struct NodeStep {
+    Step step;
+    int32_t via = -1;  // the place of the transition among the state's moves, -1 for a tick
+    std::vector<int32_t> passed;
+  };
   // A visited state: where its words start, the state it was reached from (-1 for the initial
-  // state) and the transition that reached it (none for a tick).
+  // state) and the transition that reached it (-1 for a tick).
   struct Visit {
     size_t offset = 0;
     int64_t parent = -1;
-    int32_t via = -1;  // the ordinal of the transition among its source's, -1 for a tick
+    int32_t via = -1;
   };
   struct VisitHash {
     const SemanticsExplorer* explorer;
@@ -110,22 +153,38 @@ class SemanticsExplorer {
   };
 
   bool Satisfied(int32_t expression, const DsState& state) const;
+  bool GuardHolds(const CJump& jump, const DsState& state) const;
   // Whether every integer variable with a declared range lies in it.
   bool InRange(const DsState& state) const;
   const CLocation& LocationOf(const DsState& state, size_t process) const;
   // The clocks that the locations of `state` list, in process order, each once.
   std::vector<int32_t> ClocksOf(const DsState& state) const;
-  // Keeps `state` as a new visit unless it was visited; answers whether it was new.
-  bool Remember(const DsState& state, int64_t parent, int32_t via);
-  // The state of visit `index`, as it was remembered.
-  DsState Recall(int64_t index) const;
+  // Points `state` at the explorer's row of `vector` and numbers it.
+  void PlaceAt(DsState& state, const std::vector<int32_t>& vector);
+  // The transitions out of the state's locations whose jumps' guards hold, in the order of their
+  // initiators (process, then jump).
+  std::vector<Move> Moves(const DsState& state) const;
+  // Appends the broadcasts that `sender`'s jump `jump` starts to `moves`; answers false when no
+  // process listens under the old rule.
+  bool AddBroadcasts(const DsState& state, int32_t sender, const CJump& jump,
+                     std::vector<Move>& moves) const;
+  // The state that `move` makes from `state` (its invariants not tested).
+  DsState Apply(const DsState& state, const Move& move);
+  // The ticks and transitions of `node`, the tick first.
+  std::vector<NodeStep> Successors(const Node& node);
+  // Keeps `node` as a new visit unless it was visited; answers whether it was new.
+  bool Remember(const Node& node, int64_t parent, int32_t via);
+  // The node of visit `index`, as it was remembered.
+  Node Recall(int64_t index) const;
   std::span<const int32_t> Words(int64_t index) const;
 
   const CSystem& system_;
-  CComposition& composition_;
   const size_t integerCount_;
   bool rangeError_ = false;
-  // Every visited state packed as its composed-location index, integer values and clock values.
+  // The location vectors met so far: a state's locations point at one of these rows.
+  std::deque<std::vector<int32_t>> rows_;
+  std::map<std::vector<int32_t>, int64_t> rowNumbers_;
+  // Every visited node packed as its row number, integer values, clock values and passed jumps.
   std::vector<int32_t> words_;
   std::vector<Visit> visits_;
   std::unordered_set<int64_t, VisitHash, VisitEqual> visited_;

@@ -13,22 +13,17 @@ TraceState Owned(const DsState& state) {
 }
 
 // The path folded into steps: the ticks before a transition become its delay.
-Trace Folded(const DsState& initial, const std::vector<Step>& path,
-             const CComposition& composition) {
+Trace Folded(const DsState& initial, const std::vector<Step>& path) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
-    if (!step.transition) {
+    if (step.jumps.empty()) {
       ++delay;
       continue;
     }
     TraceStep folded{delay, {}, Owned(step.next)};
-    const std::span<const int32_t> from = composition.LocationVector(step.transition->pre);
-    const std::span<const int32_t> to = composition.LocationVector(step.transition->post);
-    for (int32_t process : step.transition->procId) {
-      const size_t p = static_cast<size_t>(process);
-      folded.jumps.push_back({process + 1, from[p], to[p]});
-    }
+    for (const StepJump& part : step.jumps)
+      folded.jumps.push_back({part.process + 1, part.jump->From, part.jump->To});
     trace.steps.push_back(std::move(folded));
     delay = 0;
   }
@@ -39,13 +34,12 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path,
 
 }  // namespace
 
-TraceSearch FindTraces(const CSystem& system, CComposition& composition,
-                       const std::vector<bool>& wanted, int64_t stateLimit,
+TraceSearch FindTraces(const CSystem& system, const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn) {
   const std::vector<CProperty>& properties = system.properties;
   TraceSearch search;
   search.traces.resize(properties.size());
-  SemanticsExplorer explorer(system, composition);
+  SemanticsExplorer explorer(system);
   // The visit that shows each wanted property, by its number in the exploration.
   std::vector<int64_t> shownAt(properties.size(), -1);
   size_t open = 0;
@@ -75,7 +69,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
   const DsState initial = explorer.Initial();
   for (size_t i = 0; i < properties.size(); ++i) {
     if (shownAt[i] >= 0)
-      search.traces[i] = Folded(initial, explorer.PathTo(shownAt[i]), composition);
+      search.traces[i] = Folded(initial, explorer.PathTo(shownAt[i]));
   }
   search.end = open == 0 ? TraceSearch::End::kComplete : TraceSearch::End::kMissing;
   return search;

@@ -14,7 +14,6 @@
 #include <optional>
 #include <vector>
 
-#include "compose/composition.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -60,8 +59,7 @@ struct TraceSearch {
 // property; only Type 0 and Type 1 properties can have one). Visits at most `stateLimit` states
 // (0: no limit) and asks `goOn` every few thousand states, with the number of states visited so
 // far, whether to go on.
-TraceSearch FindTraces(const CSystem& system, CComposition& composition,
-                       const std::vector<bool>& wanted, int64_t stateLimit,
+TraceSearch FindTraces(const CSystem& system, const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn);
 
 }  // namespace tickcheck

@@ -70,7 +70,7 @@ enum class TraceEnd { kDone, kInterrupted };
 // Looks for the traces of the properties found reachable or violated and puts them into
 // `summary`; says on standard error what the search for them did, and for each property which
 // it could not find a trace for (which only a model with errors should cause).
-TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLimits& limits,
+TraceEnd AddTraces(const CSystem& system, const RunLimits& limits,
                    const InterruptCatcher& interrupt, bool showProgress, Clock::time_point runStart,
                    RunSummary& summary) {
   std::vector<bool> wanted;
@@ -95,7 +95,7 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
   };
   TraceSearch search;
   try {
-    search = FindTraces(system, composition, wanted, limits.search.states, goOn);
+    search = FindTraces(system, wanted, limits.search.states, goOn);
   } catch (const std::bad_alloc&) {
     // The verdicts are known; only the traces are lost.
     ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");
@@ -198,10 +198,9 @@ SequenceEnd RunSequence(const Options& options, const RunLimits& limits,
   summary.transruleSize = composition.transruleSize;
   summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
                                      static_cast<int32_t>(shortfalls.size()));
-  const TraceEnd traceEnd =
-      options.trace && !summary.interrupted
-          ? AddTraces(system, composition, limits, interrupt, showProgress, start, summary)
-          : TraceEnd::kDone;
+  const TraceEnd traceEnd = options.trace && !summary.interrupted
+                                ? AddTraces(system, limits, interrupt, showProgress, start, summary)
+                                : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {
     ConsoleLine("property" + std::to_string(outcome.number) + " : " + VerdictText(outcome.verdict));
     if (!outcome.trace || tracePrinting != TracePrinting::kWithVerdicts)

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "check/semantics_explorer.h"
-#include "compose/composition.h"
 #include "model/expression_builder.h"
 #include "model/system.h"
 #include "support/model_files.h"
@@ -65,16 +64,12 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
     CSystem system;
     EXPECT_FALSE(system.Load(path));
     system.LoadProperties(path);
-    system.computeLocationProduct();
-    {
-      CComposition composition(system);
-      SemanticsExplorer explorer(system, composition);
-      const SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
-      for (uint8_t result : verdicts.results)
-        reference.verdicts += result ? '1' : '0';
-      reference.states = verdicts.states;
-      reference.complete = verdicts.complete;
-    }
+    SemanticsExplorer explorer(system);
+    const SemanticsExplorer::Verdicts verdicts = explorer.Decide(stateLimit);
+    for (uint8_t result : verdicts.results)
+      reference.verdicts += result ? '1' : '0';
+    reference.states = verdicts.states;
+    reference.complete = verdicts.complete;
   });
   return reference;
 }
