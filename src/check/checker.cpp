@@ -17,7 +17,8 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       tests_(model),
       budget_(options.limits),
       values_(model),
-      verdicts_(tests_, options.checkTimeSuccessors, budget_),
+      verdicts_(tests_, options.checkTimeSuccessors, budget_,
+                [this](const DsState& state) { return successors_.DelayCap(state); }),
       reached_(
           space, intervals_,
           options.batchedJoining ? ReachedSet::Joining::kBatched : ReachedSet::Joining::kPerSweep),

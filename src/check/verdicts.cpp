@@ -7,11 +7,13 @@
 
 namespace tickcheck {
 
-Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget)
+Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
+                   DelayCap cap)
     : tests_(tests),
       model_(tests.Model()),
       checkTimeSuccessors_(checkTimeSuccessors),
-      budget_(budget) {
+      budget_(budget),
+      cap_(std::move(cap)) {
   for (const CProperty& property : model_.properties) {
     results_.push_back(property.Type != 0 ? 1 : 0);
     comparesClocks_.push_back(
@@ -70,10 +72,13 @@ bool Verdicts::Decide(const DsState& state) {
   if (model_.properties.empty())
     return true;
   bool open = false;
+  const std::optional<int64_t> cap = cap_(state);
   if (!checkTimeSuccessors_) {
     open = EvaluateOpen(state, false);
   } else {
-    const std::vector<DsState> delays = InvariantDelays(tests_, state);
+    std::vector<DsState> delays = InvariantDelays(tests_, state);
+    if (cap && static_cast<int64_t>(delays.size()) > *cap + 1)
+      delays.resize(static_cast<size_t>(*cap + 1));
     budget_.SpendStates(static_cast<int64_t>(delays.size()));
     for (const DsState& delayed : delays)
       open = EvaluateOpen(delayed, false) || open;
@@ -88,6 +93,8 @@ bool Verdicts::Decide(const DsState& state) {
   budget_.SpendStates(static_cast<int64_t>(delays.size()));
   const std::vector<size_t> all = AllClockPositions(state);
   for (const int64_t d : delays) {
+    if (cap && d > *cap)
+      break;
     DsState delayed = state;
     if (d > 1) {
       Delay(model_, delayed, all, 1);

@@ -6,6 +6,8 @@
 // A property is open while its result may still change.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "check/constraints.h"
@@ -17,9 +19,14 @@ namespace tickcheck {
 
 class Verdicts {
  public:
+  // The largest delay that time passing may reach from a state beyond what its invariants allow
+  // (committed and urgent locations, urgent channels), if any.
+  using DelayCap = std::function<std::optional<int64_t>(const DsState&)>;
+
   // `checkTimeSuccessors` ("-t") also evaluates the properties that compare no clock on the
   // delays that MaxDelay admits. All arguments must outlive the object.
-  Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget);
+  Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
+           DelayCap cap);
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -27,7 +34,8 @@ class Verdicts {
   bool IsOpen(size_t property) const;
 
   // Evaluates the open properties on the state: those that compare clocks also on every delay
-  // that the invariants allow, the others with "-t" also on the delays that MaxDelay admits.
+  // that the invariants and the cap allow, the others with "-t" also on the delays that MaxDelay
+  // and the cap admit.
   // Answers false when no property was open any more (a model without properties answers true).
   bool Decide(const DsState& state);
 
@@ -43,6 +51,7 @@ class Verdicts {
   const CSystem& model_;
   const bool checkTimeSuccessors_;
   SearchBudget& budget_;
+  const DelayCap cap_;
   std::vector<uint8_t> results_;
   std::vector<uint8_t> comparesClocks_;  // per property: 1 when one of its atoms compares a clock
 };

@@ -22,10 +22,17 @@ struct ReplayState {
   bool operator==(const ReplayState&) const = default;
 };
 
+// One transition as the replay makes it: each participating process with its jump, the
+// initiator first.
+struct Part {
+  int32_t process;
+  const CJump* jump;
+};
+using Transition = std::vector<Part>;
+
 class Replay {
  public:
-  Replay(const CSystem& system, CComposition& composition)
-      : system_(system), composition_(composition) {}
+  explicit Replay(const CSystem& system) : system_(system) {}
 
   std::string Run(const CProperty& property, const json& trace) {
     ReplayState state = Initial();
@@ -35,7 +42,15 @@ class Replay {
     for (size_t i = 0; i < steps.size(); ++i) {
       const std::string at = "step " + std::to_string(i + 1) + ": ";
       const json& step = steps[i];
+      // The urgent jumps that could be taken in an earlier state of this wait.
+      std::vector<const CJump*> passed;
       for (int32_t tick = 0; tick < step["delay"].get<int32_t>(); ++tick) {
+        if (const std::string stop = TimeStops(state); !stop.empty())
+          return at + "time cannot pass before tick " + std::to_string(tick + 1) + ": " + stop;
+        for (const Transition& transition : Transitions(state)) {
+          if (transition.size() == 1 && transition[0].jump->iUrgent && Result(state, transition))
+            passed.push_back(transition[0].jump);
+        }
         for (auto& [clock, value] : state.clocks)
           value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
         if (!InvariantsHold(state))
@@ -49,7 +64,7 @@ class Replay {
           return at + "the state after the delay is not the one shown";
         continue;
       }
-      const std::optional<ReplayState> next = Fire(state, step["jumps"], expected);
+      const std::optional<ReplayState> next = Fire(state, step["jumps"], expected, passed);
       if (!next)
         return at + "no enabled transition with these jumps gives the state shown";
       state = *next;
@@ -114,6 +129,11 @@ class Replay {
     return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
   }
 
+  bool GuardHolds(const CJump& jump, const ReplayState& state) const {
+    return std::all_of(jump.guardExpIds.begin(), jump.guardExpIds.end(),
+                       [&](int32_t id) { return True(id, state); });
+  }
+
   bool InvariantsHold(const ReplayState& state) const {
     for (size_t p = 0; p < state.locations.size(); ++p) {
       for (int32_t id : LocationOf(state, p).invariantExpIds) {
@@ -135,46 +155,167 @@ class Replay {
     return true;
   }
 
-  // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
+  // Why time cannot pass in `state`, or "".
+  std::string TimeStops(const ReplayState& state) const {
+    for (size_t p = 0; p < state.locations.size(); ++p) {
+      if (LocationOf(state, p).committed)
+        return "a committed location";
+      if (LocationOf(state, p).urgent)
+        return "an urgent location";
+    }
+    for (const Transition& transition : Transitions(state)) {
+      const CJump& initiator = *transition[0].jump;
+      if (initiator.Syn > 0 && system_.IsUrgentChannel(initiator.Syn) && Result(state, transition))
+        return "a synchronisation on an urgent channel can be taken";
+    }
+    return "";
+  }
+
+  // Every transition out of `state` whose guards hold: internal jumps, pairs of a sender and a
+  // receiver, broadcasts (all listeners under the old rule; one enabled receiving jump, or none,
+  // per other process under the usual rule), only those that move a committed process on when
+  // one is committed.
+  std::vector<Transition> Transitions(const ReplayState& state) const {
+    std::vector<Transition> all;
+    const auto count = static_cast<int32_t>(system_.processes.size());
+    for (int32_t i = 0; i < count; ++i) {
+      for (const CJump& jump : LocationOf(state, static_cast<size_t>(i)).jumps) {
+        if (jump.Syn <= 0) {
+          all.push_back({{i, &jump}});
+        } else if (jump.SynType == 0) {
+          continue;
+        } else if (!jump.Broadcast) {
+          for (int32_t k = 0; k < count; ++k) {
+            for (const CJump& partner : LocationOf(state, static_cast<size_t>(k)).jumps) {
+              if (k != i && partner.Syn == jump.Syn && partner.SynType != 1)
+                all.push_back({{i, &jump}, {k, &partner}});
+            }
+          }
+        } else if (system_.usualBroadcast) {
+          AddUsualBroadcasts(state, i, jump, all);
+        } else if (!AddOldBroadcast(state, i, jump, all)) {
+          i = count;
+          break;
+        }
+      }
+    }
+    bool committed = false;
+    for (size_t p = 0; p < state.locations.size(); ++p)
+      committed = committed || LocationOf(state, p).committed;
+    std::vector<Transition> enabled;
+    for (Transition& transition : all) {
+      const bool guards = std::all_of(transition.begin(), transition.end(), [&](const Part& part) {
+        return GuardHolds(*part.jump, state);
+      });
+      const bool movesCommitted =
+          std::any_of(transition.begin(), transition.end(), [&](const Part& part) {
+            return LocationOf(state, static_cast<size_t>(part.process)).committed;
+          });
+      if (guards && (!committed || movesCommitted))
+        enabled.push_back(std::move(transition));
+    }
+    return enabled;
+  }
+
+  void AddUsualBroadcasts(const ReplayState& state, int32_t sender, const CJump& jump,
+                          std::vector<Transition>& all) const {
+    std::vector<Transition> partial = {{{sender, &jump}}};
+    for (int32_t k = 0; k < static_cast<int32_t>(system_.processes.size()); ++k) {
+      if (k == sender)
+        continue;
+      std::vector<const CJump*> receivers;
+      for (const CJump& receiver : LocationOf(state, static_cast<size_t>(k)).jumps) {
+        if (receiver.Syn == jump.Syn && receiver.Broadcast && receiver.SynType != 1 &&
+            GuardHolds(receiver, state))
+          receivers.push_back(&receiver);
+      }
+      if (receivers.empty())
+        continue;
+      std::vector<Transition> extended;
+      for (const Transition& transition : partial) {
+        for (const CJump* receiver : receivers) {
+          extended.push_back(transition);
+          extended.back().push_back({k, receiver});
+        }
+      }
+      partial = std::move(extended);
+    }
+    all.insert(all.end(), partial.begin(), partial.end());
+  }
+
+  // Answers false when no other process has a broadcast jump on the channel.
+  bool AddOldBroadcast(const ReplayState& state, int32_t sender, const CJump& jump,
+                       std::vector<Transition>& all) const {
+    Transition transition = {{sender, &jump}};
+    bool listened = false;
+    for (int32_t k = 0; k < static_cast<int32_t>(system_.processes.size()); ++k) {
+      const CProcess& process = system_.processes[static_cast<size_t>(k)];
+      if (k == sender ||
+          std::find(process.broadcastChannels.begin(), process.broadcastChannels.end(), jump.Syn) ==
+              process.broadcastChannels.end())
+        continue;
+      listened = true;
+      const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(k)).jumps;
+      const auto first = std::find_if(jumps.begin(), jumps.end(),
+                                      [&](const CJump& other) { return other.Syn == jump.Syn; });
+      if (first == jumps.end())
+        return true;
+      transition.push_back({k, &*first});
+    }
+    if (listened)
+      all.push_back(std::move(transition));
+    return listened;
+  }
+
+  // The state that `transition` makes from `state` when the target's invariants hold after it.
+  std::optional<ReplayState> Result(const ReplayState& state, const Transition& transition) const {
+    ReplayState next;
+    next.locations = state.locations;
+    for (const Part& part : transition)
+      next.locations[static_cast<size_t>(part.process)] = part.jump->To;
+    next.integers = state.integers;
+    for (size_t p = 0; p < next.locations.size(); ++p) {
+      for (int32_t clock : LocationOf(next, p).activeClocks) {
+        const auto kept = state.clocks.find(clock);
+        next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
+      }
+    }
+    for (const Part& part : transition) {
+      for (const Assignment& assignment : part.jump->assignments) {
+        const DsState evaluable = Evaluable(next);
+        const int32_t value =
+            Evaluate(system_.expressions[assignment.expId], Valuation(system_, evaluable));
+        const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
+        if (variable.Type == VarType::kInteger)
+          next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
+        else if (next.clocks.contains(assignment.varId))
+          next.clocks[assignment.varId] = value;
+      }
+    }
+    if (!InvariantsHold(next))
+      return std::nullopt;
+    return next;
+  }
+
+  // The state that some transition with `jumps` makes from `state`, when it is `expected`; an
+  // urgent jump among `passed` cannot be taken.
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
-                                  const ReplayState& expected) {
-    const int64_t index = composition_.VecToInt(state.locations);
-    if (!composition_.IsComposed(index))
-      composition_.composeLocation(state.locations);
-    for (const CComposedTransition& transition : composition_.Transitions(index)) {
-      const std::span<const int32_t> post = transition.postLocations;
+                                  const ReplayState& expected,
+                                  const std::vector<const CJump*>& passed) const {
+    for (const Transition& transition : Transitions(state)) {
       json shown = json::array();
-      for (int32_t p : transition.procId) {
-        shown.push_back({{"process", p + 1},
-                         {"from", state.locations[static_cast<size_t>(p)]},
-                         {"to", post[static_cast<size_t>(p)]}});
+      for (const Part& part : transition) {
+        shown.push_back({{"process", part.process + 1},
+                         {"from", state.locations[static_cast<size_t>(part.process)]},
+                         {"to", part.jump->To}});
       }
       if (shown != jumps)
         continue;
-      if (!std::all_of(transition.guardExpId.begin(), transition.guardExpId.end(),
-                       [&](int32_t id) { return True(id, state); })) {
+      if (transition.size() == 1 && transition[0].jump->iUrgent &&
+          std::find(passed.begin(), passed.end(), transition[0].jump) != passed.end())
         continue;
-      }
-      ReplayState next;
-      next.locations.assign(post.begin(), post.end());
-      next.integers = state.integers;
-      for (size_t p = 0; p < next.locations.size(); ++p) {
-        for (int32_t clock : LocationOf(next, p).activeClocks) {
-          const auto kept = state.clocks.find(clock);
-          next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
-        }
-      }
-      for (const CUpdate& update : transition.updates) {
-        const DsState evaluable = Evaluable(next);
-        const int32_t value =
-            Evaluate(system_.expressions[update.updateExpId], Valuation(system_, evaluable));
-        const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
-        if (variable.Type == VarType::kInteger)
-          next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
-        else if (next.clocks.contains(update.updateVar))
-          next.clocks[update.updateVar] = value;
-      }
-      if (InvariantsHold(next) && InRange(next) && next == expected)
+      const std::optional<ReplayState> next = Result(state, transition);
+      if (next && InRange(*next) && *next == expected)
         return next;
     }
     return std::nullopt;
@@ -222,14 +363,12 @@ class Replay {
   }
 
   const CSystem& system_;
-  CComposition& composition_;
 };
 
 }  // namespace
 
-std::string ReplayTrace(const CSystem& system, CComposition& composition, const CProperty& property,
-                        const json& trace) {
-  return Replay(system, composition).Run(property, trace);
+std::string ReplayTrace(const CSystem& system, const CProperty& property, const json& trace) {
+  return Replay(system).Run(property, trace);
 }
 
 std::string ReplayDocument(const std::string& path, const json& document) {
@@ -260,8 +399,7 @@ std::string ReplayDocument(const std::string& path, const json& document) {
         faults += name + "a trace for a verdict that needs none\n";
         continue;
       }
-      const std::string fault =
-          ReplayTrace(check.Model(), check.Composition(), properties[i], outcome["trace"]);
+      const std::string fault = ReplayTrace(check.Model(), properties[i], outcome["trace"]);
       if (!fault.empty())
         faults += name + fault + "\n";
     }
