@@ -3,14 +3,15 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE    ?= examples/fischer.tck
-PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev nlohmann-json3-dev
+PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev nlohmann-json3-dev \
+              libpugixml-dev
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := profile expression run
 # Another tickcheck binary that `make bench` runs beside this build's, on the same models.
 BASELINE   ?=
-# Options for this build's binary alone in `make bench`'s scaling runs, e.g. --fast-reached-set.
+# Options for this build's binary alone in `make bench`'s scaling runs, e.g. -n.
 OPTIONS    ?=
 # Where `make install` puts the binary: $(PREFIX)/bin/tickcheck.
 PREFIX     ?= /usr/local

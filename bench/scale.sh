@@ -5,7 +5,7 @@
 # and system), peak resident memory and bytes of it per stored state, and the verdicts. With
 # BASELINE set to another tickcheck binary, that binary runs on the same models in the same run and
 # its figures stand beside those of the build's binary. OPTIONS holds options for the build's
-# binary alone (such as --fast-reached-set), so that a mode can stand beside the default one.
+# binary alone (such as -n), so that a mode can stand beside the default one.
 # Usage: [BASELINE=old/tickcheck] [BENCH_LARGE=1] [OPTIONS=...] bench/scale.sh [build directory]
 set -euo pipefail
 . "$(dirname "$0")/measure.sh"

@@ -1,17 +1,19 @@
 // The expression-record loader and evaluator on arbitrary records. The input is the bytes behind
-// the `=` of a key "exp-0". The record is loaded straight from memory (LoadRecord) and from a
-// model file (Load); both must agree. A loaded record is then evaluated with and without a state
-// whose variables hold the extremes of the arithmetic.
+// the `=` of a key "exp-0". The record is loaded straight from memory (LoadRecord) and through
+// the expression table of a model file that holds it; both must agree. A loaded record is then
+// evaluated with and without a state whose variables hold the extremes of the arithmetic.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <string>
 
 #include "expr/evaluation.h"
 #include "model/ds_state.h"
 #include "model/expression.h"
+#include "model/expression_table.h"
+#include "model/messages.h"
+#include "model/profile.h"
 #include "model/system.h"
 #include "scratch_file.h"
 
@@ -38,13 +40,9 @@ struct FileCloser {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The refusal lines of the loader would only slow the search down.
-  std::cout.setstate(std::ios::badbit);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The refusal lines of the loader would only slow the search down.
+  tickcheck::DiscardedMessages messages;
   CExpression fromMemory;
   {
     // fmemopen refuses an empty buffer; a record of no bytes reads like one cut short anyway.
@@ -55,15 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
     if (size == 0)
       std::fseek(stream.get(), 0, SEEK_END);
-    fromMemory.LoadRecord(stream.get(), 0);
+    fromMemory.LoadRecord(stream.get(), 0, messages);
   }
 
   std::string model = "[Expressions]\nexp-0=";
   model.append(reinterpret_cast<const char*>(data), size);
   const tickcheck::fuzz::ScratchFile file(reinterpret_cast<const uint8_t*>(model.data()),
                                           model.size());
-  CExpression fromFile;
-  fromFile.Load(file.Path(), 0);
+  tickcheck::ExpressionTable table;
+  table.Load(tickcheck::ProfileIndex(file.Path()), 1, messages);
+  const CExpression& fromFile = table[0];
   if (fromFile.Loaded() != fromMemory.Loaded() || fromFile.Nodes() != fromMemory.Nodes() ||
       fromFile.Bindings() != fromMemory.Bindings() || fromFile.Root() != fromMemory.Root() ||
       std::string(fromFile.StrategyName()) != fromMemory.StrategyName()) {

@@ -4,24 +4,22 @@
 #include <string>
 
 #include "check/delay_run.h"
-#include "model/console.h"
 
 namespace tickcheck {
 
 Checker::Checker(const CSystem& model, CComposition& composition, const CStateSpace& space,
-                 const SearchOptions& options)
+                 const SearchOptions& options, MessageSink& messages)
     : model_(model),
       space_(space),
-      limits_(model),
+      messages_(messages),
+      limits_(model, messages),
       intervals_(model, limits_),
-      tests_(model),
+      tests_(model, messages),
       budget_(options.limits),
-      values_(model),
+      values_(model, messages),
       verdicts_(tests_, options.checkTimeSuccessors, budget_,
                 [this](const DsState& state) { return successors_.DelayCap(state); }),
-      reached_(
-          space, intervals_,
-          options.batchedJoining ? ReachedSet::Joining::kBatched : ReachedSet::Joining::kPerSweep),
+      reached_(space, intervals_),
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
@@ -36,7 +34,7 @@ SearchProgress Checker::Progress() const {
 void Checker::Check(const DsState& initial, std::FILE* info) {
   waiting_.Insert({initial, 1, {}}, false);
   std::optional<int64_t> current = initial.locationIndex;
-  ConsoleLine("begin checking");
+  messages_.Stage("begin checking");
 
   std::vector<DsState> fresh;
   std::vector<int32_t> positions;
@@ -64,9 +62,10 @@ void Checker::Check(const DsState& initial, std::FILE* info) {
   }
   reached_.Finish();
   if (!stopped)
-    ConsoleLine("pastlist:");
-  space_.manager().PrintInfo(info);
-  ConsoleLine("DsState Number in pastList:\t" + std::to_string(newStates_.Count()));
+    messages_.Stage("pastlist:");
+  if (info != nullptr)
+    space_.manager().PrintInfo(info);
+  messages_.Stage("DsState Number in pastList:\t" + std::to_string(newStates_.Count()));
 }
 
 }  // namespace tickcheck

@@ -18,6 +18,7 @@
 #include "check/verdicts.h"
 #include "compose/composition.h"
 #include "model/ds_state.h"
+#include "model/messages.h"
 #include "model/system.h"
 #include "statespace/clock_intervals.h"
 #include "statespace/clock_limits.h"
@@ -31,25 +32,24 @@ struct SearchOptions {
   bool noClockIntervals = false;     // "-n": every state is stored exactly
   bool checkTimeSuccessors = false;  // "-t": properties also on the delays MaxDelay admits
   SearchLimits limits{};
-  // "--fast-reached-set": reached states join the diagram in batches (see ReachedSet::Joining)
-  bool batchedJoining = false;
 };
 
 class Checker {
  public:
-  // Builds the per-location clock limits (writing their console lines). `model` is loaded with
-  // its properties and composed by `composition`; `space` is its state space. All must outlive
-  // the checker.
+  // Builds the per-location clock limits (writing their lines). `model` is loaded with its
+  // properties and composed by `composition`; `space` is its state space; the lines of the search
+  // go to `messages`. All must outlive the checker.
   Checker(const CSystem& model, CComposition& composition, const CStateSpace& space,
-          const SearchOptions& options);
+          const SearchOptions& options, MessageSink& messages);
 
   // Lets `control` watch the search and stop it (see check/search_control.h); it must outlive
   // Check. Without a control the search runs to its end.
   void SetControl(SearchControl* control) { control_ = control; }
 
-  // Runs the search from `initial` and writes the manager's statistics into `info`. The console
-  // shows "begin checking", "pastlist:" when the search was not stopped, and "DsState Number in
-  // pastList:\t<n>".
+  // Runs the search from `initial` and writes the manager's statistics into `info` (unless it is
+  // null). The stage
+  // lines are "begin checking", "pastlist:" when the search was not stopped, and "DsState Number
+  // in pastList:\t<n>".
   void Check(const DsState& initial, std::FILE* info);
 
   // The result of every property (see check/verdicts.h).
@@ -64,6 +64,7 @@ class Checker {
  private:
   const CSystem& model_;
   const CStateSpace& space_;
+  MessageSink& messages_;
   const ClockLimits limits_;
   const ClockIntervals intervals_;
   const ConstraintTests tests_;

@@ -1,7 +1,6 @@
 #include "check/constraints.h"
 
 #include "expr/evaluation.h"
-#include "model/console.h"
 
 namespace tickcheck {
 
@@ -14,7 +13,7 @@ const CVariable* ConstraintTests::Variable(int32_t id) const {
 bool ConstraintTests::Satisfied(const DsState& state, int32_t expression) const {
   const ComparisonFacts facts = Facts(expression);
   if (!IsRelationCode(facts.code)) {
-    ConsoleLine("Error type in satisfy");
+    messages_.Problem("Error type in satisfy");
     return false;
   }
   const int32_t bound = Bound(facts, expression, state);

@@ -10,14 +10,16 @@
 #include "compose/composition.h"
 #include "expr/comparison_table.h"
 #include "model/ds_state.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
 
 class ConstraintTests {
  public:
-  // `model` must outlive the object.
-  explicit ConstraintTests(const CSystem& model) : model_(model), comparisons_(model) {}
+  // `model` and `messages` must outlive the object.
+  ConstraintTests(const CSystem& model, MessageSink& messages)
+      : model_(model), comparisons_(model), messages_(messages) {}
 
   const CSystem& Model() const { return model_; }
   // The facts of comparison `expression`, and its bound in `state`.
@@ -33,7 +35,7 @@ class ConstraintTests {
   }
 
   // Relation code between the value of the comparison's variable and its bound, in `state`. A
-  // code outside 1 to 6 writes "Error type in satisfy" and fails.
+  // code outside 1 to 6 writes the problem line "Error type in satisfy" and fails.
   bool Satisfied(const DsState& state, int32_t expression) const;
   // The integer-variable comparisons of the transition's guard hold in `state` (an empty guard
   // holds); its clock comparisons are the delay window's.
@@ -54,10 +56,13 @@ class ConstraintTests {
   // Whether the expression reads a variable other than an integer (a clock, whose value changes
   // with a delay); with `exceptCompared`, the compared variable of a comparison is not counted.
   bool ReadsClock(int32_t expression, bool exceptCompared) const;
+  // Where the problem lines of the check go.
+  MessageSink& Messages() const { return messages_; }
 
  private:
   const CSystem& model_;
   const ComparisonTable comparisons_;
+  MessageSink& messages_;
 };
 
 }  // namespace tickcheck

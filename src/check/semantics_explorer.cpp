@@ -40,8 +40,9 @@ bool Receives(const CJump& jump, int32_t channel) {
 
 }  // namespace
 
-SemanticsExplorer::SemanticsExplorer(const CSystem& system)
+SemanticsExplorer::SemanticsExplorer(const CSystem& system, MessageSink& messages)
     : system_(system),
+      messages_(messages),
       integerCount_(static_cast<size_t>(
           std::count_if(system.variables.begin(), system.variables.end(),
                         [](const CVariable& v) { return v.Type == VarType::kInteger; }))),
@@ -87,7 +88,7 @@ DsState SemanticsExplorer::Initial() {
 }
 
 bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) const {
-  return Evaluate(system_.expressions[expression], Valuation(system_, state)) != 0;
+  return EvaluateInRun(system_.expressions[expression], Valuation(system_, state), messages_) != 0;
 }
 
 bool SemanticsExplorer::GuardHolds(const CJump& jump, const DsState& state) const {
@@ -230,7 +231,7 @@ DsState SemanticsExplorer::Apply(const DsState& state, const Move& move) {
   for (const StepJump& part : move.jumps) {
     for (const Assignment& assignment : part.jump->assignments) {
       const int32_t value =
-          Evaluate(system_.expressions[assignment.expId], Valuation(system_, next));
+          EvaluateInRun(system_.expressions[assignment.expId], Valuation(system_, next), messages_);
       const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
       if (variable.Type == VarType::kInteger) {
         next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
@@ -332,7 +333,8 @@ bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) c
 
 bool SemanticsExplorer::InRange(const DsState& state) const {
   for (const CVariable& variable : system_.variables) {
-    if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+    const bool ranged = system_.format == 2 || (variable.Min >= 0 && variable.Min <= variable.Max);
+    if (variable.Type != VarType::kInteger || !ranged)
       continue;
     const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
     if (value < variable.Min || value > variable.Max)

@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "model/ds_state.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -72,8 +73,9 @@ enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted };
 
 class SemanticsExplorer {
  public:
-  // `system` is loaded with its properties and must outlive the explorer.
-  explicit SemanticsExplorer(const CSystem& system);
+  // `system` is loaded with its properties; `messages` takes the lines of the expressions that
+  // cannot be evaluated. Both must outlive the explorer.
+  SemanticsExplorer(const CSystem& system, MessageSink& messages);
   SemanticsExplorer(const SemanticsExplorer&) = delete;
   SemanticsExplorer& operator=(const SemanticsExplorer&) = delete;
 
@@ -179,6 +181,7 @@ class SemanticsExplorer {
   std::span<const int32_t> Words(int64_t index) const;
 
   const CSystem& system_;
+  MessageSink& messages_;
   const size_t integerCount_;
   bool rangeError_ = false;
   // The location vectors met so far: a state's locations point at one of these rows.

@@ -5,7 +5,6 @@
 #include "check/delay.h"
 #include "expr/comparison.h"
 #include "expr/evaluation.h"
-#include "model/console.h"
 
 namespace tickcheck {
 namespace {
@@ -420,8 +419,8 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
   }
   for (const CUpdate& update : transition.updates) {
     // Later updates see the values of earlier ones.
-    const int32_t value =
-        Evaluate(model_.expressions[update.updateExpId], Valuation(model_, target));
+    const int32_t value = EvaluateInRun(model_.expressions[update.updateExpId],
+                                        Valuation(model_, target), tests_.Messages());
     const CVariable* variable = tests_.Variable(update.updateVar);
     if (variable == nullptr)
       continue;
@@ -468,7 +467,7 @@ std::optional<int32_t> SuccessorGenerator::RemainingDelays(
         continue;
       const int32_t code = facts.code;
       if (!IsRelationCode(code)) {
-        ConsoleLine("Error op type");
+        tests_.Messages().Problem("Error op type");
         return std::nullopt;
       }
       // The target holds x == bound, so only the firing delay itself keeps it.

@@ -63,7 +63,7 @@ class SuccessorGenerator {
   static void FixedClocks(const DsState& source, const DsState& target,
                           const CComposedTransition& transition, std::vector<int32_t>& fixed);
   // How many firing delays from `limit` downwards keep the target's invariants (the `fixed`
-  // clocks excepted): 1 without active clocks; nothing after "Error op type".
+  // clocks excepted): 1 without active clocks; nothing after the problem line "Error op type".
   std::optional<int32_t> RemainingDelays(const DsState& target, int32_t limit,
                                          const std::vector<int32_t>& fixed) const;
 

@@ -34,12 +34,13 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path) {
 
 }  // namespace
 
-TraceSearch FindTraces(const CSystem& system, const std::vector<bool>& wanted, int64_t stateLimit,
+TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
+                       const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn) {
   const std::vector<CProperty>& properties = system.properties;
   TraceSearch search;
   search.traces.resize(properties.size());
-  SemanticsExplorer explorer(system);
+  SemanticsExplorer explorer(system, messages);
   // The visit that shows each wanted property, by its number in the exploration.
   std::vector<int64_t> shownAt(properties.size(), -1);
   size_t open = 0;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -58,8 +59,9 @@ struct TraceSearch {
 // Looks for a trace of every property whose `wanted` entry is true (one entry per loaded
 // property; only Type 0 and Type 1 properties can have one). Visits at most `stateLimit` states
 // (0: no limit) and asks `goOn` every few thousand states, with the number of states visited so
-// far, whether to go on.
-TraceSearch FindTraces(const CSystem& system, const std::vector<bool>& wanted, int64_t stateLimit,
+// far, whether to go on. The expressions that cannot be evaluated are reported to `messages`.
+TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
+                       const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn);
 
 }  // namespace tickcheck

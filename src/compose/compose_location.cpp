@@ -2,7 +2,6 @@
 #include <vector>
 
 #include "compose/composition.h"
-#include "model/console.h"
 
 namespace tickcheck {
 namespace {
@@ -184,8 +183,8 @@ bool InCommitted(const CSystem& system, std::span<const int32_t> vector, int32_t
 void CComposition::composeLocation(std::span<const int32_t> vector) {
   if (!IsLocationVector(system, vector))
     return;
-  const int64_t pre = VecToInt(vector);
-  const int32_t place = Store(pre, vector);
+  const uint64_t hash = RowHash(vector);
+  const int32_t place = Store(vector, hash);
   if (places_[static_cast<size_t>(place)].composed)
     return;
   const auto count = static_cast<int32_t>(system.processes.size());
@@ -250,7 +249,7 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
           add(broadcast, false, urgentChannel, {});
         } else if (receivers == Receivers::kNoListener) {
           // The model is broken at this location; what was composed before stays usable.
-          ConsoleLine("Error: there must be at least a jump syn with a broadcast edge");
+          Messages().Problem("Error: there must be at least a jump syn with a broadcast edge");
           ++unheardBroadcasts;
           unheard = true;
           break;
@@ -279,9 +278,14 @@ void CComposition::composeLocation(std::span<const int32_t> vector) {
     const std::span<const int32_t> exclusions(excluded.data() + transition->excludedBegin,
                                               transition->excludedEnd - transition->excludedBegin);
     target.assign(vector.begin(), vector.end());
-    for (const auto& [process, jump] : joined)
-      target[static_cast<size_t>(process)] = jump->To;
-    const int32_t post = Store(VecToInt(target), target);
+    uint64_t targetHash = hash;
+    for (const auto& [process, jump] : joined) {
+      int32_t& location = target[static_cast<size_t>(process)];
+      targetHash += EntryHash(static_cast<size_t>(process), jump->To) -
+                    EntryHash(static_cast<size_t>(process), location);
+      location = jump->To;
+    }
+    const int32_t post = Store(target, targetHash);
     const int32_t flags = (transition->isUrgent ? kUrgentFlag : 0) |
                           (NoGuard(joined) ? kNoGuardFlag : 0) |
                           (transition->urgentChannel ? kUrgentChannelFlag : 0);

@@ -5,8 +5,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 struct CComposition::Storage {
@@ -22,6 +20,9 @@ struct CComposition::Storage {
   std::vector<std::vector<int32_t>> chunks;
   std::vector<const int32_t*> payloads;
   std::unordered_map<std::vector<int32_t>, int32_t, WordsHash> payloadNumbers;
+  // Where the composition's lines go. It is kept here rather than beside the fields, whose size
+  // every run prints.
+  MessageSink* messages = nullptr;
 };
 
 namespace {
@@ -84,108 +85,90 @@ std::optional<Refusal> CComposition::CanCompose(const CSystem& system) {
     if (std::optional<Refusal> refusal = CheckLocations(position, system.processes[position]))
       return refusal;
   }
-  // The indices run from 0 to the product - 1, which must fit in a signed 64-bit integer.
-  const uint64_t product = ProductOfLocationCounts(system);
-  constexpr uint64_t kIndexCount = static_cast<uint64_t>(kIndexLimit) + 1;
-  if (product > kIndexCount) {
-    const std::string shown = product == std::numeric_limits<uint64_t>::max()
-                                  ? "more than " + std::to_string(product)
-                                  : std::to_string(product);
-    return Refuse("the product of the location counts (" + shown + ") exceeds " +
-                  std::to_string(kIndexCount));
-  }
   return std::nullopt;
 }
 
-CComposition::CComposition(const CSystem& system)
+CComposition::CComposition(const CSystem& system, MessageSink& messages)
     : system(system),
       locationIndexCount(ProductOfLocationCounts(system)),
       storage_(std::make_unique<Storage>()) {
+  storage_->messages = &messages;
+  // The indices run from 0 to the product - 1, which must fit in a signed 64-bit integer.
+  if (locationIndexCount <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1) {
+    weights_.assign(system.processes.size(), 1);
+    for (size_t i = weights_.size(); i-- > 1;)
+      weights_[i - 1] = system.processes[i].locationCount * weights_[i];
+  }
   std::vector<int32_t> initial;
   for (const CProcess& process : system.processes)
     initial.push_back(process.InitLocation);
-
-  locationWeights.assign(system.processes.size(), 1);
-  for (size_t i = locationWeights.size(); i-- > 1;)
-    locationWeights[i - 1] = system.processes[i].locationCount * locationWeights[i];
-
-  initLocationIndex = VecToInt(initial);
-  Store(initLocationIndex, initial);
+  Store(initial, RowHash(initial));
 }
 
-CComposition::~CComposition() {
-  // Everything is given back before the closing line, so that the line marks the point where the
-  // composition's memory is free again.
-  storage_.reset();
-  std::vector<Place>().swap(places_);
-  std::vector<int32_t>().swap(table_);
-  ConsoleLine("composition destruct end");
+CComposition::~CComposition() = default;
+
+MessageSink& CComposition::Messages() const {
+  return *storage_->messages;
 }
 
-int64_t CComposition::VecToInt(std::span<const int32_t> vector) const {
-  // Unsigned arithmetic gives the wrapping sum; a negative result is the only sign of overflow.
-  uint64_t sum = 0;
-  const size_t count = std::min(vector.size(), locationWeights.size());
-  for (size_t i = 0; i < count; ++i) {
-    sum += (static_cast<uint64_t>(static_cast<int64_t>(vector[i])) - 1u) *
-           static_cast<uint64_t>(locationWeights[i]);
-  }
-  const auto index = static_cast<int64_t>(sum);
-  if (index < 0) {
-    ConsoleLine("ERROR! Overflow in VecToInt()!");
-    return -1;
-  }
-  return index;
+uint64_t CComposition::EntryHash(size_t process, int32_t location) {
+  // splitmix64 of the pair: entries hash independently, so that a row's hash is their sum.
+  uint64_t h = (static_cast<uint64_t>(process) << 32) + static_cast<uint32_t>(location) +
+               0x9E3779B97F4A7C15ull;
+  h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+  h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+  return h ^ (h >> 31);
 }
 
-namespace {
-
-size_t Slot(int64_t index, size_t mask) {
-  // The indices of one model differ mostly in their low digits; mixing spreads them over the
-  // table.
-  uint64_t h = static_cast<uint64_t>(index) * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 29;
-  return static_cast<size_t>(h) & mask;
+uint64_t CComposition::RowHash(std::span<const int32_t> vector) {
+  uint64_t hash = 0;
+  for (size_t process = 0; process < vector.size(); ++process)
+    hash += EntryHash(process, vector[process]);
+  return hash;
 }
 
-}  // namespace
-
-std::optional<int32_t> CComposition::Find(int64_t index) const {
-  if (table_.empty())
-    return std::nullopt;
+size_t CComposition::CellOf(std::span<const int32_t> vector, uint64_t hash) const {
   const size_t mask = table_.size() - 1;
-  for (size_t slot = Slot(index, mask);; slot = (slot + 1) & mask) {
-    const int32_t entry = table_[slot];
+  for (size_t cell = static_cast<size_t>(hash) & mask;; cell = (cell + 1) & mask) {
+    const int32_t entry = table_[cell];
     if (entry == 0)
-      return std::nullopt;
-    if (places_[static_cast<size_t>(entry) - 1].index == index)
+      return cell;
+    const Place& place = places_[static_cast<size_t>(entry) - 1];
+    if (place.hash == hash && std::equal(vector.begin(), vector.end(), place.row))
+      return cell;
+  }
+}
+
+std::optional<int64_t> CComposition::Find(std::span<const int32_t> vector) const {
+  if (table_.empty() || vector.size() != system.processes.size())
+    return std::nullopt;
+  const int32_t entry = table_[CellOf(vector, RowHash(vector))];
+  if (entry == 0)
+    return std::nullopt;
+  return entry - 1;
+}
+
+int32_t CComposition::Store(std::span<const int32_t> vector, uint64_t hash) {
+  if (!table_.empty()) {
+    if (const int32_t entry = table_[CellOf(vector, hash)]; entry != 0)
       return entry - 1;
   }
-}
-
-int32_t CComposition::Store(int64_t index, std::span<const int32_t> vector) {
-  if (const std::optional<int32_t> found = Find(index))
-    return *found;
   // At most half full, so that probes stay short.
   if (2 * (places_.size() + 1) > table_.size()) {
     std::vector<int32_t> grown(std::max<size_t>(16, 2 * table_.size()), 0);
     const size_t mask = grown.size() - 1;
     for (size_t place = 0; place < places_.size(); ++place) {
-      size_t slot = Slot(places_[place].index, mask);
-      while (grown[slot] != 0)
-        slot = (slot + 1) & mask;
-      grown[slot] = static_cast<int32_t>(place) + 1;
+      size_t cell = static_cast<size_t>(places_[place].hash) & mask;
+      while (grown[cell] != 0)
+        cell = (cell + 1) & mask;
+      grown[cell] = static_cast<int32_t>(place) + 1;
     }
     table_ = std::move(grown);
   }
   int32_t* row = Allocate(vector.size());
   std::copy(vector.begin(), vector.end(), row);
-  places_.push_back({.index = index, .row = row});
-  const size_t mask = table_.size() - 1;
-  size_t slot = Slot(index, mask);
-  while (table_[slot] != 0)
-    slot = (slot + 1) & mask;
-  table_[slot] = static_cast<int32_t>(places_.size());
+  places_.push_back({.row = row, .hash = hash});
+  table_[CellOf(vector, hash)] = static_cast<int32_t>(places_.size());
   return static_cast<int32_t>(places_.size()) - 1;
 }
 
@@ -202,27 +185,44 @@ int32_t* CComposition::Allocate(size_t count) {
   return chunk.data() + at;
 }
 
-bool CComposition::IsComposed(int64_t index) const {
-  const std::optional<int32_t> place = Find(index);
-  return place && places_[static_cast<size_t>(*place)].composed;
+bool CComposition::IsComposed(int64_t number) const {
+  return number >= 0 && static_cast<size_t>(number) < places_.size() &&
+         places_[static_cast<size_t>(number)].composed;
 }
 
-bool CComposition::TimeStopped(int64_t index) const {
-  const std::optional<int32_t> place = Find(index);
-  return place && places_[static_cast<size_t>(*place)].timeStopped;
+bool CComposition::TimeStopped(int64_t number) const {
+  return number >= 0 && static_cast<size_t>(number) < places_.size() &&
+         places_[static_cast<size_t>(number)].timeStopped;
 }
 
-bool CComposition::HasUrgentChannel(int64_t index) const {
-  const std::optional<int32_t> place = Find(index);
-  return place && places_[static_cast<size_t>(*place)].urgentChannel;
+bool CComposition::HasUrgentChannel(int64_t number) const {
+  return number >= 0 && static_cast<size_t>(number) < places_.size() &&
+         places_[static_cast<size_t>(number)].urgentChannel;
 }
 
-CComposedTransitionList CComposition::Transitions(int64_t index) const {
-  const std::optional<int32_t> place = Find(index);
-  if (!place)
+CComposedTransitionList CComposition::Transitions(int64_t number) const {
+  if (number < 0 || static_cast<size_t>(number) >= places_.size())
     return {};
-  const Place& stored = places_[static_cast<size_t>(*place)];
-  return {this, index, stored.records, stored.transitionCount};
+  const Place& stored = places_[static_cast<size_t>(number)];
+  return {this, number, stored.records, stored.transitionCount};
+}
+
+std::string CComposition::Label(int64_t number) const {
+  const std::span<const int32_t> row = LocationVector(number);
+  if (!weights_.empty()) {
+    int64_t index = 0;
+    for (size_t i = 0; i < row.size(); ++i)
+      index += (int64_t{row[i]} - 1) * weights_[i];
+    return std::to_string(index);
+  }
+  std::string label = "(";
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i > 0)
+      label += ',';
+    label += std::to_string(row[i]);
+  }
+  label += ')';
+  return label;
 }
 
 int32_t CComposition::Payload(const std::vector<int32_t>& words) {
@@ -247,7 +247,7 @@ CComposedTransition CComposedTransitionList::iterator::operator*() const {
   const int32_t* list = payload + CComposition::kPayloadHeader;
   CComposedTransition transition;
   transition.pre = pre_;
-  transition.post = post.index;
+  transition.post = at_[0];
   transition.isUrgent = (payload[0] & CComposition::kUrgentFlag) != 0;
   transition.urgentChannel = (payload[0] & CComposition::kUrgentChannelFlag) != 0;
   transition.noGuard = (payload[0] & CComposition::kNoGuardFlag) != 0;
@@ -260,7 +260,7 @@ CComposedTransition CComposedTransitionList::iterator::operator*() const {
   transition.resetClockId = {list, counts(3)};
   list += counts(3);
   transition.excludedGuards = {list, counts(4)};
-  transition.postLocations = {post.row, composition_->locationWeights.size()};
+  transition.postLocations = {post.row, composition_->system.processes.size()};
   return transition;
 }
 
@@ -283,11 +283,10 @@ bool CComposedTransition::operator==(const CComposedTransition& other) const {
          std::ranges::equal(excludedGuards, other.excludedGuards);
 }
 
-std::span<const int32_t> CComposition::LocationVector(int64_t index) const {
-  const std::optional<int32_t> place = Find(index);
-  if (!place)
+std::span<const int32_t> CComposition::LocationVector(int64_t number) const {
+  if (number < 0 || static_cast<size_t>(number) >= places_.size())
     return {};
-  return {places_[static_cast<size_t>(*place)].row, locationWeights.size()};
+  return {places_[static_cast<size_t>(number)].row, system.processes.size()};
 }
 
 }  // namespace tickcheck

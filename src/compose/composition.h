@@ -1,15 +1,19 @@
 #pragma once
 // The composition: the synchronised product of the processes' jumps, built on the fly. A composed
 // location is the combination of the current locations of all processes (a location vector, one
-// 1-based location id per process); it is numbered by its composed-location index, the
-// mixed-radix number of the vector with the first process as the most significant digit, held in
-// 64 bits. Only the composed locations that the checker reaches (and the targets of their
-// transitions) are stored: a hash table finds them by index, so memory follows the reachable part
-// however large the product of the location counts is. The transitions that leave a composed
+// 1-based location id per process). The composition identifies it by its vector, found by hashing,
+// and gives it a number: 0 for the initial location, then 1, 2, ... in the order in which it
+// stores them. Only the composed locations that the checker reaches (and the targets of their
+// transitions) are stored, each with its vector, so any number of processes composes and memory
+// follows the reachable part and the number of processes. The transitions that leave a composed
 // location are built the first time the checker reaches it (composeLocation). A transition is
-// stored as two words, its target and its payload (flags, processes, updates, guards, resets);
-// the many transitions that differ only in their source share one payload, kept once in chunks
-// that never move.
+// stored as two words, its target and its payload (flags, processes, updates, guards, resets); the
+// many transitions that differ only in their source share one payload, kept once in chunks that
+// never move.
+//
+// Where the product of the location counts fits in a signed 64-bit integer, the listing shows a
+// composed location by its mixed-radix index (the first process the most significant digit, each
+// digit the location id - 1), as it always has; beyond, by its location vector.
 
 #include <cstdint>
 #include <iterator>
@@ -17,8 +21,10 @@
 #include <optional>
 #include <ostream>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "model/messages.h"
 #include "model/refusal.h"
 #include "model/system.h"
 
@@ -78,11 +84,11 @@ class CUpdateList {
 // A composed transition as the composition hands it out: a view of its record, valid while the
 // composition lives. Tests may also point one at storage of their own.
 struct CComposedTransition {
-  int64_t pre = 0;                         // composed-location index that the transition leaves
-  int64_t post = 0;                        // composed-location index that it reaches
-  bool isUrgent = false;                   // an internal jump marked iUrgent
-  bool urgentChannel = false;              // a synchronisation on an urgent channel
-  bool noGuard = true;                     // none of the participating jumps has a guard
+  int64_t pre = 0;             // the number of the composed location that the transition leaves
+  int64_t post = 0;            // the number of the composed location that it reaches
+  bool isUrgent = false;       // an internal jump marked iUrgent
+  bool urgentChannel = false;  // a synchronisation on an urgent channel
+  bool noGuard = true;         // none of the participating jumps has a guard
   std::span<const int32_t> procId;         // 0-based processes: the initiator, then partners
   CUpdateList updates;                     // the jumps' assignments, in procId order
   std::span<const int32_t> guardExpId;     // the jumps' guard expression ids, in procId order
@@ -93,8 +99,10 @@ struct CComposedTransition {
   // only where every group's conjunction fails. Empty for every other transition.
   std::span<const int32_t> excludedGuards;
 
-  // Writes the transition with its running number `number` in the listing format.
-  void print(std::ostream& out, int32_t number) const;
+  // Writes the transition with its running number `number` in the listing format, showing its
+  // source and target as `pre` and `post`.
+  void print(std::ostream& out, int32_t number, const std::string& pre,
+             const std::string& post) const;
   // Equal fields and equal contents of the lists.
   bool operator==(const CComposedTransition& other) const;
 };
@@ -150,30 +158,28 @@ class CComposedTransitionList {
 
 class CComposition {
  public:
-  // The largest composed-location index that the composition can number.
-  static constexpr int64_t kIndexLimit = INT64_MAX;
-
-  // Checks that the loaded model can be composed: every process has at least one location, the
-  // product of the location counts is at most kIndexLimit + 1 (so every index fits in 64 bits),
-  // and every InitLocation and every jump's To lies in 1 .. the location count of its process.
-  // Otherwise answers the refusal that says why. Nothing is sized by the product.
+  // Checks that the loaded model can be composed: every process has at least one location, and
+  // every InitLocation and every jump's To lies in 1 .. the location count of its process.
+  // Otherwise answers the refusal that says why. Nothing is sized by the product of the location
+  // counts.
   static std::optional<Refusal> CanCompose(const CSystem& system);
 
-  // Stores the initial location. Requires CanCompose(system).
-  explicit CComposition(const CSystem& system);
-  // Frees everything and writes "composition destruct end".
+  // Stores the initial location as number 0. Requires CanCompose(system). Its lines go to
+  // `messages`, which must outlive it.
+  CComposition(const CSystem& system, MessageSink& messages);
   ~CComposition();
   CComposition(const CComposition&) = delete;
   CComposition& operator=(const CComposition&) = delete;
 
-  // The composed-location index of `vector`; -1 after writing "ERROR! Overflow in VecToInt()!"
-  // when the sum is negative in 64 bits.
-  int64_t VecToInt(std::span<const int32_t> vector) const;
+  // The number of the composed location `vector`, if it is stored.
+  std::optional<int64_t> Find(std::span<const int32_t> vector) const;
 
   // Creates every composed transition that leaves the composed location `vector` (internal jumps,
   // binary synchronisations, broadcasts) and stores them as its list, in the order in which the
   // checker tries them, storing the location vectors of their targets; then marks the location
-  // composed. The checker calls it once per composed location, while IsComposed is false. A
+  // composed. A broadcast that no other process receives ends the location's transitions there,
+  // after the problem line "Error: there must be at least a jump syn with a broadcast edge". The
+  // checker calls it once per composed location, while IsComposed is false. A
   // vector that is not a location vector of the system (not one entry per process, or an id
   // outside its process) composes nothing.
   //
@@ -183,39 +189,45 @@ class CComposition {
   // such jump. Under the usual rule (CSystem::usualBroadcast) the receiving jumps of another
   // process are its jumps out of its current location with Syn=c, Broadcast=1 and SynType other
   // than 1; one transition is made per choice of one receiving jump, or none, for every other
-  // process. "None" is a choice only when each of the process's receiving jumps has a guard, and
-  // the transition then carries those guards as excluded (the process takes part whenever one of
-  // them holds). When some process is in a committed location, only the transitions with a
-  // participant that leaves a committed location are kept.
+  // process, and a broadcast without receivers fires alone. "None" is a choice only when each of
+  // the process's receiving jumps has a guard, and the transition then carries those guards as
+  // excluded (the process takes part whenever one of them holds). When some process is in a
+  // committed location, only the transitions with a participant that leaves a committed location
+  // are kept.
   void composeLocation(std::span<const int32_t> vector);
-  // Whether composeLocation has run for the composed location `index`.
-  bool IsComposed(int64_t index) const;
-  // The transitions that leave `index`: empty until it is composed.
-  CComposedTransitionList Transitions(int64_t index) const;
-  // Whether time stands still in the composed location `index` (some process is in a committed
-  // or urgent location), and whether one of its transitions synchronises on an urgent channel:
-  // false until it is composed.
-  bool TimeStopped(int64_t index) const;
-  bool HasUrgentChannel(int64_t index) const;
+  // Whether composeLocation has run for composed location `number`.
+  bool IsComposed(int64_t number) const;
+  // The transitions that leave composed location `number`: empty until it is composed.
+  CComposedTransitionList Transitions(int64_t number) const;
+  // Whether time stands still in composed location `number` (some process is in a committed or
+  // urgent location), and whether one of its transitions synchronises on an urgent channel: false
+  // until it is composed.
+  bool TimeStopped(int64_t number) const;
+  bool HasUrgentChannel(int64_t number) const;
 
-  // Writes the heading line and every composed transition, numbered across indices in increasing
-  // index order.
+  // Writes the heading line and every composed transition, numbered across composed locations in
+  // the order of their location vectors (first process most significant).
   void printComposedTransitions(std::ostream& out) const;
+  // How the listing shows composed location `number`: its mixed-radix index where the product of
+  // the location counts fits in a signed 64-bit integer, else its location vector as
+  // "(l1,l2,...)".
+  std::string Label(int64_t number) const;
 
-  // The location vector of composed location `index` once it has been reached (the initial one,
-  // or the target of a composed transition); empty for any other index. Rows never move while the
+  // The location vector of composed location `number` once it is stored (the initial one, or the
+  // target of a composed transition); empty for any other number. Rows never move while the
   // composition lives.
-  std::span<const int32_t> LocationVector(int64_t index) const;
+  std::span<const int32_t> LocationVector(int64_t number) const;
+  // Where the lines of the composition go, and those of the stages that explore it.
+  MessageSink& Messages() const;
   // The number of composed locations stored: the initial one and every target composed so far.
   size_t StoredLocations() const { return places_.size(); }
   // The number of distinct transition payloads stored.
   size_t StoredPayloads() const;
 
   const CSystem& system;
-  // One weight per process (the process count is its length): the weight of a digit of the index.
-  std::vector<int64_t> locationWeights;
+  // The number of the initial composed location: always 0.
   int64_t initLocationIndex = 0;
-  // The number of composed-location indices: the product of the location counts.
+  // The product of the location counts, the largest 64-bit value when it is larger.
   uint64_t locationIndexCount = 0;
   // The number of composed locations that composeLocation has composed.
   int64_t composedLocations = 0;
@@ -233,10 +245,11 @@ class CComposition {
   // The words of a payload before its lists: flags and the five list lengths.
   static constexpr int32_t kPayloadHeader = 6;
 
-  // A stored composed location: its index, its row, and its transition records once composed.
+  // A stored composed location: its row, the hash of its row, and its transition records once
+  // composed.
   struct Place {
-    int64_t index = 0;
     const int32_t* row = nullptr;
+    uint64_t hash = 0;
     const int32_t* records = nullptr;  // (post place, payload number) per transition
     int32_t transitionCount = 0;
     bool composed = false;
@@ -244,16 +257,24 @@ class CComposition {
     bool urgentChannel = false;
   };
 
-  // The place of `index`, if stored.
-  std::optional<int32_t> Find(int64_t index) const;
-  // The place of `index`, stored with row `vector` when it is new.
-  int32_t Store(int64_t index, std::span<const int32_t> vector);
+  // The hash of a location vector: the sum of the hashes of its entries, so that the hash of a
+  // transition's target follows from its source's by the entries that change.
+  static uint64_t EntryHash(size_t process, int32_t location);
+  static uint64_t RowHash(std::span<const int32_t> vector);
+  // The place of `vector`, whose RowHash is `hash`, stored when it is new.
+  int32_t Store(std::span<const int32_t> vector, uint64_t hash);
+  // The cell of `table_` that holds the place of `vector` (whose hash is `hash`), or the empty
+  // cell where it would go.
+  size_t CellOf(std::span<const int32_t> vector, uint64_t hash) const;
   // Room for `count` words that never moves.
   int32_t* Allocate(size_t count);
   // The number of the payload `words`, stored when new.
   int32_t Payload(const std::vector<int32_t>& words);
 
   struct Storage;
+  // One weight per process, the weight of its digit in the mixed-radix index; empty when the
+  // product of the location counts does not fit in a signed 64-bit integer.
+  std::vector<int64_t> weights_;
   std::vector<Place> places_;
   // Open addressing with linear probing: place number + 1, or 0 for an empty cell.
   std::vector<int32_t> table_;

@@ -1,12 +1,14 @@
 #include <algorithm>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "compose/composition.h"
 
 namespace tickcheck {
 
-void CComposedTransition::print(std::ostream& out, int32_t number) const {
+void CComposedTransition::print(std::ostream& out, int32_t number, const std::string& pre,
+                                const std::string& post) const {
   out << "-----------composed transition" << number << "---------------" << std::endl;
   out << "pre = " << pre << std::endl;
   out << "post = " << post << std::endl;
@@ -35,16 +37,19 @@ void CComposedTransition::print(std::ostream& out, int32_t number) const {
 
 void CComposition::printComposedTransitions(std::ostream& out) const {
   out << "--------------------------Composed Transitions---------" << std::endl;
+  // The order of the location vectors is that of the mixed-radix indices where they exist.
   std::vector<int64_t> composed;
-  for (const Place& place : places_) {
-    if (place.transitionCount > 0)
-      composed.push_back(place.index);
+  for (size_t place = 0; place < places_.size(); ++place) {
+    if (places_[place].transitionCount > 0)
+      composed.push_back(static_cast<int64_t>(place));
   }
-  std::ranges::sort(composed);
+  std::ranges::sort(composed, [this](int64_t a, int64_t b) {
+    return std::ranges::lexicographical_compare(LocationVector(a), LocationVector(b));
+  });
   int32_t number = 0;
-  for (int64_t index : composed) {
-    for (const CComposedTransition& transition : Transitions(index))
-      transition.print(out, ++number);
+  for (int64_t place : composed) {
+    for (const CComposedTransition& transition : Transitions(place))
+      transition.print(out, ++number, Label(transition.pre), Label(transition.post));
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <iostream>
+
+#include "driver/output_file.h"
 #include "driver/units.h"
 
 namespace tickcheck {
@@ -11,6 +14,9 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json StateJson(const TraceState& state, const TraceNames& names) {
+  Json locationNames = Json::array();
+  for (size_t p = 0; p < state.locations.size(); ++p)
+    locationNames.push_back(names.Location(static_cast<int32_t>(p) + 1, state.locations[p]));
   Json integers = Json::object();
   for (size_t k = 0; k < state.intValues.size(); ++k)
     integers[k < names.integers.size() ? names.integers[k] : std::to_string(k)] =
@@ -18,7 +24,10 @@ Json StateJson(const TraceState& state, const TraceNames& names) {
   Json clocks = Json::object();
   for (size_t k = 0; k < state.activeClocks.size(); ++k)
     clocks[names.Variable(state.activeClocks[k])] = state.clockValues[k];
-  return {{"locations", state.locations}, {"integers", integers}, {"clocks", clocks}};
+  return {{"locations", state.locations},
+          {"integers", integers},
+          {"clocks", clocks},
+          {"location_names", locationNames}};
 }
 
 Json TraceJson(const Trace& trace, const TraceNames& names) {
@@ -26,7 +35,12 @@ Json TraceJson(const Trace& trace, const TraceNames& names) {
   for (const TraceStep& step : trace.steps) {
     Json jumps = Json::array();
     for (const TraceJump& jump : step.jumps)
-      jumps.push_back({{"process", jump.process}, {"from", jump.from}, {"to", jump.to}});
+      jumps.push_back({{"process", jump.process},
+                       {"from", jump.from},
+                       {"to", jump.to},
+                       {"process_name", names.Process(jump.process)},
+                       {"from_name", names.Location(jump.process, jump.from)},
+                       {"to_name", names.Location(jump.process, jump.to)}});
     steps.push_back(
         {{"delay", step.delay}, {"jumps", jumps}, {"state", StateJson(step.state, names)}});
   }
@@ -43,12 +57,32 @@ Json PropertyJson(const PropertyOutcome& outcome, const TraceNames& names) {
           {"trace", outcome.trace ? TraceJson(*outcome.trace, names) : Json(nullptr)}};
 }
 
+Json QueryJson(const QueryOutcome& query, const TraceNames& names) {
+  Json satisfied = nullptr;
+  if (query.satisfied != Verdict::kUnknown)
+    satisfied = query.satisfied == Verdict::kTrue;
+  return {{"text", query.text},
+          {"satisfied", satisfied},
+          {"properties", query.properties},
+          {"trace", query.trace ? TraceJson(*query.trace, names) : Json(nullptr)}};
+}
+
+Json NamesJson(const TraceNames& names) {
+  return {{"processes", names.processes},
+          {"locations", names.locations},
+          {"variables", names.variables}};
+}
+
 }  // namespace
 
-std::string JsonDocument(const Options& options, const RunSummary& summary) {
+std::string JsonDocument(const Options& options, const RunSummary& summary,
+                         const std::string& input, const std::vector<QueryOutcome>& queries) {
   Json properties = Json::array();
   for (const PropertyOutcome& outcome : summary.properties)
     properties.push_back(PropertyJson(outcome, summary.names));
+  Json queryList = Json::array();
+  for (const QueryOutcome& query : queries)
+    queryList.push_back(QueryJson(query, summary.names));
   const ModelErrors& errors = summary.errors;
   const SearchProgress& search = summary.search;
   const Json document = {{"tickcheck", TICKCHECK_VERSION},
@@ -73,9 +107,33 @@ std::string JsonDocument(const Options& options, const RunSummary& summary) {
                            {"seconds", summary.seconds},
                            {"states_per_second", PerSecond(search.storedStates, summary.seconds)},
                            {"peak_rss_bytes", summary.peakResidentBytes},
-                           {"transrule_size", summary.transruleSize}}}};
-  // Invalid UTF-8 in a model path is replaced rather than refused.
+                           {"transrule_size", summary.transruleSize}}},
+                         {"input", input},
+                         {"queries", queryList},
+                         {"names", NamesJson(summary.names)}};
+  // Invalid UTF-8 in a model path or a name is replaced rather than refused.
   return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::optional<std::string> JsonTargetProblem(const Options& options) {
+  if (!options.json || *options.json == "-")
+    return std::nullopt;
+  if (const std::optional<std::string> problem = ReplaceProblem(*options.json))
+    return "tickcheck: cannot write " + *options.json + ": " + *problem;
+  return std::nullopt;
+}
+
+bool WriteJsonDocument(const Options& options, const std::string& document) {
+  if (*options.json == "-") {
+    std::cout << document << std::flush;
+    return true;
+  }
+  if (const std::optional<std::string> problem = ReplaceFile(*options.json, document)) {
+    std::cerr << "tickcheck: cannot write " << *options.json << ": " << *problem << '\n'
+              << std::flush;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tickcheck

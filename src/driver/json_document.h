@@ -20,14 +20,28 @@
 // property found reachable or violated; null otherwise. Processes and locations are numbers from
 // 1; integers and the active clocks are named by the model's names.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "driver/options.h"
 #include "driver/run_summary.h"
 
 namespace tickcheck {
 
-// The document, indented by two spaces, ending with a line feed.
-std::string JsonDocument(const Options& options, const RunSummary& summary);
+// The document of a run on `input` ("model file", "language", "xml" or "xta"), indented by two
+// spaces, ending with a line feed; `queries` are those of a compiled model (none for a model
+// file).
+std::string JsonDocument(const Options& options, const RunSummary& summary,
+                         const std::string& input, const std::vector<QueryOutcome>& queries);
+
+// Where `--json` writes: nothing when it is not given or is "-" (standard output), or when its
+// file can be replaced; otherwise the line that says why not ("tickcheck: cannot write FILE:
+// reason"), which ends a run before it begins.
+std::optional<std::string> JsonTargetProblem(const Options& options);
+
+// Writes `document` to standard output for `--json -`, else replaces the file whole. False after
+// "tickcheck: cannot write FILE: reason" on standard error.
+bool WriteJsonDocument(const Options& options, const std::string& document);
 
 }  // namespace tickcheck

@@ -17,7 +17,6 @@ struct Options {
   bool checkTimeSuccessors = false;   // -t
   bool progress = false;              // --progress (also on when standard error is a terminal)
   bool trace = false;                 // --trace
-  bool fastReachedSet = false;        // --fast-reached-set
   std::optional<std::string> json{};  // --json FILE; "-" is standard output
   std::string queryPath{};            // -q FILE: the queries of a .tck model
   std::string emitPath{};             // --emit-model FILE: the compiled model file of a .tck model

@@ -4,19 +4,18 @@
 #include <new>
 
 #include "driver/output_file.h"
-#include "model/console.h"
 
 namespace tickcheck {
 
-Reports::Reports(const std::string& modelPath)
+Reports::Reports(const std::string& modelPath, MessageSink& messages)
     : managerName_(modelPath + "-----cuddManagerInfo.txt"),
       modelInfoName_(modelPath + "------modelInfo.txt") {
   if (ReplaceProblem(managerName_)) {
-    ConsoleLine("ERROR! Can't open file!");
+    messages.Problem("ERROR! Can't open file!");
     return;
   }
   if (ReplaceProblem(modelInfoName_)) {
-    ConsoleLine("Error!Can not open file " + modelInfoName_);
+    messages.Problem("Error!Can not open file " + modelInfoName_);
     return;
   }
   // The decision-diagram adapter prints its statistics into a C stream.

@@ -11,14 +11,17 @@
 #include <sstream>
 #include <string>
 
+#include "model/messages.h"
+
 namespace tickcheck {
 
 class Reports {
  public:
   // Checks that both files can be written, the manager report first, and opens the in-memory
-  // streams. On failure writes the console line of the report that cannot be written
-  // ("ERROR! Can't open file!" or "Error!Can not open file <name>"), and Opened() is false.
-  explicit Reports(const std::string& modelPath);
+  // streams. On failure writes the problem line of the report that cannot be written
+  // ("ERROR! Can't open file!" or "Error!Can not open file <name>") to `messages`, and Opened()
+  // is false.
+  Reports(const std::string& modelPath, MessageSink& messages);
   ~Reports();
   Reports(const Reports&) = delete;
   Reports& operator=(const Reports&) = delete;

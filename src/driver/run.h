@@ -20,14 +20,9 @@ struct RunOutcome {
   std::optional<RunSummary> summary{};
 };
 
-// Where the traces of `--trace` go: after their verdict lines on standard output, or only into
-// the outcome's summary, for a caller that prints them its own way.
-enum class TracePrinting { kWithVerdicts, kCallerPrints };
-
 // The run of `options` within `limits`; memory running out ends it with "Out of memory." on
 // standard error and kFailure.
-RunOutcome RunModel(const Options& options, const RunLimits& limits = {},
-                    TracePrinting tracePrinting = TracePrinting::kWithVerdicts);
+RunOutcome RunModel(const Options& options, const RunLimits& limits = {});
 
 // Parses the command line and runs it; returns the process exit code (driver/exit_code.h).
 int RunTickcheck(int argc, const char* const argv[], const RunLimits& limits = {});

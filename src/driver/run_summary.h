@@ -38,6 +38,15 @@ struct ModelErrors {
   bool Any() const;
 };
 
+// The verdict of a query of a compiled model (`E<> f  -- satisfied`), from the properties that
+// decide it.
+struct QueryOutcome {
+  std::string text;                       // as the query file or the document gives it
+  Verdict satisfied = Verdict::kUnknown;  // kTrue: satisfied, kFalse: not satisfied
+  std::vector<int32_t> properties;        // the numbers of the properties that decide it
+  std::optional<Trace> trace{};           // with --trace: the run that shows E<> or refutes A[]
+};
+
 struct RunSummary {
   bool interrupted = false;
   std::vector<PropertyOutcome> properties;

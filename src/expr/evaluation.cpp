@@ -1,6 +1,6 @@
 #include "expr/evaluation.h"
 
-#include <iostream>
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -22,7 +22,6 @@ int32_t ComputeThreeNodes(const CExpression& e, const Valuation& valuation) {
 int32_t Evaluate(const CExpression& e, const Valuation& valuation) {
   switch (e.Shape()) {
     case ExpressionShape::kUnloaded:
-      std::cout << "Exp Compute\n" << std::flush;
       return 0;
     case ExpressionShape::kConst:
       return e.Nodes().empty() ? 0 : e.Nodes()[0].value;
@@ -39,8 +38,16 @@ int32_t Evaluate(const CExpression& e, const Valuation& valuation) {
       return ComputeThreeNodes(e, valuation);
     case ExpressionShape::kTree:
       return EvalNode(e, e.Root(), valuation);
+    case ExpressionShape::kProgram:
+      return ProgramValue(e, e.Root(), valuation);
   }
   return 0;
+}
+
+int32_t EvaluateInRun(const CExpression& e, const Valuation& valuation, MessageSink& messages) {
+  if (e.Shape() == ExpressionShape::kUnloaded)
+    messages.Problem("Exp Compute");
+  return Evaluate(e, valuation);
 }
 
 int32_t RightValue(const CExpression& e, const Valuation& valuation) {
@@ -50,6 +57,8 @@ int32_t RightValue(const CExpression& e, const Valuation& valuation) {
       return NodeValue(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
     case ExpressionShape::kTree:
       return EvalNode(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
+    case ExpressionShape::kProgram:
+      return ProgramValue(e, e.Nodes()[static_cast<size_t>(e.Root())].right, valuation);
     default:
       return 0;
   }

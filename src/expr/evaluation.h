@@ -11,7 +11,10 @@
 //                        comparison is the right leaf's value field, read without the state
 //   CBinaryExpression    the root's type applied to its two leaves
 //   CTreeExpression      the tree evaluator from the root
-//   unloaded             writes "Exp Compute" and answers 0; no right-hand side (0)
+//   CProgramExpression   the checked evaluator of format 2 (expr/program.h), 0 after a run-time
+//                        error; without a state, bound nodes read their value fields and
+//                        location atoms do not hold
+//   unloaded             0; no right-hand side (0)
 // A bound node's value is its variable's value in the state; every other node's value is its
 // value field. Without a state, bound nodes keep the value fields that the file gives them.
 //
@@ -22,6 +25,7 @@
 
 #include "model/ds_state.h"
 #include "model/expression.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -35,6 +39,9 @@ class Valuation {
   static Valuation WithoutState(const CSystem& model) { return Valuation(model); }
 
   bool HasState() const { return state_ != nullptr; }
+  const CSystem& Model() const { return model_; }
+  // The state, or null without one.
+  const DsState* State() const { return state_; }
   // The value of variable `variable` in the state (VariableValue).
   int32_t Value(int32_t variable) const { return VariableValue(model_, *state_, variable); }
 
@@ -47,6 +54,10 @@ class Valuation {
 
 // The value of the whole expression.
 int32_t Evaluate(const CExpression& expression, const Valuation& valuation);
+// Evaluate, for the stages that run a model: an entry that is not loaded (a refused or missing
+// record) also writes the problem line "Exp Compute" to `messages`, each time.
+int32_t EvaluateInRun(const CExpression& expression, const Valuation& valuation,
+                      MessageSink& messages);
 // The value of the right-hand side of a comparison shaped `variable OP right-hand side`; 0 for
 // shapes that have no right-hand side (unloaded, constants, single variables, unary records).
 int32_t RightValue(const CExpression& expression, const Valuation& valuation);

@@ -1,18 +1,13 @@
 #include "expr/property_evaluation.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "model/expression_record.h"
 
 namespace tickcheck {
 
 bool CompareAtomValue(int32_t value, int32_t relation, int32_t bound) {
-  if (!IsRelationCode(relation)) {
-    std::cout << "ERROR! In CAtomProperty::Compare()\n";
-    return false;
-  }
-  return ApplyRelation(relation, value, bound);
+  return IsRelationCode(relation) && ApplyRelation(relation, value, bound);
 }
 
 bool AtomHolds(const CAtomProperty& atom, const CSystem& model, const DsState& state) {

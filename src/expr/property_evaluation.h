@@ -18,8 +18,8 @@ bool AtomHolds(const CAtomProperty& atom, const CSystem& model, const DsState& s
 // True when every atom holds; a property without atoms always holds.
 bool Holds(const CProperty& property, const CSystem& model, const DsState& state);
 
-// Applies relation 1 to 6 (signed). Any other code writes "ERROR! In CAtomProperty::Compare()"
-// and answers false.
+// Applies relation 1 to 6 (signed); any other code answers false (the property loader turns an
+// invalid relation into one that never holds, so atoms never ask with one).
 bool CompareAtomValue(int32_t value, int32_t relation, int32_t bound);
 
 }  // namespace tickcheck

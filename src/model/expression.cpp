@@ -1,18 +1,10 @@
 #include "model/expression.h"
 
 #include <algorithm>
-#include <iostream>
-#include <memory>
-
-#include "model/console.h"
-#include "model/profile.h"
+#include <string>
 
 namespace tickcheck {
 namespace {
-
-// "Exp, reading the INI, opening the file failed" in the GBK encoding.
-constexpr char kOpenFailedMessage[] =
-    "\x45\x78\x70\xB6\xC1\x49\x4E\x49\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC\x2E\x2E\x2E";
 
 int32_t ReadInt(const unsigned char* bytes) {
   const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -56,30 +48,19 @@ const char* CExpression::StrategyName() const {
       return "CVarConstExpression";
     case ExpressionShape::kTree:
       return "CTreeExpression";
+    case ExpressionShape::kProgram:
+      return "CProgramExpression";
     case ExpressionShape::kUnloaded:
       break;
   }
   return "CExpression";
 }
 
-bool CExpression::Load(const std::string& path, int32_t index) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) {
-    std::cerr << kOpenFailedMessage << '\n' << std::flush;
-    return false;
-  }
-  const std::string key = "exp-" + std::to_string(index);
-  if (!LocateProfileValue(file.get(), "Expressions", key.c_str()))
-    return false;
-  return LoadRecord(file.get(), index);
-}
-
-bool CExpression::LoadRecord(std::FILE* file, int32_t index) {
+bool CExpression::LoadRecord(std::FILE* file, int32_t index, MessageSink& messages,
+                             int32_t format) {
   Unload();
-  auto refuse = [index, this](const std::string& reason) {
-    Unload();
-    ConsoleLine("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
+  auto refuse = [index, &messages, this](const std::string& reason) {
+    Refuse(index, reason, messages);
     return false;
   };
   int32_t header[3];
@@ -113,10 +94,11 @@ bool CExpression::LoadRecord(std::FILE* file, int32_t index) {
   bindingCount_ = bindings;
   nodeCount_ = nodes;
   root_ = header[2];
-  const std::string problem = Validate();
+  const std::string problem = Validate(format);
   if (!problem.empty())
     return refuse(problem);
-  SelectShape();
+  if (shape_ != ExpressionShape::kProgram)
+    SelectShape();
   // A node named by several bindings takes the last one's variable, as its value would.
   bound_.assign(nodes_.size(), 0);
   for (const ExpBinding& binding : bindings_) {
@@ -124,6 +106,11 @@ bool CExpression::LoadRecord(std::FILE* file, int32_t index) {
     bound_[static_cast<size_t>(binding.node)] = 1;
   }
   return true;
+}
+
+void CExpression::Refuse(int32_t index, const std::string& reason, MessageSink& messages) {
+  Unload();
+  messages.Problem("ERROR! Expression " + std::to_string(index) + " refused: " + reason);
 }
 
 void CExpression::Unload() {
@@ -134,9 +121,10 @@ void CExpression::Unload() {
   root_ = 0;
   bindingCount_ = 0;
   nodeCount_ = 0;
+  layout_ = ProgramLayout{};
 }
 
-std::string CExpression::Validate() const {
+std::string CExpression::Validate(int32_t format) {
   const int32_t n = nodeCount_;
   auto inside = [n](int32_t index) { return index >= 0 && index < n; };
   if (n == 0)
@@ -169,6 +157,16 @@ std::string CExpression::Validate() const {
       pending.push_back(node.left);
     if (node.right != -1)
       pending.push_back(node.right);
+  }
+
+  if (format == 2 && NeedsProgram(nodes_, root_)) {
+    std::vector<char> bound(static_cast<size_t>(n), 0);
+    for (const ExpBinding& binding : bindings_)
+      bound[static_cast<size_t>(binding.node)] = 1;
+    std::string problem = CheckProgram(nodes_, bound, root_, layout_);
+    if (problem.empty())
+      shape_ = ExpressionShape::kProgram;
+    return problem;
   }
 
   const ExpNode& root = nodes_[static_cast<size_t>(root_)];

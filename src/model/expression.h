@@ -14,38 +14,41 @@
 //                        not on the root's right child side of a comparison is a constant
 //   CBinaryExpression    N = 3 otherwise              a root applied to two leaves
 //   CTreeExpression      any other N                  the tree evaluator from the root
+//   CProgramExpression   format 2, a tree that uses   the checked evaluator from the root
+//                        a code of 200 and up, / or %  (expr/program.h)
 // An entry that is not loaded (shape "CExpression") has B = 0 and N = 0.
 //
-// A record is refused at load, with one console line naming the expression, when its counts are
+// A record is refused at load, with one problem line naming the expression, when its counts are
 // negative or disagree, the file ends inside it, the root, a child or a binding lies outside the
 // node array, its links do not form a tree (a cycle or a shared node), an operator lacks an
 // operand, or the tree is nested more deeply than the evaluator's limit. The entry then stays
 // unloaded, so evaluation never reads outside the arrays, never loops and never overflows the
-// stack.
+// stack. In a format-2 model a tree that needs the checked evaluator is checked as a program
+// (model/expression_program.h) instead, whatever its counts.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "model/expression_program.h"
 #include "model/expression_record.h"
+#include "model/messages.h"
 
 namespace tickcheck {
 
-enum class ExpressionShape { kUnloaded, kConst, kVar, kUnary, kBinary, kVarConst, kTree };
-
-// The deepest nesting of a tree that loads: the evaluator recurses once per level (conditional
-// chains excepted), so deeper records are refused and evaluation cannot overflow the stack.
-inline constexpr int32_t kMaxNestingDepth = 10000;
+enum class ExpressionShape { kUnloaded, kConst, kVar, kUnary, kBinary, kVarConst, kTree, kProgram };
 
 class CExpression {
  public:
-  // Reads the record of key "exp-<index>" in section "Expressions" of the model file. False when
-  // the file cannot be opened (after a message on standard error), the key is missing, or the
-  // record is refused (after a console line).
-  bool Load(const std::string& path, int32_t index);
-  // Reads a record from `file`, positioned on the first byte behind the key's `=`.
-  bool LoadRecord(std::FILE* file, int32_t index);
+  // Reads a record from `file`, positioned on the first byte behind the key's `=`, as a record of
+  // model-file format `format` (1 or 2). False when the record is refused (after a line to
+  // `messages`).
+  bool LoadRecord(std::FILE* file, int32_t index, MessageSink& messages, int32_t format = 1);
+  // Refuses the loaded record for a reason found outside it (a variable it names, the place
+  // that uses it): writes "ERROR! Expression <index> refused: <reason>" to `messages` and unloads
+  // the entry.
+  void Refuse(int32_t index, const std::string& reason, MessageSink& messages);
 
   ExpressionShape Shape() const { return shape_; }
   // The shape's name, for instance "CVarConstExpression".
@@ -64,11 +67,14 @@ class CExpression {
   int32_t LeftVariable() const;
   // The root's type (0 when there is no node): the relation code of a comparison.
   int32_t RootType() const;
+  // What a run of a CProgramExpression needs (empty for the other shapes).
+  const ProgramLayout& Layout() const { return layout_; }
 
  private:
   void SelectShape();
-  // Why the record read into the arrays cannot be evaluated, or "" when it can.
-  std::string Validate() const;
+  // Why the record read into the arrays cannot be evaluated, or "" when it can; selects the shape
+  // CProgramExpression (with its layout) for a tree of format 2 that needs it.
+  std::string Validate(int32_t format);
   void Unload();
 
   ExpressionShape shape_ = ExpressionShape::kUnloaded;
@@ -78,6 +84,7 @@ class CExpression {
   int32_t root_ = 0;
   int32_t bindingCount_ = 0;
   int32_t nodeCount_ = 0;
+  ProgramLayout layout_;
 };
 
 }  // namespace tickcheck

@@ -40,6 +40,14 @@ bool IsOperatorCode(int32_t type) {
   }
 }
 
+bool IsFormat2Code(int32_t type) {
+  return (type >= ExpType::kLogicalNot && type <= ExpType::kShiftRight) ||
+         (type >= ExpType::kArrayRead && type <= ExpType::kRangeCheck) ||
+         (type >= ExpType::kSequence && type <= ExpType::kAssignLocalElement) ||
+         (type >= ExpType::kWhile && type <= ExpType::kFunction) || type == ExpType::kDeadlock ||
+         type == ExpType::kAtLocation;
+}
+
 bool ApplyRelation(int32_t relation, int32_t value, int32_t bound) {
   switch (relation) {
     case ExpType::kEqual:
@@ -85,6 +93,46 @@ int32_t ApplyOperator(int32_t type, int32_t left, int32_t right) {
       return (left != 0 || right != 0) ? 1 : 0;
     default:
       return ApplyRelation(type, left, right) ? 1 : 0;
+  }
+}
+
+std::optional<int32_t> ApplyCheckedOperator(int32_t type, int32_t left, int32_t right) {
+  const uint32_t l = static_cast<uint32_t>(left);
+  switch (type) {
+    case ExpType::kDivide:
+    case ExpType::kRemainder:
+      if (right == 0)
+        return std::nullopt;
+      return ApplyOperator(type, left, right);
+    case ExpType::kBitAnd:
+      return Wrap(l & static_cast<uint32_t>(right));
+    case ExpType::kBitOr:
+      return Wrap(l | static_cast<uint32_t>(right));
+    case ExpType::kBitXor:
+      return Wrap(l ^ static_cast<uint32_t>(right));
+    case ExpType::kShiftLeft:
+      if (right < 0 || right > 31)
+        return std::nullopt;
+      return Wrap(l << right);
+    case ExpType::kShiftRight:
+      if (right < 0 || right > 31)
+        return std::nullopt;
+      return left >> right;
+    default:
+      return ApplyOperator(type, left, right);
+  }
+}
+
+int32_t ApplyUnary(int32_t code, int32_t operand) {
+  switch (code) {
+    case ExpType::kLogicalNot:
+      return operand == 0 ? 1 : 0;
+    case ExpType::kNegation:
+      return Wrap(0u - static_cast<uint32_t>(operand));
+    case ExpType::kBitNot:
+      return Wrap(~static_cast<uint32_t>(operand));
+    default:
+      return operand;
   }
 }
 

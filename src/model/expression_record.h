@@ -6,6 +6,7 @@
 // records, and the model-file writer, which writes them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,39 @@ inline constexpr int32_t kAdd = 43;
 inline constexpr int32_t kSubtract = 45;
 inline constexpr int32_t kDivide = 47;
 inline constexpr int32_t kOr = 124;
+// Format 2 only (model files with [General] Format=2); in other files these codes are leaves.
+inline constexpr int32_t kLogicalNot = 200;
+inline constexpr int32_t kNegation = 201;
+inline constexpr int32_t kBitNot = 202;
+inline constexpr int32_t kBitAnd = 203;
+inline constexpr int32_t kBitOr = 204;
+inline constexpr int32_t kBitXor = 205;
+inline constexpr int32_t kShiftLeft = 206;
+inline constexpr int32_t kShiftRight = 207;
+inline constexpr int32_t kArrayRead = 210;
+inline constexpr int32_t kIndexCheck = 211;
+inline constexpr int32_t kRangeCheck = 212;
+inline constexpr int32_t kSequence = 220;
+inline constexpr int32_t kAssign = 221;
+inline constexpr int32_t kAssignElement = 222;
+inline constexpr int32_t kLocal = 223;
+inline constexpr int32_t kAssignLocal = 224;
+inline constexpr int32_t kLocalElement = 225;
+inline constexpr int32_t kAssignLocalElement = 226;
+inline constexpr int32_t kWhile = 230;
+inline constexpr int32_t kDoWhile = 231;
+inline constexpr int32_t kFor = 232;
+inline constexpr int32_t kForBody = 233;
+inline constexpr int32_t kBreak = 234;
+inline constexpr int32_t kContinue = 235;
+inline constexpr int32_t kReturn = 236;
+inline constexpr int32_t kFunction = 237;
+inline constexpr int32_t kDeadlock = 240;
+inline constexpr int32_t kAtLocation = 241;
 }  // namespace ExpType
+
+// True for the node codes that only format 2 gives a meaning (200 and up, as listed above).
+bool IsFormat2Code(int32_t type);
 
 // True for the relation codes 1 to 6.
 inline bool IsRelationCode(int32_t code) {
@@ -64,6 +97,15 @@ bool IsOperatorCode(int32_t type);
 // -2147483648 and its remainder 0. `&` and `|` give 1 or 0. Codes that are not operators
 // (and the conditional, 7) give 0.
 int32_t ApplyOperator(int32_t type, int32_t left, int32_t right);
+
+// Format 2: applies a binary operator code (1 to 6, %, *, +, -, /, 203 to 207; && and || on
+// both values) as ApplyOperator does, but answers nothing where format 2 has a run-time error:
+// division or remainder by 0, and a shift count outside 0 .. 31. `>>` shifts arithmetically,
+// `<<` wraps. Other codes give 0.
+std::optional<int32_t> ApplyCheckedOperator(int32_t type, int32_t left, int32_t right);
+// Format 2: applies a unary code (200 logical not, 201 negation that wraps, 202 bitwise not).
+// Other codes give the operand.
+int32_t ApplyUnary(int32_t code, int32_t operand);
 
 // Applies relation code 1 to 6 to `value` and `bound` (signed). Other codes give false.
 bool ApplyRelation(int32_t relation, int32_t value, int32_t bound);

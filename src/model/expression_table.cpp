@@ -1,10 +1,11 @@
 #include "model/expression_table.h"
 
 #include <charconv>
-#include <iostream>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
+#include <string>
 
 namespace tickcheck {
 namespace {
@@ -27,7 +28,8 @@ std::optional<int32_t> ExpressionId(std::string_view key) {
 
 }  // namespace
 
-void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
+void ExpressionTable::Load(const ProfileIndex& file, int32_t count, MessageSink& messages,
+                           int32_t format) {
   count_ = count > 0 ? count : 0;
   refused_ = 0;
   dense_.clear();
@@ -52,17 +54,33 @@ void ExpressionTable::Load(const ProfileIndex& file, int32_t count) {
   if (records.empty())
     return;
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.Path().c_str(), "rb"),
-                                                         &std::fclose);
+  // The records are read from the bytes the index holds, through a C stream over them, as from
+  // the file they came from; a stream opened for reading never writes into its buffer.
+  const std::string& bytes = file.Bytes();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(
+      fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb"), &std::fclose);
+  if (!stream)
+    throw std::bad_alloc();
   for (const auto& [id, offset] : records) {
     CExpression& entry = id < dense ? dense_[static_cast<size_t>(id)] : sparse_[id];
-    if (!stream) {
-      entry.Load(file.Path(), id);  // reports that the file cannot be opened
-    } else if (std::fseek(stream.get(), offset, SEEK_SET) == 0 &&
-               !entry.LoadRecord(stream.get(), id)) {
+    if (std::fseek(stream.get(), offset, SEEK_SET) == 0 &&
+        !entry.LoadRecord(stream.get(), id, messages, format)) {
       ++refused_;
     }
   }
+}
+
+void ExpressionTable::Refuse(int32_t id, const std::string& reason, MessageSink& messages) {
+  CExpression* entry = nullptr;
+  if (id >= 0 && static_cast<size_t>(id) < dense_.size()) {
+    entry = &dense_[static_cast<size_t>(id)];
+  } else if (const auto found = sparse_.find(id); found != sparse_.end()) {
+    entry = &found->second;
+  }
+  if (entry == nullptr || !entry->Loaded())
+    return;
+  entry->Refuse(id, reason, messages);
+  ++refused_;
 }
 
 const CExpression& ExpressionTable::operator[](int32_t id) const {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "model/console.h"
 #include "model/constraint.h"
+#include "model/format2.h"
 #include "model/profile.h"
 #include "model/system.h"
 
@@ -21,9 +21,16 @@ std::string Num(int32_t value) {
 
 class ModelLoader {
  public:
-  ModelLoader(CSystem& system, const std::string& path) : system_(system), file_(path) {}
+  ModelLoader(CSystem& system, const ProfileIndex& file, MessageSink& messages)
+      : system_(system), file_(file), messages_(messages) {}
 
   std::optional<Refusal> Load() {
+    const int32_t format = file_.Int("General", "Format");
+    if (format != -1 && format != 1 && format != 2) {
+      Refuse("General", "Format", format, "unknown model-file format (1 or 2)");
+      return refusal_;
+    }
+    system_.format = format == 2 ? 2 : 1;
     system_.processNumber = file_.Int("General", "ProcessNumber");
     if (system_.processNumber >= kListLimit) {
       Refuse("General", "ProcessNumber", system_.processNumber,
@@ -46,9 +53,15 @@ class ModelLoader {
         return refusal_;
       }
     }
-    ConsoleLine("expNum:" + Num(system_.expressionCount));
-    system_.expressions.Load(file_, system_.expressionCount);
-    CheckClockComparisons();
+    messages_.Stage("expNum:" + Num(system_.expressionCount));
+    system_.expressions.Load(file_, system_.expressionCount, messages_, system_.format);
+    if (!CheckClockComparisons())
+      return refusal_;
+    if (system_.format == 2) {
+      LoadLoops();
+      CheckFormat2Records(system_, messages_);
+      refusal_ = CheckFormat2Uses(system_);
+    }
     return refusal_;
   }
 
@@ -96,9 +109,27 @@ class ModelLoader {
           return false;
       }
       variable.bitWidth = BitLength(variable.Max);
+      if (system_.format == 2 && variable.Type == VarType::kInteger) {
+        if (std::optional<Refusal> refusal = CheckFormat2Variable(variable, v)) {
+          refusal_ = std::move(refusal);
+          return false;
+        }
+        variable.bitWidth = SpanBitLength(int64_t{variable.Max} - variable.Min);
+        variable.encodingOffset = variable.Min;
+      }
       system_.variables.push_back(std::move(variable));
     }
     return true;
+  }
+
+  void LoadLoops() {
+    for (int32_t k = 1; k < kListLimit; ++k) {
+      LoopSource loop{file_.String("Loops", "Function" + Num(k)),
+                      file_.Int("Loops", "Line" + Num(k))};
+      if (loop.function.empty())
+        break;
+      system_.loops.push_back(std::move(loop));
+    }
   }
 
   void LoadConstraintList(int32_t number, std::vector<int32_t>& list) {
@@ -194,11 +225,12 @@ class ModelLoader {
         const int32_t variable = file_.Int(section, "Assign" + mn);
         if (variable == -1)
           break;
-        if (!IsVariable(variable)) {
+        const bool effect = variable == 0 && system_.format == 2;
+        if (!effect && !IsVariable(variable)) {
           Refuse(section, "Assign" + mn, variable, "no such variable");
           return false;
         }
-        if (Variable(variable).Type == VarType::kClock)
+        if (!effect && Variable(variable).Type == VarType::kClock)
           jump.resetClockIds.push_back(variable);
         const int32_t expression = file_.Int(section, "exp" + mn);
         jump.assignments.push_back({variable, expression});
@@ -272,15 +304,16 @@ class ModelLoader {
   }
 
   CSystem& system_;
-  const ProfileIndex file_;
+  const ProfileIndex& file_;
+  MessageSink& messages_;
   std::vector<Reference> references_;
   std::optional<Refusal> refusal_;
 };
 
 }  // namespace
 
-std::optional<Refusal> CSystem::Load(const std::string& path) {
-  return ModelLoader(*this, path).Load();
+std::optional<Refusal> CSystem::Load(const ProfileIndex& file, MessageSink& messages) {
+  return ModelLoader(*this, file, messages).Load();
 }
 
 }  // namespace tickcheck

@@ -1,9 +1,8 @@
 #include "model/model_writer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
-#include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -147,6 +146,7 @@ void WriteProperties(const ModelSpec& model, ModelText& text) {
     const std::string section = "Property" + i;
     text.Section(section);
     text.Int("Type" + i, property.type);
+    text.Int("Expr" + i, property.expression);
     for (size_t j = 0; j < property.atoms.size(); ++j) {
       const AtomSpec& atom = property.atoms[j];
       const std::string suffix = i + "-1-" + Num(static_cast<int64_t>(j) + 1);
@@ -166,6 +166,7 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   text.Section("General");
   text.Int("ProcessNumber",
            model.processNumber.value_or(static_cast<int32_t>(model.processes.size())));
+  text.Int("Format", model.format);
   text.Int("BroadcastRule", model.broadcastRule);
 
   if (!model.variables.empty())
@@ -199,6 +200,16 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
 
   WriteProperties(model, text);
 
+  if (!model.loops.empty()) {
+    text.Section("Loops");
+    for (size_t k = 0; k < model.loops.size(); ++k) {
+      const std::string id = Num(static_cast<int64_t>(k) + 1);
+      text.String("Function" + id, model.loops[k].function);
+      text.Int("Line" + id, model.loops[k].line);
+    }
+    text.Missing("Loops", "Function" + Num(static_cast<int64_t>(model.loops.size()) + 1));
+  }
+
   // The binary records come last, so that a record's bytes can never hide a later section.
   const int32_t total = model.totalExpNum.value_or(
       model.expressions.empty() ? 0 : model.expressions.rbegin()->first + 1);
@@ -221,40 +232,34 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   return text.Contents();
 }
 
-std::string Verify(const std::vector<Expectation>& expectations, const std::string& path) {
+// Reads every expectation back from the index of the composed bytes, which answers exactly like
+// the lookups of the loaders.
+std::string Verify(const std::vector<Expectation>& expectations, const ProfileIndex& file) {
   for (const Expectation& e : expectations) {
     const std::string where = "[" + e.section + "] " + e.key;
     switch (e.kind) {
       case Expectation::Kind::kInt: {
-        const int32_t read = ReadProfileInt(e.section.c_str(), e.key.c_str(), -1, path.c_str());
-        if (read != e.number) {
+        const int32_t read = file.Int(e.section, e.key);
+        if (read != e.number || !file.ValueOffset(e.section, e.key))
           return where + " reads back as " + Num(read) + " instead of " + Num(e.number);
-        }
         break;
       }
       case Expectation::Kind::kString: {
-        const std::string read = ProfileString(e.section, e.key, path);
+        const std::string read = file.String(e.section, e.key);
         if (read != e.text)
           return where + " reads back as \"" + read + "\" instead of \"" + e.text + "\"";
         break;
       }
       case Expectation::Kind::kMissing: {
-        if (ReadProfileInt(e.section.c_str(), e.key.c_str(), -1, path.c_str()) != -1 ||
-            ReadProfileInt(e.section.c_str(), e.key.c_str(), 0, path.c_str()) != 0) {
+        if (file.ValueOffset(e.section, e.key))
           return where + " must be absent but is found";
-        }
         break;
       }
       case Expectation::Kind::kRecord: {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-        if (!file)
-          return "cannot reopen " + path;
-        std::string read(e.text.size(), '\0');
-        if (!LocateProfileValue(file.get(), e.section.c_str(), e.key.c_str()) ||
-            std::fread(read.data(), 1, read.size(), file.get()) != read.size() || read != e.text) {
+        const std::optional<long> offset = file.ValueOffset(e.section, e.key);
+        if (!offset ||
+            file.Bytes().compare(static_cast<size_t>(*offset), e.text.size(), e.text) != 0)
           return where + ": the binary record does not read back as written";
-        }
         break;
       }
     }
@@ -264,26 +269,32 @@ std::string Verify(const std::vector<Expectation>& expectations, const std::stri
 
 }  // namespace
 
-std::string WriteModelFile(const ModelSpec& model, const std::string& path) {
-  std::string failure;
+ModelFileText ComposeModelFile(const ModelSpec& model) {
+  ModelFileText result;
   // A record whose bytes happen to look like a line break followed by `[` ends its section for
   // every later key; giving each record a section of its own keeps the others readable.
   for (const bool recordsInOwnSections : {false, true}) {
     std::vector<Expectation> expectations;
-    const std::string contents = Compose(model, recordsInOwnSections, expectations);
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      if (!out)
-        return "cannot create " + path;
-      out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-      if (!out.flush())
-        return "cannot write " + path;
-    }
-    failure = Verify(expectations, path);
-    if (failure.empty())
-      return {};
+    result.bytes = Compose(model, recordsInOwnSections, expectations);
+    result.failure = Verify(expectations, ProfileIndex::OfBytes("model file", result.bytes));
+    if (result.failure.empty())
+      return result;
   }
-  return "model file " + path + ": " + failure;
+  result.bytes.clear();
+  return result;
+}
+
+std::string WriteModelFile(const ModelSpec& model, const std::string& path) {
+  const ModelFileText text = ComposeModelFile(model);
+  if (!text.failure.empty())
+    return "model file " + path + ": " + text.failure;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out)
+    return "cannot create " + path;
+  out.write(text.bytes.data(), static_cast<std::streamsize>(text.bytes.size()));
+  if (!out.flush())
+    return "cannot write " + path;
+  return {};
 }
 
 }  // namespace tickcheck

@@ -1,10 +1,11 @@
 #pragma once
-// Writes a complete model file from an in-memory description: the sections and keys that the
+// Makes a complete model file from an in-memory description: the sections and keys that the
 // model loader, the constraint loader, the expression table and the property loader read, with
 // every expression as its binary record. Every optional field that is unset is left out of the
-// file, so a description can also stand for a model with missing keys. After writing, the file
-// is read back through the profile reader: every written key must read back to what was written
-// and every list must end where the description ends, otherwise the write fails with a message.
+// file, so a description can also stand for a model with missing keys. The bytes are read back
+// through the profile reader's index before anyone sees them: every written key must read back
+// to what was written and every list must end where the description ends, otherwise the file
+// fails with a message.
 
 #include <cstdint>
 #include <map>
@@ -73,10 +74,19 @@ struct AtomSpec {
 struct PropertySpec {
   std::optional<int32_t> type{};  // 0 reachability, 1 invariance
   std::vector<AtomSpec> atoms{};
+  // Format 2: key "Expr<i>", the id of the expression that is the property (atoms left empty).
+  std::optional<int32_t> expression{};
+};
+
+// Format 2: a loop's source for the message of the loop bound ([Loops] Function<k>, Line<k>).
+struct LoopSpec {
+  std::string function{};
+  int32_t line = 0;
 };
 
 struct ModelSpec {
   std::optional<int32_t> processNumber{};  // unset: the number of processes described
+  std::optional<int32_t> format{};         // [General] Format; unset: not written (format 1)
   std::optional<int32_t> broadcastRule{};  // [General] BroadcastRule; 1: the usual rule
   std::vector<VariableSpec> variables{};
   std::vector<ProcessSpec> processes{};
@@ -86,9 +96,17 @@ struct ModelSpec {
   std::map<int32_t, ExpressionRecord> expressions{};  // by expression index
   std::optional<int32_t> propertyNum{};               // unset: the number of properties described
   std::vector<PropertySpec> properties{};
+  std::vector<LoopSpec> loops{};  // loop id k is entry k - 1; empty: no [Loops] section
 };
 
-// Writes `model` to `path` and verifies it. Returns an empty string on success, otherwise a
+// The bytes of the model file of `model`, verified.
+struct ModelFileText {
+  std::string bytes;    // the file, when `failure` is empty
+  std::string failure;  // otherwise what did not read back, in one line
+};
+ModelFileText ComposeModelFile(const ModelSpec& model);
+
+// Writes the verified bytes of `model` to `path`. Returns an empty string on success, otherwise a
 // one-line description of what failed.
 std::string WriteModelFile(const ModelSpec& model, const std::string& path);
 

@@ -256,13 +256,24 @@ ProfileIndex::ProfileIndex(const std::string& path) : path_(path) {
   if (!file)
     return;
   opened_ = true;
-  std::string bytes;
   char chunk[1 << 16];
   size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-    bytes.append(chunk, got);
+    bytes_.append(chunk, got);
+  IndexBytes();
+}
 
-  PieceReader reader(bytes);
+ProfileIndex ProfileIndex::OfBytes(std::string name, std::string bytes) {
+  ProfileIndex index;
+  index.path_ = std::move(name);
+  index.opened_ = true;
+  index.bytes_ = std::move(bytes);
+  index.IndexBytes();
+  return index;
+}
+
+void ProfileIndex::IndexBytes() {
+  PieceReader reader(bytes_);
   std::string_view piece;
   long offset = 0;
   Section* current = nullptr;

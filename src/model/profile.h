@@ -73,9 +73,14 @@ class ProfileIndex {
  public:
   // Reads the file at `path`; a file that cannot be opened gives an index without keys.
   explicit ProfileIndex(const std::string& path);
+  // The index of a model file held in memory (`bytes`), named `name` where a name is needed;
+  // answers like the index of a file holding those bytes.
+  static ProfileIndex OfBytes(std::string name, std::string bytes);
 
   bool Opened() const { return opened_; }
   const std::string& Path() const { return path_; }
+  // The file's bytes, which ValueOffset counts into.
+  const std::string& Bytes() const { return bytes_; }
 
   // Like ProfileInt: the value of `key` in `section`, -1 when missing.
   int32_t Int(const std::string& section, const std::string& key) const;
@@ -98,10 +103,13 @@ class ProfileIndex {
     std::unordered_map<std::string, size_t> byKey;  // index into entries
     std::vector<std::pair<std::string, Entry>> entries;
   };
+  ProfileIndex() = default;
   const Entry* Find(const std::string& section, const std::string& key) const;
+  void IndexBytes();
 
   std::string path_;
   bool opened_ = false;
+  std::string bytes_;
   std::unordered_map<std::string, Section> sections_;
 };
 

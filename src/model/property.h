@@ -9,6 +9,8 @@
 // variable atom when variable V has Type 0, else a clock atom), V <= 0 a location atom of process
 // -V with location B. R is written with the operands exchanged: 1 ==, 2 >, 3 >=,
 // 4 <, 5 <=, 6 !=.
+// In a format-2 model, "Expr<i>" names an expression that stands for the whole property instead
+// of the atoms.
 
 #include <cstdint>
 #include <vector>
@@ -33,6 +35,9 @@ struct CAtomProperty {
 struct CProperty {
   int32_t Type = 0;
   std::vector<CAtomProperty> atoms;
+  // Format 2, key "Expr<i>": the id of the expression that is the property (non-zero: it holds),
+  // -1 for a conjunction of atoms. With an expression no atom key is read.
+  int32_t expression = -1;
   bool operator==(const CProperty&) const = default;
 };
 

@@ -1,8 +1,8 @@
 // Loading of the properties into the model records.
 #include <string>
 
-#include "model/console.h"
 #include "model/expression_record.h"
+#include "model/format2.h"
 #include "model/profile.h"
 #include "model/system.h"
 
@@ -32,15 +32,27 @@ int32_t RelationFromFile(int32_t r) {
 
 }  // namespace
 
-void CSystem::LoadProperties(const std::string& path) {
-  const ProfileIndex file(path);
+std::optional<Refusal> CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
   propertyCount = file.Int("Property", "PropertyNum");
   for (int32_t i = 1; i <= propertyCount; ++i) {
     const std::string section = "Property" + std::to_string(i);
     CProperty property;
     property.Type = file.Int(section, "Type" + std::to_string(i));
     if (property.Type == -1)
-      return;
+      return std::nullopt;
+    if (format == 2) {
+      const std::string key = "Expr" + std::to_string(i);
+      property.expression = file.Int(section, key);
+      if (property.expression != -1) {
+        const std::string problem = PropertyExpressionProblem(*this, property.expression);
+        if (!problem.empty()) {
+          return Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" +
+                         std::to_string(property.expression) + ": " + problem};
+        }
+        properties.push_back(std::move(property));
+        continue;
+      }
+    }
     for (int32_t j = 1; j <= kMaxListLength; ++j) {
       const std::string suffix = std::to_string(i) + "-1-" + std::to_string(j);
       if (file.Int(section, "K" + suffix) == -1)
@@ -58,7 +70,7 @@ void CSystem::LoadProperties(const std::string& path) {
         atom.bound = file.Int(section, "B" + suffix);
         atom.relation = RelationFromFile(file.Int(section, "R" + suffix));
         if (atom.relation == CAtomProperty::kNeverHolds)
-          ConsoleLine("ERROR! In Load atom relation!");
+          messages.Problem("ERROR! In Load atom relation!");
       } else {
         atom.kind = CAtomProperty::kLocation;
         atom.process = v == INT32_MIN ? 0 : -v;
@@ -68,6 +80,7 @@ void CSystem::LoadProperties(const std::string& path) {
     }
     properties.push_back(std::move(property));
   }
+  return std::nullopt;
 }
 
 }  // namespace tickcheck

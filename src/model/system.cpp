@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "model/console.h"
-
 namespace tickcheck {
 
 int32_t BitLength(int32_t max) {
@@ -13,8 +11,11 @@ int32_t BitLength(int32_t max) {
   return width;
 }
 
-CSystem::~CSystem() {
-  ConsoleLine("destruct system");
+int32_t SpanBitLength(int64_t span) {
+  int32_t width = 0;
+  for (int64_t rest = span; rest > 0; rest >>= 1)
+    ++width;
+  return width;
 }
 
 int32_t CSystem::computeLocationProduct() {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "model/expression_table.h"
+#include "model/messages.h"
+#include "model/profile.h"
 #include "model/property.h"
 #include "model/refusal.h"
 
@@ -25,7 +27,8 @@ struct LUBound {
   bool operator==(const LUBound&) const = default;
 };
 
-// Variable `varId` takes the value of expression `expId`.
+// Variable `varId` takes the value of expression `expId`; with varId 0 (format 2 only, an
+// effect) the expression is run for what it writes into the target state.
 struct Assignment {
   int32_t varId = 0;
   int32_t expId = -1;
@@ -78,7 +81,11 @@ struct CVariable {
   int32_t ownerProcess = 0;  // process number of the last location listing it as active clock
   int32_t Type = -1;         // 0 integer variable, 1 clock, 3 accepted third kind
   int32_t InitValue = -1;
-  int32_t bitWidth = 0;  // BitLength(Max)
+  // BitLength(Max); for an integer variable of a format-2 model BitLength(Max - Min).
+  int32_t bitWidth = 0;
+  // What the encoding subtracts from a value: Min for an integer variable of a format-2 model,
+  // else 0. States always hold the true value.
+  int32_t encodingOffset = 0;
   // Integer variables only: the position of the variable's value among a state's integer values,
   // which follow the declaration order of the integer variables.
   int32_t intValueIndex = -1;
@@ -96,36 +103,52 @@ inline constexpr int32_t kOther = 3;
 // 1 for 1, 2 for 2 and 3, 31 for 2147483647. A negative `max` (a missing key reads -1) has no
 // bit length; it gets width 0, so such a variable can only hold the value 0.
 int32_t BitLength(int32_t max);
+// The bit length of a span of values Max - Min (0 .. 4294967295): 32 for the whole int32 range.
+int32_t SpanBitLength(int64_t span);
+
+// A loop of a format-2 model's expressions, for the message of the loop bound: section "Loops",
+// keys "Function<k>" and "Line<k>" for loop id k.
+struct LoopSource {
+  std::string function;
+  int32_t line = -1;
+  bool operator==(const LoopSource&) const = default;
+};
 
 class CSystem {
  public:
   CSystem() = default;
-  // Writes "destruct system", then destroys the expression table, the properties, the variables
-  // and the processes, in that order.
-  ~CSystem();
   CSystem(const CSystem&) = delete;
   CSystem& operator=(const CSystem&) = delete;
 
-  // Fills processes, variables and the expression table from the model file at `path`. Answers
-  // nothing, or the refusal of the model with the line that says why: a variable Type other
-  // than 0, 1 and 3 ("Variable Type Error!", nothing later is read), more than 65534 processes,
-  // an active clock that names no clock, a jump whose From names no location of its process, an
-  // assignment to no variable, an expression id (of a constraint or an assignment) outside
-  // the table, or a clock compared in an invariant or guard with != or a code outside 1 to 6. Reads
-  // the file once; the answers are those of one lookup per key.
-  std::optional<Refusal> Load(const std::string& path);
+  // Fills processes, variables and the expression table from the model file `file` (a refused
+  // expression record's line goes to `messages`, after "expNum:<count>"). Answers nothing, or the
+  // refusal of the model with the line that says why: a variable Type other than 0, 1 and 3
+  // ("Variable Type Error!", nothing later is read), more than 65534 processes, an active clock
+  // that names no clock, a jump whose From names no location of its process, an assignment to no
+  // variable, an expression id (of a constraint or an assignment) outside the table, or a clock
+  // compared in an invariant or guard with != or a code outside 1 to 6. The answers are those of
+  // one lookup per key. A format-2 model (model/format2.h says what else it checks) may also be
+  // refused for a [General] Format other than 1 and 2, an integer variable with Min above Max or
+  // an initial value outside its range, and a guard or invariant that writes a variable.
+  std::optional<Refusal> Load(const ProfileIndex& file, MessageSink& messages);
 
-  // Fills `properties` and `propertyCount` from the model file; call after Load.
-  void LoadProperties(const std::string& path);
+  // Fills `properties` and `propertyCount` from the model file; call after Load. An atom with an
+  // invalid relation writes "ERROR! In Load atom relation!" to `messages`. A format-2 model is
+  // refused when an expression property names no loaded expression or one that writes a
+  // variable or reads a clock other than as the left side of a comparison.
+  std::optional<Refusal> LoadProperties(const ProfileIndex& file, MessageSink& messages);
 
   // Sets `locationProduct` to the product of all processes' location counts, in signed 32-bit
   // arithmetic that wraps, and returns it; 1 with no process.
   int32_t computeLocationProduct();
 
-  // Fields in declaration order; destruction runs in reverse, as the destructor above promises.
   std::vector<CProcess> processes;
   std::vector<CVariable> variables;
   std::vector<CProperty> properties;
+  // [General] Format: 1 (the key missing) or 2.
+  int32_t format = 1;
+  // Format 2: the loops' sources by loop id (entry k - 1 for id k), up to the first missing one.
+  std::vector<LoopSource> loops;
   int32_t processNumber = 0;
   int32_t clockCount = 0;
   int32_t intVarCount = 0;

@@ -5,7 +5,6 @@
 
 #include "expr/comparison.h"
 #include "expr/evaluation.h"
-#include "model/console.h"
 
 namespace tickcheck {
 namespace {
@@ -17,7 +16,7 @@ int32_t ClampToInt(int64_t value) {
 
 }  // namespace
 
-ClockLimits::ClockLimits(const CSystem& model)
+ClockLimits::ClockLimits(const CSystem& model, MessageSink& messages)
     : lower_(model.variables.size()), upper_(model.variables.size()) {
   for (size_t v = 0; v < model.variables.size(); ++v) {
     const CVariable& variable = model.variables[v];
@@ -36,7 +35,7 @@ ClockLimits::ClockLimits(const CSystem& model)
         const CExpression& expression = model.expressions[id];
         const int32_t code = expression.RootType();
         if (code < ExpType::kEqual || code > ExpType::kAtLeast) {
-          ConsoleLine("ERROR! OPTYPE error in setVariableRangeInLoc()");
+          messages.Problem("ERROR! OPTYPE error in setVariableRangeInLoc()");
           continue;
         }
         const int32_t x = expression.LeftVariable();

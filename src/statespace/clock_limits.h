@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -16,10 +17,10 @@ class ClockLimits {
   // The entry of a location whose invariant does not limit the clock on that side.
   static constexpr int32_t kNone = -1;
 
-  // Writes "ERROR! OPTYPE error in setVariableRangeInLoc()" for every invariant comparison whose
-  // relation code is outside 1 to 5; it limits nothing. Only comparisons of a clock in a location
-  // of its own process limit it.
-  explicit ClockLimits(const CSystem& model);
+  // Writes the problem line "ERROR! OPTYPE error in setVariableRangeInLoc()" to `messages` for
+  // every invariant comparison whose relation code is outside 1 to 5; it limits nothing. Only
+  // comparisons of a clock in a location of its own process limit it.
+  ClockLimits(const CSystem& model, MessageSink& messages);
 
   // One entry per location of the clock's owning process (none for a clock that no location
   // lists, or for a variable that is no clock).

@@ -8,7 +8,9 @@
 // run, in the block of the first process that lists it (its initial location before its other
 // locations, in location order); a clock that no location lists gets none. Within a run the most
 // significant bit has the lowest index. A location l is written as l - 1, integer variables and
-// clocks as their value. Variables of Type 3 hold no value in a state: their runs are always 0.
+// clocks as their value (an integer variable of a format-2 model as its value less its Min, the
+// variable's encodingOffset). Variables of Type 3 hold no value in a state: their runs are always
+// 0.
 
 #include <cstdint>
 #include <ostream>

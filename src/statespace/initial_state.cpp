@@ -10,7 +10,7 @@ namespace tickcheck {
 namespace {
 
 std::optional<Refusal> Misfit(const char* kind, const CVariable& variable) {
-  if (FitsBits(variable.InitValue, variable.bitWidth))
+  if (FitsBits(int64_t{variable.InitValue} - variable.encodingOffset, variable.bitWidth))
     return std::nullopt;
   return Refusal{"ERROR! Model refused: " + std::string(kind) + " " + variable.Name +
                  ": initial value " + std::to_string(variable.InitValue) + " does not fit 0 .. " +

@@ -10,11 +10,8 @@ constexpr size_t kBatchBoxes = size_t{1} << 10;
 
 }  // namespace
 
-ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals, Joining joining)
-    : space_(space),
-      joining_(joining),
-      sweep_(space, intervals),
-      earlier_(space.manager().Zero()) {}
+ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals)
+    : space_(space), sweep_(space, intervals), earlier_(space.manager().Zero()) {}
 
 ReachedSet::Found ReachedSet::Find(const DsState& state) const {
   // The sweep's boxes answer by hashing; the diagram only when they do not hold the state.
@@ -34,17 +31,16 @@ const ClockBox& ReachedSet::Add(const DsState& state, bool widen) {
 }
 
 void ReachedSet::EndSweep() {
-  if (joining_ == Joining::kPerSweep || sweep_.BoxCount() >= kBatchBoxes)
+  if (sweep_.BoxCount() >= kBatchBoxes)
     Join();
 }
 
 void ReachedSet::Finish() {
-  if (joining_ == Joining::kBatched)
-    Join();
+  Join();
 }
 
 void ReachedSet::Join() {
-  earlier_ = BddManager::Or(earlier_, sweep_.ToBdd(joining_ == Joining::kBatched));
+  earlier_ = BddManager::Or(earlier_, sweep_.ToBdd());
   sweep_.Clear();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The set of reached states of a search, in two tiers that it hides: the states of earlier sweeps
-// as one decision diagram, and the states of the current sweep as boxes of clock intervals
-// (statespace/sweep_set.h) that join the diagram when the sweep ends.
+// The set of reached states of a search, in two tiers that it hides: the states that joined one
+// decision diagram, and the states of the latest sweeps as boxes of clock intervals
+// (statespace/sweep_set.h) that join the diagram together, built in one pass, once about a
+// thousand of them wait.
 
 #include "model/ds_state.h"
 #include "statespace/bdd_manager.h"
@@ -13,19 +14,12 @@ namespace tickcheck {
 
 class ReachedSet {
  public:
-  // How the states of ended sweeps join the diagram: each sweep's as soon as it ends, its boxes
-  // joined pairwise (kPerSweep); or the states of many sweeps at once, built in one pass
-  // (kBatched). Both give the same diagram and the same answers at every moment; kBatched makes
-  // far fewer decision-diagram nodes, so the manager's statistics differ.
-  enum class Joining { kPerSweep, kBatched };
-
   // Empty. `space` and `intervals` must outlive the set.
-  ReachedSet(const CStateSpace& space, const ClockIntervals& intervals,
-             Joining joining = Joining::kPerSweep);
+  ReachedSet(const CStateSpace& space, const ClockIntervals& intervals);
 
   // Where a state was reached: among the states not yet in the diagram, inside `box` (a box of
-  // a state added in this sweep or, when batched, in an earlier sweep whose states wait to join
-  // the diagram); in the diagram; or not at all.
+  // a state added in this sweep or in an earlier sweep whose states wait to join the diagram);
+  // in the diagram; or not at all.
   enum class Tier { kNone, kSweep, kEarlier };
   struct Found {
     Tier tier = Tier::kNone;
@@ -41,11 +35,10 @@ class ReachedSet {
   // is set, else exactly, and returns the box stored for it (valid until the next Add or the
   // join of the waiting states).
   const ClockBox& Add(const DsState& state, bool widen);
-  // Ends the current sweep: its states join the diagram now, or, when batched, once enough
-  // states wait.
+  // Ends the current sweep: its states join the diagram once enough states wait.
   void EndSweep();
-  // Joins every state that waits into the diagram: the end of a search. Per sweep, this is
-  // nothing once EndSweep was called (the states of a stopped sweep stay out of the diagram).
+  // Joins every state that waits into the diagram: the end of a search (the states of a stopped
+  // sweep join too).
   void Finish();
 
   // The diagram of the states that joined it.
@@ -55,7 +48,6 @@ class ReachedSet {
   void Join();
 
   const CStateSpace& space_;
-  const Joining joining_;
   SweepSet sweep_;
   bdd earlier_;
 };

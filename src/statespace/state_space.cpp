@@ -3,16 +3,26 @@
 #include <algorithm>
 #include <string>
 
-#include "model/console.h"
-
 namespace tickcheck {
+namespace {
 
-CStateSpace::CStateSpace(const CSystem& model) : model_(model), encoding_(model) {
-  ConsoleLine("InitStateSpace");
-  ConsoleLine("locBit: " + std::to_string(encoding_.locBit()) +
-              "\tclkVarBitNum: " + std::to_string(encoding_.clkVarBitNum()) +
-              "\tnonClkVarBitNum: " + std::to_string(encoding_.nonClkVarBitNum()));
-  ConsoleLine("totalBit: " + std::to_string(encoding_.totalBit()));
+// The code of an integer variable's value in its run: the value less the variable's offset, in
+// 32 bits (a format-2 range may span them all).
+int32_t EncodedValue(const CVariable& variable, const DsState& state) {
+  const int32_t value = state.intValues[static_cast<size_t>(variable.intValueIndex)];
+  return static_cast<int32_t>(static_cast<uint32_t>(value) -
+                              static_cast<uint32_t>(variable.encodingOffset));
+}
+
+}  // namespace
+
+CStateSpace::CStateSpace(const CSystem& model, MessageSink& messages)
+    : model_(model), encoding_(model) {
+  messages.Stage("InitStateSpace");
+  messages.Stage("locBit: " + std::to_string(encoding_.locBit()) +
+                 "\tclkVarBitNum: " + std::to_string(encoding_.clkVarBitNum()) +
+                 "\tnonClkVarBitNum: " + std::to_string(encoding_.nonClkVarBitNum()));
+  messages.Stage("totalBit: " + std::to_string(encoding_.totalBit()));
   manager_ = std::make_unique<BddManager>(encoding_.totalBit());
   scratch_.assign(static_cast<size_t>(encoding_.totalBit()), BddManager::kCubeFree);
   std::vector<std::pair<BoxField, FieldSource>> fields;
@@ -35,7 +45,7 @@ CStateSpace::CStateSpace(const CSystem& model) : model_(model), encoding_(model)
     sources_.push_back(source);
   }
   clockSlot_.assign(model_.variables.size() + 1, -1);
-  ConsoleLine("initStatespace done");
+  messages.Stage("initStatespace done");
 }
 
 void CStateSpace::WriteDiscrete(const DsState& state) const {
@@ -47,8 +57,7 @@ void CStateSpace::WriteDiscrete(const DsState& state) const {
       continue;
     const bool holdsValue = variable.Type == VarType::kInteger && variable.intValueIndex >= 0 &&
                             static_cast<size_t>(variable.intValueIndex) < state.intValues.size();
-    const int32_t value =
-        holdsValue ? state.intValues[static_cast<size_t>(variable.intValueIndex)] : 0;
+    const int32_t value = holdsValue ? EncodedValue(variable, state) : 0;
     const int32_t begin = encoding_.BitBegin(static_cast<int32_t>(v) + 1);
     ValueToBits(value, begin, begin + variable.bitWidth - 1, scratch_.data());
   }
@@ -113,8 +122,7 @@ void CStateSpace::AppendBoxBounds(const DsState& state, const ClockBox& box,
     }
     const bool holdsValue = variable.Type == VarType::kInteger && variable.intValueIndex >= 0 &&
                             static_cast<size_t>(variable.intValueIndex) < state.intValues.size();
-    bounds.push_back(
-        point(holdsValue ? state.intValues[static_cast<size_t>(variable.intValueIndex)] : 0, bits));
+    bounds.push_back(point(holdsValue ? EncodedValue(variable, state) : 0, bits));
   }
   for (int32_t clock : state.activeClocks)
     clockSlot_[static_cast<size_t>(clock)] = -1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/ds_state.h"
+#include "model/messages.h"
 #include "model/system.h"
 #include "statespace/bdd_manager.h"
 #include "statespace/box_union.h"
@@ -19,11 +20,11 @@ namespace tickcheck {
 
 class CStateSpace {
  public:
-  // Lays out the encoding of `model` (loaded and composable), writes the lines "InitStateSpace",
-  // "locBit: <n>\tclkVarBitNum: <n>\tnonClkVarBitNum: <n>", "totalBit: <n>", creates a manager
-  // with totalBit variables, and writes "initStatespace done". At most one state space lives at a
-  // time (the manager's rule); `model` must outlive it.
-  explicit CStateSpace(const CSystem& model);
+  // Lays out the encoding of `model` (loaded and composable), writes the stage lines
+  // "InitStateSpace", "locBit: <n>\tclkVarBitNum: <n>\tnonClkVarBitNum: <n>", "totalBit: <n>" to
+  // `messages`, creates a manager with totalBit variables, and writes "initStatespace done". At
+  // most one state space lives at a time (the manager's rule); `model` must outlive it.
+  CStateSpace(const CSystem& model, MessageSink& messages);
   CStateSpace(const CStateSpace&) = delete;
   CStateSpace& operator=(const CStateSpace&) = delete;
 

@@ -85,33 +85,13 @@ const SweepSet::Box& SweepSet::Add(const DsState& state, bool widen) {
   return group.boxes.back();
 }
 
-bdd SweepSet::ToBdd(bool onePass) const {
-  if (onePass) {
-    bounds_.clear();
-    for (const auto& [key, group] : boxes_) {
-      for (const Box& box : group.boxes)
-        space_.AppendBoxBounds(group.sample, box, bounds_);
-    }
-    return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds_, boxCount_, scratch_);
-  }
-  std::vector<bdd> parts;
+bdd SweepSet::ToBdd() const {
+  bounds_.clear();
   for (const auto& [key, group] : boxes_) {
     for (const Box& box : group.boxes)
-      parts.push_back(space_.BoxDiagram(group.sample, box));
+      space_.AppendBoxBounds(group.sample, box, bounds_);
   }
-  if (parts.empty())
-    return space_.manager().Zero();
-  // Joining pairwise keeps the operands of similar size, which costs far less than adding one
-  // box at a time to an ever larger diagram.
-  while (parts.size() > 1) {
-    std::vector<bdd> joined;
-    for (size_t k = 0; k + 1 < parts.size(); k += 2)
-      joined.push_back(BddManager::Or(parts[k], parts[k + 1]));
-    if (parts.size() % 2 == 1)
-      joined.push_back(std::move(parts.back()));
-    parts = std::move(joined);
-  }
-  return parts.front();
+  return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds_, boxCount_, scratch_);
 }
 
 }  // namespace tickcheck

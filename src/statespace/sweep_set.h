@@ -2,7 +2,7 @@
 // The states reached in the current sweep of the search. They are kept as boxes, one per added
 // state: its discrete part (composed location and integer values) and an interval per active
 // clock, so that membership during the sweep is a hash lookup instead of a diagram operation, and
-// the sweep's diagram is built once, at its end, by joining the boxes pairwise.
+// the diagram of the boxes is built once, in one pass over them all.
 //
 // Membership answers exactly what the diagram would: a state is in the set when some box has its
 // composed location and integer values and holds each of its clock values (states of one composed
@@ -40,10 +40,9 @@ class SweepSet {
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly,
   // and returns the box stored for it (valid until the next Add or Clear).
   const Box& Add(const DsState& state, bool widen);
-  // The diagram of every state added since the last Clear: built box by box and joined pairwise,
-  // or, with `onePass`, in one pass over all boxes (statespace/box_union.h), which makes far
-  // fewer nodes for the same diagram.
-  bdd ToBdd(bool onePass) const;
+  // The diagram of every state added since the last Clear, built in one pass over all boxes
+  // (statespace/box_union.h), which makes far fewer nodes than joining the boxes' diagrams.
+  bdd ToBdd() const;
 
  private:
   struct Key {

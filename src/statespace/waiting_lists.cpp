@@ -86,32 +86,28 @@ const int32_t* WaitingLists::Record(const Slot& slot, uint32_t sequence) const {
          static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
 }
 
-size_t WaitingLists::FindIndexCell(int64_t index) const {
-  const size_t mask = indexCells_.size() - 1;
-  uint64_t h = static_cast<uint64_t>(index) * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 29;
-  size_t cell = static_cast<size_t>(h) & mask;
-  while (indexCells_[cell].slot != -1 && indexCells_[cell].index != index)
-    cell = (cell + 1) & mask;
-  return cell;
+int32_t WaitingLists::FindSlot(int64_t index) const {
+  return index >= 0 && static_cast<size_t>(index) < slotOfIndex_.size()
+             ? slotOfIndex_[static_cast<size_t>(index)]
+             : -1;
 }
 
-int32_t WaitingLists::FindSlot(int64_t index) const {
-  return indexCells_.empty() ? -1 : indexCells_[FindIndexCell(index)].slot;
+std::span<const int32_t> WaitingLists::Row(int32_t number) const {
+  return {slots_[static_cast<size_t>(number)].locations, model_.processes.size()};
+}
+
+bool WaitingLists::After(int32_t a, int32_t b) const {
+  return std::ranges::lexicographical_compare(Row(b), Row(a));
 }
 
 int32_t WaitingLists::SlotOf(const WaitingDsState& entry) {
   const int64_t index = entry.state.locationIndex;
   if (const int32_t found = FindSlot(index); found != -1)
     return found;
-  if (2 * (slots_.size() + 1) > indexCells_.size()) {
-    indexCells_.assign(std::max<size_t>(64, 2 * indexCells_.size()), IndexCell{});
-    for (size_t number = 0; number < slots_.size(); ++number)
-      indexCells_[FindIndexCell(slots_[number].index)] = {slots_[number].index,
-                                                          static_cast<int32_t>(number)};
-  }
+  if (static_cast<size_t>(index) >= slotOfIndex_.size())
+    slotOfIndex_.resize(std::max<size_t>(64, 2 * static_cast<size_t>(index)), -1);
   const auto number = static_cast<int32_t>(slots_.size());
-  indexCells_[FindIndexCell(index)] = {index, number};
+  slotOfIndex_[static_cast<size_t>(index)] = number;
   Slot& slot = slots_.emplace_back();
   slot.index = index;
   slot.locations = entry.state.locations.data();
@@ -175,7 +171,12 @@ void WaitingLists::Enqueue(Slot& slot) {
   if (slot.queued || slot.count != 1)
     return;
   slot.queued = true;
-  (current_ && slot.index < *current_ ? behind_ : ahead_).push(slot.index);
+  const auto number = static_cast<int32_t>(&slot - slots_.data());
+  const std::span<const int32_t> row = Row(number);
+  std::vector<int32_t>& heap =
+      std::ranges::lexicographical_compare(row, currentRow_) ? behind_ : ahead_;
+  heap.push_back(number);
+  std::ranges::push_heap(heap, [this](int32_t a, int32_t b) { return After(a, b); });
 }
 
 MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
@@ -372,15 +373,21 @@ void WaitingLists::PopFront(int64_t index) {
 }
 
 std::optional<int64_t> WaitingLists::NextNonEmpty(int64_t from) {
-  if (current_ != from) {
-    // Another starting point: the heaps are split anew around it.
-    std::vector<int64_t> all;
-    for (MinHeap* heap : {&ahead_, &behind_}) {
-      for (; !heap->empty(); heap->pop())
-        all.push_back(heap->top());
-    }
-    for (int64_t index : all)
-      (index < from ? behind_ : ahead_).push(index);
+  const auto after = [this](int32_t a, int32_t b) { return After(a, b); };
+  const int32_t fromSlot = FindSlot(from);
+  if (current_ != from || (currentRow_.empty() && fromSlot != -1)) {
+    // Another starting point, or one whose list was first filled since: the heaps are split anew
+    // around it.
+    currentRow_ = fromSlot == -1 ? std::span<const int32_t>() : Row(fromSlot);
+    std::vector<int32_t> all = std::move(ahead_);
+    all.insert(all.end(), behind_.begin(), behind_.end());
+    ahead_.clear();
+    behind_.clear();
+    for (int32_t number : all)
+      (std::ranges::lexicographical_compare(Row(number), currentRow_) ? behind_ : ahead_)
+          .push_back(number);
+    std::ranges::make_heap(ahead_, after);
+    std::ranges::make_heap(behind_, after);
     current_ = from;
   }
   if (!Empty(from))
@@ -390,15 +397,17 @@ std::optional<int64_t> WaitingLists::NextNonEmpty(int64_t from) {
       std::swap(ahead_, behind_);
     if (ahead_.empty())
       return std::nullopt;
-    const int64_t index = ahead_.top();
-    ahead_.pop();
-    Slot& slot = slots_[static_cast<size_t>(FindSlot(index))];
+    std::ranges::pop_heap(ahead_, after);
+    const int32_t number = ahead_.back();
+    ahead_.pop_back();
+    Slot& slot = slots_[static_cast<size_t>(number)];
     slot.queued = false;
     // A list emptied by other means than the search waits no more.
     if (slot.count == 0)
       continue;
-    current_ = index;
-    return index;
+    current_ = slot.index;
+    currentRow_ = Row(number);
+    return slot.index;
   }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The waiting lists of the search: one list of waiting entries per composed-location index, and
-// the rule by which a new entry merges with the entries that wait already.
+// The waiting lists of the search: one list of waiting entries per composed location, and the
+// rule by which a new entry merges with the entries that wait already.
 //
 // A list is a queue of fixed-size records, one per entry, in one array per composed location: the
 // delay count, the entry's frozen clocks (as the number of a list of clocks kept once), its integer
@@ -9,12 +9,12 @@
 // values of those that are active, and their integer values agree: a new entry is compared only
 // with the entries of the same such key, oldest first, which is the order of the list. An
 // open-addressed index finds the oldest entry of a key; each record links to the next entry of
-// its key. The indices whose lists are non-empty wait in two heaps: those the current round of the
-// search still reaches, and those it has passed.
+// its key. The composed locations whose lists are non-empty wait in two heaps ordered by their
+// location vectors (first process most significant): those the current round of the search
+// still reaches, and those it has passed.
 
 #include <cstdint>
 #include <optional>
-#include <queue>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -73,8 +73,10 @@ class WaitingLists {
   // removes it.
   void Front(int64_t index, WaitingDsState& entry) const;
   void PopFront(int64_t index);
-  // The first index at or after `from` whose list is non-empty, else the first one before it,
-  // else nothing: the search continues cyclically from where it stopped.
+  // The composed location with a non-empty list whose location vector is the first at or after
+  // that of `from`, else the first one before it, else nothing: the search continues cyclically,
+  // in the order of the location vectors, from where it stopped. A `from` whose list was never
+  // filled counts as before every other.
   std::optional<int64_t> NextNonEmpty(int64_t from);
 
  private:
@@ -121,8 +123,10 @@ class WaitingLists {
   // The slot of `index`, made for `entry` when there is none; FindSlot answers -1 instead.
   int32_t SlotOf(const WaitingDsState& entry);
   int32_t FindSlot(int64_t index) const;
-  // The cell of `index` in `indexCells_`, or of the empty cell where it would go.
-  size_t FindIndexCell(int64_t index) const;
+  // The location vector of slot `number`.
+  std::span<const int32_t> Row(int32_t number) const;
+  // Whether the location vector of slot `a` comes after that of slot `b`: the heaps' order.
+  bool After(int32_t a, int32_t b) const;
   int32_t ClockListOf(const std::vector<int32_t>& clocks);
   // The cell of (slot, key), or of the empty cell where it would go.
   size_t FindCell(int32_t slot, uint32_t key) const;
@@ -133,13 +137,8 @@ class WaitingLists {
   const CSystem& model_;
   size_t size_ = 0;
   std::vector<Slot> slots_;
-  // Open addressing with linear probing from a composed-location index to its slot, at most half
-  // full.
-  struct IndexCell {
-    int64_t index = 0;
-    int32_t slot = -1;  // -1: an empty cell
-  };
-  std::vector<IndexCell> indexCells_;
+  // The slot of each composed location by its number (-1: none); numbers are dense.
+  std::vector<int32_t> slotOfIndex_;
   struct ListHash {
     size_t operator()(const std::vector<int32_t>& list) const;
   };
@@ -148,12 +147,13 @@ class WaitingLists {
   int32_t lastClockList_ = -1;  // the number that ClockListOf answered last
   std::vector<KeyCell> cells_;
   size_t usedCells_ = 0;
-  // The non-empty indices at or after the search's current one, and those before it.
-  using MinHeap = std::priority_queue<int64_t, std::vector<int64_t>, std::greater<>>;
-  MinHeap ahead_;
-  MinHeap behind_;
+  // The slots of the non-empty lists whose location vectors come at or after that of the search's
+  // current one, and those before it: heaps with the first location vector on top.
+  std::vector<int32_t> ahead_;
+  std::vector<int32_t> behind_;
   std::optional<int64_t> current_;
-  std::vector<size_t> advancing_;  // Insert's scratch, kept for its storage
+  std::span<const int32_t> currentRow_;  // empty when the current location has no list
+  std::vector<size_t> advancing_;        // Insert's scratch, kept for its storage
 };
 
 }  // namespace tickcheck

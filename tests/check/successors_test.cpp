@@ -43,11 +43,11 @@ JumpSpec Internal(int32_t from, int32_t to, std::optional<int32_t> guard = {},
 // A successor generator with the parts that a search gives it.
 struct Generation {
   explicit Generation(ModelRun& run)
-      : limits(run.system),
+      : limits(run.system, run.messages()),
         intervals(run.system, limits),
-        tests(run.system),
+        tests(run.system, run.messages()),
         waiting(run.system),
-        values(run.system),
+        values(run.system, run.messages()),
         generator(tests, intervals, run.composition(), waiting, values, budget) {}
 
   ClockLimits limits;
@@ -67,7 +67,7 @@ class SuccessorsTest : public ::testing::Test {
     run_.reset();
     run_ = std::make_unique<ModelRun>(model);
     initial_ = run_->Initial();
-    testing::CaptureConsole([&] { generation_ = std::make_unique<Generation>(*run_); });
+    generation_ = std::make_unique<Generation>(*run_);
   }
   // The initial state with clock x at `x`.
   DsState WithX(int32_t x) const {
@@ -83,8 +83,9 @@ class SuccessorsTest : public ::testing::Test {
       positions.push_back(static_cast<int32_t>(states.size()));
       states.push_back(WithX(x));
     }
-    console_ = testing::CaptureConsole(
-        [&] { generation_->generator.GenerateSuccessors(states, positions, frozen); });
+    run_->messages().Clear();
+    generation_->generator.GenerateSuccessors(states, positions, frozen);
+    console_ = run_->messages().Text();
   }
   // The waiting entries of the composed location where process 1 is in `location`.
   std::vector<WaitingDsState> Waiting(int32_t location) {
@@ -194,11 +195,11 @@ class LongWindowTest : public SuccessorsTest {
     run_->composition().composeLocation(std::vector<int32_t>{1});
     const CComposedTransition transition = *run_->composition().Transitions(0).begin();
     std::optional<int32_t> count;
-    console_ = testing::CaptureConsole([&] {
-      std::vector<int32_t> fixed;
-      count =
-          generation_->generator.FireTransition(WithX(x), transition, 0, 2000000000, target, fixed);
-    });
+    run_->messages().Clear();
+    std::vector<int32_t> fixed;
+    count =
+        generation_->generator.FireTransition(WithX(x), transition, 0, 2000000000, target, fixed);
+    console_ = run_->messages().Text();
     return count;
   }
 };

@@ -49,10 +49,10 @@ TEST(ListingTest, TransitionsAreWrittenWithEveryListInOrder) {
   synchronised.updates = CUpdateList(example);
   synchronised.resetClockId = clock;
   std::ostringstream out;
-  urgent.print(out, 1);
-  bare.print(out, 2);
-  fromThree.print(out, 3);
-  synchronised.print(out, 4);
+  urgent.print(out, 1, "0", "3");
+  bare.print(out, 2, "0", "3");
+  fromThree.print(out, 3, "3", "0");
+  synchronised.print(out, 4, "5", "7");
 
   EXPECT_EQ(out.str(), std::string() +
                            "-----------composed transition1---------------\n"
@@ -93,7 +93,7 @@ TEST(ListingTest, TransitionsAreWrittenWithEveryListInOrder) {
                            "resetClockId1 = 1\n");
 }
 
-TEST(ListingTest, TransitionsAreNumberedAcrossIndicesInIncreasingIndexOrder) {
+TEST(ListingTest, TransitionsAreNumberedAcrossLocationsInIncreasingIndexOrder) {
   // Location 3 is composed before location 1; the listing still starts at index 0.
   const LoadedModel model(Model({Process(
       3, {{.from = 1, .to = 2}, {.from = 1, .to = 3, .urgent = 1}, {.from = 3, .to = 1}})}));

@@ -53,25 +53,24 @@ class LoadedModel {
  public:
   explicit LoadedModel(const ModelSpec& model) {
     const std::string path = WriteModel(dir_, model);
-    CaptureConsole([&] { EXPECT_FALSE(system.Load(path)); });
+    EXPECT_FALSE(LoadModelFile(system, path));
     system.computeLocationProduct();
   }
 
   // The line of CanCompose's refusal of the model, as a run prints it; empty when it accepts it.
   std::string Refusal() const {
-    std::optional<tickcheck::Refusal> refusal;
-    const std::string console = CaptureConsole([&] { refusal = CComposition::CanCompose(system); });
-    EXPECT_EQ(console, "");
+    const std::optional<tickcheck::Refusal> refusal = CComposition::CanCompose(system);
     return refusal ? refusal->line + "\n" : "";
   }
 
-  // The composition of an accepted model, as the driver builds it.
+  // The composition of an accepted model, as the driver builds it; its lines go to `messages`.
   std::unique_ptr<CComposition> Compose() const {
     EXPECT_EQ(Refusal(), "");
-    return std::make_unique<CComposition>(system);
+    return std::make_unique<CComposition>(system, messages);
   }
 
   CSystem system;
+  mutable MessageLog messages;
 
  private:
   TempDir dir_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/expression_builder.h"
+#include "support/json_schema.h"
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -50,8 +51,13 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   const json document = json::parse(text);
   // Keys in the documented order.
   const auto ordered = nlohmann::ordered_json::parse(text);
-  EXPECT_EQ(Keys(ordered), (std::vector<std::string>{"tickcheck", "model", "options", "interrupted",
-                                                     "properties", "model_errors", "statistics"}));
+  EXPECT_EQ(Keys(ordered),
+            (std::vector<std::string>{"tickcheck", "model", "options", "interrupted", "properties",
+                                      "model_errors", "statistics", "input", "queries", "names"}));
+  EXPECT_EQ(document["input"], "model file");
+  EXPECT_EQ(document["queries"], json::array());
+  EXPECT_EQ(document["names"]["processes"], json::parse(R"(["P1", "P2", "P3"])"));
+  EXPECT_EQ(document["names"]["variables"], json::parse(R"(["id", "x1", "x2", "x3"])"));
   EXPECT_EQ(document["tickcheck"], TICKCHECK_VERSION);
   EXPECT_EQ(document["model"], "m.txt");
   EXPECT_EQ(document["options"],
@@ -91,13 +97,14 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   const auto orderedTrace = nlohmann::ordered_json::parse(tracedText)["properties"][0]["trace"];
   EXPECT_EQ(Keys(orderedTrace), (std::vector<std::string>{"initial", "steps"}));
   EXPECT_EQ(Keys(orderedTrace["initial"]),
-            (std::vector<std::string>{"locations", "integers", "clocks"}));
+            (std::vector<std::string>{"locations", "integers", "clocks", "location_names"}));
   EXPECT_EQ(Keys(orderedTrace["steps"][0]), (std::vector<std::string>{"delay", "jumps", "state"}));
   for (size_t k : {0U, 1U}) {
     json& trace = tracedDocument["properties"][k]["trace"];
-    EXPECT_EQ(trace["initial"],
-              json::parse(R"({"locations": [1, 1, 1], "integers": {"id": 0}, "clocks": {}})"));
-    EXPECT_EQ(trace["steps"][0]["jumps"], json::parse(R"([{"process": 1, "from": 1, "to": 2}])"));
+    EXPECT_EQ(trace["initial"], json::parse(R"({"locations": [1, 1, 1], "integers": {"id": 0},
+        "clocks": {}, "location_names": ["idle", "idle", "idle"]})"));
+    EXPECT_EQ(trace["steps"][0]["jumps"], json::parse(R"([{"process": 1, "from": 1, "to": 2,
+        "process_name": "P1", "from_name": "idle", "to_name": "req"}])"));
     trace = nullptr;
   }
   tracedDocument["options"]["trace"] = false;
@@ -110,6 +117,67 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   EXPECT_EQ(WithoutTimes(json::parse(piped.out)), WithoutTimes(document));
   EXPECT_EQ(testing::WithoutTimeLine(testing::WithoutSummaryLine(piped.err)),
             testing::WithoutTimeLine(result.out) + testing::WithoutSummaryLine(result.err));
+}
+
+// The documents of model files and of models in the language, with and without traces, against
+// the schema that the README documents.
+TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
+  const json schema = testing::JsonBlockAfter(README_FILE, "### JSON schema");
+  ASSERT_TRUE(schema.is_object());
+  const std::vector<std::vector<std::string>> runs = {
+      {EXAMPLES_DIR "/fischer3-correct.txt"},
+      {EXAMPLES_DIR "/train-gate.txt", "--trace", "-n"},
+      {EXAMPLES_DIR "/fischer.tck"},
+      {EXAMPLES_DIR "/fischer-incorrect.tck", "--trace"},
+      {EXAMPLES_DIR "/csma-cd.tck", "--trace", "-t"},
+      {EXAMPLES_DIR "/pulse.tck", "--trace"}};
+  for (std::vector<std::string> arguments : runs) {
+    arguments.insert(arguments.end(), {"--json", "-"});
+    const auto result = RunTickcheckBinary(arguments);
+    EXPECT_EQ(result.exitCode, 0) << arguments[0] << result.err;
+    const json document = json::parse(result.out);
+    EXPECT_EQ(testing::SchemaFaults(schema, document), std::vector<std::string>{}) << arguments[0];
+  }
+  // The validator finds what the schema forbids.
+  json broken = json::parse(RunTickcheckBinary({EXAMPLES_DIR "/fischer.tck", "--json", "-"}).out);
+  broken["queries"][0]["satisfied"] = 1;
+  broken["extra"] = 0;
+  EXPECT_EQ(
+      testing::SchemaFaults(schema, broken),
+      (std::vector<std::string>{": the member extra is not in the schema",
+                                "/queries/0/satisfied: 1 is not of type [\"boolean\",\"null\"]"}));
+}
+
+// A model in the language: its queries with their verdicts, the properties that decide them and
+// the trace that shows a satisfied E<> query, in the names of the source.
+TEST(JsonDocumentTest, QueriesOfALanguageModel) {
+  const auto result =
+      RunTickcheckBinary({EXAMPLES_DIR "/fischer-incorrect.tck", "--trace", "--json", "-"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  // The verdict lines go to standard error, before the closing lines.
+  EXPECT_LT(result.err.find("E<> P(1).cs && P(2).cs  -- satisfied\n"), result.err.find("summary:"))
+      << result.err;
+  const json document = json::parse(result.out);
+  EXPECT_EQ(document["input"], "language");
+  EXPECT_EQ(document["model"], EXAMPLES_DIR "/fischer-incorrect.tck");
+  const json& queries = document["queries"];
+  ASSERT_EQ(queries.size(), 3u);
+  EXPECT_EQ(queries[0]["text"], "E<> P(1).cs && P(2).cs");
+  EXPECT_EQ(queries[2]["text"], "A[] id <= N");
+  for (const json& query : queries)
+    EXPECT_EQ(query["satisfied"], true) << query["text"];
+  EXPECT_EQ(queries[2]["trace"], nullptr);
+  const json& trace = queries[0]["trace"];
+  ASSERT_TRUE(trace.is_object());
+  const json& last = trace["steps"].back()["state"]["location_names"];
+  EXPECT_EQ(last[0], "cs");
+  EXPECT_EQ(last[1], "cs");
+  EXPECT_EQ(trace["steps"][0]["jumps"][0]["process_name"], "P(1)");
+  // The properties named by a query are the compiled model file's.
+  for (const json& query : queries) {
+    for (const json& number : query["properties"])
+      EXPECT_EQ(document["properties"][number.get<size_t>() - 1]["number"], number);
+  }
 }
 
 TEST(JsonDocumentTest, AFileThatCannotBeWrittenEndsTheRunBeforeItBegins) {

@@ -154,14 +154,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    1,
                    "",
-                   "DIR/m.q: cannot read the queries (name another file with -q FILE)\n"},
+                   "tickcheck: DIR/m.q: cannot read the queries: No such file or directory (name "
+                   "another file with -q FILE)\n"},
         CommandRow{"MissingQueryFile",
                    kCounter,
                    "",
                    {"-q", "DIR/none.q"},
                    1,
                    "",
-                   "DIR/none.q: cannot read the queries\n"},
+                   "tickcheck: DIR/none.q: cannot read the queries: No such file or directory\n"},
         CommandRow{"MissingModel",
                    "",
                    "",
@@ -187,22 +188,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "ERROR! Variable n: value 4 outside its range 0 .. 3 after P: a -> a; states "
                    "with such values are skipped\n"
                    "tickcheck: the model had errors (variables with values outside their ranges "
-                   "or bits: 1); the verdicts may not hold\n"},
-        CommandRow{"JsonIsForModelFiles",
-                   kCounter,
-                   "E<> n == 3\n",
-                   {"--json", "-"},
-                   2,
-                   "",
-                   "tickcheck: --json describes model files only: write the compiled model file "
-                   "with --emit-model and check that\n"}),
+                   "or bits: 1); the verdicts may not hold\n"}),
     [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
 
 TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   TempDir dir;
   testing::ProcessResult run = RunTickcheckBinary({dir.File("none.tck")});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, dir.File("none.tck") + ": cannot read the file\n");
+  EXPECT_EQ(run.err, "tickcheck: " + dir.File("none.tck") + ": No such file or directory\n");
+  std::filesystem::create_directory(dir.File("folder.tck"));
+  run = RunTickcheckBinary({dir.File("folder.tck")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "tickcheck: " + dir.File("folder.tck") + ": is a directory\n");
   run = RunTickcheckBinary({testing::WriteModel(dir, FischerModel(2, 1, 1)), "-q", "m.q"});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");

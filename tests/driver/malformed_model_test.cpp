@@ -78,11 +78,6 @@ std::function<void(std::string&)> RemoveSection(const std::string& name) {
   };
 }
 
-// A process with one location `s` and no jump.
-ProcessSpec Idle(int i) {
-  return {.name = Many("Q", i), .initLocation = 1, .locations = {{.name = "s"}}};
-}
-
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = {
       // The entry of a refused record stays unloaded: as an assignment it gives 0.
@@ -125,18 +120,6 @@ const std::vector<Row>& Rows() {
        "ERROR! Expression 3 refused: the record is cut short by the end of the file", 3, kRefused},
       {"NoLocations", [](ModelSpec& m) { m.processes.push_back({.name = "E"}); }, nullptr,
        "ERROR! Model refused: process 2 (E) has no location"},
-      // 64 more processes of 2 locations: at least 2^64 composed locations, beyond a 64-bit index.
-      {"LocationProductOverflow",
-       [](ModelSpec& m) {
-         for (int i = 2; i <= 65; ++i) {
-           ProcessSpec p = Idle(i);
-           p.locations.push_back({.name = "t"});
-           m.processes.push_back(p);
-         }
-       },
-       nullptr,
-       "ERROR! Model refused: the product of the location counts (more than 18446744073709551615) "
-       "exceeds 9223372036854775808"},
       // The encoding sizes each process's clock table to fit: 20 clocks are decided.
       {"TwentyClocksInOneProcess",
        [](ModelSpec& m) {

@@ -8,7 +8,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::TempDir;
 
 constexpr int32_t kX = 1;
@@ -36,10 +35,7 @@ class ClockBoundsTest : public ::testing::Test {
   // Loads `model` and its properties and analyses it.
   void Analyse(const ModelSpec& model) {
     const std::string path = testing::WriteModel(dir_, model);
-    CaptureConsole([&] {
-      ASSERT_FALSE(system_.Load(path));
-      system_.LoadProperties(path);
-    });
+    ASSERT_FALSE(testing::LoadModelFile(system_, path, nullptr, true));
     analysis_ = std::make_unique<ClockBoundAnalysis>(system_);
   }
   void ExpectNeeded(const std::vector<Expected>& table) const {

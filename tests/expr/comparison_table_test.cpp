@@ -9,7 +9,6 @@
 namespace tickcheck {
 namespace {
 
-using testing::CaptureConsole;
 using testing::TempDir;
 
 constexpr int32_t kI = 1;  // integer
@@ -72,8 +71,8 @@ TEST(ComparisonTableTest, FactsAgreeWithTheExpressionOnEveryState) {
 
   TempDir dir;
   CSystem system;
-  std::optional<Refusal> refusal;
-  CaptureConsole([&] { refusal = system.Load(testing::WriteModel(dir, model)); });
+  const std::optional<Refusal> refusal =
+      testing::LoadModelFile(system, testing::WriteModel(dir, model));
   ASSERT_FALSE(refusal) << refusal->line;
   const ComparisonTable table(system);
 

@@ -3,21 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "model/expression_builder.h"
+#include "model/expression_table.h"
 #include "support/model_files.h"
 
 namespace tickcheck {
 namespace {
 
 using testing::Raw;
-using testing::TempDir;
 
 class ExpressionTest : public ::testing::Test {
  protected:
   CExpression Loaded(const ExpressionRecord& record, std::string* console = nullptr) {
-    return testing::LoadExpression(dir_, record, loaded_, console);
+    return testing::LoadExpression(record, loaded_, console);
   }
 
-  TempDir dir_;
   bool loaded_ = false;
 };
 
@@ -48,18 +47,16 @@ TEST_F(ExpressionTest, RecordShapesSelectTheirStrategiesAndNameTheComparedVariab
   EXPECT_EQ(unloaded.RootType(), 0);
 }
 
-TEST_F(ExpressionTest, MissingKeysAndFilesLeaveTheEntryUnloaded) {
+TEST_F(ExpressionTest, MissingKeysLeaveTheEntryUnloaded) {
   ModelSpec model;
   model.expressions[1] = Expr::Const(1).Compile();
-  const std::string path = testing::WriteModel(dir_, model);
-  CExpression e;
-  EXPECT_FALSE(e.Load(path, 0));
-  EXPECT_FALSE(e.Loaded());
-  ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(e.Load(dir_.File("missing.txt"), 0));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "\x45\x78\x70\xB6\xC1\x49\x4E\x49\xB4\xF2\xBF\xAA\xCE\xC4\xBC\xFE\xCA\xA7\xB0\xDC\x2E"
-            "\x2E\x2E\n");
+  model.totalExpNum = 2;
+  ExpressionTable table;
+  MessageLog messages;
+  table.Load(ProfileIndex::OfBytes("model.txt", ComposeModelFile(model).bytes), 2, messages);
+  EXPECT_FALSE(table[0].Loaded());
+  EXPECT_TRUE(table[1].Loaded());
+  EXPECT_EQ(messages.Text(), "");
 }
 
 struct BadRecord {

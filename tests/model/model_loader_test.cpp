@@ -13,7 +13,6 @@ int32_t ConstantBound(const CExpression& comparison) {
   return comparison.Nodes()[static_cast<size_t>(root.right)].value;
 }
 
-using testing::CaptureConsole;
 using testing::FormatExampleModel;
 using testing::TempDir;
 
@@ -23,8 +22,8 @@ class ModelLoaderTest : public ::testing::Test {
   // the refusal's line as a run prints it, goes to `console_`.
   int32_t Load(const ModelSpec& model) {
     const std::string path = testing::WriteModel(dir_, model);
-    std::optional<tickcheck::Refusal> refusal;
-    console_ = CaptureConsole([&] { refusal = system_.Load(path); });
+    const std::optional<tickcheck::Refusal> refusal =
+        testing::LoadModelFile(system_, path, &console_);
     if (refusal)
       console_ += refusal->line + "\n";
     return refusal ? 1 : 0;
@@ -111,7 +110,8 @@ TEST_F(ModelLoaderTest, MissingSectionsGiveEmptyRecords) {
   EXPECT_EQ(system_.processes[1].locationCount, 0);
 
   CSystem empty;
-  std::string console = CaptureConsole([&] { EXPECT_FALSE(empty.Load(dir_.File("missing.txt"))); });
+  std::string console;
+  EXPECT_FALSE(testing::LoadModelFile(empty, dir_.File("missing.txt"), &console));
   EXPECT_EQ(console, "expNum:-1\n");
   EXPECT_TRUE(empty.processes.empty());
   EXPECT_EQ(empty.processNumber, -1);
@@ -199,8 +199,8 @@ TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
     refusal.damage(model);
     CSystem system;
     const std::string path = testing::WriteModel(dir_, model);
-    std::optional<tickcheck::Refusal> result;
-    const std::string console = CaptureConsole([&] { result = system.Load(path); });
+    std::string console;
+    const std::optional<tickcheck::Refusal> result = testing::LoadModelFile(system, path, &console);
     ASSERT_TRUE(result) << refusal.name;
     EXPECT_EQ(console + result->line + "\n", std::string(refusal.line) + "\n") << refusal.name;
   }
@@ -221,8 +221,7 @@ TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
   invariant.expressions[2] = Comparison(1, 9, 5);
   CSystem system;
   const std::string path = testing::WriteModel(dir_, invariant, "invariant.txt");
-  std::optional<tickcheck::Refusal> refused;
-  CaptureConsole([&] { refused = system.Load(path); });
+  const std::optional<tickcheck::Refusal> refused = testing::LoadModelFile(system, path);
   ASSERT_TRUE(refused);
   const std::string console = refused->line;
   EXPECT_NE(console.find(
@@ -235,7 +234,7 @@ TEST_F(ModelLoaderTest, AClockComparedWithNotEqualIsRefused) {
   integer.expressions[3] = Comparison(2, ExpType::kNotEqual, 2);
   CSystem accepted;
   const std::string third = testing::WriteModel(dir_, integer, "integer.txt");
-  CaptureConsole([&] { EXPECT_FALSE(accepted.Load(third)); });
+  EXPECT_FALSE(testing::LoadModelFile(accepted, third));
 }
 
 TEST_F(ModelLoaderTest, HugeExpressionCountsCostOnlyWhatTheFileHolds) {

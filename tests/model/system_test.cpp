@@ -27,27 +27,17 @@ CProcess ProcessWithLocations(int32_t count) {
 }
 
 TEST(LocationProductTest, MultipliesLocationCountsAndWraps) {
-  testing::internal::CaptureStdout();
-  {
-    CSystem system;
-    EXPECT_EQ(system.computeLocationProduct(), 1);
-    system.processes = {ProcessWithLocations(3), ProcessWithLocations(4)};
-    EXPECT_EQ(system.computeLocationProduct(), 12);
-    EXPECT_EQ(system.locationProduct, 12);
-    system.processes.push_back(ProcessWithLocations(0));
-    EXPECT_EQ(system.computeLocationProduct(), 0);
-    system.processes = {ProcessWithLocations(65536), ProcessWithLocations(65536)};
-    EXPECT_EQ(system.computeLocationProduct(), 0);
-    system.processes = {ProcessWithLocations(65536), ProcessWithLocations(32768)};
-    EXPECT_EQ(system.computeLocationProduct(), INT_MIN);
-  }
-  testing::internal::GetCapturedStdout();
-}
-
-TEST(SystemTest, DestructionWritesOneLine) {
-  testing::internal::CaptureStdout();
-  { CSystem system; }
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "destruct system\n");
+  CSystem system;
+  EXPECT_EQ(system.computeLocationProduct(), 1);
+  system.processes = {ProcessWithLocations(3), ProcessWithLocations(4)};
+  EXPECT_EQ(system.computeLocationProduct(), 12);
+  EXPECT_EQ(system.locationProduct, 12);
+  system.processes.push_back(ProcessWithLocations(0));
+  EXPECT_EQ(system.computeLocationProduct(), 0);
+  system.processes = {ProcessWithLocations(65536), ProcessWithLocations(65536)};
+  EXPECT_EQ(system.computeLocationProduct(), 0);
+  system.processes = {ProcessWithLocations(65536), ProcessWithLocations(32768)};
+  EXPECT_EQ(system.computeLocationProduct(), INT_MIN);
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ TEST(StateSpaceTest, PerLocationLimitsFollowTheInvariantOperators) {
   EXPECT_NE(run.console.find("ERROR! OPTYPE error in setVariableRangeInLoc()\n"),
             std::string::npos);
   EXPECT_EQ(run.console.find("OPTYPE"), run.console.rfind("OPTYPE"));
-  const ClockLimits limits(run.system);
+  const ClockLimits limits(run.system, run.messages());
   EXPECT_EQ(limits.Upper(2), (std::vector<int32_t>{5, 4, 3, -1, -1}));
   EXPECT_EQ(limits.Lower(2), (std::vector<int32_t>{-1, 3, 3, 2, -1}));
   EXPECT_TRUE(limits.Upper(3).empty());

@@ -12,8 +12,9 @@ namespace {
 
 class CompareEntriesTest : public ::testing::Test {
  protected:
-  // Clocks x (variable 1, Max 7) and y (variable 2, Max 3), both active.
+  // Clocks x (variable 1, Max 7) and y (variable 2, Max 3), both active; two processes.
   CompareEntriesTest() {
+    model_.processes.resize(2);
     for (const int32_t max : {7, 3}) {
       CVariable clock;
       clock.Type = VarType::kClock;
@@ -29,7 +30,7 @@ class CompareEntriesTest : public ::testing::Test {
 
   CSystem model_;
   WaitingLists lists_{model_};
-  const std::vector<int32_t> row_ = {1};
+  const std::vector<int32_t> row_ = {1, 1};
 };
 
 struct Comparison {
@@ -70,13 +71,23 @@ TEST_F(CompareEntriesTest, EntriesMergeWhenOneDelayRunCoversTheOther) {
   }
 }
 
-// The lists against the plainest reading of their rule: one vector per index, a new entry compared
-// with every stored one oldest first, the next index found by a scan.
+// The lists against the plainest reading of their rule: one vector per composed location, a new
+// entry compared with every stored one oldest first, the next location found by a scan in the
+// order of the location vectors.
 TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
+  // Three composed locations, numbered in another order than that of their vectors.
+  const std::vector<std::vector<int32_t>> rows = {{2, 1}, {1, 3}, {2, 0}};
   struct Reference {
-    std::map<int64_t, std::deque<WaitingDsState>> lists;
+    // By location vector: the composed location's number and its list.
+    std::map<std::vector<int32_t>, std::pair<int64_t, std::deque<WaitingDsState>>> byRow;
+    std::deque<WaitingDsState>& List(const WaitingDsState& entry) {
+      const std::vector<int32_t> row(entry.state.locations.begin(), entry.state.locations.end());
+      auto& [index, list] = byRow[row];
+      index = entry.state.locationIndex;
+      return list;
+    }
     MergeOutcome Insert(const WaitingLists& rule, const WaitingDsState& entry, bool skipFront) {
-      std::deque<WaitingDsState>& list = lists[entry.state.locationIndex];
+      std::deque<WaitingDsState>& list = List(entry);
       for (size_t k = skipFront ? 1 : 0; k < list.size(); ++k) {
         const Merge merge = rule.Compare(entry, list[k]);
         if (merge.outcome == MergeOutcome::kStoredTakesNew)
@@ -89,31 +100,37 @@ TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
       list.push_back(entry);
       return MergeOutcome::kApart;
     }
-    std::optional<int64_t> Next(int64_t from) const {
-      for (const auto& [index, list] : lists) {
-        if (index >= from && !list.empty())
-          return index;
+    std::optional<int64_t> Next(const std::vector<int32_t>& from) const {
+      for (const auto& [row, located] : byRow) {
+        if (row >= from && !located.second.empty())
+          return located.first;
       }
-      for (const auto& [index, list] : lists) {
-        if (!list.empty())
-          return index;
+      for (const auto& [row, located] : byRow) {
+        if (!located.second.empty())
+          return located.first;
       }
       return std::nullopt;
+    }
+    std::deque<WaitingDsState>& Of(int64_t index) {
+      for (auto& [row, located] : byRow) {
+        if (located.first == index)
+          return located.second;
+      }
+      return byRow.begin()->second.second;
     }
   };
   std::mt19937 random(16);
   const std::vector<std::vector<int32_t>> frozen = {{}, {1}, {2}, {1, 2}, {5}};
-  // Three composed locations far apart, as 64-bit indices may be.
-  const std::vector<int64_t> indices = {7, int64_t{1} << 40, 3};
   WaitingLists lists(model_);
   Reference reference;
-  std::optional<int64_t> current = indices[0];
+  std::optional<int64_t> current;
   auto draw = [&] {
     WaitingDsState entry =
         Entry(static_cast<int32_t>(random() % 8), static_cast<int32_t>(random() % 4),
               static_cast<int32_t>(1 + random() % 4), frozen[random() % 5]);
     entry.state.intValues = {static_cast<int32_t>(random() % 2)};
-    entry.state.locationIndex = indices[random() % indices.size()];
+    entry.state.locationIndex = static_cast<int64_t>(random() % rows.size());
+    entry.state.locations = rows[static_cast<size_t>(entry.state.locationIndex)];
     return entry;
   };
   for (int round = 0; round < 3000; ++round) {
@@ -122,25 +139,29 @@ TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
                            !lists.Empty(*current) && random() % 2 == 0;
     ASSERT_EQ(lists.Insert(entry, skipFront), reference.Insert(lists, entry, skipFront)) << round;
     if (random() % 3 == 0) {
+      // A location that never waited counts as before every other.
       const int64_t from = current.value_or(0);
+      const std::vector<int32_t>& fromRow = rows[static_cast<size_t>(from)];
       current = lists.NextNonEmpty(from);
-      ASSERT_EQ(current, reference.Next(from)) << round;
+      ASSERT_EQ(current, reference.Next(reference.byRow.contains(fromRow) ? fromRow
+                                                                          : std::vector<int32_t>{}))
+          << round;
       if (!current)
         continue;
       WaitingDsState front;
       lists.Front(*current, front);
-      const WaitingDsState& expected = reference.lists[*current].front();
+      const WaitingDsState& expected = reference.Of(*current).front();
       ASSERT_EQ(front.state.clockValues, expected.state.clockValues) << round;
       ASSERT_EQ(front.state.intValues, expected.state.intValues) << round;
       ASSERT_EQ(front.delayCount, expected.delayCount) << round;
       ASSERT_EQ(front.frozenClocks, expected.frozenClocks) << round;
       ASSERT_EQ(front.state.locationIndex, *current);
       lists.PopFront(*current);
-      reference.lists[*current].pop_front();
+      reference.Of(*current).pop_front();
     }
     size_t size = 0;
-    for (const auto& [index, list] : reference.lists)
-      size += list.size();
+    for (const auto& [row, located] : reference.byRow)
+      size += located.second.size();
     ASSERT_EQ(lists.Size(), size);
   }
 }

@@ -31,16 +31,30 @@ ExpressionRecord AdditionChain(int32_t depth) {
   return record;
 }
 
-CExpression LoadExpression(const TempDir& dir, const ExpressionRecord& record, bool& loaded,
-                           std::string* console) {
+CExpression LoadExpression(const ExpressionRecord& record, bool& loaded, std::string* console) {
   ModelSpec model;
   model.expressions[0] = record;
-  const std::string path = WriteModel(dir, model);
-  CExpression expression;
-  const std::string output = CaptureConsole([&] { loaded = expression.Load(path, 0); });
+  const ModelFileText file = ComposeModelFile(model);
+  EXPECT_EQ(file.failure, "");
+  ExpressionTable table;
+  MessageLog messages;
+  table.Load(ProfileIndex::OfBytes("model.txt", file.bytes), 1, messages);
+  loaded = table[0].Loaded();
   if (console != nullptr)
-    *console = output;
-  return expression;
+    *console = messages.Text();
+  return table[0];
+}
+
+std::optional<Refusal> LoadModelFile(CSystem& system, const std::string& path, std::string* console,
+                                     bool properties) {
+  const ProfileIndex file(path);
+  MessageLog messages;
+  std::optional<Refusal> refusal = system.Load(file, messages);
+  if (!refusal && properties)
+    refusal = system.LoadProperties(file, messages);
+  if (console != nullptr)
+    *console = messages.Text();
+  return refusal;
 }
 
 ModelSpec FormatExampleModel() {

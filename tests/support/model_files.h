@@ -1,12 +1,15 @@
 #pragma once
 // Model files for tests, always written with the project's model-file writer.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include "model/expression.h"
+#include "model/expression_table.h"
 #include "model/model_writer.h"
+#include "model/system.h"
 
 #include "support/temp_dir.h"
 
@@ -27,10 +30,15 @@ ExpressionRecord Raw(int32_t bindings, int32_t nodes, int32_t root, std::vector<
 // 1 + (1 + (... + x)) with `depth` additions, nested through the right operands; x is variable 1.
 ExpressionRecord AdditionChain(int32_t depth);
 
-// Writes `record` as expression 0 of a model file in `dir` and loads it; `loaded` receives what
-// the load answered and `console` (when given) what it printed.
-CExpression LoadExpression(const TempDir& dir, const ExpressionRecord& record, bool& loaded,
+// Makes a model file with `record` as expression 0 and loads it; `loaded` receives whether it
+// loaded and `console` (when given) the lines of the load.
+CExpression LoadExpression(const ExpressionRecord& record, bool& loaded,
                            std::string* console = nullptr);
+
+// Loads the model file at `path` into `system`, with its properties when `properties` is set;
+// answers the loaders' refusal, and leaves the lines of the load in `console` when given.
+std::optional<Refusal> LoadModelFile(CSystem& system, const std::string& path,
+                                     std::string* console = nullptr, bool properties = false);
 
 // Runs `action` and returns what it wrote to standard output.
 template <typename Action>

@@ -1,7 +1,8 @@
 #pragma once
 // A model written with the model-file writer and assembled as a run of the driver assembles it
 // (driver/model_check.h): loaded and composed at construction, with its state space, initial state
-// and search made by Initial(), for the tests of the state space and the search.
+// and search made by Initial(), for the tests of the state space and the search. The lines of
+// each stage are kept in `console`.
 
 #include <gtest/gtest.h>
 
@@ -20,21 +21,19 @@ class ModelRun {
   explicit ModelRun(const ModelSpec& model, const SearchOptions& options = {})
       : options_(options),
         path(WriteModel(dir_, model)),
-        check_(std::make_unique<ModelCheck>()),
+        check_(std::make_unique<ModelCheck>(messages_)),
         system(check_->Model()) {
-    console = CaptureConsole([&] {
-      ASSERT_FALSE(check_->Load(path));
-      ASSERT_FALSE(check_->Compose());
-    });
-  }
-  ~ModelRun() {
-    CaptureConsole([&] { check_.reset(); });
+    EXPECT_FALSE(check_->Load(ProfileIndex(path)));
+    EXPECT_FALSE(check_->Compose());
+    console = messages_.Text();
   }
 
-  // Builds the state space, the initial state and the search; `console` receives what they
-  // print, and a refusal's line.
+  // Builds the state space, the initial state and the search; `console` receives their lines,
+  // and a refusal's line.
   DsState Initial() {
-    console = CaptureConsole([&] { refusal = check_->Prepare(options_); });
+    messages_.Clear();
+    refusal = check_->Prepare(options_);
+    console = messages_.Text();
     if (refusal) {
       console += refusal->line + "\n";
       return DsState{};
@@ -43,16 +42,21 @@ class ModelRun {
   }
   // Runs the search after Initial(); `console` receives its lines, `info` the manager's report.
   void Search(std::FILE* info) {
-    console = CaptureConsole([&] { check_->Search(nullptr, info); });
+    messages_.Clear();
+    check_->Search(nullptr, info);
+    console = messages_.Text();
   }
 
   CComposition& composition() { return check_->Composition(); }
   const CStateSpace& space() const { return check_->Space(); }
   Checker& checker() { return check_->Checker(); }
+  // Where the lines of the check go.
+  MessageLog& messages() { return messages_; }
 
  private:
   TempDir dir_;
   SearchOptions options_;
+  MessageLog messages_;
 
  public:
   const std::string path;

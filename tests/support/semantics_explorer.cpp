@@ -8,18 +8,17 @@ namespace tickcheck::testing {
 
 ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
   ModelVerdicts verdicts;
-  CaptureConsole([&] {
-    ModelCheck check;
-    if (check.Load(path) || check.Compose())
-      return;
-    SemanticsExplorer explorer(check.Model());
-    const SemanticsExplorer::Verdicts decided =
-        explorer.Decide(static_cast<int64_t>(stateLimit), SemanticsExplorer::Extent::kWhole);
-    verdicts.properties.assign(decided.results.begin(), decided.results.end());
-    verdicts.rangeError = decided.rangeError;
-    verdicts.states = static_cast<size_t>(decided.states);
-    verdicts.complete = decided.complete;
-  });
+  DiscardedMessages messages;
+  ModelCheck check(messages);
+  if (check.Load(ProfileIndex(path)) || check.Compose())
+    return verdicts;
+  SemanticsExplorer explorer(check.Model(), messages);
+  const SemanticsExplorer::Verdicts decided =
+      explorer.Decide(static_cast<int64_t>(stateLimit), SemanticsExplorer::Extent::kWhole);
+  verdicts.properties.assign(decided.results.begin(), decided.results.end());
+  verdicts.rangeError = decided.rangeError;
+  verdicts.states = static_cast<size_t>(decided.states);
+  verdicts.complete = decided.complete;
   return verdicts;
 }
 

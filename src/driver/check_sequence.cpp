@@ -1,0 +1,207 @@
+#include "driver/check_sequence.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "check/traces.h"
+#include "compose/composition.h"
+#include "driver/process_memory.h"
+#include "driver/trace_text.h"
+#include "driver/units.h"
+#include "expr/clock_bounds.h"
+
+namespace tickcheck {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void ErrorLine(const std::string& text) {
+  std::cerr << text << '\n' << std::flush;
+}
+
+// What the trace search did to the run.
+enum class TraceEnd { kDone, kInterrupted };
+
+// Looks for the traces of the properties found reachable or violated and puts them into
+// `summary`; says on standard error what the search for them did, and for each property which
+// it could not find a trace for (which only a model with errors should cause).
+TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLimits& limits,
+                   const CheckContext& context, RunSummary& summary) {
+  std::vector<bool> wanted;
+  for (const PropertyOutcome& outcome : summary.properties) {
+    wanted.push_back((outcome.type == 0 && outcome.verdict == Verdict::kTrue) ||
+                     (outcome.type == 1 && outcome.verdict == Verdict::kFalse));
+  }
+  const Clock::time_point start = Clock::now();
+  Clock::time_point nextLine = start + std::chrono::seconds(2);
+  // Stops at SIGINT; writes a progress line every 2 s when the search writes them.
+  auto goOn = [&](int64_t explored) {
+    if (context.interrupt.Interrupted())
+      return false;
+    const Clock::time_point now = Clock::now();
+    if (context.showProgress && now >= nextLine) {
+      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - context.start).count()) +
+                ", looking for traces: " + Counted(explored, "state") + " explored, " +
+                Mebibytes(ResidentBytes()) + " resident");
+      nextLine = now + std::chrono::seconds(2);
+    }
+    return true;
+  };
+  TraceSearch search;
+  try {
+    search = FindTraces(system, composition.Messages(), wanted, limits.search.states, goOn);
+  } catch (const std::bad_alloc&) {
+    // The verdicts are known; only the traces are lost.
+    ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");
+    return TraceEnd::kDone;
+  }
+  if (search.end == TraceSearch::End::kInterrupted) {
+    ErrorLine(
+        "tickcheck: interrupted while looking for traces; the verdicts stand, no trace is "
+        "printed");
+    return TraceEnd::kInterrupted;
+  }
+  int64_t found = 0;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    if (!wanted[i])
+      continue;
+    if (!search.traces[i]) {
+      ErrorLine("tickcheck: no trace found for property " + std::to_string(i + 1));
+      continue;
+    }
+    summary.properties[i].trace = std::move(search.traces[i]);
+    ++found;
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ErrorLine("traces: " + std::to_string(found) + " of " +
+            std::to_string(std::count(wanted.begin(), wanted.end(), true)) + " found, " +
+            Counted(search.states, "state") + " explored, " + Seconds(seconds));
+  return TraceEnd::kDone;
+}
+
+}  // namespace
+
+uint32_t MillisecondTicks() {
+  const auto now = Clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const RunLimits& limits,
+                        const CheckContext& context, MessageSink& messages,
+                        ReportFiles reportFiles) {
+  CheckEnd end;
+  messages.Stage("obj file name:" + file.Path());
+  std::optional<Reports> reports;
+  if (reportFiles == ReportFiles::kBesideModel) {
+    reports.emplace(file.Path(), messages);
+    if (!reports->Opened())
+      return end;
+  }
+  auto commit = [&reports, &end] {
+    if (!reports)
+      return;
+    if (const std::optional<std::string> problem = reports->Commit()) {
+      ErrorLine("tickcheck: " + *problem);
+      end.outputFailed = true;
+    }
+  };
+  // The one place where a refusal is printed.
+  auto refused = [&commit, &messages](const std::optional<Refusal>& refusal) {
+    if (!refusal)
+      return false;
+    messages.Problem(refusal->line);
+    commit();
+    return true;
+  };
+  // Every run prints this size, so a change of the composition's fields changes every output.
+  static_assert(sizeof(CComposition) == 120);
+  messages.Stage("sizeof(composition):" + std::to_string(sizeof(CComposition)));
+
+  ModelCheck check(messages);
+  if (refused(check.Load(file)))
+    return end;
+  const CSystem& system = check.Model();
+  // Bounds below what the model compares make the verdicts unreliable, not the model invalid:
+  // the user is told on standard error, the run goes on, and it ends as a run with model errors.
+  const std::vector<std::string> shortfalls = ClockBoundAnalysis(system).Shortfalls();
+  for (const std::string& line : shortfalls)
+    ErrorLine(line);
+  if (refused(check.Compose()))
+    return end;
+  CComposition& composition = check.Composition();
+  if (reports)
+    composition.printComposedTransitions(reports->ModelInfo());
+  if (refused(
+          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
+    return end;
+  check.Search(&context.monitor, reports ? reports->Manager() : nullptr);
+
+  const Checker& checker = check.Checker();
+  RunSummary summary;
+  summary.interrupted = context.monitor.StoppedSearch();
+  if (summary.interrupted)
+    ErrorLine("interrupted");
+  else if (reports)
+    check.Space().PrintEncoding(reports->ModelInfo());
+  const uint32_t elapsed = MillisecondTicks() - context.startTicks;
+  summary.seconds = std::chrono::duration<double>(Clock::now() - context.start).count();
+
+  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), summary.interrupted);
+  // The trace search composes the locations it reaches too: what the run reports of the
+  // composition is what the search made of it.
+  summary.transruleSize = composition.transruleSize;
+  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
+                                     static_cast<int32_t>(shortfalls.size()));
+  summary.names = TraceNames::Of(system);
+  const TraceEnd traceEnd = options.trace && !summary.interrupted
+                                ? AddTraces(system, composition, limits, context, summary)
+                                : TraceEnd::kDone;
+  for (const PropertyOutcome& outcome : summary.properties) {
+    messages.Stage("property" + std::to_string(outcome.number) + " : " +
+                   VerdictText(outcome.verdict));
+    if (!outcome.trace)
+      continue;
+    const std::string title = "property " + std::to_string(outcome.number) +
+                              (outcome.type == 0 ? " (reachable)" : " (violated)");
+    for (const std::string& line : TraceLines(title, *outcome.trace, summary.names))
+      messages.Stage(line);
+  }
+  if (!summary.interrupted) {
+    check.Space().manager().DebugCheck(checker.Reached());
+    commit();
+  }
+  messages.Stage("execute time:" + std::to_string(elapsed));
+  messages.Stage("transrule size:" + std::to_string(summary.transruleSize));
+  summary.search = checker.Progress();
+  summary.interrupted = summary.interrupted || traceEnd == TraceEnd::kInterrupted;
+  end.summary = std::move(summary);
+  return end;
+}
+
+CheckEnd CheckInContext(const ProfileIndex& file, const Options& options, const RunLimits& limits,
+                        Clock::time_point start, uint32_t startTicks, MessageSink& messages,
+                        ReportFiles reports) {
+  const InterruptCatcher interrupt;
+  const bool showProgress = options.progress || isatty(STDERR_FILENO) == 1;
+  SearchMonitor monitor(interrupt, showProgress, std::cerr, start);
+  return CheckModelFile(file, options, limits,
+                        {start, startTicks, interrupt, monitor, showProgress}, messages, reports);
+}
+
+ExitCode CloseRun(RunSummary& summary, bool outputFailed) {
+  summary.peakResidentBytes = PeakResidentBytes();
+  if (summary.errors.Any())
+    ErrorLine(ModelErrorsLine(summary.errors));
+  ErrorLine(SummaryLine(summary));
+  if (summary.interrupted)
+    return ExitCode::kInterrupted;
+  if (outputFailed)
+    return ExitCode::kFailure;
+  return summary.errors.Any() ? ExitCode::kModelErrors : ExitCode::kComplete;
+}
+
+}  // namespace tickcheck

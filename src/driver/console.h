@@ -1,0 +1,31 @@
+#pragma once
+// Where a run shows the lines of its check (model/messages.h): a stream, each line followed by a
+// line feed and a flush, so that the lines stay in order with anything written to the other
+// standard stream. A model-file run shows every line (its console); a front end, which prints
+// its own results, shows only the problem lines, on standard error.
+
+#include <ostream>
+
+#include "model/messages.h"
+
+namespace tickcheck {
+
+class StreamMessages final : public MessageSink {
+ public:
+  enum class Shown { kEveryLine, kProblemsOnly };
+
+  // `out` must outlive the sink.
+  StreamMessages(std::ostream& out, Shown shown) : out_(out), shown_(shown) {}
+
+  void Line(MessageKind kind, std::string_view text) override {
+    if (shown_ == Shown::kProblemsOnly && kind != MessageKind::kProblem)
+      return;
+    out_ << text << '\n' << std::flush;
+  }
+
+ private:
+  std::ostream& out_;
+  Shown shown_;
+};
+
+}  // namespace tickcheck
