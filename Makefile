@@ -63,6 +63,8 @@ bench: build
 	  $$SUDO apt-get install -y -qq time; }
 	BASELINE=$(BASELINE) bench/fischer.sh $(BUILD)
 	BASELINE=$(BASELINE) BENCH_LARGE=$(BENCH_LARGE) OPTIONS="$(OPTIONS)" bench/scale.sh $(BUILD)
+	BASELINE=$(BASELINE) bench/csma.sh $(BUILD)
+	BASELINE=$(BASELINE) bench/trace.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
 # one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and

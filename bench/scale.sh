@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How time and memory grow with the model: Fischer's protocol (set delay 1, wait delay 2) for 6 to
-# 11 processes (12 too with BENCH_LARGE=1), and the variant whose critical section is stretched
-# into a chain of extra locations, in the default mode. Per run: stored states, CPU seconds (user
+# 11 processes (12 too with BENCH_LARGE=1), the variant whose critical section is stretched into a
+# chain of extra locations, and the same protocol in the modelling language (tickcheck-fischer
+# --language, verdicts s, n, u per query) for 6 to 10 processes, in the default mode. Per run: stored states, CPU seconds (user
 # and system), peak resident memory and bytes of it per stored state, and the verdicts. With
 # BASELINE set to another tickcheck binary, that binary runs on the same models in the same run and
 # its figures stand beside those of the build's binary. OPTIONS holds options for the build's
@@ -41,3 +42,7 @@ for n in $(seq 6 "$largest"); do
 done
 "$build/tools/tickcheck-fischer" --chain 4 8 1 2 "$work/chain8.txt"
 row "chain8x4" "$work/chain8.txt"
+for n in $(seq 6 10); do
+  "$build/tools/tickcheck-fischer" --language "$n" 1 2 "$work/fischer-lang$n.tck"
+  row "lang$n" "$work/fischer-lang$n.tck"
+done

@@ -140,6 +140,67 @@ LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitD
   return language;
 }
 
+LanguageModel CsmaLanguage(int32_t stations, int32_t lambda, int32_t sigma) {
+  LanguageModel language;
+  language.model =
+      "// CSMA/CD: senders share one bus. A sender that finds the bus idle begins to transmit; a "
+      "frame\n"
+      "// takes LAMBDA time units. The bus needs SIGMA time units to carry a signal from end to "
+      "end:\n"
+      "// a second sender may begin within SIGMA of the first, which makes a collision that the "
+      "bus\n"
+      "// reports to every sender (broadcast cd). A sender told that the bus is busy, or hit by a\n"
+      "// collision, retries within 2 * SIGMA.\n"
+      "const int N = " +
+      std::to_string(stations) + ";" + "          // senders\n" +
+      "const int LAMBDA = " + std::to_string(lambda) + ";" + "     // frame transmission time\n" +
+      "const int SIGMA = " + std::to_string(sigma) + ";" +
+      "      // propagation delay\n"
+      "typedef int[1,N] id_t;\n"
+      "\n"
+      "chan begin, end;          // a sender starts and ends a frame on the bus\n"
+      "broadcast chan busy, cd;  // the bus tells senders that it is busy, or that a collision "
+      "happened\n"
+      "\n"
+      "process Bus() {\n"
+      "  clock y;\n"
+      "  state idle, active, collision { y < SIGMA };\n"
+      "  init idle;\n"
+      "  trans\n"
+      "    idle      -> active    { sync begin?; assign y = 0; },\n"
+      "    active    -> idle      { sync end?; assign y = 0; },\n"
+      "    active    -> active    { guard y >= SIGMA; sync busy!; },\n"
+      "    active    -> collision { guard y < SIGMA; sync begin?; assign y = 0; },\n"
+      "    collision -> idle      { sync cd!; assign y = 0; };\n"
+      "}\n"
+      "\n"
+      "process Sender(const id_t i) {\n"
+      "  clock x;\n"
+      "  state wait, transm { x <= LAMBDA }, retry { x < 2 * SIGMA };\n"
+      "  init wait;\n"
+      "  trans\n"
+      "    wait   -> transm { sync begin!; assign x = 0; },\n"
+      "    wait   -> retry  { sync busy?; assign x = 0; },\n"
+      "    wait   -> retry  { sync cd?; assign x = 0; },\n"
+      "    transm -> wait   { guard x == LAMBDA; sync end!; assign x = 0; },\n"
+      "    transm -> retry  { sync cd?; assign x = 0; },\n"
+      "    retry  -> transm { sync begin!; assign x = 0; },\n"
+      "    retry  -> retry  { sync cd?; assign x = 0; };\n"
+      "}\n"
+      "\n"
+      "system Bus, Sender;\n";
+  language.queries =
+      "E<> Bus.collision                                   // two senders can collide\n"
+      "E<> Sender(1).transm && Sender(1).x == LAMBDA       // a frame can get through\n"
+      "E<> Sender(1).transm && Sender(2).transm            // both transmit for a while ...\n"
+      "A[] Sender(1).transm && Sender(2).transm imply Sender(1).x < 2 * SIGMA && Sender(2).x < 2 * "
+      "SIGMA\n"
+      "A[] Bus.collision imply Bus.y < SIGMA\n"
+      "E<> Bus.active && Bus.y >= SIGMA && Sender(1).transm && Sender(2).transm   // ... never "
+      "undetected\n";
+  return language;
+}
+
 ModelSpec TrainGateModel() {
   enum : int32_t { kPasses = 1, kX = 2, kY = 3 };
   enum : int32_t { kFar = 1, kNear = 2, kIn = 3 };

@@ -32,6 +32,13 @@ struct LanguageModel {
 // numbering of expressions and constraints.
 LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitDelay);
 
+// CSMA/CD in the modelling language: `stations` senders (the template Sender) share one bus (the
+// process Bus) through the binary channels begin and end and the broadcast channels busy and cd;
+// a frame takes `lambda` time units, a signal `sigma` to cross the bus. No committed location.
+// The queries of examples/csma-cd.q, which name senders 1 and 2. (2, 8, 2) gives the example
+// examples/csma-cd.tck.
+LanguageModel CsmaLanguage(int32_t stations, int32_t lambda, int32_t sigma);
+
 // A train and a gate at a level crossing. The train announces itself on channel approach and
 // enters the crossing more than 2 time units later (within 5); the gate, told by approach, is down
 // after exactly 1 time unit; leaving, the train signals exit and the gate rises again in 1 time

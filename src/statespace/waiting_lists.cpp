@@ -15,11 +15,15 @@ uint64_t Mix(uint64_t key, int64_t value) {
   return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
 }
 
-size_t CellOf(int32_t slot, uint32_t key, size_t mask) {
+size_t BucketOf(int32_t slot, uint64_t key, size_t mask) {
   uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
   h ^= h >> 31;
   return static_cast<size_t>(h) & mask;
 }
+
+// What a segment key holds for an advancing clock at its Max: no difference of two clock values
+// can be this.
+constexpr int64_t kAtMax = std::numeric_limits<int64_t>::min();
 
 }  // namespace
 
@@ -47,7 +51,7 @@ size_t WaitingLists::ListHash::operator()(const std::vector<int32_t>& list) cons
   return static_cast<size_t>(key);
 }
 
-uint32_t WaitingLists::MergeKey(const View& entry) {
+uint64_t WaitingLists::MergeKey(const View& entry) {
   uint64_t key = 0x9E3779B97F4A7C15ull;
   for (int32_t value : entry.intValues)
     key = Mix(key, value);
@@ -58,8 +62,57 @@ uint32_t WaitingLists::MergeKey(const View& entry) {
     if (at != entry.activeClocks.end())
       key = Mix(key, entry.clockValues[static_cast<size_t>(at - entry.activeClocks.begin())]);
   }
-  // 32 bits suffice: entries of different keys that share them are compared in vain, not wrongly.
-  return static_cast<uint32_t>(key ^ (key >> 32));
+  return key;
+}
+
+void WaitingLists::Advancing(const View& entry, std::vector<size_t>& positions) {
+  positions.clear();
+  for (size_t k = 0; k < entry.activeClocks.size(); ++k) {
+    if (std::find(entry.frozenClocks.begin(), entry.frozenClocks.end(), entry.activeClocks[k]) ==
+        entry.frozenClocks.end()) {
+      positions.push_back(k);
+    }
+  }
+}
+
+void WaitingLists::SegmentKeys(const View& entry, const std::vector<size_t>& advancing,
+                               std::vector<uint64_t>& keys) const {
+  keys.clear();
+  const uint64_t merge = MergeKey(entry);
+  const auto maxOf = [&](size_t k) {
+    return int64_t{model_.variables[static_cast<size_t>(entry.activeClocks[k]) - 1].Max};
+  };
+  // The key of the run's part at delay `shift`: which advancing clocks stand at their Max, and
+  // the differences of the others to the first of them, which delays do not change.
+  const auto keyAt = [&](int64_t shift) {
+    uint64_t key = merge;
+    std::optional<int64_t> first;
+    for (size_t k : advancing) {
+      const int64_t value = entry.clockValues[k];
+      if (value + shift >= maxOf(k)) {
+        key = Mix(key, kAtMax);
+        continue;
+      }
+      if (!first)
+        first = value;
+      key = Mix(key, value - *first);
+    }
+    return key;
+  };
+  keys.push_back(keyAt(0));
+  // The run enters a new segment at each delay at which a clock reaches its Max, as far as the
+  // delay count reaches: a run merges with an entry that starts right after its last delay.
+  const size_t start = keys.size();
+  for (size_t k : advancing) {
+    const int64_t reach = maxOf(k) - entry.clockValues[k];
+    if (reach > 0 && reach <= entry.delayCount)
+      keys.push_back(static_cast<uint64_t>(reach));
+  }
+  std::sort(keys.begin() + static_cast<std::ptrdiff_t>(start), keys.end());
+  keys.erase(std::unique(keys.begin() + static_cast<std::ptrdiff_t>(start), keys.end()),
+             keys.end());
+  for (size_t at = start; at < keys.size(); ++at)
+    keys[at] = keyAt(static_cast<int64_t>(keys[at]));
 }
 
 WaitingLists::View WaitingLists::ViewOf(const WaitingDsState& entry) {
@@ -129,40 +182,66 @@ int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
   return found->second;
 }
 
-size_t WaitingLists::FindCell(int32_t slot, uint32_t key) const {
-  const size_t mask = cells_.size() - 1;
-  size_t cell = CellOf(slot, key, mask);
-  while (cells_[cell].slot != -1 && (cells_[cell].slot != slot || cells_[cell].key != key))
-    cell = (cell + 1) & mask;
-  return cell;
+size_t WaitingLists::FindBucket(int32_t slot, uint64_t key) const {
+  const size_t mask = buckets_.size() - 1;
+  size_t bucket = BucketOf(slot, key, mask);
+  while (buckets_[bucket].slot != -1 &&
+         (buckets_[bucket].slot != slot || buckets_[bucket].key != key))
+    bucket = (bucket + 1) & mask;
+  return bucket;
 }
 
-void WaitingLists::GrowCells() {
-  std::vector<KeyCell> old = std::move(cells_);
-  cells_.assign(std::max<size_t>(64, 2 * old.size()), KeyCell{});
-  for (const KeyCell& cell : old) {
-    if (cell.slot != -1)
-      cells_[FindCell(cell.slot, cell.key)] = cell;
+void WaitingLists::File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
+  for (uint64_t key : keys) {
+    // At most two thirds full, so that probes stay short.
+    if (3 * (usedBuckets_ + 1) > 2 * buckets_.size()) {
+      std::vector<Bucket> old = std::move(buckets_);
+      buckets_.clear();
+      buckets_.resize(std::max<size_t>(64, 2 * old.size()));
+      for (Bucket& bucket : old) {
+        if (bucket.slot != -1)
+          buckets_[FindBucket(bucket.slot, bucket.key)] = std::move(bucket);
+      }
+    }
+    Bucket& bucket = buckets_[FindBucket(slot, key)];
+    if (bucket.slot == -1) {
+      bucket.slot = slot;
+      bucket.key = key;
+      ++usedBuckets_;
+    }
+    bucket.sequences.push_back(sequence);
   }
 }
 
-void WaitingLists::EraseCell(size_t cell) {
-  // Linear probing: the cells after the hole that could live in it move up, so that no search
+void WaitingLists::Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
+  for (uint64_t key : keys) {
+    const size_t at = FindBucket(slot, key);
+    std::vector<uint32_t>& sequences = buckets_[at].sequences;
+    const auto found = std::find(sequences.begin(), sequences.end(), sequence);
+    *found = sequences.back();
+    sequences.pop_back();
+    if (sequences.empty())
+      EraseBucket(at);
+  }
+}
+
+void WaitingLists::EraseBucket(size_t bucket) {
+  // Linear probing: the buckets after the hole that could live in it move up, so that no search
   // stops at the hole early.
-  const size_t mask = cells_.size() - 1;
-  size_t hole = cell;
-  for (size_t next = (hole + 1) & mask; cells_[next].slot != -1; next = (next + 1) & mask) {
-    const size_t home = CellOf(cells_[next].slot, cells_[next].key, mask);
-    // The cell at `next` may fill the hole when its home does not lie in (hole, next].
+  const size_t mask = buckets_.size() - 1;
+  size_t hole = bucket;
+  for (size_t next = (hole + 1) & mask; buckets_[next].slot != -1; next = (next + 1) & mask) {
+    const size_t home = BucketOf(buckets_[next].slot, buckets_[next].key, mask);
+    // The bucket at `next` may fill the hole when its home does not lie in (hole, next].
     const bool between =
         hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
     if (!between) {
-      cells_[hole] = cells_[next];
+      buckets_[hole] = std::move(buckets_[next]);
       hole = next;
     }
   }
-  cells_[hole] = KeyCell{};
-  --usedCells_;
+  buckets_[hole] = Bucket{};
+  --usedBuckets_;
 }
 
 void WaitingLists::Enqueue(Slot& slot) {
@@ -183,34 +262,47 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   const int32_t number = SlotOf(entry);
   Slot& slot = slots_[static_cast<size_t>(number)];
   const View fresh = ViewOf(entry);
-  const uint32_t key = MergeKey(fresh);
-  // At most two thirds full, so that probes stay short.
-  if (3 * (usedCells_ + 1) > 2 * cells_.size())
-    GrowCells();
-  const size_t cell = FindCell(number, key);
-  // Entries of other keys would all be apart, so only these are walked, in list order.
-  if (cells_[cell].slot != -1) {
-    std::vector<size_t>& advancing = advancing_;
-    AdvancingPositions(entry, advancing);
-    uint32_t sequence = cells_[cell].first;
-    for (;;) {
-      int32_t* record = Record(slot, sequence);
-      if (!(skipFront && sequence == slot.frontSequence)) {
-        const Merge merge = Compare(fresh, advancing, ViewOf(slot, record));
-        if (merge.outcome != MergeOutcome::kApart) {
-          if (merge.outcome == MergeOutcome::kStoredTakesNew) {
-            std::copy(entry.state.clockValues.begin(), entry.state.clockValues.end(),
-                      record + kHeader + slot.intCount);
-          }
-          if (merge.outcome != MergeOutcome::kCovered)
-            record[0] = merge.mergedCount;
-          return merge.outcome;
-        }
-      }
-      if (record[2] == 0)
-        break;
-      sequence += static_cast<uint32_t>(record[2]);
+  Advancing(fresh, advancing_);
+  SegmentKeys(fresh, advancing_, keys_);
+  // Every entry that is not apart from the new one is filed under one of its keys; the oldest of
+  // them takes it.
+  candidates_.clear();
+  if (!buckets_.empty()) {
+    for (uint64_t key : keys_) {
+      const Bucket& bucket = buckets_[FindBucket(number, key)];
+      candidates_.insert(candidates_.end(), bucket.sequences.begin(), bucket.sequences.end());
     }
+  }
+  // Sequence numbers wrap: order them by their distance from the front.
+  const uint32_t front = slot.frontSequence;
+  std::sort(candidates_.begin(), candidates_.end(),
+            [front](uint32_t a, uint32_t b) { return a - front < b - front; });
+  for (size_t at = 0; at < candidates_.size(); ++at) {
+    const uint32_t sequence = candidates_[at];
+    if ((at > 0 && sequence == candidates_[at - 1]) || (skipFront && sequence == front))
+      continue;
+    int32_t* record = Record(slot, sequence);
+    const View stored = ViewOf(slot, record);
+    const Merge merge = Compare(fresh, advancing_, stored);
+    if (merge.outcome == MergeOutcome::kApart)
+      continue;
+    if (merge.outcome != MergeOutcome::kCovered) {
+      // The merged run covers both runs, so it reaches every segment it reached before, and
+      // maybe more.
+      Advancing(stored, storedAdvancing_);
+      SegmentKeys(stored, storedAdvancing_, storedKeys_);
+      if (merge.outcome == MergeOutcome::kStoredTakesNew) {
+        std::copy(entry.state.clockValues.begin(), entry.state.clockValues.end(),
+                  record + kHeader + slot.intCount);
+      }
+      record[0] = merge.mergedCount;
+      SegmentKeys(ViewOf(slot, record), storedAdvancing_, grownKeys_);
+      std::erase_if(grownKeys_, [this](uint64_t key) {
+        return std::find(storedKeys_.begin(), storedKeys_.end(), key) != storedKeys_.end();
+      });
+      File(number, sequence, grownKeys_);
+    }
+    return merge.outcome;
   }
 
   // The records of the emptied front are dropped once they are half of the array.
@@ -220,19 +312,13 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     slot.head = 0;
   }
   const uint32_t sequence = slot.frontSequence + slot.count;
-  slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks), 0});
+  slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks)});
   slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
                       entry.state.intValues.end());
   slot.records.insert(slot.records.end(), entry.state.clockValues.begin(),
                       entry.state.clockValues.end());
   ++slot.count;
-  if (cells_[cell].slot == -1) {
-    cells_[cell] = {key, number, sequence, sequence};
-    ++usedCells_;
-  } else {
-    Record(slot, cells_[cell].last)[2] = static_cast<int32_t>(sequence - cells_[cell].last);
-    cells_[cell].last = sequence;
-  }
+  File(number, sequence, keys_);
   Enqueue(slot);
   ++size_;
   return MergeOutcome::kApart;
@@ -354,13 +440,10 @@ void WaitingLists::PopFront(int64_t index) {
     return;
   const int32_t number = FindSlot(index);
   Slot& slot = slots_[static_cast<size_t>(number)];
-  const int32_t* record = Record(slot, slot.frontSequence);
-  // The oldest entry of the list is also the oldest of its key.
-  const size_t cell = FindCell(number, MergeKey(ViewOf(slot, record)));
-  if (record[2] == 0)
-    EraseCell(cell);
-  else
-    cells_[cell].first += static_cast<uint32_t>(record[2]);
+  const View front = ViewOf(slot, Record(slot, slot.frontSequence));
+  Advancing(front, storedAdvancing_);
+  SegmentKeys(front, storedAdvancing_, storedKeys_);
+  Unfile(number, slot.frontSequence, storedKeys_);
   slot.head += static_cast<size_t>(slot.stride);
   ++slot.frontSequence;
   --slot.count;

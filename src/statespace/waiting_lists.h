@@ -5,13 +5,21 @@
 // A list is a queue of fixed-size records, one per entry, in one array per composed location: the
 // delay count, the entry's frozen clocks (as the number of a list of clocks kept once), its integer
 // and clock values. States of one composed location carry the same active clocks, so the list
-// keeps them, and the location vector, once. Entries merge only when their frozen clocks, the
-// values of those that are active, and their integer values agree: a new entry is compared only
-// with the entries of the same such key, oldest first, which is the order of the list. An
-// open-addressed index finds the oldest entry of a key; each record links to the next entry of
-// its key. The composed locations whose lists are non-empty wait in two heaps ordered by their
-// location vectors (first process most significant): those the current round of the search
-// still reaches, and those it has passed.
+// keeps them, and the location vector, once.
+//
+// A new entry merges with the oldest stored entry that is not apart from it. Two entries are
+// apart unless their frozen clocks, the values of those that are active, and their integer values
+// agree (their merge key), and one of them lies on the run of delays of the other within that
+// one's delay count (the clocks that advance moving together, each stopping at its Max), so the
+// search for the partner can be an index lookup rather than a walk over the list. The run of
+// delays of an entry passes through segments: while the same advancing clocks stand at their Max,
+// the differences between the others do not change. An entry is filed under its merge key with
+// the segment of each part of its run (at most one more than its advancing clocks); a new entry is
+// compared only with the entries filed under the segments of its own run, oldest first. Two
+// entries that are not apart share a segment (that of the later one), so the outcome is that of a
+// walk over the whole list. The composed locations whose lists are non-empty wait in two heaps
+// ordered by their location vectors (first process most significant): those the current round of
+// the search still reaches, and those it has passed.
 
 #include <cstdint>
 #include <optional>
@@ -100,16 +108,14 @@ class WaitingLists {
     uint32_t count = 0;
     bool queued = false;  // in one of the heaps
   };
-  // The oldest and the newest waiting entry of a key in a slot, by sequence number.
-  struct KeyCell {
-    uint32_t key = 0;
-    int32_t slot = -1;  // -1: an empty cell
-    uint32_t first = 0;
-    uint32_t last = 0;
+  // The entries of one slot filed under one segment key, by sequence number, in no order.
+  struct Bucket {
+    uint64_t key = 0;
+    int32_t slot = -1;  // -1: an empty bucket
+    std::vector<uint32_t> sequences;
   };
-  // Record words: delay count, frozen-list number, link to the next entry of the key (the
-  // difference of sequence numbers, 0 for none), then the integer and clock values.
-  static constexpr int32_t kHeader = 3;
+  // Record words: delay count, frozen-list number, then the integer and clock values.
+  static constexpr int32_t kHeader = 2;
 
   static View ViewOf(const WaitingDsState& entry);
   View ViewOf(const Slot& slot, const int32_t* record) const;
@@ -117,7 +123,14 @@ class WaitingLists {
   const int32_t* Record(const Slot& slot, uint32_t sequence) const;
 
   // The key under which an entry waits: entries with different keys never merge.
-  static uint32_t MergeKey(const View& entry);
+  static uint64_t MergeKey(const View& entry);
+  // The positions of the clocks of `entry` that are not frozen.
+  static void Advancing(const View& entry, std::vector<size_t>& positions);
+  // Writes into `keys` the segment keys of the run of delays of `entry`, whose advancing clocks
+  // are at `advancing`: the segment of the entry, then that of each later part of its run within
+  // its delay count. Each key includes the merge key.
+  void SegmentKeys(const View& entry, const std::vector<size_t>& advancing,
+                   std::vector<uint64_t>& keys) const;
   Merge Compare(const View& fresh, const std::vector<size_t>& advancing, const View& stored) const;
 
   // The slot of `index`, made for `entry` when there is none; FindSlot answers -1 instead.
@@ -128,10 +141,12 @@ class WaitingLists {
   // Whether the location vector of slot `a` comes after that of slot `b`: the heaps' order.
   bool After(int32_t a, int32_t b) const;
   int32_t ClockListOf(const std::vector<int32_t>& clocks);
-  // The cell of (slot, key), or of the empty cell where it would go.
-  size_t FindCell(int32_t slot, uint32_t key) const;
-  void GrowCells();
-  void EraseCell(size_t cell);
+  // The bucket of (slot, key), or the empty bucket where it would go.
+  size_t FindBucket(int32_t slot, uint64_t key) const;
+  // Files sequence `sequence` of slot `slot` under each of `keys` / takes it out of them.
+  void File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
+  void Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
+  void EraseBucket(size_t bucket);
   void Enqueue(Slot& slot);
 
   const CSystem& model_;
@@ -145,15 +160,22 @@ class WaitingLists {
   std::vector<std::vector<int32_t>> clockLists_;
   std::unordered_map<std::vector<int32_t>, int32_t, ListHash> clockListNumbers_;
   int32_t lastClockList_ = -1;  // the number that ClockListOf answered last
-  std::vector<KeyCell> cells_;
-  size_t usedCells_ = 0;
+  // Open addressing with linear probing, at most two thirds full.
+  std::vector<Bucket> buckets_;
+  size_t usedBuckets_ = 0;
   // The slots of the non-empty lists whose location vectors come at or after that of the search's
   // current one, and those before it: heaps with the first location vector on top.
   std::vector<int32_t> ahead_;
   std::vector<int32_t> behind_;
   std::optional<int64_t> current_;
   std::span<const int32_t> currentRow_;  // empty when the current location has no list
-  std::vector<size_t> advancing_;        // Insert's scratch, kept for its storage
+  // Scratch of Insert and PopFront, kept for its storage.
+  std::vector<size_t> advancing_;
+  std::vector<size_t> storedAdvancing_;
+  std::vector<uint64_t> keys_;
+  std::vector<uint64_t> storedKeys_;
+  std::vector<uint64_t> grownKeys_;
+  std::vector<uint32_t> candidates_;
 };
 
 }  // namespace tickcheck

@@ -226,7 +226,9 @@ TEST(ExamplesTest, TheBundledExamplesAreUpToDate) {
     EXPECT_EQ(ReadFile(written), ReadFile(std::string(EXAMPLES_DIR) + "/" + name)) << name;
   }
   const std::pair<std::string, LanguageModel> languageExamples[] = {
-      {"fischer", FischerLanguage(3, 2, 2)}, {"fischer-incorrect", FischerLanguage(3, 2, 1)}};
+      {"fischer", FischerLanguage(3, 2, 2)},
+      {"fischer-incorrect", FischerLanguage(3, 2, 1)},
+      {"csma-cd", CsmaLanguage(2, 8, 2)}};
   for (const auto& [stem, language] : languageExamples) {
     EXPECT_EQ(language.model, ReadFile(std::string(EXAMPLES_DIR) + "/" + stem + ".tck")) << stem;
     EXPECT_EQ(language.queries, ReadFile(std::string(EXAMPLES_DIR) + "/" + stem + ".q")) << stem;
