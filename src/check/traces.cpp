@@ -23,7 +23,7 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path) {
     }
     TraceStep folded{delay, {}, Owned(step.next)};
     for (const StepJump& part : step.jumps)
-      folded.jumps.push_back({part.process + 1, part.jump->From, part.jump->To});
+      folded.jumps.push_back({part.process + 1, part.jump->From, part.jump->To, part.jump->number});
     trace.steps.push_back(std::move(folded));
     delay = 0;
   }

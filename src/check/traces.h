@@ -27,11 +27,14 @@ struct TraceState {
   std::vector<int32_t> clockValues;   // the value of each active clock
 };
 
-// One process's part in a step: it moves from location `from` to `to` (all 1-based).
+// One process's part in a step: it moves from location `from` to `to` (all 1-based) by its jump
+// number `jump` of section [Jump<process>] (0 when no jump of the model file fits the composed
+// transition, which a composition of the loaded records always avoids).
 struct TraceJump {
   int32_t process = 0;
   int32_t from = 0;
   int32_t to = 0;
+  int32_t jump = 0;
 };
 
 struct TraceStep {

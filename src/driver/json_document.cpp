@@ -38,6 +38,7 @@ Json TraceJson(const Trace& trace, const TraceNames& names) {
       jumps.push_back({{"process", jump.process},
                        {"from", jump.from},
                        {"to", jump.to},
+                       {"jump", jump.jump},
                        {"process_name", names.Process(jump.process)},
                        {"from_name", names.Location(jump.process, jump.from)},
                        {"to_name", names.Location(jump.process, jump.to)}});

@@ -201,6 +201,7 @@ class ModelLoader {
     const std::string section = "Jump" + Num(p);
     for (int32_t m = 1; m < kListLimit; ++m) {
       CJump jump;
+      jump.number = m;
       jump.From = file_.Int(section, "From" + Num(m));
       if (jump.From == -1)
         break;

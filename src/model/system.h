@@ -36,6 +36,7 @@ struct Assignment {
 };
 
 struct CJump {
+  int32_t number = 0;  // its number m in section [Jump<p>] (From<m>, To<m>, ...)
   int32_t From = -1;
   int32_t To = -1;
   int32_t Syn = -1;      // channel; greater than 0 makes the jump synchronising

@@ -104,7 +104,7 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
     EXPECT_EQ(trace["initial"], json::parse(R"({"locations": [1, 1, 1], "integers": {"id": 0},
         "clocks": {}, "location_names": ["idle", "idle", "idle"]})"));
     EXPECT_EQ(trace["steps"][0]["jumps"], json::parse(R"([{"process": 1, "from": 1, "to": 2,
-        "process_name": "P1", "from_name": "idle", "to_name": "req"}])"));
+        "jump": 1, "process_name": "P1", "from_name": "idle", "to_name": "req"}])"));
     trace = nullptr;
   }
   tracedDocument["options"]["trace"] = false;

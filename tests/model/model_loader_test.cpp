@@ -57,7 +57,8 @@ TEST_F(ModelLoaderTest, AWrittenModelLoadsIntoTheSameRecords) {
   EXPECT_EQ(process.ProcessName, "P");
   EXPECT_EQ(process.InitLocation, 1);
   EXPECT_EQ(process.locationCount, 2);
-  const CJump jump{.From = 1,
+  const CJump jump{.number = 1,
+                   .From = 1,
                    .To = 2,
                    .Syn = 0,
                    .SynType = 0,

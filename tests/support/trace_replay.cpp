@@ -304,15 +304,19 @@ class Replay {
                                   const std::vector<const CJump*>& passed) const {
     // The names beside the numbers are the model's, which the replay does not judge.
     json numbered = json::array();
-    for (const json& jump : jumps)
-      numbered.push_back(
-          {{"process", jump["process"]}, {"from", jump["from"]}, {"to", jump["to"]}});
+    for (const json& jump : jumps) {
+      numbered.push_back({{"process", jump["process"]},
+                          {"from", jump["from"]},
+                          {"to", jump["to"]},
+                          {"jump", jump["jump"]}});
+    }
     for (const Transition& transition : Transitions(state)) {
       json shown = json::array();
       for (const Part& part : transition) {
         shown.push_back({{"process", part.process + 1},
                          {"from", state.locations[static_cast<size_t>(part.process)]},
-                         {"to", part.jump->To}});
+                         {"to", part.jump->To},
+                         {"jump", part.jump->number}});
       }
       if (shown != numbered)
         continue;
