@@ -17,14 +17,15 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       tests_(model, messages),
       budget_(options.limits),
       values_(model, messages),
-      verdicts_(tests_, options.checkTimeSuccessors, budget_,
+      errors_(model, values_, messages),
+      verdicts_(tests_, options.checkTimeSuccessors, budget_, errors_,
                 [this](const DsState& state) { return successors_.DelayCap(state); }),
       reached_(space, intervals_),
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
                  [this] { return control_ == nullptr || control_->Continue(Progress()); }),
-      successors_(tests_, intervals_, composition, waiting_, values_, budget_) {}
+      successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_) {}
 
 SearchProgress Checker::Progress() const {
   return {newStates_.Count(), static_cast<int64_t>(waiting_.Size()), successors_.FiredTransitions(),
@@ -55,6 +56,11 @@ void Checker::Check(const DsState& initial, std::FILE* info) {
       }
       if (!fresh.empty())
         successors_.GenerateSuccessors(fresh, positions, entry.frozenClocks);
+      // A loop that ran past its bound ends the search as an early end does.
+      if (errors_.LoopBoundReached()) {
+        stopped = true;
+        break;
+      }
       waiting_.PopFront(*current);
     }
     if (!stopped)

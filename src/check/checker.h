@@ -12,6 +12,7 @@
 
 #include "check/constraints.h"
 #include "check/new_states.h"
+#include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "check/successors.h"
 #include "check/value_ranges.h"
@@ -58,6 +59,10 @@ class Checker {
   SearchProgress Progress() const;
   // The number of variables reported for a value outside their range or bits.
   int32_t MisfitVariableCount() const { return values_.MisfitVariableCount(); }
+  // Format 2: the number of edges, invariants and properties reported for a run-time error, and
+  // whether a loop that ran past its bound stopped the search (the open properties stay open).
+  int32_t RunTimeErrorCount() const { return errors_.Count(); }
+  bool StoppedByLoopBound() const { return errors_.LoopBoundReached(); }
   // The reached set as a diagram (after Check: the states of the sweeps that ended).
   const bdd& Reached() const { return reached_.Diagram(); }
 
@@ -70,6 +75,7 @@ class Checker {
   const ConstraintTests tests_;
   SearchBudget budget_;
   ValueRanges values_;
+  RunTimeErrors errors_;
   Verdicts verdicts_;
   ReachedSet reached_;
   WaitingLists waiting_;

@@ -32,6 +32,27 @@ bool ConstraintTests::GuardHolds(const DsState& state,
   return true;
 }
 
+std::optional<ExpressionError> ConstraintTests::BoundError(
+    const DsState& state, std::span<const int32_t> constraints) const {
+  for (int32_t id : constraints) {
+    if (!Facts(id).mayFail)
+      continue;
+    const Evaluated bound = RightValueChecked(model_.expressions[id], model_, state);
+    if (!bound.Ok())
+      return ExpressionError{*bound.error, id};
+  }
+  return std::nullopt;
+}
+
+std::optional<ExpressionError> ConstraintTests::InvariantError(const DsState& state) const {
+  for (size_t p = 0; p < model_.processes.size(); ++p) {
+    if (std::optional<ExpressionError> error =
+            BoundError(state, LocationOf(state, p).invariantExpIds))
+      return error;
+  }
+  return std::nullopt;
+}
+
 std::optional<int32_t> ConstraintTests::FailingConstraint(
     const DsState& state, std::span<const int32_t> constraints) const {
   for (int32_t id : constraints) {

@@ -9,6 +9,7 @@
 
 #include "compose/composition.h"
 #include "expr/comparison_table.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/messages.h"
 #include "model/system.h"
@@ -40,6 +41,13 @@ class ConstraintTests {
   // The integer-variable comparisons of the transition's guard hold in `state` (an empty guard
   // holds); its clock comparisons are the delay window's.
   bool GuardHolds(const DsState& state, const CComposedTransition& transition) const;
+  // Format 2: the first run-time error of the bounds of `constraints` in `state`, each bound
+  // evaluated in order whatever the answers of the comparisons before it. A bound reads no clock
+  // (the loader sees to it), so the answer is the same for every delay of the state.
+  std::optional<ExpressionError> BoundError(const DsState& state,
+                                            std::span<const int32_t> constraints) const;
+  // The same for the invariants of every process's current location.
+  std::optional<ExpressionError> InvariantError(const DsState& state) const;
   // The first of `constraints` that fails in `state`, clocks included, if any.
   std::optional<int32_t> FailingConstraint(const DsState& state,
                                            std::span<const int32_t> constraints) const;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "expr/evaluation.h"
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -63,7 +64,7 @@ std::vector<int32_t> SemanticsExplorer::ClocksOf(const DsState& state) const {
   return clocks;
 }
 
-void SemanticsExplorer::PlaceAt(DsState& state, const std::vector<int32_t>& vector) {
+void SemanticsExplorer::PlaceAt(DsState& state, const std::vector<int32_t>& vector) const {
   const auto [at, added] = rowNumbers_.try_emplace(vector, static_cast<int64_t>(rows_.size()));
   if (added)
     rows_.push_back(vector);
@@ -91,18 +92,71 @@ bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) cons
   return EvaluateInRun(system_.expressions[expression], Valuation(system_, state), messages_) != 0;
 }
 
+bool SemanticsExplorer::AllHold(std::span<const int32_t> comparisons, const DsState& state) const {
+  if (system_.format != 2) {
+    return std::all_of(comparisons.begin(), comparisons.end(),
+                       [&](int32_t id) { return Satisfied(id, state); });
+  }
+  // Every comparison is evaluated, in order, whatever the answers before it: the first run-time
+  // error decides.
+  bool all = true;
+  for (int32_t id : comparisons) {
+    const Evaluated result = EvaluateChecked(system_.expressions[id], system_, state);
+    if (!result.Ok()) {
+      NoteError(*result.error);
+      return false;
+    }
+    all = all && result.value != 0;
+  }
+  return all;
+}
+
+void SemanticsExplorer::NoteError(const RunTimeError& error) const {
+  runTimeError_ = true;
+  loopBound_ = loopBound_ || error.kind == RunTimeError::Kind::kLoopBound;
+}
+
 bool SemanticsExplorer::GuardHolds(const CJump& jump, const DsState& state) const {
-  return std::all_of(jump.guardExpIds.begin(), jump.guardExpIds.end(),
-                     [&](int32_t id) { return Satisfied(id, state); });
+  return AllHold(jump.guardExpIds, state);
 }
 
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
-    for (int32_t id : LocationOf(state, p).invariantExpIds) {
-      if (!Satisfied(id, state))
-        return false;
-    }
+    if (!AllHold(LocationOf(state, p).invariantExpIds, state))
+      return false;
   }
+  return true;
+}
+
+bool SemanticsExplorer::Update(const Assignment& assignment, DsState& next) const {
+  const CExpression& expression = system_.expressions[assignment.expId];
+  int32_t value = 0;
+  if (system_.format == 2) {
+    const Evaluated result = Execute(expression, system_, next);
+    if (!result.Ok()) {
+      NoteError(*result.error);
+      return false;
+    }
+    value = result.value;
+  } else {
+    value = EvaluateInRun(expression, Valuation(system_, next), messages_);
+  }
+  // An effect (variable 0) has done what it does.
+  if (assignment.varId == 0)
+    return true;
+  const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
+  if (variable.Type == VarType::kInteger) {
+    if (system_.format == 2 && (value < variable.Min || value > variable.Max)) {
+      rangeError_ = true;
+      return false;
+    }
+    next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
+    return true;
+  }
+  const auto clock =
+      std::find(next.activeClocks.begin(), next.activeClocks.end(), assignment.varId);
+  if (clock != next.activeClocks.end())
+    next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
   return true;
 }
 
@@ -213,7 +267,7 @@ std::vector<SemanticsExplorer::Move> SemanticsExplorer::Moves(const DsState& sta
   return moves;
 }
 
-DsState SemanticsExplorer::Apply(const DsState& state, const Move& move) {
+std::optional<DsState> SemanticsExplorer::Apply(const DsState& state, const Move& move) const {
   std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
   for (const StepJump& part : move.jumps)
     vector[static_cast<size_t>(part.process)] = part.jump->To;
@@ -230,35 +284,60 @@ DsState SemanticsExplorer::Apply(const DsState& state, const Move& move) {
   }
   for (const StepJump& part : move.jumps) {
     for (const Assignment& assignment : part.jump->assignments) {
-      const int32_t value =
-          EvaluateInRun(system_.expressions[assignment.expId], Valuation(system_, next), messages_);
-      const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
-      if (variable.Type == VarType::kInteger) {
-        next.intValues[static_cast<size_t>(variable.intValueIndex)] = value;
-        continue;
-      }
-      const auto clock =
-          std::find(next.activeClocks.begin(), next.activeClocks.end(), assignment.varId);
-      if (clock != next.activeClocks.end())
-        next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
+      if (!Update(assignment, next))
+        return std::nullopt;
     }
   }
   return next;
 }
 
+bool SemanticsExplorer::TimeMayPass(const DsState& state) const {
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    if (LocationOf(state, p).committed || LocationOf(state, p).urgent)
+      return false;
+  }
+  return true;
+}
+
+DsState SemanticsExplorer::Ticked(const DsState& state) const {
+  DsState ticked = state;
+  for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
+    const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
+    ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
+  }
+  return ticked;
+}
+
+bool SemanticsExplorer::IsDeadlock(const DsState& state) const {
+  // Ticks alone lead through a chain of states that ends where time stops or where every clock
+  // stands at its Max (the tick gives the same state again).
+  for (DsState at = state;;) {
+    // Nothing here can be taken, so no synchronisation on an urgent channel stops time either.
+    for (const Move& move : Moves(at)) {
+      const std::optional<DsState> next = Apply(at, move);
+      if (next && InvariantsHold(*next))
+        return false;
+    }
+    if (!TimeMayPass(at))
+      return true;
+    DsState ticked = Ticked(at);
+    if (!InvariantsHold(ticked) || ticked.clockValues == at.clockValues)
+      return true;
+    at = std::move(ticked);
+  }
+}
+
 std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Node& node) {
   const DsState& state = node.state;
   std::vector<NodeStep> steps(1);
-  bool timeStops = false;
-  for (size_t p = 0; p < system_.processes.size(); ++p)
-    timeStops = timeStops || LocationOf(state, p).committed || LocationOf(state, p).urgent;
+  bool timeStops = !TimeMayPass(state);
   // The urgent jumps that can be taken here: none of them can be taken after a tick.
   std::vector<int32_t> takeable;
   const std::vector<Move> moves = Moves(state);
   for (size_t ordinal = 0; ordinal < moves.size(); ++ordinal) {
     const Move& move = moves[ordinal];
-    DsState next = Apply(state, move);
-    if (!InvariantsHold(next))
+    std::optional<DsState> next = Apply(state, move);
+    if (!next || !InvariantsHold(*next))
       continue;
     timeStops = timeStops || move.urgentChannel;
     if (move.urgentJump >= 0) {
@@ -270,17 +349,13 @@ std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Nod
       if (passed)
         continue;
     }
-    if (!InRange(next)) {
+    if (!InRange(*next)) {
       rangeError_ = true;
       continue;
     }
-    steps.push_back({{move.jumps, std::move(next)}, static_cast<int32_t>(ordinal), {}});
+    steps.push_back({{move.jumps, std::move(*next)}, static_cast<int32_t>(ordinal), {}});
   }
-  DsState ticked = state;
-  for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
-    const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
-    ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
-  }
+  DsState ticked = Ticked(state);
   if (timeStops || !InvariantsHold(ticked)) {
     steps.erase(steps.begin());
     return steps;
@@ -299,6 +374,13 @@ std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Nod
 }
 
 bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
+  if (property.expression >= 0) {
+    const Evaluated result =
+        EvaluateChecked(system_.expressions[property.expression], system_, state, this);
+    if (!result.Ok())
+      NoteError(*result.error);
+    return result.Ok() && result.value != 0;
+  }
   return std::all_of(property.atoms.begin(), property.atoms.end(), [&](const CAtomProperty& atom) {
     bool result = false;
     switch (atom.kind) {
@@ -401,19 +483,22 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
   const Node initial{Initial(), {}};
   Remember(initial, -1, -1);
   if (!visit(0, initial.state))
-    return ExploreEnd::kStopped;
+    return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
     if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
-    for (NodeStep& successor : Successors(Recall(next))) {
+    std::vector<NodeStep> successors = Successors(Recall(next));
+    if (loopBound_)
+      return ExploreEnd::kLoopBound;
+    for (NodeStep& successor : successors) {
       const Node node{std::move(successor.step.next), std::move(successor.passed)};
       if (!Remember(node, next, successor.via))
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
       if (!visit(Visited() - 1, node.state))
-        return ExploreEnd::kStopped;
+        return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
     }
   }
   return ExploreEnd::kExhausted;
@@ -460,6 +545,8 @@ SemanticsExplorer::Verdicts SemanticsExplorer::Decide(int64_t stateLimit, Extent
   verdicts.states = Visited();
   verdicts.complete = end != ExploreEnd::kStateLimit;
   verdicts.rangeError = rangeError_;
+  verdicts.runTimeError = runTimeError_;
+  verdicts.loopBound = loopBound_;
   return verdicts;
 }
 

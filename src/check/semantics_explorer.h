@@ -38,6 +38,16 @@
 // committed or urgent location, no transition synchronising on an urgent channel can be taken,
 // and every current location's invariant holds after it.
 //
+// In a format-2 model the comparisons of a guard or an invariant are all evaluated, in order; an
+// effect (variable 0) runs its expression on the state being made and every assignment checks
+// the range of its integer variable at once; a run-time error (expr/program.h) means the step is
+// not taken (RunTimeErrorSeen; a range error counts as RangeErrorSeen) and a property that meets
+// one does not hold. A loop that runs past its bound ends the exploration (kLoopBound).
+//
+// A state is a deadlock when no transition can be taken in it nor in any state that ticks alone
+// reach from it (urgent jumps count here wherever they can be taken). The explorer answers the
+// `deadlock` of property expressions itself (DeadlockHook).
+//
 // A Type 0 property holds when some reachable state satisfies it, Type 1 when every one does; any
 // other Type holds.
 
@@ -46,10 +56,12 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <unordered_set>
 #include <vector>
 
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/messages.h"
 #include "model/system.h"
@@ -69,9 +81,9 @@ struct Step {
 };
 
 // How an exploration ended.
-enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted };
+enum class ExploreEnd { kExhausted, kStopped, kStateLimit, kInterrupted, kLoopBound };
 
-class SemanticsExplorer {
+class SemanticsExplorer : private DeadlockHook {
  public:
   // `system` is loaded with its properties; `messages` takes the lines of the expressions that
   // cannot be evaluated. Both must outlive the explorer.
@@ -85,8 +97,15 @@ class SemanticsExplorer {
   DsState Initial();
   // Whether some successor made so far had a value outside its variable's declared range.
   bool RangeErrorSeen() const { return rangeError_; }
-  // The property's conjunction in one state. A clock atom on a clock the state does not carry
-  // holds unless negated; a location atom that names no process never holds, negated or not.
+  // Format 2: whether some evaluation met a run-time error, and whether it was a loop that ran
+  // past its bound.
+  bool RunTimeErrorSeen() const { return runTimeError_; }
+  bool LoopBoundReached() const { return loopBound_; }
+  // Whether `state` is a deadlock (see above).
+  bool IsDeadlock(const DsState& state) const override;
+  // The property in one state: its expression (which does not hold after a run-time error), or
+  // its conjunction of atoms. A clock atom on a clock the state does not carry holds unless
+  // negated; a location atom that names no process never holds, negated or not.
   bool Holds(const CProperty& property, const DsState& state) const;
   // True when the invariant of every process's current location holds in `state`.
   bool InvariantsHold(const DsState& state) const;
@@ -112,6 +131,8 @@ class SemanticsExplorer {
     int64_t states = 0;            // reachable states visited
     bool complete = true;          // false when more than the limit of states was reachable
     bool rangeError = false;       // some successor had a value outside its declared range
+    bool runTimeError = false;     // format 2: some evaluation met a run-time error
+    bool loopBound = false;        // format 2: a loop ran past its bound, which ended the search
   };
   // How far Decide explores: until every property is settled, or every reachable state (which
   // finds every value outside its range).
@@ -155,23 +176,33 @@ class SemanticsExplorer {
   };
 
   bool Satisfied(int32_t expression, const DsState& state) const;
+  // Whether every comparison of `comparisons` holds in `state` (format 2: see above).
+  bool AllHold(std::span<const int32_t> comparisons, const DsState& state) const;
   bool GuardHolds(const CJump& jump, const DsState& state) const;
+  // Applies one assignment of a jump to `next`; false after a run-time error (noted).
+  bool Update(const Assignment& assignment, DsState& next) const;
+  void NoteError(const RunTimeError& error) const;
   // Whether every integer variable with a declared range lies in it.
   bool InRange(const DsState& state) const;
   const CLocation& LocationOf(const DsState& state, size_t process) const;
   // The clocks that the locations of `state` list, in process order, each once.
   std::vector<int32_t> ClocksOf(const DsState& state) const;
   // Points `state` at the explorer's row of `vector` and numbers it.
-  void PlaceAt(DsState& state, const std::vector<int32_t>& vector);
+  void PlaceAt(DsState& state, const std::vector<int32_t>& vector) const;
   // The transitions out of the state's locations whose jumps' guards hold, in the order of their
   // initiators (process, then jump).
   std::vector<Move> Moves(const DsState& state) const;
+  // Whether no process is in a committed or urgent location.
+  bool TimeMayPass(const DsState& state) const;
+  // The state one tick later (its invariants not tested).
+  DsState Ticked(const DsState& state) const;
   // Appends the broadcasts that `sender`'s jump `jump` starts to `moves`; answers false when no
   // process listens under the old rule.
   bool AddBroadcasts(const DsState& state, int32_t sender, const CJump& jump,
                      std::vector<Move>& moves) const;
-  // The state that `move` makes from `state` (its invariants not tested).
-  DsState Apply(const DsState& state, const Move& move);
+  // The state that `move` makes from `state` (its invariants not tested), or nothing after a
+  // run-time error in an assignment.
+  std::optional<DsState> Apply(const DsState& state, const Move& move) const;
   // The ticks and transitions of `node`, the tick first.
   std::vector<NodeStep> Successors(const Node& node);
   // Keeps `node` as a new visit unless it was visited; answers whether it was new.
@@ -183,10 +214,12 @@ class SemanticsExplorer {
   const CSystem& system_;
   MessageSink& messages_;
   const size_t integerCount_;
-  bool rangeError_ = false;
+  mutable bool rangeError_ = false;
+  mutable bool runTimeError_ = false;
+  mutable bool loopBound_ = false;
   // The location vectors met so far: a state's locations point at one of these rows.
-  std::deque<std::vector<int32_t>> rows_;
-  std::map<std::vector<int32_t>, int64_t> rowNumbers_;
+  mutable std::deque<std::vector<int32_t>> rows_;
+  mutable std::map<std::vector<int32_t>, int64_t> rowNumbers_;
   // Every visited node packed as its row number, integer values, clock values and passed jumps.
   std::vector<int32_t> words_;
   std::vector<Visit> visits_;

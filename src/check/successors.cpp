@@ -5,6 +5,7 @@
 #include "check/delay.h"
 #include "expr/comparison.h"
 #include "expr/evaluation.h"
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -18,14 +19,16 @@ bool Contains(const std::vector<int32_t>& list, int32_t value) {
 SuccessorGenerator::SuccessorGenerator(const ConstraintTests& tests,
                                        const ClockIntervals& intervals, CComposition& composition,
                                        WaitingLists& waiting, ValueRanges& values,
-                                       SearchBudget& budget)
+                                       RunTimeErrors& errors, SearchBudget& budget)
     : tests_(tests),
       model_(tests.Model()),
       windows_(tests, intervals),
       composition_(composition),
       waiting_(waiting),
       values_(values),
-      budget_(budget) {}
+      errors_(errors),
+      budget_(budget),
+      checked_(tests.Model().format == 2) {}
 
 namespace {
 
@@ -117,6 +120,18 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
   }
   windows_.Prepare(first, frozen);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
+    if (checked_) {
+      if (errors_.LoopBoundReached())
+        return;
+      // The batch shares its discrete part, on which alone the bounds depend.
+      if (const std::optional<ExpressionError> error =
+              tests_.BoundError(first, transition.guardExpId)) {
+        DsState target = first;
+        target.locations = transition.postLocations;
+        errors_.InTransition(*error, first, target, transition);
+        continue;
+      }
+    }
     if (!tests_.GuardHolds(first, transition))
       continue;
     windows_.Collect(first, transition, bounds_);
@@ -328,7 +343,16 @@ std::optional<int64_t> SuccessorGenerator::FirstFiring(const DsState& state,
     }
     target.locationIndex = transition.post;
     target.locations = transition.postLocations;
-    ApplyJump(state, target, transition);
+    if (std::optional<ExpressionError> error = ApplyJump(state, target, transition)) {
+      errors_.InTransition(*error, state, target, transition);
+      break;
+    }
+    if (checked_) {
+      if (std::optional<ExpressionError> error = tests_.InvariantError(target)) {
+        errors_.InTransition(*error, state, target, transition);
+        break;
+      }
+    }
     const std::optional<int32_t> failing = tests_.FailingInvariant(target);
     if (!failing)
       return d;
@@ -392,8 +416,8 @@ std::optional<int64_t> SuccessorGenerator::NextCandidateDelay(const DsState& sou
   return delay + *wait;
 }
 
-void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
-                                   const CComposedTransition& transition) const {
+std::optional<ExpressionError> SuccessorGenerator::ApplyJump(
+    const DsState& source, DsState& target, const CComposedTransition& transition) const {
   const bool changed =
       std::any_of(transition.procId.begin(), transition.procId.end(), [&](int32_t p) {
         return tests_.LocationOf(source, static_cast<size_t>(p)).activeClocks !=
@@ -419,12 +443,25 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
   }
   for (const CUpdate& update : transition.updates) {
     // Later updates see the values of earlier ones.
-    const int32_t value = EvaluateInRun(model_.expressions[update.updateExpId],
-                                        Valuation(model_, target), tests_.Messages());
+    const CExpression& expression = model_.expressions[update.updateExpId];
+    int32_t value = 0;
+    if (checked_) {
+      const Evaluated result = Execute(expression, model_, target);
+      if (!result.Ok())
+        return ExpressionError{*result.error, update.updateExpId};
+      value = result.value;
+    } else {
+      value = EvaluateInRun(expression, Valuation(model_, target), tests_.Messages());
+    }
     const CVariable* variable = tests_.Variable(update.updateVar);
     if (variable == nullptr)
       continue;
     if (variable->Type == VarType::kInteger) {
+      if (checked_ && (value < variable->Min || value > variable->Max)) {
+        return ExpressionError{{RunTimeError::Kind::kValueOutOfRange, value, variable->Min,
+                                variable->Max, update.updateVar, 0},
+                               update.updateExpId};
+      }
       const int32_t index = IntegerValueIndex(model_, target, update.updateVar);
       if (index >= 0)
         target.intValues[static_cast<size_t>(index)] = value;
@@ -437,6 +474,7 @@ void SuccessorGenerator::ApplyJump(const DsState& source, DsState& target,
       target.clockValues[static_cast<size_t>(clock - target.activeClocks.begin())] = value;
     }
   }
+  return std::nullopt;
 }
 
 void SuccessorGenerator::FixedClocks(const DsState& source, const DsState& target,

@@ -13,6 +13,7 @@
 
 #include "check/constraints.h"
 #include "check/delay_window.h"
+#include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "check/value_ranges.h"
 #include "compose/composition.h"
@@ -28,11 +29,13 @@ class SuccessorGenerator {
   // it expands and puts new entries into `waiting`.
   SuccessorGenerator(const ConstraintTests& tests, const ClockIntervals& intervals,
                      CComposition& composition, WaitingLists& waiting, ValueRanges& values,
-                     SearchBudget& budget);
+                     RunTimeErrors& errors, SearchBudget& budget);
 
   // `states` is non-empty, in increasing batch position `positions`; all share locations and
   // integer values and differ only in advancing clocks. `frozen` are the frozen clocks of the
-  // waiting entry they came from.
+  // waiting entry they came from. In a format-2 model a transition whose guard bounds meet a
+  // run-time error is reported and not fired; after a loop ran past its bound nothing more is
+  // fired.
   void GenerateSuccessors(const std::vector<DsState>& states, const std::vector<int32_t>& positions,
                           const std::vector<int32_t>& frozen);
 
@@ -44,6 +47,8 @@ class SuccessorGenerator {
 
   // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
   // (clocks included) holds on the delayed state and after which the target's invariants hold.
+  // A run-time error of the assignments or of the target's invariants (format 2) is reported and
+  // fires nothing.
   // Answers the remaining delay count (see RemainingDelays), or nothing when no delay works;
   // `target` receives the successor and, when it is answered, `fixed` its FixedClocks. Delays at
   // which the guard comparison or the invariant that failed cannot hold yet are passed over, so a
@@ -53,9 +58,13 @@ class SuccessorGenerator {
                                         std::vector<int32_t>& fixed);
   // Moves `target` (a delayed copy of `source` with the transition's post location) through the
   // jump: rebuilds its clock list when a participating process changes its active clocks (kept
-  // clocks keep their value, new ones start at 0), then applies the updates in order.
-  void ApplyJump(const DsState& source, DsState& target,
-                 const CComposedTransition& transition) const;
+  // clocks keep their value, new ones start at 0), then applies the updates in order. In a
+  // format-2 model an effect (variable 0) runs its expression on the target and each assignment
+  // checks the range of its integer variable; the first run-time error ends the jump and is
+  // answered (the target is then incomplete). A run-time error never depends on the delay: the
+  // expressions of assignments read no clock.
+  std::optional<ExpressionError> ApplyJump(const DsState& source, DsState& target,
+                                           const CComposedTransition& transition) const;
   // The clocks of the successor whose values are the same whatever the firing delay: those the
   // transition assigns and those that the target carries and the source did not (they start at
   // 0). Ascending, each once, written into `fixed`. They are the frozen clocks of the successor's
@@ -110,7 +119,9 @@ class SuccessorGenerator {
   CComposition& composition_;
   WaitingLists& waiting_;
   ValueRanges& values_;
+  RunTimeErrors& errors_;
   SearchBudget& budget_;
+  const bool checked_;  // format 2: expressions may meet run-time errors
   int64_t firedTransitions_ = 0;
   // Scratch of GenerateSuccessors, kept so that its vectors keep their storage from call to call.
   DelayBounds bounds_;

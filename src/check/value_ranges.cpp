@@ -48,25 +48,31 @@ bool ValueRanges::Admit(const DsState& source, const DsState& target,
     const int32_t value = target.intValues[static_cast<size_t>(index)];
     if (value >= variable.Min && value <= variable.Max)
       continue;
-    if (FirstMisfit(static_cast<int32_t>(v) + 1)) {
-      std::string jumps;
-      for (int32_t p : transition.procId) {
-        const CProcess& process = model_.processes[static_cast<size_t>(p)];
-        const auto name = [&](const DsState& state) {
-          return process.locations[static_cast<size_t>(state.locations[static_cast<size_t>(p)]) - 1]
-              .Name;
-        };
-        jumps += (jumps.empty() ? "" : ", ") + process.ProcessName + ": " + name(source) + " -> " +
-                 name(target);
-      }
-      messages_.Problem("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
-                        " outside its range " + std::to_string(variable.Min) + " .. " +
-                        std::to_string(variable.Max) + " after " + jumps +
-                        "; states with such values are skipped");
-    }
+    ReportRange(static_cast<int32_t>(v) + 1, value, source, target, transition);
     return false;
   }
   return true;
+}
+
+void ValueRanges::ReportRange(int32_t variableId, int32_t value, const DsState& source,
+                              const DsState& target, const CComposedTransition& transition) {
+  if (!FirstMisfit(variableId))
+    return;
+  const CVariable& variable = model_.variables[static_cast<size_t>(variableId) - 1];
+  std::string jumps;
+  for (int32_t p : transition.procId) {
+    const CProcess& process = model_.processes[static_cast<size_t>(p)];
+    const auto name = [&](const DsState& state) {
+      return process.locations[static_cast<size_t>(state.locations[static_cast<size_t>(p)]) - 1]
+          .Name;
+    };
+    jumps += (jumps.empty() ? "" : ", ") + process.ProcessName + ": " + name(source) + " -> " +
+             name(target);
+  }
+  messages_.Problem("ERROR! Variable " + variable.Name + ": value " + std::to_string(value) +
+                    " outside its range " + std::to_string(variable.Min) + " .. " +
+                    std::to_string(variable.Max) + " after " + jumps +
+                    "; states with such values are skipped");
 }
 
 void ValueRanges::ReportBits(int32_t variableId, int32_t value) {

@@ -26,6 +26,10 @@ class ValueRanges {
   // <Min> .. <Max> after <process>: <from> -> <to>[, ...]; states with such values are skipped",
   // naming every process of `transition` with its locations in `source` and `target`.
   bool Admit(const DsState& source, const DsState& target, const CComposedTransition& transition);
+  // Writes the message of Admit for `value` of integer variable `variableId`, the first time for
+  // that variable: a format-2 assignment found it outside its range.
+  void ReportRange(int32_t variableId, int32_t value, const DsState& source, const DsState& target,
+                   const CComposedTransition& transition);
   // True when every value of `state` (less its variable's encodingOffset) fits its bit run.
   // Otherwise, when `report` is set, writes
   // "ERROR! Variable <name>: value <v> does not fit its <n> bits; states with such values are

@@ -1,24 +1,48 @@
 #include "check/verdicts.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "check/delay.h"
 #include "expr/property_evaluation.h"
 
 namespace tickcheck {
+namespace {
+
+// Whether the expression reads a clock of the model.
+bool ReadsClock(const CExpression& expression, const CSystem& model) {
+  return std::any_of(expression.Bindings().begin(), expression.Bindings().end(),
+                     [&model](const ExpBinding& binding) {
+                       return binding.variable >= 1 &&
+                              static_cast<size_t>(binding.variable) <= model.variables.size() &&
+                              model.variables[static_cast<size_t>(binding.variable) - 1].Type ==
+                                  VarType::kClock;
+                     });
+}
+
+}  // namespace
 
 Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-                   DelayCap cap)
+                   RunTimeErrors& errors, DelayCap cap, const DeadlockHook* deadlock)
     : tests_(tests),
       model_(tests.Model()),
       checkTimeSuccessors_(checkTimeSuccessors),
       budget_(budget),
-      cap_(std::move(cap)) {
+      errors_(errors),
+      cap_(std::move(cap)),
+      deadlock_(deadlock) {
   for (const CProperty& property : model_.properties) {
     results_.push_back(property.Type != 0 ? 1 : 0);
-    comparesClocks_.push_back(
-        std::any_of(property.atoms.begin(), property.atoms.end(),
-                    [](const CAtomProperty& atom) { return atom.kind == CAtomProperty::kClock; }));
+    Group group = Group::kNoClock;
+    if (property.expression >= 0) {
+      if (ReadsClock(model_.expressions[property.expression], model_))
+        group = Group::kClockExpression;
+    } else if (std::any_of(
+                   property.atoms.begin(), property.atoms.end(),
+                   [](const CAtomProperty& atom) { return atom.kind == CAtomProperty::kClock; })) {
+      group = Group::kClockAtoms;
+    }
+    groups_.push_back(group);
   }
 }
 
@@ -28,14 +52,27 @@ bool Verdicts::IsOpen(size_t property) const {
   return (type == 0 && !result) || (type == 1 && result);
 }
 
-bool Verdicts::EvaluateOpen(const DsState& state, bool withClockAtoms) {
+bool Verdicts::HoldsIn(size_t property, const DsState& state, std::vector<ClockComparison>* met) {
+  const CProperty& record = model_.properties[property];
+  if (record.expression < 0)
+    return Holds(record, model_, state);
+  std::vector<ClockComparison> unused;
+  const Evaluated result = EvaluateObserved(model_.expressions[record.expression], model_, state,
+                                            deadlock_, met != nullptr ? *met : unused);
+  if (!result.Ok()) {
+    errors_.InProperty(*result.error, property);
+    return false;
+  }
+  return result.value != 0;
+}
+
+bool Verdicts::EvaluateOpen(const DsState& state, Group group, std::vector<ClockComparison>* met) {
   bool open = false;
-  const std::vector<CProperty>& properties = model_.properties;
-  for (size_t i = 0; i < properties.size(); ++i) {
-    if ((comparesClocks_[i] != 0) != withClockAtoms || !IsOpen(i))
+  for (size_t i = 0; i < results_.size(); ++i) {
+    if (groups_[i] != group || !IsOpen(i))
       continue;
     open = true;
-    results_[i] = Holds(properties[i], model_, state) ? 1 : 0;
+    results_[i] = HoldsIn(i, state, met) ? 1 : 0;
   }
   return open;
 }
@@ -46,7 +83,7 @@ std::vector<int64_t> Verdicts::ClockAtomDelays(const DsState& state) const {
   std::vector<int64_t> delays;
   const std::vector<CProperty>& properties = model_.properties;
   for (size_t i = 0; i < properties.size(); ++i) {
-    if (comparesClocks_[i] == 0 || !IsOpen(i))
+    if (groups_[i] != Group::kClockAtoms || !IsOpen(i))
       continue;
     for (const CAtomProperty& atom : properties[i].atoms) {
       if (atom.kind != CAtomProperty::kClock)
@@ -68,22 +105,78 @@ std::vector<int64_t> Verdicts::ClockAtomDelays(const DsState& state) const {
   return delays;
 }
 
+bool Verdicts::MayWait(const DsState& state, int64_t delay, std::optional<int64_t> cap) const {
+  if (cap && delay > *cap)
+    return false;
+  const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed = state;
+  if (delay > 1) {
+    Delay(model_, delayed, all, 1);
+    if (!tests_.InvariantsHold(delayed))
+      return false;
+    delayed = state;
+  }
+  Delay(model_, delayed, all, delay);
+  return tests_.InvariantsHold(delayed);
+}
+
+bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_t> cap) {
+  const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed = state;
+  int64_t delay = 0;
+  met_.clear();
+  if (!EvaluateOpen(state, Group::kClockExpression, &met_))
+    return false;
+  // The comparisons met keep their answers up to the next delay at which one of them may change
+  // it, and so does every expression that met them (expr/program.h): only those delays need a
+  // look.
+  for (;;) {
+    int64_t next = std::numeric_limits<int64_t>::max();
+    for (const ClockComparison& comparison : met_) {
+      const auto at =
+          std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), comparison.clock);
+      if (at == delayed.activeClocks.end())
+        continue;
+      const int64_t value =
+          delayed.clockValues[static_cast<size_t>(at - delayed.activeClocks.begin())];
+      const int64_t max = model_.variables[static_cast<size_t>(comparison.clock) - 1].Max;
+      for (const int64_t reached : {int64_t{comparison.bound}, int64_t{comparison.bound} + 1}) {
+        if (reached > value && reached <= max)
+          next = std::min(next, delay + reached - value);
+      }
+    }
+    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, next, cap))
+      break;
+    budget_.SpendStates(1);
+    delay = next;
+    delayed = state;
+    Delay(model_, delayed, all, delay);
+    met_.clear();
+    if (!EvaluateOpen(delayed, Group::kClockExpression, &met_))
+      break;
+  }
+  return true;
+}
+
 bool Verdicts::Decide(const DsState& state) {
   if (model_.properties.empty())
     return true;
   bool open = false;
   const std::optional<int64_t> cap = cap_(state);
   if (!checkTimeSuccessors_) {
-    open = EvaluateOpen(state, false);
+    open = EvaluateOpen(state, Group::kNoClock);
   } else {
     std::vector<DsState> delays = InvariantDelays(tests_, state);
     if (cap && static_cast<int64_t>(delays.size()) > *cap + 1)
       delays.resize(static_cast<size_t>(*cap + 1));
     budget_.SpendStates(static_cast<int64_t>(delays.size()));
     for (const DsState& delayed : delays)
-      open = EvaluateOpen(delayed, false) || open;
+      open = EvaluateOpen(delayed, Group::kNoClock) || open;
   }
-  if (!EvaluateOpen(state, true))
+  open = DecideClockExpressions(state, cap) || open;
+  if (errors_.LoopBoundReached())
+    return false;
+  if (!EvaluateOpen(state, Group::kClockAtoms))
     return open;
   // A property that compares clocks is decided on every delay that the invariants allow: the
   // state may wait as long as each tick keeps them. The delays at which they hold form one
@@ -93,19 +186,11 @@ bool Verdicts::Decide(const DsState& state) {
   budget_.SpendStates(static_cast<int64_t>(delays.size()));
   const std::vector<size_t> all = AllClockPositions(state);
   for (const int64_t d : delays) {
-    if (cap && d > *cap)
+    if (!MayWait(state, d, cap))
       break;
     DsState delayed = state;
-    if (d > 1) {
-      Delay(model_, delayed, all, 1);
-      if (!tests_.InvariantsHold(delayed))
-        break;
-      delayed = state;
-    }
     Delay(model_, delayed, all, d);
-    if (!tests_.InvariantsHold(delayed))
-      break;
-    EvaluateOpen(delayed, true);
+    EvaluateOpen(delayed, Group::kClockAtoms);
   }
   return true;
 }

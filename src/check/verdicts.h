@@ -4,6 +4,10 @@
 // satisfies it; a Type 1 property starts true and becomes false in the first state that does not;
 // a property of any other Type keeps the start result of its Type (true) and is never evaluated.
 // A property is open while its result may still change.
+//
+// A property is a conjunction of atoms or, in a format-2 model, an expression. An expression
+// that meets a run-time error does not hold in that state; the error is reported once per
+// property (check/run_time_errors.h).
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +15,9 @@
 #include <vector>
 
 #include "check/constraints.h"
+#include "check/run_time_errors.h"
 #include "check/search_control.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
@@ -24,9 +30,11 @@ class Verdicts {
   using DelayCap = std::function<std::optional<int64_t>(const DsState&)>;
 
   // `checkTimeSuccessors` ("-t") also evaluates the properties that compare no clock on the
-  // delays that MaxDelay admits. All arguments must outlive the object.
+  // delays that MaxDelay admits. `cap` limits every delay on which properties are evaluated.
+  // `deadlock` answers the properties that ask for a deadlock (none: asking is a run-time error).
+  // All arguments must outlive the object.
   Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-           DelayCap cap);
+           RunTimeErrors& errors, DelayCap cap, const DeadlockHook* deadlock = nullptr);
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -36,24 +44,40 @@ class Verdicts {
   // Evaluates the open properties on the state: those that compare clocks also on every delay
   // that the invariants and the cap allow, the others with "-t" also on the delays that MaxDelay
   // and the cap admit.
-  // Answers false when no property was open any more (a model without properties answers true).
+  // Answers false when no property was open any more (a model without properties answers true),
+  // or when a loop ran past its bound.
   bool Decide(const DsState& state);
 
  private:
-  // Evaluates the open properties that compare clocks (`withClockAtoms`) or the others on the
-  // state; answers whether one of them was open.
-  bool EvaluateOpen(const DsState& state, bool withClockAtoms);
+  // What a property reads: no clock, clocks through atoms, clocks through its expression.
+  enum class Group : uint8_t { kNoClock, kClockAtoms, kClockExpression };
+
+  // Evaluates the open properties of `group` on the state; answers whether one of them was open.
+  // The clock comparisons that expressions met are appended to `met` when it is given.
+  bool EvaluateOpen(const DsState& state, Group group, std::vector<ClockComparison>* met = nullptr);
+  // Whether property `property` holds in `state`.
+  bool HoldsIn(size_t property, const DsState& state, std::vector<ClockComparison>* met);
   // The delays from `state` after which a clock atom of an open property may change its answer,
   // ascending, each at least 1 and at most up to the clock's Max.
   std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
+  // Decides the open properties whose expressions compare clocks on every delay of `state` that
+  // the invariants and `cap` allow, going from one delay at which a comparison met may change its
+  // answer to the next; answers whether one of them was open.
+  bool DecideClockExpressions(const DsState& state, std::optional<int64_t> cap);
+  // Whether `delay` is at most `cap` and the invariants hold after 1 and after `delay` ticks from
+  // `state` (then after every tick in between).
+  bool MayWait(const DsState& state, int64_t delay, std::optional<int64_t> cap) const;
 
   const ConstraintTests& tests_;
   const CSystem& model_;
   const bool checkTimeSuccessors_;
   SearchBudget& budget_;
+  RunTimeErrors& errors_;
   const DelayCap cap_;
+  const DeadlockHook* deadlock_;
   std::vector<uint8_t> results_;
-  std::vector<uint8_t> comparesClocks_;  // per property: 1 when one of its atoms compares a clock
+  std::vector<Group> groups_;         // per property
+  std::vector<ClockComparison> met_;  // scratch of DecideClockExpressions
 };
 
 }  // namespace tickcheck

@@ -150,14 +150,17 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   const uint32_t elapsed = MillisecondTicks() - context.startTicks;
   summary.seconds = std::chrono::duration<double>(Clock::now() - context.start).count();
 
-  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), summary.interrupted);
+  // A loop that ran past its bound stopped the search: what it had not found is unknown.
+  const bool stoppedEarly = summary.interrupted || checker.StoppedByLoopBound();
+  summary.properties = PropertyOutcomes(system, checker.PropertyResults(), stoppedEarly);
   // The trace search composes the locations it reaches too: what the run reports of the
   // composition is what the search made of it.
   summary.transruleSize = composition.transruleSize;
-  summary.errors = GatherModelErrors(system, composition, checker.MisfitVariableCount(),
-                                     static_cast<int32_t>(shortfalls.size()));
+  summary.errors =
+      GatherModelErrors(system, composition, checker.MisfitVariableCount(),
+                        static_cast<int32_t>(shortfalls.size()), checker.RunTimeErrorCount());
   summary.names = TraceNames::Of(system);
-  const TraceEnd traceEnd = options.trace && !summary.interrupted
+  const TraceEnd traceEnd = options.trace && !stoppedEarly
                                 ? AddTraces(system, composition, limits, context, summary)
                                 : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {

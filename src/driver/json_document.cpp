@@ -74,6 +74,18 @@ Json NamesJson(const TraceNames& names) {
           {"variables", names.variables}};
 }
 
+// The counts of ModelErrors; a format-2 model's also its run-time errors.
+Json ModelErrorsJson(const ModelErrors& errors) {
+  Json json = {{"refused_expression_records", errors.refusedExpressions},
+               {"invalid_atom_relations", errors.invalidAtomRelations},
+               {"misfit_variables", errors.misfitVariables},
+               {"unheard_broadcasts", errors.unheardBroadcasts},
+               {"short_clock_bounds", errors.shortClockBounds}};
+  if (errors.runTimeErrors)
+    json["run_time_errors"] = *errors.runTimeErrors;
+  return json;
+}
+
 }  // namespace
 
 std::string JsonDocument(const Options& options, const RunSummary& summary,
@@ -94,12 +106,7 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                            {"trace", options.trace}}},
                          {"interrupted", summary.interrupted},
                          {"properties", properties},
-                         {"model_errors",
-                          {{"refused_expression_records", errors.refusedExpressions},
-                           {"invalid_atom_relations", errors.invalidAtomRelations},
-                           {"misfit_variables", errors.misfitVariables},
-                           {"unheard_broadcasts", errors.unheardBroadcasts},
-                           {"short_clock_bounds", errors.shortClockBounds}}},
+                         {"model_errors", ModelErrorsJson(errors)},
                          {"statistics",
                           {{"stored_states", search.storedStates},
                            {"transitions_fired", search.transitionsFired},

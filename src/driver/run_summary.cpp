@@ -7,7 +7,7 @@ namespace tickcheck {
 
 bool ModelErrors::Any() const {
   return refusedExpressions + invalidAtomRelations + misfitVariables + unheardBroadcasts +
-             shortClockBounds >
+             shortClockBounds + runTimeErrors.value_or(0) >
          0;
 }
 
@@ -27,7 +27,8 @@ std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
 }
 
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              int32_t misfitVariables, int32_t shortClockBounds) {
+                              int32_t misfitVariables, int32_t shortClockBounds,
+                              int32_t runTimeErrors) {
   ModelErrors errors;
   errors.refusedExpressions = system.expressions.RefusedCount();
   for (const CProperty& property : system.properties) {
@@ -39,6 +40,8 @@ ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composi
   errors.misfitVariables = misfitVariables;
   errors.unheardBroadcasts = composition.unheardBroadcasts;
   errors.shortClockBounds = shortClockBounds;
+  if (system.format == 2)
+    errors.runTimeErrors = runTimeErrors;
   return errors;
 }
 
@@ -65,6 +68,7 @@ std::string ModelErrorsLine(const ModelErrors& errors) {
   add(errors.misfitVariables, "variables with values outside their ranges or bits");
   add(errors.unheardBroadcasts, "composed locations with a broadcast that no process receives");
   add(errors.shortClockBounds, "locations with clock bounds below what they compare");
+  add(errors.runTimeErrors.value_or(0), "edges, invariants and properties with run-time errors");
   return "tickcheck: the model had errors (" + kinds + "); the verdicts may not hold";
 }
 

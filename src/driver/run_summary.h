@@ -34,6 +34,9 @@ struct ModelErrors {
                                      // does not fit ..."
   int32_t unheardBroadcasts = 0;     // "Error: there must be at least a jump syn with ..."
   int32_t shortClockBounds = 0;      // "Warning! process <p> ...: clock bounds below ..."
+  // Format 2 only (unset otherwise): edges, invariants and properties with a run-time error
+  // ("ERROR! <what> in ...").
+  std::optional<int32_t> runTimeErrors;
 
   bool Any() const;
 };
@@ -69,7 +72,8 @@ std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
 // variables the search reported for a value outside their range or bits, `shortClockBounds` the
 // number of locations whose clock bounds were reported as too low when the model was loaded.
 ModelErrors GatherModelErrors(const CSystem& system, const CComposition& composition,
-                              int32_t misfitVariables, int32_t shortClockBounds);
+                              int32_t misfitVariables, int32_t shortClockBounds,
+                              int32_t runTimeErrors);
 
 // "1", "0" or "unknown", as the verdict lines show it.
 std::string VerdictText(Verdict verdict);

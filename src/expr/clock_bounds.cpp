@@ -6,7 +6,9 @@
 #include <tuple>
 
 #include "expr/comparison.h"
+#include "expr/comparison_table.h"
 #include "expr/evaluation.h"
+#include "expr/value_bounds.h"
 
 namespace tickcheck {
 namespace {
@@ -35,6 +37,21 @@ LUBound* Find(std::vector<LUBound>& bounds, int32_t clock) {
   return found == bounds.end() ? nullptr : &*found;
 }
 
+// Format 2: the largest value that the right side `node` of a comparison of `clock` in
+// `expression` can take (ValuesOf), at most the clock's Max; the clock's Max where it cannot be
+// told.
+int32_t LargestBound(const CSystem& system, const CExpression& expression, int32_t node,
+                     int32_t clock) {
+  const int32_t max = system.variables[static_cast<size_t>(clock) - 1].Max;
+  const std::optional<ValueInterval> values = ValuesOf(expression, node, system);
+  return values ? static_cast<int32_t>(std::min<int64_t>(values->hi, max)) : max;
+}
+
+bool IsClock(const CSystem& system, int32_t id) {
+  return id >= 1 && static_cast<size_t>(id) <= system.variables.size() &&
+         system.variables[static_cast<size_t>(id) - 1].Type == VarType::kClock;
+}
+
 }  // namespace
 
 ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) {
@@ -50,6 +67,11 @@ ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) 
     const BoundSide direction = SideOf(expression.RootType());
     if (direction == BoundSide::kNone)
       return std::nullopt;
+    // A format-2 bound that reads the state may compare the clock with any value it can take.
+    if (system.format == 2 && BoundReadsState(expression)) {
+      const int32_t right = expression.Nodes()[static_cast<size_t>(expression.Root())].right;
+      return Comparison{clock, direction, LargestBound(system, expression, right, clock), process};
+    }
     return Comparison{clock, direction, RightValue(expression, Valuation::WithoutState(system)),
                       process};
   };
@@ -80,6 +102,21 @@ ClockBoundAnalysis::ClockBoundAnalysis(const CSystem& system) : system_(system) 
   for (const CProperty& property : system.properties) {
     if (property.Type != 0 && property.Type != 1)
       continue;
+    // A comparison of a clock inside an expression may settle the property either way.
+    if (property.expression >= 0) {
+      const CExpression& expression = system.expressions[property.expression];
+      const std::vector<ExpNode>& nodes = expression.Nodes();
+      for (const ExpNode& node : nodes) {
+        if (!IsRelationCode(node.type) || node.left < 0 || !expression.IsBound(node.left))
+          continue;
+        const int32_t clock = nodes[static_cast<size_t>(node.left)].variable;
+        if (IsClock(system, clock)) {
+          everywhere.push_back(
+              {clock, BoundSide::kBoth, LargestBound(system, expression, node.right, clock), -1});
+        }
+      }
+      continue;
+    }
     for (const CAtomProperty& atom : property.atoms) {
       if (atom.kind != CAtomProperty::kClock)
         continue;

@@ -13,7 +13,10 @@
 // processes' invariants and guards, and the clock atoms of the properties, in the direction in
 // which a state that settles the property compares the clock (a witness of a Type 0 property, a
 // counterexample to a Type 1 property; a negated atom compares the other way). == and != count
-// both ways; -1 means that nothing compares the clock.
+// both ways; -1 means that nothing compares the clock. In a format-2 model a bound that reads
+// integer variables counts with the largest value it can take (expr/value_bounds.h), at most the
+// clock's Max, and the clock's Max where that cannot be told; a comparison of a clock inside a
+// property expression counts both ways, wherever the clock is listed.
 //
 // A read-only result computed once from a loaded model; it writes nothing into the model.
 
@@ -27,8 +30,8 @@ namespace tickcheck {
 
 class ClockBoundAnalysis {
  public:
-  // `system` is loaded with its properties. Comparison bounds are evaluated once, without a
-  // state, as the per-location clock limits are.
+  // `system` is loaded with its properties. Comparison bounds that read no state are evaluated
+  // once, without a state, as the per-location clock limits are.
   explicit ClockBoundAnalysis(const CSystem& system);
 
   // The bounds that location `location` (0-based) of process `process` (0-based) needs, one entry

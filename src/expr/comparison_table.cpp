@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "expr/evaluation.h"
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -13,7 +14,8 @@ const CVariable* RecordOf(const CSystem& model, int32_t id) {
   return &model.variables[static_cast<size_t>(id) - 1];
 }
 
-// Whether a node of the subtree at `node` is bound: then its value is read from a state.
+// Whether a node of the subtree at `node` is bound or a location atom: then its value is read
+// from a state.
 bool SubtreeBound(const CExpression& expression, int32_t node) {
   const std::vector<ExpNode>& nodes = expression.Nodes();
   std::vector<int32_t> pending{node};
@@ -22,7 +24,7 @@ bool SubtreeBound(const CExpression& expression, int32_t node) {
     pending.pop_back();
     if (at < 0)
       continue;
-    if (expression.IsBound(at))
+    if (expression.IsBound(at) || nodes[static_cast<size_t>(at)].type == ExpType::kAtLocation)
       return true;
     pending.push_back(nodes[static_cast<size_t>(at)].left);
     pending.push_back(nodes[static_cast<size_t>(at)].right);
@@ -37,24 +39,34 @@ constexpr size_t kSmallTable = 4096;
 
 }  // namespace
 
+bool BoundReadsState(const CExpression& expression) {
+  switch (expression.Shape()) {
+    case ExpressionShape::kBinary:
+    case ExpressionShape::kVarConst:
+    case ExpressionShape::kTree:
+    case ExpressionShape::kProgram:
+      return SubtreeBound(expression,
+                          expression.Nodes()[static_cast<size_t>(expression.Root())].right);
+    default:
+      return false;
+  }
+}
+
 ComparisonFacts ComparisonTable::Read(const CSystem& model, int32_t id) {
   const CExpression& expression = model.expressions[id];
   ComparisonFacts facts;
   facts.variable = expression.LeftVariable();
   facts.code = expression.RootType();
   facts.record = RecordOf(model, facts.variable);
-  switch (expression.Shape()) {
-    case ExpressionShape::kBinary:
-    case ExpressionShape::kVarConst:
-    case ExpressionShape::kTree:
-      facts.fixedBound = !SubtreeBound(
-          expression, expression.Nodes()[static_cast<size_t>(expression.Root())].right);
-      break;
-    default:
-      break;
-  }
+  facts.fixedBound = !BoundReadsState(expression);
   // Without a state the bound nodes read their value fields; a bound that has none reads the same
-  // whatever the state.
+  // whatever the state. A fixed bound that fails fails in every state, so it stays to be
+  // evaluated (and reported) there.
+  facts.mayFail = expression.Shape() == ExpressionShape::kProgram;
+  if (facts.fixedBound && facts.mayFail) {
+    facts.fixedBound = RightValueChecked(expression, model, DsState{}).Ok();
+    facts.mayFail = !facts.fixedBound;
+  }
   if (facts.fixedBound)
     facts.bound = RightValue(expression, Valuation::WithoutState(model));
   const std::vector<ExpNode>& nodes = expression.Nodes();

@@ -21,7 +21,12 @@ struct ComparisonFacts {
   int32_t bound = 0;                      // the bound's value (RightValue) when fixedBound
   bool readsClock = false;                // the expression reads a variable other than an integer
   bool readsClockBesideCompared = false;  // the same, the compared variable not counted
+  bool mayFail = false;  // format 2: evaluating the bound may meet a run-time error
 };
+
+// Whether the right-hand side of comparison `expression` reads the state (a variable or a
+// location), so that its value must be evaluated in each state.
+bool BoundReadsState(const CExpression& expression);
 
 class ComparisonTable {
  public:

@@ -16,7 +16,8 @@ class Interpreter {
   // Reads go to `state` (without a state, bound nodes read their value fields); writes to
   // `target`, which is `state` itself when it is set.
   Interpreter(const CExpression& expression, const CSystem& model, const DsState* state,
-              DsState* target, const DeadlockHook* deadlock)
+              DsState* target, const DeadlockHook* deadlock,
+              std::vector<ClockComparison>* met = nullptr)
       : nodes_(expression.Nodes()),
         expression_(expression),
         layout_(expression.Layout()),
@@ -24,6 +25,7 @@ class Interpreter {
         state_(state),
         target_(target),
         deadlock_(deadlock),
+        met_(met),
         frame_(static_cast<size_t>(layout_.frameSize), 0),
         loops_(static_cast<size_t>(layout_.loopCount), 0) {}
 
@@ -70,6 +72,17 @@ class Interpreter {
     return Fail(error);
   }
 
+  // Lists the comparison `node` when it compares a clock, with its bound `bound`.
+  void Observe(const ExpNode& node, int32_t bound) {
+    if (!expression_.IsBound(node.left))
+      return;
+    const int32_t variable = nodes_[static_cast<size_t>(node.left)].variable;
+    if (variable >= 1 && static_cast<size_t>(variable) <= model_.variables.size() &&
+        model_.variables[static_cast<size_t>(variable) - 1].Type == VarType::kClock) {
+      met_->push_back({variable, node.type, bound});
+    }
+  }
+
   Flow Eval(int32_t index, int32_t& value);
   Flow Loop(int32_t index);
 
@@ -80,6 +93,7 @@ class Interpreter {
   const DsState* state_;
   DsState* target_;
   const DeadlockHook* deadlock_;
+  std::vector<ClockComparison>* met_;
   std::vector<int32_t> frame_;
   std::vector<int64_t> loops_;
   RunTimeError error_;
@@ -225,6 +239,8 @@ Flow Interpreter::Eval(int32_t index, int32_t& value) {
         }
         TICKCHECK_EVAL(node.left, left);
         TICKCHECK_EVAL(node.right, right);
+        if (met_ != nullptr && IsRelationCode(node.type))
+          Observe(node, right);
         const std::optional<int32_t> result = ApplyCheckedOperator(node.type, left, right);
         if (result) {
           value = *result;
@@ -287,6 +303,22 @@ Evaluated EvaluateChecked(const CExpression& expression, const CSystem& model, c
   if (expression.Shape() != ExpressionShape::kProgram)
     return {Evaluate(expression, Valuation(model, state)), std::nullopt};
   return Interpreter(expression, model, &state, nullptr, deadlock).Run(expression.Root());
+}
+
+Evaluated EvaluateObserved(const CExpression& expression, const CSystem& model,
+                           const DsState& state, const DeadlockHook* deadlock,
+                           std::vector<ClockComparison>& met) {
+  // The shapes whose value is not that of their tree read no clock comparison (the loader
+  // refuses properties that read a clock other than as the left side of one).
+  switch (expression.Shape()) {
+    case ExpressionShape::kUnloaded:
+    case ExpressionShape::kConst:
+    case ExpressionShape::kVar:
+    case ExpressionShape::kUnary:
+      return {Evaluate(expression, Valuation(model, state)), std::nullopt};
+    default:
+      return Interpreter(expression, model, &state, nullptr, deadlock, &met).Run(expression.Root());
+  }
 }
 
 Evaluated RightValueChecked(const CExpression& expression, const CSystem& model,

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "expr/evaluation.h"
 #include "model/ds_state.h"
@@ -43,6 +44,12 @@ struct RunTimeError {
 
 // RunTimeError::variable of an index outside a local array.
 inline constexpr int32_t kLocalArray = -1;
+
+// A run-time error and the expression whose evaluation met it.
+struct ExpressionError {
+  RunTimeError error;
+  int32_t expression = -1;
+};
 
 // The most iterations that one loop node may run in one evaluation, nested runs added up.
 inline constexpr int64_t kLoopBound = 1000000;
@@ -76,6 +83,24 @@ Evaluated RightValueChecked(const CExpression& expression, const CSystem& model,
 // into its integer values after checking the variable's range. On an error the writes made
 // before it stay in `target`.
 Evaluated Execute(const CExpression& expression, const CSystem& model, DsState& target);
+
+// A comparison of a clock that an evaluation met: clock `clock`, relation code `relation` (1 to
+// 6), and the value `bound` of its right side.
+struct ClockComparison {
+  int32_t clock = 0;
+  int32_t relation = 0;
+  int32_t bound = 0;
+  bool operator==(const ClockComparison&) const = default;
+};
+
+// EvaluateChecked that also appends to `met` every comparison of a clock (a relation node whose
+// left child is a bound clock leaf) that the evaluation met, in the order met. Between two values
+// of the clocks at which none of them changes its answer, the evaluation takes the same path and
+// gives the same value (or error): the places where an expression of clock comparisons may change
+// its answer as time passes are found from the comparisons met.
+Evaluated EvaluateObserved(const CExpression& expression, const CSystem& model,
+                           const DsState& state, const DeadlockHook* deadlock,
+                           std::vector<ClockComparison>& met);
 
 // The value of node `node` (-1: 0) of a CProgramExpression under `valuation`, 0 after a run-time
 // error: the unchecked reading of expr/evaluation.h.

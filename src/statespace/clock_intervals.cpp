@@ -68,6 +68,18 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
     }
   }
   for (const CProperty& property : model.properties) {
+    if (property.expression >= 0) {
+      const std::vector<ExpBinding>& bindings = model.expressions[property.expression].Bindings();
+      const bool readsClock =
+          std::any_of(bindings.begin(), bindings.end(), [&model](const ExpBinding& binding) {
+            return binding.variable >= 1 &&
+                   static_cast<size_t>(binding.variable) <= model.variables.size() &&
+                   model.variables[static_cast<size_t>(binding.variable) - 1].Type ==
+                       VarType::kClock;
+          });
+      if (readsClock)
+        clockExpressions_.push_back(property.expression);
+    }
     for (const CAtomProperty& atom : property.atoms) {
       if (atom.kind == CAtomProperty::kClock && atom.variable >= 1 &&
           static_cast<size_t>(atom.variable) <= model.variables.size()) {
@@ -100,7 +112,22 @@ std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t cloc
   return found;
 }
 
+void ClockIntervals::Observe(const DsState& state, std::vector<ClockComparison>& met) const {
+  // An expression that meets a run-time error takes the same path up to it between the cuts, so
+  // its error is kept too; the search reports it where it decides the property.
+  for (int32_t id : clockExpressions_)
+    EvaluateObserved(model_.expressions[id], model_, state, nullptr, met);
+}
+
 void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
+                              int32_t& end) const {
+  std::vector<ClockComparison> met;
+  Observe(state, met);
+  Interval(state, clock, value, met, start, end);
+}
+
+void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value,
+                              const std::vector<ClockComparison>& met, int32_t& start,
                               int32_t& end) const {
   const CVariable& variable = model_.variables[static_cast<size_t>(clock) - 1];
   start = value;
@@ -119,8 +146,9 @@ void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value
   } else if (value > L) {
     end = static_cast<int32_t>(std::min<int64_t>(U + 1, INT32_MAX));
   }
-  const int32_t lower = limits_.Lower(clock)[location];
-  const int32_t upper = limits_.Upper(clock)[location];
+  int32_t lower = ClockLimits::kNone;
+  int32_t upper = ClockLimits::kNone;
+  limits_.InState(state, clock, location, lower, upper);
   if (lower != ClockLimits::kNone && start < lower)
     start = lower;
   if (upper != ClockLimits::kNone && end > upper)
@@ -133,6 +161,16 @@ void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value
     end = static_cast<int32_t>(*above - 1);
   if (above != cuts.begin() && start < *(above - 1))
     start = static_cast<int32_t>(*(above - 1));
+  for (const ClockComparison& comparison : met) {
+    if (comparison.clock != clock)
+      continue;
+    for (const int64_t cut : {int64_t{comparison.bound}, int64_t{comparison.bound} + 1}) {
+      if (cut > value && end >= cut)
+        end = static_cast<int32_t>(cut - 1);
+      if (cut <= value && start < cut)
+        start = static_cast<int32_t>(cut);
+    }
+  }
   // The limits come from invariant bounds evaluated without a state; they may narrow the interval
   // but never drop the state itself, or a state could be found new again and again.
   start = std::min(start, value);
@@ -152,8 +190,11 @@ void ClockIntervals::Box(const DsState& state, ClockBox& box) const {
     if (Exact(p, static_cast<size_t>(state.locations[p]) - 1))
       return;
   }
+  std::vector<ClockComparison> met;
+  if (!clockExpressions_.empty())
+    Observe(state, met);
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
-    Interval(state, state.activeClocks[k], state.clockValues[k], box.start[k], box.end[k]);
+    Interval(state, state.activeClocks[k], state.clockValues[k], met, box.start[k], box.end[k]);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 #include "statespace/clock_limits.h"
@@ -29,10 +30,12 @@ class ClockIntervals {
   // processes that list the clock (a clock may be listed by several processes); none when no
   // current location lists it.
   std::optional<LUBound> Bounds(const DsState& state, int32_t clock) const;
-  // The interval [start, end] that a stored state at `value` covers for its active clock `clock`:
-  // from the clock's Bounds (the single value without bounds), narrowed by the limits of its
-  // process's current location and cut where a property atom on the clock changes its answer,
-  // but always holding the value itself.
+  // The interval [start, end] that a stored state at `value` (the clock's value in `state`) covers
+  // for its active clock `clock`: from the clock's Bounds (the single value without bounds),
+  // narrowed by the limits of its process's current location in the state and cut where a
+  // property atom on the clock changes its answer, or where a comparison of the clock that a
+  // property expression meets in the state does (expr/program.h: between those values the
+  // expression answers the same), but always holding the value itself.
   void Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                 int32_t& end) const;
   // The intervals of every active clock of `state` when it is stored; the second form writes them
@@ -50,8 +53,16 @@ class ClockIntervals {
   bool Exact(size_t process, size_t location) const { return exact_[process][location] != 0; }
 
  private:
+  // The comparisons of clocks that the property expressions which read clocks meet in `state`,
+  // appended to `met`.
+  void Observe(const DsState& state, std::vector<ClockComparison>& met) const;
+  void Interval(const DsState& state, int32_t clock, int32_t value,
+                const std::vector<ClockComparison>& met, int32_t& start, int32_t& end) const;
+
   const CSystem& model_;
   const ClockLimits& limits_;
+  // The property expressions that read a clock.
+  std::vector<int32_t> clockExpressions_;
   // Per clock: the sorted values at which a property atom comparing the clock may change its
   // truth (each atom's bound and the value after it).
   std::vector<std::vector<int64_t>> propertyCuts_;

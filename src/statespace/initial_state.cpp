@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "expr/program.h"
 #include "statespace/encoding.h"
 
 namespace tickcheck {
@@ -52,6 +53,21 @@ std::variant<DsState, Refusal> BuildInitialState(const CSystem& model,
     if (std::optional<Refusal> refusal =
             Misfit("clock", model.variables[static_cast<size_t>(clock) - 1]))
       return *refusal;
+  }
+  // A run-time error of an invariant can only meet a state that no step made.
+  if (model.format == 2) {
+    for (size_t p = 0; p < model.processes.size(); ++p) {
+      const CProcess& process = model.processes[p];
+      const CLocation& location = process.locations[static_cast<size_t>(state.locations[p]) - 1];
+      for (int32_t id : location.invariantExpIds) {
+        const Evaluated bound = RightValueChecked(model.expressions[id], model, state);
+        if (!bound.Ok()) {
+          return Refusal{"ERROR! Model refused: the invariant of " + process.ProcessName + "." +
+                         location.Name + " cannot be evaluated in the initial state: " +
+                         Describe(*bound.error, model)};
+        }
+      }
+    }
   }
   return state;
 }

@@ -48,13 +48,15 @@ struct Generation {
         tests(run.system, run.messages()),
         waiting(run.system),
         values(run.system, run.messages()),
-        generator(tests, intervals, run.composition(), waiting, values, budget) {}
+        errors(run.system, values, run.messages()),
+        generator(tests, intervals, run.composition(), waiting, values, errors, budget) {}
 
   ClockLimits limits;
   ClockIntervals intervals;
   ConstraintTests tests;
   WaitingLists waiting;
   ValueRanges values;
+  RunTimeErrors errors;
   SearchBudget budget{SearchLimits{}};
   SuccessorGenerator generator;
 };

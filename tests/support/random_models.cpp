@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "model/expression_builder.h"
+#include "support/random_format2.h"
 
 namespace tickcheck::testing {
 namespace {
@@ -16,6 +18,7 @@ struct Condition {
   int32_t variable;
   int32_t code;  // 1 ==, 2 <, 3 <=, 4 >, 5 >=, 6 !=
   int32_t bound;
+  int32_t boundVariable = 0;  // format 2: the bound is this integer variable + bound
 };
 
 struct Update {
@@ -33,6 +36,11 @@ struct Jump {
   int32_t synType = 0;
   bool broadcast = false;
   bool urgent = false;  // iUrgent, internal jumps only
+  // Format 2: integer conditions of the guard, values assigned to integers, effects (after the
+  // updates, in this order).
+  std::vector<Term> conditions{};
+  std::vector<std::pair<int32_t, Term>> values{};
+  std::vector<Term> effects{};
 };
 
 struct Bounds {
@@ -59,6 +67,7 @@ struct Variable {
   bool clock = false;
   int32_t init = 0;
   int32_t max = 0;
+  int32_t min = 0;
   size_t owner = 0;         // clocks: the 0-based process that lists it
   bool everywhere = false;  // clocks: active in every location of the owner
   bool shared = false;      // clocks: listed, compared and reset by every process
@@ -74,6 +83,7 @@ struct Atom {
 struct Property {
   int32_t type = 0;
   std::vector<Atom> atoms{};
+  std::optional<Term> expression{};  // format 2: the property instead of the atoms
 };
 
 constexpr int32_t kBroadcastChannel = 3;
@@ -106,7 +116,8 @@ const char* RelationText(int32_t code) {
 
 class Generator {
  public:
-  explicit Generator(uint64_t seed) : random_(seed), seed_(seed) {}
+  // Even seeds give format-2 models; odd seeds the models of format 1 they always gave.
+  explicit Generator(uint64_t seed) : random_(seed), seed_(seed), format2_(seed % 2 == 0) {}
 
   RandomModel Generate() {
     usualBroadcast_ = Chance(0.5);
@@ -136,8 +147,8 @@ class Generator {
     const bool longRuns = Chance(0.12);
     const int32_t roll = Pick(1, 20);
     processes_.resize(longRuns ? (roll <= 10 ? 1 : 2) : roll <= 3 ? 1 : roll <= 12 ? 2 : 3);
-    const int32_t integers = Pick(0, 2);
-    for (int32_t i = 1; i <= integers; ++i) {
+    const int32_t integers = format2_ ? MakeFormat2Integers() : Pick(0, 2);
+    for (int32_t i = 1; i <= integers && !format2_; ++i) {
       const int32_t max = Pick(1, 3);
       variables_.push_back(
           {.name = std::string("n").append(std::to_string(i)), .init = Pick(0, max), .max = max});
@@ -172,6 +183,36 @@ class Generator {
     integers_ = integers;
   }
 
+  // Format 2: one or two integers with ranges that may be negative, and now and then an array of
+  // three; answers their number.
+  int32_t MakeFormat2Integers() {
+    std::vector<IntegerSlot> scalars;
+    std::vector<IntegerSlot> array;
+    const int32_t count = Pick(1, 2);
+    for (int32_t i = 1; i <= count; ++i) {
+      const int32_t min = Pick(-3, 0);
+      const int32_t max = min + Pick(1, 4);
+      variables_.push_back({.name = std::string("n").append(std::to_string(i)),
+                            .init = Pick(min, max),
+                            .max = max,
+                            .min = min});
+      scalars.push_back(
+          {static_cast<int32_t>(variables_.size()), variables_.back().name, min, max});
+    }
+    if (Chance(0.6)) {
+      const int32_t max = Pick(2, 3);
+      for (int32_t k = 0; k < 3; ++k) {
+        variables_.push_back({.name = std::string("a[").append(std::to_string(k)).append("]"),
+                              .init = Pick(0, max),
+                              .max = max});
+        array.push_back({static_cast<int32_t>(variables_.size()), variables_.back().name, 0, max});
+      }
+    }
+    scalars_ = scalars;
+    terms_.emplace(random_, scalars, array);
+    return static_cast<int32_t>(variables_.size());
+  }
+
   // A comparison of `variable` that timing can change: bounds within 0 .. Max.
   Condition Compare(int32_t variable, bool invariant) {
     const int32_t max = Var(variable).max;
@@ -185,12 +226,29 @@ class Generator {
       const int32_t roll = Pick(1, 20);
       code = roll <= 2 ? 1 : roll <= 5 ? 2 : roll <= 9 ? 3 : roll <= 13 ? 4 : 5;
     }
-    int32_t bound = Pick(0, max);
+    const int32_t min = Var(variable).min;
+    int32_t bound = Pick(min, max);
     if (code == 2)
-      bound = Pick(1, max);
+      bound = Pick(min + 1, max);
     if (code == 4)
-      bound = Pick(0, max - 1);
+      bound = Pick(min, max - 1);
+    // Format 2: a clock bound that reads an integer, which may even be negative.
+    if (format2_ && Var(variable).clock && Chance(0.3)) {
+      const IntegerSlot& n =
+          scalars_[static_cast<size_t>(Pick(0, static_cast<int32_t>(scalars_.size()) - 1))];
+      return {variable, code, Pick(0, 3), n.id};
+    }
     return {variable, code, bound};
+  }
+
+  // The value a condition's bound has for the initial values, and the largest it may have
+  // (at most the clock's Max for a bound that reads an integer, as the checker counts it).
+  int32_t InitialBound(const Condition& c) const {
+    return c.boundVariable == 0 ? c.bound : Var(c.boundVariable).init + c.bound;
+  }
+  int32_t LargestBound(const Condition& c) const {
+    return c.boundVariable == 0 ? c.bound
+                                : std::min(Var(c.boundVariable).max + c.bound, Var(c.variable).max);
   }
 
   void MakeLocations() {
@@ -265,8 +323,10 @@ class Generator {
         }
         if (integers_ > 0 && Chance(0.3)) {
           const int32_t n = Pick(1, integers_);
-          jump.updates.push_back({n, Pick(0, Var(n).max), Chance(0.5)});
+          jump.updates.push_back({n, Pick(Var(n).min, Var(n).max), Chance(0.5)});
         }
+        if (format2_)
+          AddFormat2Parts(jump);
         if (processes_.size() > 1 && Chance(0.3)) {
           jump.channel = Pick(1, kBroadcastChannel);
           jump.broadcast = jump.channel == kBroadcastChannel;
@@ -327,25 +387,38 @@ class Generator {
     }
   }
 
+  void AddFormat2Parts(Jump& jump) {
+    if (Chance(0.35))
+      jump.conditions.push_back(terms_->Condition());
+    if (Chance(0.2)) {
+      const IntegerSlot& target =
+          scalars_[static_cast<size_t>(Pick(0, static_cast<int32_t>(scalars_.size()) - 1))];
+      jump.values.emplace_back(target.id, terms_->Value(target));
+    }
+    if (Chance(0.3))
+      jump.effects.push_back(terms_->Effect());
+  }
+
   // The initial locations are the first ones; their invariants hold for the initial values.
   void KeepInitialInvariants() {
     for (Process& process : processes_) {
       std::vector<Condition>& invariant = process.locations.front().invariant;
       std::erase_if(invariant, [this](const Condition& c) {
         const int32_t value = Var(c.variable).init;
+        const int32_t bound = InitialBound(c);
         switch (c.code) {
           case 1:
-            return value != c.bound;
+            return value != bound;
           case 2:
-            return value >= c.bound;
+            return value >= bound;
           case 3:
-            return value > c.bound;
+            return value > bound;
           case 4:
-            return value <= c.bound;
+            return value <= bound;
           case 5:
-            return value < c.bound;
+            return value < bound;
           default:
-            return value == c.bound;
+            return value == bound;
         }
       });
     }
@@ -361,6 +434,17 @@ class Generator {
     const auto processCount = static_cast<int32_t>(processes_.size());
     for (int32_t i = 0; i < count; ++i) {
       Property property{.type = Chance(0.6) ? 0 : 1};
+      if (format2_ && Chance(0.5)) {
+        std::vector<int32_t> locations;
+        for (const Process& process : processes_)
+          locations.push_back(static_cast<int32_t>(process.locations.size()));
+        std::vector<ClockSlot> slots;
+        for (int32_t clock : clocks)
+          slots.push_back({clock, Var(clock).name, Var(clock).max});
+        property.expression = terms_->Property(locations, slots, propertyClockUses_);
+        properties_.push_back(std::move(property));
+        continue;
+      }
       const int32_t atoms = Pick(1, 3);
       for (int32_t a = 0; a < atoms; ++a) {
         const int32_t roll = Pick(1, 100);
@@ -412,13 +496,16 @@ class Generator {
     for (size_t p = 0; p < processes_.size(); ++p) {
       auto use = [&](const Condition& c) {
         if (Var(c.variable).clock)
-          uses[c.variable].push_back({static_cast<int32_t>(p), c.code, c.bound});
+          uses[c.variable].push_back({static_cast<int32_t>(p), c.code, LargestBound(c)});
       };
       for (const Location& location : processes_[p].locations)
         std::for_each(location.invariant.begin(), location.invariant.end(), use);
       for (const Jump& jump : processes_[p].jumps)
         std::for_each(jump.guard.begin(), jump.guard.end(), use);
     }
+    // A comparison inside a property expression counts both ways.
+    for (const ClockUse& use : propertyClockUses_)
+      uses[use.clock].push_back({-1, 1, use.largest});
     for (const Property& property : properties_) {
       for (const Atom& atom : property.atoms) {
         if (atom.variable <= 0 || !Var(atom.variable).clock)
@@ -443,14 +530,14 @@ class Generator {
           }
           for (const Condition& c : location.invariant) {
             if (c.variable == clock)
-              Raise(bounds, c.code, c.bound);
+              Raise(bounds, c.code, LargestBound(c));
           }
           for (const Jump& jump : process.jumps) {
             if (jump.from != static_cast<int32_t>(l) + 1)
               continue;
             for (const Condition& c : jump.guard) {
               if (c.variable == clock)
-                Raise(bounds, c.code, c.bound);
+                Raise(bounds, c.code, LargestBound(c));
             }
           }
         }
@@ -493,11 +580,15 @@ class Generator {
     if (usualBroadcast_)
       model.broadcastRule = 1;
     model.urgentChannels = urgentChannels_;
+    if (format2_) {
+      model.format = 2;
+      model.loops = terms_->Loops();
+    }
     for (const Variable& variable : variables_) {
       model.variables.push_back({.name = variable.name,
                                  .type = variable.clock ? 1 : 0,
                                  .initValue = variable.init,
-                                 .min = 0,
+                                 .min = variable.min,
                                  .max = variable.max});
     }
     auto expression = [&model](const ExpressionRecord& record) {
@@ -505,12 +596,25 @@ class Generator {
       model.expressions.emplace(id, record);
       return id;
     };
-    auto constraint = [&](const std::vector<Condition>& comparisons) {
-      if (comparisons.empty())
+    // An integer condition c of format 2 is the comparison v == (c ? v : v + 1).
+    auto constraint = [&](const std::vector<Condition>& comparisons,
+                          const std::vector<Term>& conditions = {}) {
+      if (comparisons.empty() && conditions.empty())
         return 0;
       std::vector<int32_t> ids;
-      for (const Condition& c : comparisons)
-        ids.push_back(expression(Comparison(c.variable, c.code, c.bound)));
+      for (const Condition& c : comparisons) {
+        const Expr bound =
+            c.boundVariable == 0
+                ? Expr::Const(c.bound)
+                : Expr::Op(ExpType::kAdd, Expr::Var(c.boundVariable), Expr::Const(c.bound));
+        ids.push_back(expression(Expr::Op(c.code, Expr::Var(c.variable), bound).Compile()));
+      }
+      for (const Term& condition : conditions) {
+        const Expr v = Expr::Var(scalars_.front().id);
+        const Expr kept =
+            Expr::Cond(condition.expression, v, Expr::Op(ExpType::kAdd, v, Expr::Const(1)));
+        ids.push_back(expression(Expr::Op(ExpType::kEqual, v, kept).Compile()));
+      }
       model.constraints.push_back(ids);
       return static_cast<int32_t>(model.constraints.size());
     };
@@ -533,7 +637,7 @@ class Generator {
       for (const Jump& jump : process.jumps) {
         JumpSpec jumpSpec{.from = jump.from,
                           .to = jump.to,
-                          .guard = constraint(jump.guard),
+                          .guard = constraint(jump.guard, jump.conditions),
                           .urgent = jump.urgent ? 1 : 0,
                           .syn = jump.channel,
                           .synType = jump.synType,
@@ -547,12 +651,18 @@ class Generator {
                   : Expr::Const(update.value);
           jumpSpec.assignments.push_back({update.variable, expression(value.Compile())});
         }
+        for (const auto& [target, value] : jump.values)
+          jumpSpec.assignments.push_back({target, expression(value.expression.Compile())});
+        for (const Term& effect : jump.effects)
+          jumpSpec.assignments.push_back({0, expression(effect.expression.Compile())});
         processRecord.jumps.push_back(jumpSpec);
       }
       model.processes.push_back(processRecord);
     }
     for (const Property& property : properties_) {
       PropertySpec propertyRecord{.type = property.type};
+      if (property.expression)
+        propertyRecord.expression = expression(property.expression->expression.Compile());
       for (const Atom& atom : property.atoms) {
         AtomSpec atomSpec{.negated = atom.negated, .variable = atom.variable, .bound = atom.bound};
         if (atom.variable > 0)
@@ -567,19 +677,23 @@ class Generator {
   void Write(std::ostream& out, const std::vector<Condition>& conditions) const {
     for (size_t k = 0; k < conditions.size(); ++k) {
       const Condition& c = conditions[k];
-      out << (k == 0 ? "" : " && ") << Var(c.variable).name << ' ' << RelationText(c.code) << ' '
-          << c.bound;
+      out << (k == 0 ? "" : " && ") << Var(c.variable).name << ' ' << RelationText(c.code) << ' ';
+      if (c.boundVariable != 0)
+        out << Var(c.boundVariable).name << " + ";
+      out << c.bound;
     }
   }
 
   std::string Describe() const {
     std::ostringstream out;
-    out << "random model of seed " << seed_ << (usualBroadcast_ ? ", usual broadcast rule" : "");
+    out << "random model of seed " << seed_ << (format2_ ? ", format 2" : "")
+        << (usualBroadcast_ ? ", usual broadcast rule" : "");
     for (int32_t channel : urgentChannels_)
       out << ", urgent channel " << channel;
     out << '\n';
     for (const Variable& variable : variables_) {
       out << (variable.clock ? "  clock " : "  int ") << variable.name << " init " << variable.init
+          << (variable.min != 0 ? std::string(" min ").append(std::to_string(variable.min)) : "")
           << " max " << variable.max;
       if (variable.shared) {
         out << " of every process";
@@ -611,6 +725,8 @@ class Generator {
           out << " when ";
           Write(out, jump.guard);
         }
+        for (const Term& condition : jump.conditions)
+          out << " when " << condition.text;
         for (const Update& update : jump.updates) {
           const std::string& name = Var(update.variable).name;
           out << ' ' << name << " := ";
@@ -619,6 +735,10 @@ class Generator {
           else
             out << update.value;
         }
+        for (const auto& [target, value] : jump.values)
+          out << ' ' << Var(target).name << " := " << value.text;
+        for (const Term& effect : jump.effects)
+          out << " do " << effect.text;
         if (jump.channel != 0) {
           out << (jump.broadcast ? " broadcast " : " channel ") << jump.channel
               << (jump.synType == 1   ? "!"
@@ -631,6 +751,8 @@ class Generator {
     for (size_t i = 0; i < properties_.size(); ++i) {
       const Property& property = properties_[i];
       out << "  property" << i + 1 << (property.type == 0 ? " (reachable):" : " (always):");
+      if (property.expression)
+        out << ' ' << property.expression->text;
       for (size_t a = 0; a < property.atoms.size(); ++a) {
         const Atom& atom = property.atoms[a];
         out << (a == 0 ? " " : " && ") << (atom.negated == 1 ? "!" : "");
@@ -648,9 +770,15 @@ class Generator {
 
   std::mt19937_64 random_;
   uint64_t seed_;
+  const bool format2_;
   bool usualBroadcast_ = false;
   std::vector<int32_t> urgentChannels_;
   int32_t integers_ = 0;
+  // Format 2: the integers that are no array element, the maker of the terms, and the clock
+  // comparisons of the property expressions.
+  std::vector<IntegerSlot> scalars_;
+  std::optional<Format2Terms> terms_;
+  std::vector<ClockUse> propertyClockUses_;
   std::vector<Variable> variables_;
   std::vector<Process> processes_;
   std::vector<Property> properties_;

@@ -6,6 +6,7 @@
 
 #include "driver/model_check.h"
 #include "expr/evaluation.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "support/model_files.h"
 
@@ -124,29 +125,76 @@ class Replay {
     return evaluable;
   }
 
+  // A format-2 expression that meets a run-time error is not true.
   bool True(int32_t expression, const ReplayState& state) const {
     const DsState evaluable = Evaluable(state);
+    if (system_.format == 2) {
+      const Evaluated result = EvaluateChecked(system_.expressions[expression], system_, evaluable);
+      return result.Ok() && result.value != 0;
+    }
     return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
   }
 
+  // Every comparison holds; in a format-2 model none meets a run-time error, whatever the
+  // answers of the others.
+  bool AllTrue(std::span<const int32_t> comparisons, const ReplayState& state) const {
+    bool all = true;
+    for (int32_t id : comparisons) {
+      if (system_.format == 2) {
+        const Evaluated bound =
+            RightValueChecked(system_.expressions[id], system_, Evaluable(state));
+        if (!bound.Ok())
+          return false;
+      }
+      all = all && True(id, state);
+    }
+    return all;
+  }
+
   bool GuardHolds(const CJump& jump, const ReplayState& state) const {
-    return std::all_of(jump.guardExpIds.begin(), jump.guardExpIds.end(),
-                       [&](int32_t id) { return True(id, state); });
+    return AllTrue(jump.guardExpIds, state);
   }
 
   bool InvariantsHold(const ReplayState& state) const {
     for (size_t p = 0; p < state.locations.size(); ++p) {
-      for (int32_t id : LocationOf(state, p).invariantExpIds) {
-        if (!True(id, state))
-          return false;
-      }
+      if (!AllTrue(LocationOf(state, p).invariantExpIds, state))
+        return false;
+    }
+    return true;
+  }
+
+  // Applies one assignment to `next`; false when it meets a run-time error or, in a format-2
+  // model, leaves its variable's range.
+  bool Apply(const Assignment& update, ReplayState& next) const {
+    DsState evaluable = Evaluable(next);
+    int32_t value = 0;
+    if (system_.format == 2) {
+      const Evaluated result = Execute(system_.expressions[update.expId], system_, evaluable);
+      if (!result.Ok())
+        return false;
+      value = result.value;
+      next.integers = evaluable.intValues;
+    } else {
+      value = Evaluate(system_.expressions[update.expId], Valuation(system_, evaluable));
+    }
+    if (update.varId == 0)
+      return true;
+    const CVariable& variable = system_.variables[static_cast<size_t>(update.varId) - 1];
+    if (variable.Type == VarType::kInteger) {
+      if (system_.format == 2 && (value < variable.Min || value > variable.Max))
+        return false;
+      next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
+    } else if (next.clocks.contains(update.varId)) {
+      next.clocks[update.varId] = value;
     }
     return true;
   }
 
   bool InRange(const ReplayState& state) const {
     for (const CVariable& variable : system_.variables) {
-      if (variable.Type != VarType::kInteger || variable.Min < 0 || variable.Min > variable.Max)
+      const bool ranged =
+          system_.format == 2 || (variable.Min >= 0 && variable.Min <= variable.Max);
+      if (variable.Type != VarType::kInteger || !ranged)
         continue;
       const int32_t value = state.integers[static_cast<size_t>(variable.intValueIndex)];
       if (value < variable.Min || value > variable.Max)
@@ -282,14 +330,8 @@ class Replay {
     }
     for (const Part& part : transition) {
       for (const Assignment& assignment : part.jump->assignments) {
-        const DsState evaluable = Evaluable(next);
-        const int32_t value =
-            Evaluate(system_.expressions[assignment.expId], Valuation(system_, evaluable));
-        const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
-        if (variable.Type == VarType::kInteger)
-          next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
-        else if (next.clocks.contains(assignment.varId))
-          next.clocks[assignment.varId] = value;
+        if (!Apply(assignment, next))
+          return std::nullopt;
       }
     }
     if (!InvariantsHold(next))
@@ -331,6 +373,8 @@ class Replay {
   }
 
   bool Holds(const CProperty& property, const ReplayState& state) const {
+    if (property.expression >= 0)
+      return True(property.expression, state);
     for (const CAtomProperty& atom : property.atoms) {
       bool result = false;
       if (atom.kind == CAtomProperty::kLocation) {

@@ -10,11 +10,13 @@
 // taken) and with the invariants of the current locations holding after it; that some transition
 // made from the jumps of the current locations (binary synchronisation, broadcast under the
 // model's rule, only moves of a committed process while one is committed) has the step's jumps
-// (each named by its number in [Jump<p>]) and its guards true after the delay, is not an urgent jump that could already be taken earlier
-// in the delay, and, applied (the clock list rebuilt: kept clocks keep their values, new ones
-// start at 0; then the updates in order), gives the step's state, whose invariants hold and whose
-// integers lie in their declared ranges; that only the last step may go without jumps; and that
-// the last state satisfies (Type 0) or violates (Type 1) the property.
+// (each named by its number in [Jump<p>]) and its guards true after the delay, is not an urgent
+// jump that could already be taken earlier in the delay, and, applied (the clock list rebuilt:
+// kept clocks keep their values, new ones start at 0; then the updates in order), gives the
+// step's state, whose invariants hold and whose integers lie in their declared ranges; that only
+// the last step may go without jumps; and that the last state satisfies (Type 0) or violates
+// (Type 1) the property. In a format-2 model no guard, assignment, effect or invariant of a step
+// may meet a run-time error, and every assignment keeps its variable in its range.
 
 #include <nlohmann/json.hpp>
 
