@@ -120,6 +120,15 @@ bool SemanticsExplorer::GuardHolds(const CJump& jump, const DsState& state) cons
   return AllHold(jump.guardExpIds, state);
 }
 
+bool SemanticsExplorer::GuardsHold(std::span<const StepJump> jumps, const DsState& state) const {
+  // Each guard is evaluated whatever the others answer, as the search evaluates the whole guard
+  // of a composed transition.
+  bool all = true;
+  for (const StepJump& part : jumps)
+    all = GuardHolds(*part.jump, state) && all;
+  return all;
+}
+
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     if (!AllHold(LocationOf(state, p).invariantExpIds, state))
@@ -185,14 +194,12 @@ bool SemanticsExplorer::AddBroadcasts(const DsState& state, int32_t sender, cons
     }
     if (!listened)
       return false;
-    const bool enabled = std::ranges::all_of(
-        move.jumps, [&](const StepJump& part) { return GuardHolds(*part.jump, state); });
-    if (complete && enabled)
+    if (complete && GuardsHold(move.jumps, state))
       moves.push_back(std::move(move));
     return true;
   }
-  if (!GuardHolds(jump, state))
-    return true;
+  // Every receiving guard is evaluated, as the search meets each of them.
+  const bool sends = GuardHolds(jump, state);
   // Every other process chooses one of its receiving jumps whose guard holds, if it has one.
   std::vector<std::vector<const CJump*>> choices;
   std::vector<int32_t> chooser;
@@ -209,6 +216,8 @@ bool SemanticsExplorer::AddBroadcasts(const DsState& state, int32_t sender, cons
       chooser.push_back(k);
     }
   }
+  if (!sends)
+    return true;
   std::vector<size_t> digits(choices.size(), 0);
   for (;;) {
     Move move{{{sender, &jump}}, urgent};
@@ -240,10 +249,11 @@ std::vector<SemanticsExplorer::Move> SemanticsExplorer::Moves(const DsState& sta
           if (k == i)
             continue;
           for (const CJump& partner : LocationOf(state, static_cast<size_t>(k)).jumps) {
-            if (partner.Syn == jump.Syn && partner.SynType != 1 && GuardHolds(jump, state) &&
-                GuardHolds(partner, state)) {
-              moves.push_back({{{i, &jump}, {k, &partner}}, system_.IsUrgentChannel(jump.Syn)});
-            }
+            if (partner.Syn != jump.Syn || partner.SynType == 1)
+              continue;
+            Move pair{{{i, &jump}, {k, &partner}}, system_.IsUrgentChannel(jump.Syn)};
+            if (GuardsHold(pair.jumps, state))
+              moves.push_back(std::move(pair));
           }
         }
       } else if (!AddBroadcasts(state, i, jump, moves)) {

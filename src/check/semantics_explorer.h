@@ -179,6 +179,8 @@ class SemanticsExplorer : private DeadlockHook {
   // Whether every comparison of `comparisons` holds in `state` (format 2: see above).
   bool AllHold(std::span<const int32_t> comparisons, const DsState& state) const;
   bool GuardHolds(const CJump& jump, const DsState& state) const;
+  // Whether the guard of every jump of `jumps` holds (each evaluated).
+  bool GuardsHold(std::span<const StepJump> jumps, const DsState& state) const;
   // Applies one assignment of a jump to `next`; false after a run-time error (noted).
   bool Update(const Assignment& assignment, DsState& next) const;
   void NoteError(const RunTimeError& error) const;

@@ -202,6 +202,17 @@ std::optional<int64_t> SuccessorGenerator::DelayCap(const DsState& state) {
   return std::nullopt;
 }
 
+bool SuccessorGenerator::CanTakeAt(const DsState& state, const CComposedTransition& transition,
+                                   int64_t delay) {
+  if ((checked_ && tests_.BoundError(state, transition.guardExpId)) ||
+      !tests_.GuardHolds(state, transition))
+    return false;
+  std::vector<Window> pieces;
+  AllowedPieces(state, transition, {delay, delay}, pieces);
+  return !pieces.empty() &&
+         FirstFiring(state, transition, ClampToInt(delay), ClampToInt(delay), scratch_);
+}
+
 std::optional<int64_t> SuccessorGenerator::UrgentDeadline(const DsState& state) {
   windows_.Prepare(state, {});
   std::optional<int64_t> deadline;

@@ -44,6 +44,9 @@ class SuccessorGenerator {
   // which a transition synchronising on an urgent channel can be taken (time passes up to that
   // state, not beyond), else nothing. Composes the state's location when it is not composed yet.
   std::optional<int64_t> DelayCap(const DsState& state);
+  // Whether `transition` can be taken from `state` delayed by `delay` (every clock advancing): its
+  // guards hold there, no excluded guard does, and the target's invariants hold after the jump.
+  bool CanTakeAt(const DsState& state, const CComposedTransition& transition, int64_t delay);
 
   // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
   // (clocks included) holds on the delayed state and after which the target's invariants hold.

@@ -23,7 +23,7 @@ bool ReadsClock(const CExpression& expression, const CSystem& model) {
 }  // namespace
 
 Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-                   RunTimeErrors& errors, DelayCap cap, const DeadlockHook* deadlock)
+                   RunTimeErrors& errors, DelayCap cap, const DeadlockTest* deadlock)
     : tests_(tests),
       model_(tests.Model()),
       checkTimeSuccessors_(checkTimeSuccessors),
@@ -31,11 +31,14 @@ Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, Searc
       errors_(errors),
       cap_(std::move(cap)),
       deadlock_(deadlock) {
-  for (const CProperty& property : model_.properties) {
+  for (size_t i = 0; i < model_.properties.size(); ++i) {
+    const CProperty& property = model_.properties[i];
     results_.push_back(property.Type != 0 ? 1 : 0);
     Group group = Group::kNoClock;
     if (property.expression >= 0) {
-      if (ReadsClock(model_.expressions[property.expression], model_))
+      // A deadlock, like a clock comparison, may change its answer while time passes.
+      asksDeadlock_ = asksDeadlock_ || model_.AsksDeadlock(i);
+      if (ReadsClock(model_.expressions[property.expression], model_) || model_.AsksDeadlock(i))
         group = Group::kClockExpression;
     } else if (std::any_of(
                    property.atoms.begin(), property.atoms.end(),
@@ -127,11 +130,17 @@ bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_
   met_.clear();
   if (!EvaluateOpen(state, Group::kClockExpression, &met_))
     return false;
+  // Along the delays, `deadlock` turns true once, where no transition can be taken any more.
+  int64_t deadlockFrom = std::numeric_limits<int64_t>::max();
+  if (asksDeadlock_ && deadlock_ != nullptr) {
+    if (const std::optional<int64_t> from = deadlock_->DeadlockFrom(state))
+      deadlockFrom = *from;
+  }
   // The comparisons met keep their answers up to the next delay at which one of them may change
   // it, and so does every expression that met them (expr/program.h): only those delays need a
   // look.
   for (;;) {
-    int64_t next = std::numeric_limits<int64_t>::max();
+    int64_t next = deadlockFrom > delay ? deadlockFrom : std::numeric_limits<int64_t>::max();
     for (const ClockComparison& comparison : met_) {
       const auto at =
           std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), comparison.clock);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "check/constraints.h"
+#include "check/deadlock.h"
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "expr/program.h"
@@ -34,7 +35,7 @@ class Verdicts {
   // `deadlock` answers the properties that ask for a deadlock (none: asking is a run-time error).
   // All arguments must outlive the object.
   Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-           RunTimeErrors& errors, DelayCap cap, const DeadlockHook* deadlock = nullptr);
+           RunTimeErrors& errors, DelayCap cap, const DeadlockTest* deadlock = nullptr);
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -60,9 +61,10 @@ class Verdicts {
   // The delays from `state` after which a clock atom of an open property may change its answer,
   // ascending, each at least 1 and at most up to the clock's Max.
   std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
-  // Decides the open properties whose expressions compare clocks on every delay of `state` that
-  // the invariants and `cap` allow, going from one delay at which a comparison met may change its
-  // answer to the next; answers whether one of them was open.
+  // Decides the open properties whose expressions compare clocks or ask for a deadlock on every
+  // delay of `state` that the invariants and `cap` allow, going from one delay at which a
+  // comparison met, or the deadlock, may change its answer to the next; answers whether one of
+  // them was open.
   bool DecideClockExpressions(const DsState& state, std::optional<int64_t> cap);
   // Whether `delay` is at most `cap` and the invariants hold after 1 and after `delay` ticks from
   // `state` (then after every tick in between).
@@ -74,7 +76,8 @@ class Verdicts {
   SearchBudget& budget_;
   RunTimeErrors& errors_;
   const DelayCap cap_;
-  const DeadlockHook* deadlock_;
+  const DeadlockTest* deadlock_;
+  bool asksDeadlock_ = false;  // some property's expression asks for a deadlock
   std::vector<uint8_t> results_;
   std::vector<Group> groups_;         // per property
   std::vector<ClockComparison> met_;  // scratch of DecideClockExpressions

@@ -40,4 +40,20 @@ bool CSystem::HasTimeStops() const {
   });
 }
 
+bool CSystem::AsksDeadlock(size_t property) const {
+  const int32_t id = properties[property].expression;
+  if (!expressions.Contains(id))
+    return false;
+  return std::ranges::any_of(expressions[id].Nodes(),
+                             [](const ExpNode& node) { return node.type == ExpType::kDeadlock; });
+}
+
+bool CSystem::AnyAsksDeadlock() const {
+  for (size_t property = 0; property < properties.size(); ++property) {
+    if (AsksDeadlock(property))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace tickcheck

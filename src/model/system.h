@@ -171,6 +171,10 @@ class CSystem {
   // Whether some location is committed or urgent, or some channel urgent: without them time
   // passes as the invariants allow.
   bool HasTimeStops() const;
+  // Whether the expression of property `property` (0-based) asks for a deadlock (node 240).
+  bool AsksDeadlock(size_t property) const;
+  // Whether some property's expression asks for a deadlock.
+  bool AnyAsksDeadlock() const;
 };
 
 }  // namespace tickcheck

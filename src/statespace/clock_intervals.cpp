@@ -60,10 +60,12 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
       }
     }
   }
+  // Whether a state is a deadlock depends on every guard: no state stands for another.
+  const bool deadlock = model.AnyAsksDeadlock();
   for (const CProcess& process : model.processes) {
     std::vector<char>& exact = exact_.emplace_back();
     for (const CLocation& location : process.locations) {
-      exact.push_back(NeedsExactStates(model, process, location) ? 1 : 0);
+      exact.push_back(deadlock || NeedsExactStates(model, process, location) ? 1 : 0);
       anyExact_ = anyExact_ || exact.back() != 0;
     }
   }

@@ -49,7 +49,8 @@ class ClockIntervals {
   // meeting more guards makes a state do less: where a jump out of the location is urgent (taken
   // only at the first delay it can be) or synchronises on an urgent channel (it stops time) and
   // its guard or its target's invariant reads a clock, and, under the usual broadcast rule, where
-  // a receiving jump's guard reads a clock (a process whose guard holds must take part).
+  // a receiving jump's guard reads a clock (a process whose guard holds must take part); and
+  // everywhere when a property asks for a deadlock, which every guard decides.
   bool Exact(size_t process, size_t location) const { return exact_[process][location] != 0; }
 
  private:

@@ -444,6 +444,11 @@ class SmallModel {
   void Reachable(std::vector<AtomSpec> atoms) {
     model.properties.push_back({.type = 0, .atoms = std::move(atoms)});
   }
+  // A property expression (format 2): reachable with type 0, always with type 1.
+  void Property(int32_t type, const Expr& expression) {
+    model.format = 2;
+    model.properties.push_back({.type = type, .expression = Expression(expression.Compile())});
+  }
 
   ModelSpec model;
 
@@ -663,6 +668,41 @@ TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
     m.Reachable({At(1, 2)});
     return m.model;
   };
+  // P must leave l0 while x <= 1, by x == 2 at the latest: there it can neither wait nor move.
+  // In l1 nothing can ever be taken, though time passes.
+  auto timeLock = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    m.Process("P", {SmallModel::At("l0", {x}, m.When({{x, kLe, 2}})), SmallModel::At("l1", {x})},
+              {Edge(1, 2, m.When({{x, kLe, 1}}))});
+    m.Property(0, Expr::Deadlock());
+    m.Property(0, Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 1)));
+    m.Property(0, Expr::Op(ExpType::kAnd,
+                           Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 1)),
+                           Expr::Op(ExpType::kLess, Expr::Var(x), Expr::Const(2))));
+    m.Property(0, Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 2)));
+    return m.model;
+  };
+  // x is reset whenever it reaches 2: time can always pass, and a transition always comes.
+  auto noDeadlock = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    m.Process("P", {SmallModel::At("l0", {x})}, {Edge(1, 1, m.When({{x, kGe, 2}}), {m.Set(x, 0)})});
+    m.Property(1, Expr::Unary(ExpType::kLogicalNot, Expr::Deadlock()));
+    return m.model;
+  };
+  // P is committed in c and its only edge needs n == 1, which never holds: Q's edge, always
+  // enabled, may not be taken, and time stands still.
+  auto committedDeadlock = [](bool committed) {
+    SmallModel m;
+    const int32_t n = m.Integer("n", 0, 1);
+    const LocationSpec c = SmallModel::At("c");
+    m.Process("P", {committed ? SmallModel::Committed(c) : c, SmallModel::At("d")},
+              {Edge(1, 2, m.When({{n, kEq, 1}}))});
+    m.Process("Q", {SmallModel::At("q0")}, {Edge(1, 1)});
+    m.Property(0, Expr::Deadlock());
+    return m.model;
+  };
   const std::vector<TimingCase> cases = {
       {"committed location blocks a later-falsified edge", [&] { return committedBlocks(true); },
        "01"},
@@ -683,6 +723,10 @@ TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
       {"urgent broadcast channel", urgentBroadcast, "01"},
       {"shared clock reset at 0 or 1", [&] { return sharedClock(false); }, "1"},
       {"shared clock reset at 1", [&] { return sharedClock(true); }, "0"},
+      {"time-lock", timeLock, "1101"},
+      {"no deadlock where time can always pass", noDeadlock, "1"},
+      {"deadlock of a committed location", [&] { return committedDeadlock(true); }, "1"},
+      {"without the committed location", [&] { return committedDeadlock(false); }, "0"},
   };
   for (const TimingCase& row : cases) {
     SCOPED_TRACE(row.name);

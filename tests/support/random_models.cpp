@@ -472,6 +472,37 @@ class Generator {
       }
       properties_.push_back(std::move(property));
     }
+    if (format2_ && Chance(0.4))
+      properties_.push_back(DeadlockProperty(clocks));
+  }
+
+  // A property that asks for a deadlock: alone, with a location, or with a clock comparison.
+  Property DeadlockProperty(const std::vector<int32_t>& clocks) {
+    Property property{.type = Chance(0.5) ? 0 : 1};
+    Term term{Expr::Deadlock(), "deadlock"};
+    const int32_t roll = Pick(1, 3);
+    if (roll == 2) {
+      const int32_t p = Pick(1, static_cast<int32_t>(processes_.size()));
+      const int32_t l =
+          Pick(1, static_cast<int32_t>(processes_[static_cast<size_t>(p) - 1].locations.size()));
+      term = {Expr::Op(ExpType::kAnd, Expr::AtLocation(p, l), term.expression),
+              "P" + std::to_string(p) + ".l" + std::to_string(l) + " && deadlock"};
+    } else if (roll == 3 && !clocks.empty()) {
+      const int32_t clock =
+          clocks[static_cast<size_t>(Pick(0, static_cast<int32_t>(clocks.size()) - 1))];
+      const int32_t bound = Pick(0, Var(clock).max);
+      const int32_t code = Pick(2, 5);
+      propertyClockUses_.push_back({clock, bound});
+      term = {Expr::Op(ExpType::kAnd, term.expression,
+                       Expr::Op(code, Expr::Var(clock), Expr::Const(bound))),
+              "deadlock && " + Var(clock).name + ' ' + RelationText(code) + ' ' +
+                  std::to_string(bound)};
+    }
+    // A Type 1 property says that no such state is reachable.
+    if (property.type == 1)
+      term = {Expr::Unary(200, term.expression), "!(" + term.text + ")"};
+    property.expression = term;
+    return property;
   }
 
   static void Raise(Bounds& bounds, int32_t code, int32_t constant) {

@@ -31,7 +31,7 @@ struct Part {
 };
 using Transition = std::vector<Part>;
 
-class Replay {
+class Replay : private DeadlockHook {
  public:
   explicit Replay(const CSystem& system) : system_(system) {}
 
@@ -129,7 +129,8 @@ class Replay {
   bool True(int32_t expression, const ReplayState& state) const {
     const DsState evaluable = Evaluable(state);
     if (system_.format == 2) {
-      const Evaluated result = EvaluateChecked(system_.expressions[expression], system_, evaluable);
+      const Evaluated result =
+          EvaluateChecked(system_.expressions[expression], system_, evaluable, this);
       return result.Ok() && result.value != 0;
     }
     return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
@@ -370,6 +371,30 @@ class Replay {
         return next;
     }
     return std::nullopt;
+  }
+
+  // A state is a deadlock when no transition can be taken in it nor after any number of ticks that
+  // time may pass.
+  bool IsDeadlock(const DsState& evaluated) const override {
+    ReplayState state;
+    state.locations.assign(evaluated.locations.begin(), evaluated.locations.end());
+    state.integers = evaluated.intValues;
+    for (size_t k = 0; k < evaluated.activeClocks.size(); ++k)
+      state.clocks[evaluated.activeClocks[k]] = evaluated.clockValues[k];
+    for (;;) {
+      for (const Transition& transition : Transitions(state)) {
+        if (Result(state, transition))
+          return false;
+      }
+      if (!TimeStops(state).empty())
+        return true;
+      ReplayState ticked = state;
+      for (auto& [clock, value] : ticked.clocks)
+        value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+      if (!InvariantsHold(ticked) || ticked == state)
+        return true;
+      state = std::move(ticked);
+    }
   }
 
   bool Holds(const CProperty& property, const ReplayState& state) const {
