@@ -25,7 +25,10 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
-                 [this] { return control_ == nullptr || control_->Continue(Progress()); }),
+                 [this] {
+                   controlStopped_ = control_ != nullptr && !control_->Continue(Progress());
+                   return !controlStopped_;
+                 }),
       successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_),
       deadlock_(tests_, successors_, composition) {}
 
@@ -68,7 +71,10 @@ void Checker::Check(const DsState& initial, std::FILE* info) {
     if (!stopped)
       reached_.EndSweep();
   }
-  reached_.Finish();
+  // A search that its control stopped is not looked at again: joining its last states would only
+  // cost memory past a limit.
+  if (!controlStopped_)
+    reached_.Finish();
   if (!stopped)
     messages_.Stage("pastlist:");
   if (info != nullptr)

@@ -84,6 +84,7 @@ class Checker {
   SuccessorGenerator successors_;
   DeadlockTest deadlock_;
   SearchControl* control_ = nullptr;
+  bool controlStopped_ = false;  // the control answered no
   int64_t sweeps_ = 0;
 };
 

@@ -383,6 +383,13 @@ std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Nod
   return steps;
 }
 
+std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
+  std::vector<Step> steps;
+  for (NodeStep& step : Successors(Node{state, {}}))
+    steps.push_back(std::move(step.step));
+  return steps;
+}
+
 bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
   if (property.expression >= 0) {
     const Evaluated result =

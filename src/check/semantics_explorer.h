@@ -95,6 +95,13 @@ class SemanticsExplorer : private DeadlockHook {
   // (in process order, each once) at their initial values. Its locationIndex is the explorer's
   // own number of the location vector.
   DsState Initial();
+  // The successors of `state` (taken as the first state of a wait: no urgent jump passed yet), the
+  // tick first when it is possible, then the transitions in the order of their initiators.
+  std::vector<Step> Successors(const DsState& state);
+  // The location vector that the explorer numbered `number` (a state's locationIndex).
+  std::span<const int32_t> LocationsOf(int64_t number) const {
+    return rows_[static_cast<size_t>(number)];
+  }
   // Whether some successor made so far had a value outside its variable's declared range.
   bool RangeErrorSeen() const { return rangeError_; }
   // Format 2: whether some evaluation met a run-time error, and whether it was a loop that ran
