@@ -390,12 +390,16 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
   return steps;
 }
 
-bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
+bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state,
+                              std::optional<RunTimeError>* error) const {
   if (property.expression >= 0) {
     const Evaluated result =
         EvaluateChecked(system_.expressions[property.expression], system_, state, this);
-    if (!result.Ok())
+    if (!result.Ok()) {
       NoteError(*result.error);
+      if (error != nullptr)
+        *error = result.error;
+    }
     return result.Ok() && result.value != 0;
   }
   return std::all_of(property.atoms.begin(), property.atoms.end(), [&](const CAtomProperty& atom) {
@@ -462,18 +466,20 @@ std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
 
 // The clock list follows from the location vector, so the words of a node are its row number,
 // its values and its passed jumps: equal nodes have equal words.
-bool SemanticsExplorer::Remember(const Node& node, int64_t parent, int32_t via) {
+std::pair<int64_t, bool> SemanticsExplorer::Remember(const Node& node, int64_t parent,
+                                                     int32_t via) {
   const DsState& state = node.state;
   visits_.push_back({words_.size(), parent, via});
   words_.push_back(static_cast<int32_t>(state.locationIndex));
   words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
   words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
   words_.insert(words_.end(), node.passed.begin(), node.passed.end());
-  if (visited_.insert(static_cast<int64_t>(visits_.size()) - 1).second)
-    return true;
+  const auto [at, added] = visited_.insert(static_cast<int64_t>(visits_.size()) - 1);
+  if (added)
+    return {*at, true};
   words_.resize(visits_.back().offset);
   visits_.pop_back();
-  return false;
+  return {*at, false};
 }
 
 SemanticsExplorer::Node SemanticsExplorer::Recall(int64_t index) const {
@@ -491,15 +497,39 @@ SemanticsExplorer::Node SemanticsExplorer::Recall(int64_t index) const {
   return node;
 }
 
-ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
-                                      int64_t stateLimit,
-                                      const std::function<bool(int64_t)>& goOn) {
+void SemanticsExplorer::StartGraph() {
   visited_.clear();
   visits_.clear();
   words_.clear();
-  const Node initial{Initial(), {}};
-  Remember(initial, -1, -1);
-  if (!visit(0, initial.state))
+  Remember(Node{Initial(), {}}, -1, -1);
+}
+
+std::vector<SemanticsExplorer::Edge> SemanticsExplorer::Edges(int64_t state) {
+  std::vector<Edge> edges;
+  for (NodeStep& step : Successors(Recall(state))) {
+    const Node node{std::move(step.step.next), std::move(step.passed)};
+    edges.push_back({Remember(node, state, step.via).first, step.via});
+  }
+  return edges;
+}
+
+Step SemanticsExplorer::StepAlong(int64_t from, int32_t via, int64_t to) {
+  // An edge keeps only the transition's place among its source's moves: its jumps are made again.
+  std::vector<StepJump> jumps;
+  if (via >= 0) {
+    std::vector<NodeStep> steps = Successors(Recall(from));
+    const auto step = std::ranges::find_if(
+        steps, [&](const NodeStep& candidate) { return candidate.via == via; });
+    jumps = std::move(step->step.jumps);
+  }
+  return {std::move(jumps), Recall(to).state};
+}
+
+ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
+                                      int64_t stateLimit,
+                                      const std::function<bool(int64_t)>& goOn) {
+  StartGraph();
+  if (!visit(0, Recall(0).state))
     return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
@@ -510,7 +540,7 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
       return ExploreEnd::kLoopBound;
     for (NodeStep& successor : successors) {
       const Node node{std::move(successor.step.next), std::move(successor.passed)};
-      if (!Remember(node, next, successor.via))
+      if (!Remember(node, next, successor.via).second)
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
@@ -526,11 +556,7 @@ std::vector<Step> SemanticsExplorer::PathTo(int64_t index) {
   for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
        at = visits_[static_cast<size_t>(at)].parent) {
     const Visit& visit = visits_[static_cast<size_t>(at)];
-    // A visit keeps only the transition's place among its source's: the source is the parent.
-    std::vector<NodeStep> steps = Successors(Recall(visit.parent));
-    const auto step = std::ranges::find_if(
-        steps, [&](const NodeStep& candidate) { return candidate.via == visit.via; });
-    path.push_back({step->step.jumps, Recall(at).state});
+    path.push_back(StepAlong(visit.parent, visit.via, at));
   }
   std::reverse(path.begin(), path.end());
   return path;

@@ -59,6 +59,7 @@
 #include <optional>
 #include <span>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "expr/program.h"
@@ -110,10 +111,12 @@ class SemanticsExplorer : private DeadlockHook {
   bool LoopBoundReached() const { return loopBound_; }
   // Whether `state` is a deadlock (see above).
   bool IsDeadlock(const DsState& state) const override;
-  // The property in one state: its expression (which does not hold after a run-time error), or
-  // its conjunction of atoms. A clock atom on a clock the state does not carry holds unless
-  // negated; a location atom that names no process never holds, negated or not.
-  bool Holds(const CProperty& property, const DsState& state) const;
+  // The property in one state: its expression, or its conjunction of atoms. A clock atom on a
+  // clock the state does not carry holds unless negated; a location atom that names no process
+  // never holds, negated or not. An expression property that meets a run-time error does not
+  // hold; the error goes to `error` when it is given.
+  bool Holds(const CProperty& property, const DsState& state,
+             std::optional<RunTimeError>* error = nullptr) const;
   // True when the invariant of every process's current location holds in `state`.
   bool InvariantsHold(const DsState& state) const;
 
@@ -131,7 +134,26 @@ class SemanticsExplorer : private DeadlockHook {
   int64_t Visited() const { return static_cast<int64_t>(visits_.size()); }
   // The breadth-first path of the last exploration from the initial state to its state number
   // `index` (< Visited()): one step per tick or transition, in order; empty for the initial state.
+  // After a search of the graph below, the path by which each state was first met.
   std::vector<Step> PathTo(int64_t index);
+
+  // The state graph, for searches of their own (check/liveness_search.h). Its states are the
+  // explorer's visits (a state with the urgent jumps it has passed, so one state may have several
+  // numbers), numbered in the order in which they are first met, as Explore numbers them, and
+  // kept until the next exploration or StartGraph.
+  struct Edge {
+    int64_t target = 0;
+    int32_t via = -1;  // the transition's place among its source's moves, -1 for a tick
+  };
+  // Forgets every state and numbers the initial state 0.
+  void StartGraph();
+  // The steps out of state number `state` (< Visited()) in the order of Successors, numbering the
+  // targets that are met for the first time.
+  std::vector<Edge> Edges(int64_t state);
+  // The state numbered `state` (< Visited()).
+  DsState StateOf(int64_t state) const { return Recall(state).state; }
+  // The step of edge `via` out of state `from` into state `to`, as Successors makes it.
+  Step StepAlong(int64_t from, int32_t via, int64_t to);
 
   struct Verdicts {
     std::vector<uint8_t> results;  // one per loaded property, 1 or 0
@@ -214,8 +236,8 @@ class SemanticsExplorer : private DeadlockHook {
   std::optional<DsState> Apply(const DsState& state, const Move& move) const;
   // The ticks and transitions of `node`, the tick first.
   std::vector<NodeStep> Successors(const Node& node);
-  // Keeps `node` as a new visit unless it was visited; answers whether it was new.
-  bool Remember(const Node& node, int64_t parent, int32_t via);
+  // Keeps `node` as a new visit unless it was visited; answers its number and whether it was new.
+  std::pair<int64_t, bool> Remember(const Node& node, int64_t parent, int32_t via);
   // The node of visit `index`, as it was remembered.
   Node Recall(int64_t index) const;
   std::span<const int32_t> Words(int64_t index) const;

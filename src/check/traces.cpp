@@ -28,8 +28,10 @@ std::vector<TraceJump> Shown(const std::vector<StepJump>& jumps) {
   return shown;
 }
 
+}  // namespace
+
 // The path folded into steps: the ticks before a transition become its delay.
-Trace Folded(const DsState& initial, const std::vector<Step>& path) {
+Trace TraceOf(const DsState& initial, const std::vector<Step>& path) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
@@ -45,6 +47,8 @@ Trace Folded(const DsState& initial, const std::vector<Step>& path) {
   return trace;
 }
 
+namespace {
+
 // A step of a path of the delay-jumping search: `delay` ticks, then the jumps of a transition
 // (none for a last step that only waits), giving `next`.
 struct JumpStep {
@@ -53,7 +57,7 @@ struct JumpStep {
   DsState next;
 };
 
-// The path folded into steps, as Folded does for a path of single ticks.
+// The path folded into steps, as TraceOf does for a path of single ticks.
 Trace FoldedJumps(const DsState& initial, const std::vector<JumpStep>& path) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
@@ -365,7 +369,7 @@ TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
     }
     for (size_t i = 0; i < properties.size(); ++i) {
       if (missing[i] && shownAt[i] >= 0)
-        search.traces[i] = Folded(initial, explorer.PathTo(shownAt[i]));
+        search.traces[i] = TraceOf(initial, explorer.PathTo(shownAt[i]));
     }
   }
   search.end = open == 0 ? TraceSearch::End::kComplete : TraceSearch::End::kMissing;

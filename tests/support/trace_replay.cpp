@@ -35,27 +35,59 @@ class Replay : private DeadlockHook {
  public:
   explicit Replay(const CSystem& system) : system_(system) {}
 
-  std::string Run(const CProperty& property, const json& trace) {
+  std::string Run(const CProperty& property, const json& trace, bool noZeno) {
     ReplayState state = Initial();
     if (Read(trace["initial"]) != state)
       return "the initial state is not the model's";
-    const json& steps = trace["steps"];
+    // Every state of the run, the states between ticks included, in order.
+    std::vector<ReplayState> run{state};
+    std::string fault = ReplaySteps(trace["steps"], "step ", state, run);
+    if (!fault.empty())
+      return fault;
+    if (property.liveness == Liveness::kNone) {
+      const bool holds = Holds(property, state);
+      if (holds != (property.Type == 0))
+        return property.Type == 0 ? "the last state does not satisfy the property"
+                                  : "the last state does not violate the property";
+      return "";
+    }
+    if (!trace.contains("cycle"))
+      return "a liveness property's trace without a cycle";
+    const size_t cycleStart = run.size() - 1;
+    const json& cycle = trace["cycle"];
+    fault = ReplaySteps(cycle, "cycle ", state, run);
+    if (!fault.empty())
+      return fault;
+    if (cycle.empty() && CanStep(state))
+      return "the run ends in a state that has a step";
+    if (!cycle.empty() && state != run[cycleStart])
+      return "the cycle does not come back to the state where it starts";
+    if (noZeno && !cycle.empty() && std::none_of(cycle.begin(), cycle.end(), [](const json& step) {
+          return step["delay"] > 0;
+        }))
+      return "the cycle does not tick";
+    return ShowsLiveness(property, run, cycleStart);
+  }
+
+ private:
+  // Replays `steps` from `state` (which ends as the last state), appending every state met to
+  // `run`; answers the first fault, naming its step by `label` and number.
+  std::string ReplaySteps(const json& steps, const std::string& label, ReplayState& state,
+                          std::vector<ReplayState>& run) {
     for (size_t i = 0; i < steps.size(); ++i) {
-      const std::string at = "step " + std::to_string(i + 1) + ": ";
+      const std::string at = label + std::to_string(i + 1) + ": ";
       const json& step = steps[i];
-      // The urgent jumps that could be taken in an earlier state of this wait.
-      std::vector<const CJump*> passed;
       for (int32_t tick = 0; tick < step["delay"].get<int32_t>(); ++tick) {
         if (const std::string stop = TimeStops(state); !stop.empty())
           return at + "time cannot pass before tick " + std::to_string(tick + 1) + ": " + stop;
         for (const Transition& transition : Transitions(state)) {
           if (transition.size() == 1 && transition[0].jump->iUrgent && Result(state, transition))
-            passed.push_back(transition[0].jump);
+            passed_.push_back(transition[0].jump);
         }
-        for (auto& [clock, value] : state.clocks)
-          value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+        state = Ticked(state);
         if (!InvariantsHold(state))
           return at + "an invariant fails after tick " + std::to_string(tick + 1);
+        run.push_back(state);
       }
       const ReplayState expected = Read(step["state"]);
       if (step["jumps"].empty()) {
@@ -65,19 +97,58 @@ class Replay : private DeadlockHook {
           return at + "the state after the delay is not the one shown";
         continue;
       }
-      const std::optional<ReplayState> next = Fire(state, step["jumps"], expected, passed);
+      const std::optional<ReplayState> next = Fire(state, step["jumps"], expected);
       if (!next)
         return at + "no enabled transition with these jumps gives the state shown";
       state = *next;
+      passed_.clear();
+      run.push_back(state);
     }
-    const bool holds = Holds(property, state);
-    if (holds != (property.Type == 0))
-      return property.Type == 0 ? "the last state does not satisfy the property"
-                                : "the last state does not violate the property";
     return "";
   }
 
- private:
+  ReplayState Ticked(ReplayState state) const {
+    for (auto& [clock, value] : state.clocks)
+      value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+    return state;
+  }
+
+  // Whether the run `run`, whose states from `cycleStart` on repeat forever (or end the run),
+  // shows the liveness property: the witness of E[] keeps its formula in every state; the
+  // counterexample of A<> keeps it false in every state; the counterexample of a leads-to has a
+  // state where the first formula holds, from which on the second holds nowhere.
+  std::string ShowsLiveness(const CProperty& property, const std::vector<ReplayState>& run,
+                            size_t cycleStart) const {
+    const auto first = [&](const ReplayState& state) { return Holds(property, state); };
+    switch (property.liveness) {
+      case Liveness::kAlways:
+        return std::all_of(run.begin(), run.end(), first) ? "" : "a state of the run violates it";
+      case Liveness::kEventually:
+        return std::none_of(run.begin(), run.end(), first) ? "" : "a state of the run satisfies it";
+      default:
+        break;
+    }
+    const CProperty then = property.Then();
+    const auto second = [&](const ReplayState& state) { return Holds(then, state); };
+    if (std::any_of(run.begin() + static_cast<std::ptrdiff_t>(cycleStart), run.end(), second))
+      return "the second formula holds on the cycle";
+    // The states after the last one where the second formula holds.
+    auto from = std::find_if(run.rbegin(), run.rend(), second).base();
+    return std::any_of(from, run.end(), first)
+               ? ""
+               : "no state where the first formula holds is followed by a run without the second";
+  }
+
+  // Whether some tick or transition can be taken from `state`.
+  bool CanStep(const ReplayState& state) const {
+    if (TimeStops(state).empty() && InvariantsHold(Ticked(state)))
+      return true;
+    return std::ranges::any_of(Transitions(state), [&](const Transition& transition) {
+      const std::optional<ReplayState> next = Result(state, transition);
+      return !Passed(transition) && next && InRange(*next);
+    });
+  }
+
   const CLocation& LocationOf(const ReplayState& state, size_t p) const {
     return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
   }
@@ -340,11 +411,9 @@ class Replay : private DeadlockHook {
     return next;
   }
 
-  // The state that some transition with `jumps` makes from `state`, when it is `expected`; an
-  // urgent jump among `passed` cannot be taken.
+  // The state that some transition with `jumps` makes from `state`, when it is `expected`.
   std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
-                                  const ReplayState& expected,
-                                  const std::vector<const CJump*>& passed) const {
+                                  const ReplayState& expected) const {
     // The names beside the numbers are the model's, which the replay does not judge.
     json numbered = json::array();
     for (const json& jump : jumps) {
@@ -363,8 +432,7 @@ class Replay : private DeadlockHook {
       }
       if (shown != numbered)
         continue;
-      if (transition.size() == 1 && transition[0].jump->iUrgent &&
-          std::find(passed.begin(), passed.end(), transition[0].jump) != passed.end())
+      if (Passed(transition))
         continue;
       const std::optional<ReplayState> next = Result(state, transition);
       if (next && InRange(*next) && *next == expected)
@@ -440,13 +508,23 @@ class Replay : private DeadlockHook {
     return true;
   }
 
+  // Whether `transition` is an urgent jump that could already be taken earlier in this wait.
+  bool Passed(const Transition& transition) const {
+    return transition.size() == 1 && transition[0].jump->iUrgent &&
+           std::find(passed_.begin(), passed_.end(), transition[0].jump) != passed_.end();
+  }
+
   const CSystem& system_;
+  // The urgent jumps that could be taken in an earlier state of the wait under way (the ticks
+  // since the last transition).
+  std::vector<const CJump*> passed_;
 };
 
 }  // namespace
 
-std::string ReplayTrace(const CSystem& system, const CProperty& property, const json& trace) {
-  return Replay(system).Run(property, trace);
+std::string ReplayTrace(const CSystem& system, const CProperty& property, const json& trace,
+                        bool noZeno) {
+  return Replay(system).Run(property, trace, noZeno);
 }
 
 std::string ReplayDocument(const std::string& path, const json& document) {
@@ -462,8 +540,11 @@ std::string ReplayDocument(const std::string& path, const json& document) {
   for (size_t i = 0; i < properties.size(); ++i) {
     const json& outcome = outcomes[i];
     const std::string name = "property " + std::to_string(i + 1) + ": ";
-    const bool shown = (outcome["type"] == 0 && outcome["verdict"] == 1) ||
-                       (outcome["type"] == 1 && outcome["verdict"] == 0);
+    const bool shown =
+        properties[i].liveness == Liveness::kNone
+            ? (outcome["type"] == 0 && outcome["verdict"] == 1) ||
+                  (outcome["type"] == 1 && outcome["verdict"] == 0)
+            : outcome["verdict"] == (properties[i].liveness == Liveness::kAlways ? 1 : 0);
     if (outcome["trace"].is_null()) {
       if (shown)
         faults += name + "no trace\n";
@@ -473,7 +554,8 @@ std::string ReplayDocument(const std::string& path, const json& document) {
       faults += name + "a trace for a verdict that needs none\n";
       continue;
     }
-    const std::string fault = ReplayTrace(check.Model(), properties[i], outcome["trace"]);
+    const std::string fault = ReplayTrace(check.Model(), properties[i], outcome["trace"],
+                                          document["options"].value("no_zeno", false));
     if (!fault.empty())
       faults += name + fault + "\n";
   }
