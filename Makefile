@@ -8,7 +8,7 @@ PACKAGES   := cmake g++ make libgtest-dev libgmock-dev libbdd-dev libcli11-dev n
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := $(PACKAGES) clang-14 libclang-rt-14-dev
-FUZZ_TARGETS := profile expression run
+FUZZ_TARGETS ?= profile expression run language xml
 # Another tickcheck binary that `make bench` runs beside this build's, on the same models.
 BASELINE   ?=
 # Options for this build's binary alone in `make bench`'s scaling runs, e.g. -n.
@@ -74,11 +74,13 @@ fuzz: fuzz-setup
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICKCHECK_FUZZ=ON \
 	  -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	$(FUZZ_BUILD)/fuzz/tickcheck-fuzz-seeds $(FUZZ_BUILD)/seeds examples/*.txt
+	$(FUZZ_BUILD)/fuzz/tickcheck-fuzz-seeds $(FUZZ_BUILD)/seeds examples/*.txt examples/*.tck \
+	  $(wildcard examples/*.xml)
 	mkdir -p $(FUZZ_BUILD)/artifacts $(FUZZ_BUILD)/scratch
 	set -e; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
-	  dict=-dict=fuzz/model.dict; [ $$t != expression ] || dict=; \
+	  case $$t in expression) dict=;; language|xml) dict=-dict=fuzz/$$t.dict;; \
+	    *) dict=-dict=fuzz/model.dict;; esac; \
 	  echo "== $${t}_fuzzer for $(FUZZ_SECONDS) s"; \
 	  TMPDIR=$(CURDIR)/$(FUZZ_BUILD)/scratch $(FUZZ_BUILD)/fuzz/$${t}_fuzzer \
 	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=8192 -print_final_stats=1 \

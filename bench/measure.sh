@@ -14,7 +14,7 @@ fi
 # it is set, then it is interrupted as by Ctrl-C); sets states, verdicts, seconds (wall
 # clock), cpu (user and system seconds), rate (stored states per wall second), megabytes (peak
 # resident MiB), per_state (peak resident bytes per stored state), and from the trace search's
-# line, when there is one, traced (traces found) and trace_seconds.
+# line, when there is one, traced (the states it explored) and trace_seconds.
 measure() {
   local binary=$1 model=$2 user system kilobytes
   shift 2

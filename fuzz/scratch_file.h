@@ -1,7 +1,7 @@
 #pragma once
-// A model file for one fuzz input: the bytes are written to a file of this process (in $TMPDIR,
-// /tmp when unset), which is removed, with the reports a run writes next to it, when the
-// object goes.
+// A file for one fuzz input: the bytes are written to a file of this process (in $TMPDIR, /tmp
+// when unset) whose name ends with `suffix`, which is removed, with the reports a run writes
+// next to it, when the object goes.
 
 #include <unistd.h>
 
@@ -14,10 +14,10 @@ namespace tickcheck::fuzz {
 
 class ScratchFile {
  public:
-  ScratchFile(const uint8_t* data, size_t size) {
+  ScratchFile(const uint8_t* data, size_t size, const std::string& suffix = ".txt") {
     const char* dir = std::getenv("TMPDIR");
     path_ = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tickcheck-fuzz-" +
-            std::to_string(getpid()) + ".txt";
+            std::to_string(getpid()) + suffix;
     std::FILE* file = std::fopen(path_.c_str(), "wb");
     if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
       std::abort();

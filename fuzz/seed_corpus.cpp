@@ -1,11 +1,12 @@
 // Writes the seed corpora of the fuzz targets, with the project's model-file writer:
 //
-//   tickcheck-fuzz-seeds <output directory> [model file ...]
+//   tickcheck-fuzz-seeds <output directory> [model file, .tck model or .xml document ...]
 //
 // <output directory>/run receives small models that use every feature of the format (and the
 // given model files, for instance the examples); <output directory>/profile receives the same
 // files behind a section and a key to look up; <output directory>/expression receives expression
-// records of every evaluation shape.
+// records of every evaluation shape; <output directory>/language the given .tck models, each
+// followed by a NUL byte and its .q file; <output directory>/xml the given .xml documents.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -148,7 +149,7 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const std::filesystem::path out = argv[1];
-  for (const char* target : {"run", "profile", "expression"})
+  for (const char* target : {"run", "profile", "expression", "language", "xml"})
     std::filesystem::create_directories(out / target);
 
   std::vector<std::filesystem::path> models;
@@ -167,6 +168,16 @@ int main(int argc, char* argv[]) {
   }
   for (int i = 2; i < argc; ++i) {
     const std::filesystem::path model = argv[i];
+    if (model.extension() == ".tck") {
+      std::filesystem::path queries = model;
+      queries.replace_extension(".q");
+      WriteBytes(out / "language" / model.filename(), ReadBytes(model) + '\0' + ReadBytes(queries));
+      continue;
+    }
+    if (model.extension() == ".xml") {
+      WriteBytes(out / "xml" / model.filename(), ReadBytes(model));
+      continue;
+    }
     std::filesystem::copy_file(model, out / "run" / model.filename(),
                                std::filesystem::copy_options::overwrite_existing);
     models.push_back(out / "run" / model.filename());

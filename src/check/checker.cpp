@@ -23,7 +23,10 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
                  !options.noClockIntervals,
-                 [this] { return control_ == nullptr || control_->Continue(Progress()); }),
+                 [this] {
+                   controlStopped_ = control_ != nullptr && !control_->Continue(Progress());
+                   return !controlStopped_;
+                 }),
       successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_) {}
 
 SearchProgress Checker::Progress() const {
@@ -65,7 +68,10 @@ void Checker::Check(const DsState& initial, std::FILE* info) {
     if (!stopped)
       reached_.EndSweep();
   }
-  reached_.Finish();
+  // A search that its control stopped is not looked at again: joining its last states would only
+  // cost memory past a limit.
+  if (!controlStopped_)
+    reached_.Finish();
   if (!stopped)
     messages_.Stage("pastlist:");
   if (info != nullptr)

@@ -82,6 +82,7 @@ class Checker {
   NewStates newStates_;
   SuccessorGenerator successors_;
   SearchControl* control_ = nullptr;
+  bool controlStopped_ = false;  // the control answered no
   int64_t sweeps_ = 0;
 };
 

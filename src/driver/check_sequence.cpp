@@ -24,7 +24,11 @@ void ErrorLine(const std::string& text) {
 }
 
 // What the trace search did to the run.
-enum class TraceEnd { kDone, kInterrupted };
+enum class TraceEnd { kDone, kInterrupted, kLimitReached };
+
+std::string LimitName(ResourceLimit limit) {
+  return limit == ResourceLimit::kMemory ? "memory" : "time";
+}
 
 // Looks for the traces of the properties found reachable or violated and puts them into
 // `summary`; says on standard error what the search for them did, and for each property which
@@ -40,7 +44,7 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
   Clock::time_point nextLine = start + std::chrono::seconds(2);
   // Stops at SIGINT; writes a progress line every 2 s when the search writes them.
   auto goOn = [&](int64_t explored) {
-    if (context.interrupt.Interrupted())
+    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
       return false;
     const Clock::time_point now = Clock::now();
     if (context.showProgress && now >= nextLine) {
@@ -58,6 +62,12 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
     // The verdicts are known; only the traces are lost.
     ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");
     return TraceEnd::kDone;
+  }
+  if (search.end == TraceSearch::End::kInterrupted && context.monitor.LimitReached()) {
+    ErrorLine("tickcheck: the " + LimitName(*context.monitor.LimitReached()) +
+              " limit was reached while looking for traces; the verdicts stand, no trace is "
+              "printed");
+    return TraceEnd::kLimitReached;
   }
   if (search.end == TraceSearch::End::kInterrupted) {
     ErrorLine(
@@ -143,15 +153,23 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   const Checker& checker = check.Checker();
   RunSummary summary;
   summary.interrupted = context.monitor.StoppedSearch();
-  if (summary.interrupted)
+  summary.limit = context.monitor.LimitReached();
+  const bool stopped = summary.interrupted || summary.limit;
+  if (summary.interrupted) {
     ErrorLine("interrupted");
-  else if (reports)
+  } else if (summary.limit) {
+    ErrorLine("tickcheck: the " + LimitName(*summary.limit) + " limit of " +
+              (*summary.limit == ResourceLimit::kMemory ? Mebibytes(*options.memoryLimit)
+                                                        : Seconds(*options.timeLimit)) +
+              " was reached; the search stopped, the verdicts not found by then are unknown");
+  } else if (reports) {
     check.Space().PrintEncoding(reports->ModelInfo());
+  }
   const uint32_t elapsed = MillisecondTicks() - context.startTicks;
   summary.seconds = std::chrono::duration<double>(Clock::now() - context.start).count();
 
-  // A loop that ran past its bound stopped the search: what it had not found is unknown.
-  const bool stoppedEarly = summary.interrupted || checker.StoppedByLoopBound();
+  // A loop that ran past its bound stopped the search too: what it had not found is unknown.
+  const bool stoppedEarly = stopped || checker.StoppedByLoopBound();
   summary.properties = PropertyOutcomes(system, checker.PropertyResults(), stoppedEarly);
   // The trace search composes the locations it reaches too: what the run reports of the
   // composition is what the search made of it.
@@ -170,10 +188,12 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
       continue;
     const std::string title = "property " + std::to_string(outcome.number) +
                               (outcome.type == 0 ? " (reachable)" : " (violated)");
-    for (const std::string& line : TraceLines(title, *outcome.trace, summary.names))
+    for (const std::string& line :
+         TraceLines(title, *outcome.trace, summary.names,
+                    options.compactTrace ? TraceView::kChanges : TraceView::kFull))
       messages.Stage(line);
   }
-  if (!summary.interrupted) {
+  if (!stopped) {
     check.Space().manager().DebugCheck(checker.Reached());
     commit();
   }
@@ -181,6 +201,8 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   messages.Stage("transrule size:" + std::to_string(summary.transruleSize));
   summary.search = checker.Progress();
   summary.interrupted = summary.interrupted || traceEnd == TraceEnd::kInterrupted;
+  if (traceEnd == TraceEnd::kLimitReached)
+    summary.limit = context.monitor.LimitReached();
   end.summary = std::move(summary);
   return end;
 }
@@ -190,7 +212,8 @@ CheckEnd CheckInContext(const ProfileIndex& file, const Options& options, const 
                         ReportFiles reports) {
   const InterruptCatcher interrupt;
   const bool showProgress = options.progress || isatty(STDERR_FILENO) == 1;
-  SearchMonitor monitor(interrupt, showProgress, std::cerr, start);
+  SearchMonitor monitor(interrupt, showProgress, std::cerr, start,
+                        {options.memoryLimit, options.timeLimit});
   return CheckModelFile(file, options, limits,
                         {start, startTicks, interrupt, monitor, showProgress}, messages, reports);
 }
@@ -202,6 +225,8 @@ ExitCode CloseRun(RunSummary& summary, bool outputFailed) {
   ErrorLine(SummaryLine(summary));
   if (summary.interrupted)
     return ExitCode::kInterrupted;
+  if (summary.limit)
+    return ExitCode::kLimitReached;
   if (outputFailed)
     return ExitCode::kFailure;
   return summary.errors.Any() ? ExitCode::kModelErrors : ExitCode::kComplete;

@@ -1,5 +1,6 @@
 #include "driver/compiled_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <iostream>
@@ -19,40 +20,46 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The verdict of a query from its properties, those of `properties` from position `first` on:
-// unknown when one of them is undecided.
-Verdict VerdictOf(const lang::QueryPlan& plan, const std::vector<PropertyOutcome>& properties,
-                  size_t first) {
-  std::vector<bool> decided;
-  for (size_t k = first; k < first + plan.conjunctions.size(); ++k) {
-    if (k >= properties.size() || properties[k].verdict == Verdict::kUnknown)
-      return Verdict::kUnknown;
-    decided.push_back(properties[k].verdict == Verdict::kTrue);
-  }
-  return lang::Verdict(plan, decided) ? Verdict::kTrue : Verdict::kFalse;
-}
-
-// The outcome of every query. The trace that shows a query's verdict, when one was made (E<>
-// satisfied, A[] not satisfied), is the first trace among its properties: only the properties
-// that show it (reachable, or violated) have traces.
+// The outcome of every query. Query q is property q + 1, of Type 0 for E<> (satisfied when
+// reachable) and of Type 1 for A[] (satisfied when it holds), so the property's verdict is the
+// query's; its trace, when it has one, shows it (E<> satisfied, A[] not satisfied).
 std::vector<QueryOutcome> QueryOutcomes(const lang::Compilation& compilation,
                                         const std::vector<PropertyOutcome>& properties) {
   std::vector<QueryOutcome> outcomes;
-  size_t first = 0;
   for (size_t q = 0; q < compilation.queries.size(); ++q) {
-    const lang::QueryPlan& plan = compilation.plans[q];
     QueryOutcome outcome;
     outcome.text = compilation.queries[q].text;
-    outcome.satisfied = VerdictOf(plan, properties, first);
-    for (size_t k = first; k < first + plan.conjunctions.size() && k < properties.size(); ++k) {
-      outcome.properties.push_back(properties[k].number);
-      if (properties[k].trace && !outcome.trace)
-        outcome.trace = properties[k].trace;
+    outcome.satisfied = Verdict::kUnknown;
+    if (q < properties.size()) {
+      outcome.satisfied = properties[q].verdict;
+      outcome.properties.push_back(properties[q].number);
+      outcome.trace = properties[q].trace;
     }
     outcomes.push_back(std::move(outcome));
-    first += plan.conjunctions.size();
   }
   return outcomes;
+}
+
+// What each jump of the compiled model stands for in the source: its edge's select values, or
+// that the compiler added it.
+std::vector<std::vector<JumpSource>> JumpSources(const lang::Compilation& compilation) {
+  std::vector<std::vector<JumpSource>> sources;
+  for (size_t p = 0; p < compilation.origins.size(); ++p) {
+    const lang::Process& process = compilation.network.processes[p];
+    sources.emplace_back();
+    for (const lang::JumpOrigin& origin : compilation.origins[p]) {
+      JumpSource source{origin.edge < 0, {}};
+      const auto edge = std::find_if(
+          process.edges.begin(), process.edges.end(),
+          [&origin](const lang::Edge& candidate) { return candidate.source == origin.edge; });
+      for (size_t k = 0; edge != process.edges.end() && k < edge->selectNames.size() &&
+                         k < origin.selectValues.size();
+           ++k)
+        source.selects.emplace_back(edge->selectNames[k], origin.selectValues[k]);
+      sources.back().push_back(std::move(source));
+    }
+  }
+  return sources;
 }
 
 std::string VerdictWords(Verdict satisfied) {
@@ -100,6 +107,7 @@ ExitCode RunCompilation(const Options& options, const RunLimits& limits,
   if (!end.summary)
     return ExitCode::kFailure;
   RunSummary& summary = *end.summary;
+  summary.names.jumps = JumpSources(compilation);
 
   // With `--json -` standard output holds the document alone.
   std::ostream& out = options.json && *options.json == "-" ? std::cerr : std::cout;
@@ -109,7 +117,8 @@ ExitCode RunCompilation(const Options& options, const RunLimits& limits,
     out << query.text << "  -- " << verdict << '\n';
     if (query.trace) {
       for (const std::string& line :
-           TraceLines(query.text + " (" + verdict + ")", *query.trace, summary.names))
+           TraceLines(query.text + " (" + verdict + ")", *query.trace, summary.names,
+                      options.compactTrace ? TraceView::kChanges : TraceView::kFull))
         out << line << '\n';
     }
   }

@@ -9,6 +9,8 @@ enum class ExitCode : int {
                        // that cannot be written, memory running out
   kUsage = 2,          // the command line was not understood; usage on standard error
   kModelErrors = 3,    // verdicts printed, but the model had errors: they may not hold
+  kLimitReached = 4,   // --memory-limit or --time-limit ended the search: verdicts found so far
+                       // printed, the others unknown
   kInterrupted = 130,  // SIGINT: verdicts found so far printed, the others unknown
 };
 

@@ -30,6 +30,16 @@ Json StateJson(const TraceState& state, const TraceNames& names) {
           {"location_names", locationNames}};
 }
 
+// The values of the select names of a compiled model's jump; empty for a model file.
+Json SelectJson(const JumpSource* source) {
+  Json selects = Json::object();
+  if (source != nullptr) {
+    for (const auto& [name, value] : source->selects)
+      selects[name] = value;
+  }
+  return selects;
+}
+
 Json TraceJson(const Trace& trace, const TraceNames& names) {
   Json steps = Json::array();
   for (const TraceStep& step : trace.steps) {
@@ -41,7 +51,10 @@ Json TraceJson(const Trace& trace, const TraceNames& names) {
                        {"jump", jump.jump},
                        {"process_name", names.Process(jump.process)},
                        {"from_name", names.Location(jump.process, jump.from)},
-                       {"to_name", names.Location(jump.process, jump.to)}});
+                       {"to_name", names.Location(jump.process, jump.to)},
+                       {"select", SelectJson(names.Jump(jump.process, jump.jump))},
+                       {"added", names.Jump(jump.process, jump.jump) != nullptr &&
+                                     names.Jump(jump.process, jump.jump)->added}});
     steps.push_back(
         {{"delay", step.delay}, {"jumps", jumps}, {"state", StateJson(step.state, names)}});
   }
@@ -72,6 +85,13 @@ Json NamesJson(const TraceNames& names) {
   return {{"processes", names.processes},
           {"locations", names.locations},
           {"variables", names.variables}};
+}
+
+// The resource limit that ended the search, or null.
+Json LimitJson(const std::optional<ResourceLimit>& limit) {
+  if (!limit)
+    return nullptr;
+  return *limit == ResourceLimit::kMemory ? "memory" : "time";
 }
 
 // The counts of ModelErrors; a format-2 model's also its run-time errors.
@@ -105,6 +125,7 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                            {"check_time_successors", options.checkTimeSuccessors},
                            {"trace", options.trace}}},
                          {"interrupted", summary.interrupted},
+                         {"limit", LimitJson(summary.limit)},
                          {"properties", properties},
                          {"model_errors", ModelErrorsJson(errors)},
                          {"statistics",

@@ -12,7 +12,8 @@
 
 namespace tickcheck {
 
-ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
+ExitCode RunLanguageModel(const Options& options, const RunLimits& limits,
+                          const std::string& kind) {
   std::string problem;
   const std::optional<std::string> modelText = ReadSourceText(options.modelPath, problem);
   if (!modelText) {
@@ -40,7 +41,7 @@ ExitCode RunLanguageModel(const Options& options, const RunLimits& limits) {
       std::cerr << error.Format() << '\n';
     return ExitCode::kFailure;
   }
-  return RunCompilation(options, limits, {"language", queries.has_value(), *compilation});
+  return RunCompilation(options, limits, {kind, queries.has_value(), *compilation});
 }
 
 }  // namespace tickcheck

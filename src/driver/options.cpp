@@ -2,6 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
 namespace tickcheck {
 namespace {
 
@@ -16,9 +20,29 @@ void Describe(CLI::App& app, Options& options) {
                "print a run to a state that shows each reachable or violated property");
   // The one-pass reached set was an option before it became the only way; old command lines
   // still run.
+  app.add_flag("--compact-trace", options.compactTrace,
+               "--trace, each state showing only what its step changed");
   app.add_flag("--fast-reached-set")
       ->description("accepted for older command lines; changes nothing");
   app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
+  app.add_option_function<std::string>(
+         "--memory-limit",
+         [&options](const std::string& text) {
+           options.memoryLimit = ParseSize(text);
+           if (!options.memoryLimit)
+             throw CLI::ValidationError("--memory-limit", "not a size: " + text);
+         },
+         "end the search before the memory in use reaches SIZE (K, M, G, T: KiB ...)")
+      ->type_name("SIZE");
+  app.add_option_function<std::string>(
+         "--time-limit",
+         [&options](const std::string& text) {
+           options.timeLimit = ParseSeconds(text);
+           if (!options.timeLimit)
+             throw CLI::ValidationError("--time-limit", "not a number of seconds: " + text);
+         },
+         "end the search SECONDS after the run began")
+      ->type_name("SECONDS");
   app.add_option("--json", options.json, "write a JSON document of the run ('-': stdout)")
       ->type_name("FILE");
   app.add_option("-q", options.queryPath, "the queries of a .tck model (default: <model>.q)")
@@ -36,6 +60,8 @@ void Describe(CLI::App& app, Options& options) {
       "       written, or memory running out\n"
       "  2    a command line that is not understood\n"
       "  3    verdicts printed, but the model had errors: they may not hold\n"
+      "  4    a --memory-limit or --time-limit ended the search: the verdicts found so far\n"
+      "       printed, the others unknown\n"
       "  130  interrupted: the verdicts found so far printed, the others unknown");
 }
 
@@ -89,7 +115,43 @@ CommandLine ParseCommandLine(int argc, const char* const argv[], std::ostream& o
       return refuse("unknown option " + extra);
     return refuse("one model file expected, but " + extra + " follows " + line.options.modelPath);
   }
+  line.options.trace = line.options.trace || line.options.compactTrace;
   return line;
+}
+
+std::optional<uint64_t> ParseSize(const std::string& text) {
+  uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || rest == text.data() || value == 0)
+    return std::nullopt;
+  const std::string unit(rest, end);
+  int shift = 0;
+  if (unit == "K")
+    shift = 10;
+  else if (unit == "M")
+    shift = 20;
+  else if (unit == "G")
+    shift = 30;
+  else if (unit == "T")
+    shift = 40;
+  else if (!unit.empty())
+    return std::nullopt;
+  if (shift > 0 && value > (std::numeric_limits<uint64_t>::max() >> shift))
+    return std::nullopt;
+  return value << shift;
+}
+
+std::optional<double> ParseSeconds(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || c == '.';
+  });
+  const auto [rest, error] = std::from_chars(text.data(), end, value);
+  if (!digitsOnly || error != std::errc() || rest != end || !(value > 0))
+    return std::nullopt;
+  return value;
 }
 
 std::string UsageLine() {

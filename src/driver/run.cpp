@@ -16,6 +16,7 @@
 #include "driver/model_file.h"
 #include "driver/options.h"
 #include "driver/run_summary.h"
+#include "driver/xml_run.h"
 #include "model/profile.h"
 
 namespace tickcheck {
@@ -38,8 +39,12 @@ RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_poin
   }
   if (std::string_view(options.modelPath).ends_with(".tck"))
     return {RunLanguageModel(options, limits)};
+  if (std::string_view(options.modelPath).ends_with(".xta"))
+    return {RunLanguageModel(options, limits, "xta")};
+  if (std::string_view(options.modelPath).ends_with(".xml"))
+    return {RunXmlModel(options, limits)};
   if (!options.queryPath.empty() || !options.emitPath.empty()) {
-    ErrorLine("tickcheck: -q and --emit-model apply to .tck models only");
+    ErrorLine("tickcheck: -q and --emit-model apply to .tck, .xta and .xml models only");
     ErrorLine(UsageLine());
     return {ExitCode::kUsage};
   }

@@ -11,6 +11,7 @@
 #include "check/search_control.h"
 #include "check/traces.h"
 #include "compose/composition.h"
+#include "driver/search_monitor.h"
 #include "driver/trace_text.h"
 #include "model/system.h"
 
@@ -52,6 +53,7 @@ struct QueryOutcome {
 
 struct RunSummary {
   bool interrupted = false;
+  std::optional<ResourceLimit> limit{};  // the resource limit that ended the search, if one did
   std::vector<PropertyOutcome> properties;
   ModelErrors errors;
   SearchProgress search;

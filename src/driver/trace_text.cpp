@@ -21,25 +21,47 @@ void Join(std::string& text, std::string_view separator, const std::string& item
   text += item;
 }
 
-std::string StateText(const TraceState& state, const TraceNames& names) {
+// The state; with `before` (the compact view), only what differs from it after `delay`: a clock
+// whose value is not its value before plus the delay was set (or stopped at its Max).
+std::string StateText(const TraceState& state, const TraceNames& names,
+                      const TraceState* before = nullptr, int32_t delay = 0) {
   std::string text;
   for (size_t p = 0; p < state.locations.size(); ++p) {
+    if (before != nullptr && p < before->locations.size() &&
+        before->locations[p] == state.locations[p])
+      continue;
     const int32_t process = static_cast<int32_t>(p) + 1;
     Join(text, " ", names.Process(process) + "." + names.Location(process, state.locations[p]));
   }
   std::string integers;
   for (size_t k = 0; k < state.intValues.size(); ++k) {
+    if (before != nullptr && k < before->intValues.size() &&
+        before->intValues[k] == state.intValues[k])
+      continue;
     const std::string name = k < names.integers.size() ? names.integers[k] : std::to_string(k);
     Join(integers, " ", name + "=" + std::to_string(state.intValues[k]));
   }
   std::string clocks;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
+    if (before != nullptr) {
+      const auto kept = std::find(before->activeClocks.begin(), before->activeClocks.end(),
+                                  state.activeClocks[k]);
+      if (kept != before->activeClocks.end() &&
+          int64_t{before->clockValues[static_cast<size_t>(kept - before->activeClocks.begin())]} +
+                  delay ==
+              state.clockValues[k])
+        continue;
+    }
     Join(clocks, " ",
          names.Variable(state.activeClocks[k]) + "=" + std::to_string(state.clockValues[k]));
   }
   for (const std::string& group : {integers, clocks}) {
-    if (!group.empty())
+    if (group.empty())
+      continue;
+    if (before == nullptr)
       text += "  " + group;
+    else
+      Join(text, "  ", group);
   }
   return text;
 }
@@ -49,9 +71,19 @@ std::string JumpsText(const TraceStep& step, const TraceNames& names) {
     return "(waiting)";
   std::string text;
   for (const TraceJump& jump : step.jumps) {
-    Join(text, ", ",
-         names.Process(jump.process) + ": " + names.Location(jump.process, jump.from) + " -> " +
-             names.Location(jump.process, jump.to));
+    const JumpSource* source = names.Jump(jump.process, jump.jump);
+    if (source != nullptr && source->added)
+      continue;
+    std::string shown = names.Process(jump.process) + ": " +
+                        names.Location(jump.process, jump.from) + " -> " +
+                        names.Location(jump.process, jump.to);
+    if (source != nullptr && !source->selects.empty()) {
+      std::string values;
+      for (const auto& [name, value] : source->selects)
+        Join(values, ", ", name + "=" + std::to_string(value));
+      shown += " [" + values + "]";
+    }
+    Join(text, ", ", shown);
   }
   return text;
 }
@@ -105,8 +137,17 @@ std::string TraceNames::Location(int32_t process, int32_t location) const {
   return Named(locations[static_cast<size_t>(process) - 1], location);
 }
 
+const JumpSource* TraceNames::Jump(int32_t process, int32_t jump) const {
+  if (process < 1 || static_cast<size_t>(process) > jumps.size())
+    return nullptr;
+  const std::vector<JumpSource>& sources = jumps[static_cast<size_t>(process) - 1];
+  if (jump < 1 || static_cast<size_t>(jump) > sources.size())
+    return nullptr;
+  return &sources[static_cast<size_t>(jump) - 1];
+}
+
 std::vector<std::string> TraceLines(const std::string& title, const Trace& trace,
-                                    const TraceNames& names) {
+                                    const TraceNames& names, TraceView view) {
   const int64_t count = static_cast<int64_t>(trace.steps.size());
   std::vector<std::string> lines = {"Trace for " + title + ", " + Counted(count, "step") + ":",
                                     "  state 0: " + StateText(trace.initial, names)};
@@ -117,12 +158,18 @@ std::vector<std::string> TraceLines(const std::string& title, const Trace& trace
     delayWidth = std::max(delayWidth, ("delay " + std::to_string(step.delay)).size());
     jumpsWidth = std::max(jumpsWidth, JumpsText(step, names).size());
   }
+  const TraceState* previous = &trace.initial;
   for (size_t i = 0; i < trace.steps.size(); ++i) {
     const TraceStep& step = trace.steps[i];
-    lines.push_back("  " + Padded("step " + std::to_string(i + 1) + ":", labelWidth) + " " +
-                    Padded("delay " + std::to_string(step.delay), delayWidth) + "  " +
-                    Padded(JumpsText(step, names), jumpsWidth) + "  ->  " +
-                    StateText(step.state, names));
+    std::string line =
+        "  " + Padded("step " + std::to_string(i + 1) + ":", labelWidth) + " " +
+        Padded("delay " + std::to_string(step.delay), delayWidth) + "  " +
+        Padded(JumpsText(step, names), jumpsWidth) + "  ->  " +
+        StateText(step.state, names, view == TraceView::kChanges ? previous : nullptr, step.delay);
+    // A step that changed nothing but the time ends with its arrow in the compact view.
+    line.erase(line.find_last_not_of(' ') + 1);
+    lines.push_back(std::move(line));
+    previous = &step.state;
   }
   return lines;
 }

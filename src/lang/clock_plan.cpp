@@ -35,9 +35,13 @@ struct ProcessUses {
 
 class Planner {
  public:
-  Planner(const Network& network, const NetworkGuards& guards, const std::vector<ClockUse>& queries,
-          Diagnostics& diagnostics)
-      : network_(network), guards_(guards), queries_(queries), diagnostics_(diagnostics) {}
+  Planner(const Network& network, const NetworkGuards& guards, const NetworkInvariants& invariants,
+          const std::vector<ClockUse>& queries, Diagnostics& diagnostics)
+      : network_(network),
+        guards_(guards),
+        invariants_(invariants),
+        queries_(queries),
+        diagnostics_(diagnostics) {}
 
   std::optional<ClockPlan> Run() {
     const size_t clocks = network_.clocks.size();
@@ -94,9 +98,9 @@ class Planner {
     for (size_t pi = 0; pi < network_.processes.size(); ++pi) {
       const auto p = static_cast<int32_t>(pi);
       const Process& process = network_.processes[pi];
-      for (const Location& location : process.locations) {
-        for (const Term& atom : location.invariant)
-          ok = Use(atom.operands[0].value, p, atom.pos) && ok;
+      for (const GuardDisjunct& invariant : invariants_[pi]) {
+        for (const ClockAtom& atom : invariant.clocks)
+          ok = Use(atom.clock, p, atom.pos) && ok;
       }
       for (size_t e = 0; e < process.edges.size(); ++e) {
         const Edge& edge = process.edges[e];
@@ -104,9 +108,9 @@ class Planner {
           for (const ClockAtom& atom : disjunct.clocks)
             ok = Use(atom.clock, p, edge.pos) && ok;
         }
-        for (const Assignment& assignment : edge.assignments) {
-          if (assignment.target.kind == Term::Kind::kClock)
-            ok = Use(assignment.target.value, p, assignment.pos) && ok;
+        for (const Term& update : edge.updates) {
+          if (const Term* clock = SetClock(update))
+            ok = Use(clock->value, p, update.pos) && ok;
         }
       }
     }
@@ -128,11 +132,12 @@ class Planner {
         // its violations), so its constant bounds the clock from both sides.
         queried.push_back({use.clock, ExpType::kNotEqual, use.bound});
     }
-    for (const Location& location : process.locations) {
+    for (const GuardDisjunct& invariant : invariants_[static_cast<size_t>(p)]) {
       std::vector<Comparison> reads = queried;
-      for (const Term& atom : location.invariant) {
-        reads.push_back({atom.operands[0].value, atom.value, atom.operands[1].value});
-        Compared(atom.operands[0].value, atom.operands[1].value);
+      for (const ClockAtom& atom : invariant.clocks) {
+        const int64_t bound = RangeOf(atom.bound, network_).upper;
+        reads.push_back({atom.clock, atom.relation, bound});
+        Compared(atom.clock, bound);
       }
       uses.locationReads.push_back(std::move(reads));
     }
@@ -146,12 +151,14 @@ class Planner {
         }
       }
       std::set<int32_t> resets;
-      for (const Assignment& assignment : process.edges[e].assignments) {
-        if (assignment.target.kind != Term::Kind::kClock)
+      for (const Term& update : process.edges[e].updates) {
+        const Term* clock = SetClock(update);
+        if (clock == nullptr)
           continue;
-        resets.insert(assignment.target.value);
-        int32_t& max = plan_.max[static_cast<size_t>(assignment.target.value)];
-        max = std::max(max, assignment.value.value);
+        resets.insert(clock->value);
+        int32_t& max = plan_.max[static_cast<size_t>(clock->value)];
+        max = static_cast<int32_t>(std::min<int64_t>(
+            std::max<int64_t>(max, RangeOf(update.operands[1], network_).upper), kMaxClockBound));
       }
       uses.edgeReads.push_back(std::move(reads));
       uses.edgeResets.push_back(std::move(resets));
@@ -205,8 +212,16 @@ class Planner {
     return active;
   }
 
+  // The clock that an update sets, or null.
+  static const Term* SetClock(const Term& update) {
+    if (update.kind == Term::Kind::kAssign && update.operands[0].kind == Term::Kind::kClock)
+      return &update.operands[0];
+    return nullptr;
+  }
+
   const Network& network_;
   const NetworkGuards& guards_;
+  const NetworkInvariants& invariants_;
   const std::vector<ClockUse>& queries_;
   Diagnostics& diagnostics_;
   ClockPlan plan_;
@@ -216,9 +231,10 @@ class Planner {
 }  // namespace
 
 std::optional<ClockPlan> PlanClocks(const Network& network, const NetworkGuards& guards,
+                                    const NetworkInvariants& invariants,
                                     const std::vector<ClockUse>& queries,
                                     Diagnostics& diagnostics) {
-  return Planner(network, guards, queries, diagnostics).Run();
+  return Planner(network, guards, invariants, queries, diagnostics).Run();
 }
 
 }  // namespace tickcheck::lang

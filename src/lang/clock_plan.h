@@ -10,8 +10,9 @@
 //    may reach before the clock is reset, queries counting everywhere and from both sides (a
 //    query's comparison may be checked negated); -1 when there is none;
 //  - the clock's Max: one more than the largest value it is compared with anywhere, and at least
-//    the largest constant it is set to (values from Max up compare alike).
-// A comparison with a non-constant bound counts with the largest value of the bound.
+//    the largest value it is set to (values from Max up compare alike).
+// A comparison with a non-constant bound, and a setting to a non-constant value, count with the
+// largest value of the bound (ranges.h).
 
 #include <cstdint>
 #include <optional>
@@ -26,15 +27,17 @@ namespace tickcheck::lang {
 // The largest value a clock may be compared with.
 inline constexpr int64_t kMaxClockBound = int64_t{1} << 30;
 
-// A comparison of a clock in a query: `clock relation bound`.
+// A comparison of a clock in a query: `clock relation bound`, with the bound's largest value.
 struct ClockUse {
   int32_t clock = 0;
   int32_t relation = 0;
-  int32_t bound = 0;
+  int64_t bound = 0;
 };
 
 // The guard disjuncts of every edge: [process][edge].
 using NetworkGuards = std::vector<std::vector<std::vector<GuardDisjunct>>>;
+// The parts of every location's invariant (guards.h): [process][location].
+using NetworkInvariants = std::vector<std::vector<GuardDisjunct>>;
 
 struct ActiveClock {
   int32_t clock = 0;
@@ -52,6 +55,7 @@ struct ClockPlan {
 
 // The plan, or nullopt after an error (a clock used by two processes, a bound too large).
 std::optional<ClockPlan> PlanClocks(const Network& network, const NetworkGuards& guards,
+                                    const NetworkInvariants& invariants,
                                     const std::vector<ClockUse>& queries, Diagnostics& diagnostics);
 
 }  // namespace tickcheck::lang

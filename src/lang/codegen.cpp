@@ -7,73 +7,114 @@
 
 #include "expr/comparison.h"
 #include "lang/fold.h"
+#include "lang/lower.h"
 #include "lang/ranges.h"
 #include "model/expression_builder.h"
 
 namespace tickcheck::lang {
 namespace {
 
-// The relation as the property keys write it: 1 ==, 2 >, 3 >=, 4 <, 5 <=, 6 !=.
-int32_t FileRelation(int32_t relation) {
-  switch (relation) {
-    case ExpType::kEqual:
-      return 1;
-    case ExpType::kGreater:
-      return 2;
-    case ExpType::kAtLeast:
-      return 3;
-    case ExpType::kLess:
-      return 4;
-    case ExpType::kAtMost:
-      return 5;
-    default:
-      return 6;
-  }
-}
-
 // The variable id of integer variable `variable`: integers come first.
 int32_t IntegerVariableId(int32_t variable) {
   return variable + 1;
 }
 
+// True when evaluating the term calls nothing and changes nothing.
+bool IsPlain(const Term& term) {
+  if (term.kind == Term::Kind::kCall || term.kind == Term::Kind::kAssign ||
+      term.kind == Term::Kind::kIncrement) {
+    return false;
+  }
+  return std::all_of(term.operands.begin(), term.operands.end(), IsPlain);
+}
+
+// The conditions joined by `&&`, in order.
+Term Conjunction(std::vector<Term> conditions) {
+  Term joined = std::move(conditions[0]);
+  for (size_t k = 1; k < conditions.size(); ++k) {
+    const SourcePos pos = conditions[k].pos;
+    joined = Term::Binary(ExpType::kAnd, std::move(joined), std::move(conditions[k]), pos);
+  }
+  return joined;
+}
+
+// The first global integer variable that the term reads, or -1.
+int32_t FirstVariableRead(const Term& term) {
+  if (term.kind == Term::Kind::kRead && term.operands[0].space == Space::kGlobal)
+    return term.operands[0].value;
+  for (const Term& operand : term.operands) {
+    if (const int32_t variable = FirstVariableRead(operand); variable >= 0)
+      return variable;
+  }
+  return -1;
+}
+
 class Generator {
  public:
-  Generator(const Network& network, const NetworkGuards& guards, const ClockPlan& clocks,
-            Diagnostics& diagnostics)
-      : network_(network), guards_(guards), clocks_(clocks), diagnostics_(diagnostics) {}
+  Generator(const Network& network, const NetworkGuards& guards,
+            const NetworkInvariants& invariants, const ClockPlan& clocks, Diagnostics& diagnostics)
+      : network_(network),
+        guards_(guards),
+        invariants_(invariants),
+        clocks_(clocks),
+        diagnostics_(diagnostics),
+        lowering_(network, clockIds_, result_.model.loops, diagnostics) {}
 
-  std::optional<ModelSpec> Run(const std::vector<QueryPlan>& queries) {
+  std::optional<GeneratedModel> Run(const std::vector<Query>& queries) {
+    result_.model.format = 2;
+    RefuseTiming();
     Variables();
     Listeners();
-    for (size_t p = 0; p < network_.processes.size(); ++p)
-      model_.processes.push_back(ProcessOf(static_cast<int32_t>(p)));
-    for (const QueryPlan& plan : queries) {
-      for (const Conjunction& conjunction : plan.conjunctions)
-        model_.properties.push_back(PropertyOf(plan, conjunction));
+    for (size_t p = 0; p < network_.processes.size(); ++p) {
+      result_.origins.emplace_back();
+      result_.model.processes.push_back(ProcessOf(static_cast<int32_t>(p)));
+    }
+    for (const Query& query : queries) {
+      PropertySpec property;
+      property.type = query.kind == Query::Kind::kInvariant ? 1 : 0;
+      property.expression = Expression(lowering_.LowerValue(query.formula).Compile());
+      result_.model.properties.push_back(std::move(property));
     }
     if (!diagnostics_.Empty())
       return std::nullopt;
-    return std::move(model_);
+    return std::move(result_);
   }
 
  private:
+  ModelSpec& model() { return result_.model; }
+
+  void RefuseTiming() {
+    for (const Process& process : network_.processes) {
+      for (const Location& location : process.locations) {
+        if (location.committed)
+          diagnostics_.Error(location.pos, "committed locations are not supported yet");
+        if (location.urgent)
+          diagnostics_.Error(location.pos, "urgent locations are not supported yet");
+      }
+    }
+    for (const Channel& channel : network_.channels) {
+      if (channel.urgent)
+        diagnostics_.Error(channel.pos, "urgent channels are not supported yet");
+    }
+  }
+
   void Variables() {
     for (const IntVariable& variable : network_.variables) {
-      model_.variables.push_back(
+      model().variables.push_back(
           {variable.name, 0, variable.initial, variable.lower, variable.upper});
     }
     // A comparison that never holds needs an integer variable; a model without one gets a
     // variable of zero bits for it.
     if (network_.variables.empty())
-      model_.variables.push_back({"never", 0, 0, 0, 0});
+      model().variables.push_back({"never", 0, 0, 0, 0});
+    const auto first = static_cast<int32_t>(model().variables.size()) + 1;
     for (size_t c = 0; c < network_.clocks.size(); ++c) {
-      model_.variables.push_back({network_.clocks[c].name, 1, 0, 0, clocks_.max[c]});
+      clockIds_.push_back(first + static_cast<int32_t>(c));
+      model().variables.push_back({network_.clocks[c].name, 1, 0, 0, clocks_.max[c]});
     }
   }
 
-  int32_t ClockId(int32_t clock) const {
-    return static_cast<int32_t>(model_.variables.size() - network_.clocks.size()) + clock + 1;
-  }
+  int32_t ClockId(int32_t clock) const { return clockIds_[static_cast<size_t>(clock)]; }
 
   // The processes receiving on each broadcast channel, and those that the checker's composition
   // takes for listeners: every process with a broadcast jump on the channel, sending ones too.
@@ -112,9 +153,9 @@ class Generator {
   int32_t Expression(const ExpressionRecord& record) {
     const std::string bytes = EncodeExpressionRecord(record);
     const auto [at, added] =
-        expressionIds_.emplace(bytes, static_cast<int32_t>(model_.expressions.size()));
+        expressionIds_.emplace(bytes, static_cast<int32_t>(model().expressions.size()));
     if (added)
-      model_.expressions.emplace(at->second, record);
+      model().expressions.emplace(at->second, record);
     return at->second;
   }
 
@@ -122,61 +163,39 @@ class Generator {
     if (ids.empty())
       return 0;
     const auto [at, added] =
-        constraintNumbers_.emplace(ids, static_cast<int32_t>(model_.constraints.size()) + 1);
+        constraintNumbers_.emplace(ids, static_cast<int32_t>(model().constraints.size()) + 1);
     if (added)
-      model_.constraints.push_back(std::move(ids));
+      model().constraints.push_back(std::move(ids));
     return at->second;
-  }
-
-  Expr Lower(const Term& term) const {
-    switch (term.kind) {
-      case Term::Kind::kConst:
-        return Expr::Const(term.value);
-      case Term::Kind::kInt:
-        return Expr::Var(IntegerVariableId(term.value));
-      case Term::Kind::kClock:
-        return Expr::Var(ClockId(term.value));
-      case Term::Kind::kElement: {
-        const Expr index = Lower(term.operands[0]);
-        Expr chosen = Expr::Var(IntegerVariableId(term.elements.back()));
-        for (size_t k = term.elements.size() - 1; k-- > 0;) {
-          chosen =
-              Expr::Cond(Expr::Op(ExpType::kEqual, index, Expr::Const(static_cast<int32_t>(k))),
-                         Expr::Var(IntegerVariableId(term.elements[k])), chosen);
-        }
-        return chosen;
-      }
-      case Term::Kind::kNot:
-        return Expr::Not(Lower(term.operands[0]));
-      case Term::Kind::kNegate:
-        return Expr::Negate(Lower(term.operands[0]));
-      case Term::Kind::kBinary:
-        return Expr::Op(term.value, Lower(term.operands[0]), Lower(term.operands[1]));
-      case Term::Kind::kCond:
-        return Expr::Cond(Lower(term.operands[0]), Lower(term.operands[1]),
-                          Lower(term.operands[2]));
-    }
-    return Expr::Const(0);
   }
 
   // An integer condition as one comparison `variable relation bound`, the only shape the guard
   // test reads: a comparison of a variable keeps its shape, anything else c becomes
-  // `v == (c ? v : v + 1)` over a variable v that c reads.
+  // `v == (c ? v : v + 1)` over a variable v that c reads (or the first one).
   int32_t Condition(const Term& condition) {
     if (condition.kind == Term::Kind::kBinary && IsRelationCode(condition.value)) {
       for (int side = 0; side < 2; ++side) {
-        const Term& variable = condition.operands[static_cast<size_t>(side)];
-        if (variable.kind != Term::Kind::kInt)
+        const Term& read = condition.operands[static_cast<size_t>(side)];
+        if (read.kind != Term::Kind::kRead || read.operands[0].FixedVariable() < 0)
           continue;
         const Term& bound = condition.operands[static_cast<size_t>(1 - side)];
         const int32_t relation = side == 0 ? condition.value : MirroredRelation(condition.value);
-        return Expression(Expr::Op(relation, Lower(variable), Lower(bound)).Compile());
+        return Expression(Expr::Op(relation,
+                                   Expr::Var(IntegerVariableId(read.operands[0].FixedVariable())),
+                                   lowering_.LowerValue(bound))
+                              .Compile());
       }
     }
-    const Expr v = Expr::Var(IntegerVariableId(condition.IntegersRead().front()));
+    const Expr v = Expr::Var(IntegerVariableId(std::max(FirstVariableRead(condition), 0)));
+    return Expression(Expr::Op(ExpType::kEqual, v,
+                               Expr::Cond(lowering_.LowerValue(condition), v,
+                                          Expr::Op(ExpType::kAdd, v, Expr::Const(1))))
+                          .Compile());
+  }
+
+  int32_t ClockComparison(const ClockAtom& atom) {
     return Expression(
-        Expr::Op(ExpType::kEqual, v,
-                 Expr::Cond(Lower(condition), v, Expr::Op(ExpType::kAdd, v, Expr::Const(1))))
+        Expr::Op(atom.relation, Expr::Var(ClockId(atom.clock)), lowering_.LowerValue(atom.bound))
             .Compile());
   }
 
@@ -184,33 +203,33 @@ class Generator {
 
   std::vector<AssignmentSpec> Assignments(const Edge& edge) {
     std::vector<AssignmentSpec> assignments;
-    for (const Assignment& assignment : edge.assignments) {
-      const Term& target = assignment.target;
-      if (target.kind == Term::Kind::kClock) {
-        assignments.push_back(
-            {ClockId(target.value), Expression(Lower(assignment.value).Compile())});
-      } else if (target.kind == Term::Kind::kInt) {
-        assignments.push_back(
-            {IntegerVariableId(target.value), Expression(Lower(assignment.value).Compile())});
-      } else {
-        // a[i] = e sets every element k to (i == k ? e : a[k]); only element i changes.
-        const Expr index = Lower(target.operands[0]);
-        for (size_t k = 0; k < target.elements.size(); ++k) {
-          const int32_t element = IntegerVariableId(target.elements[k]);
-          const Expr chosen =
-              Expr::Cond(Expr::Op(ExpType::kEqual, index, Expr::Const(static_cast<int32_t>(k))),
-                         Lower(assignment.value), Expr::Var(element));
-          assignments.push_back({element, Expression(chosen.Compile())});
+    for (const Term& update : edge.updates) {
+      if (update.kind == Term::Kind::kAssign) {
+        const Term& target = update.operands[0];
+        const Term& value = update.operands[1];
+        if (target.kind == Term::Kind::kClock) {
+          assignments.push_back(
+              {ClockId(target.value), Expression(lowering_.LowerValue(value).Compile())});
+          continue;
+        }
+        if (update.value == 0 && target.FixedVariable() >= 0 && IsPlain(value)) {
+          const Term stored = target.cells[0].boolean ? Truth(value) : value;
+          assignments.push_back({IntegerVariableId(target.FixedVariable()),
+                                 Expression(lowering_.LowerValue(stored).Compile())});
+          continue;
         }
       }
+      assignments.push_back({0, Expression(lowering_.LowerEffect(update).Compile())});
     }
     return assignments;
   }
 
   // The jumps of one edge, with their location's order: receiving broadcasts first.
-  void Jumps(int32_t p, size_t e, std::vector<JumpSpec>& receiving, std::vector<JumpSpec>& other) {
+  void Jumps(int32_t p, size_t e, std::vector<std::pair<JumpSpec, JumpOrigin>>& receiving,
+             std::vector<std::pair<JumpSpec, JumpOrigin>>& other) {
     const Edge& edge = network_.processes[static_cast<size_t>(p)].edges[e];
     const std::vector<GuardDisjunct>& disjuncts = guards_[static_cast<size_t>(p)][e];
+    const JumpOrigin origin{edge.source, edge.selectValues};
     JumpSpec jump{.from = edge.from + 1,
                   .to = edge.to + 1,
                   .urgent = 0,
@@ -220,29 +239,36 @@ class Generator {
                   .assignments = Assignments(edge)};
     if (!edge.sync) {
       for (const GuardDisjunct& disjunct : disjuncts)
-        other.push_back(WithGuard(jump, disjunct, {}));
+        other.emplace_back(WithGuard(jump, disjunct, {}), origin);
       return;
     }
     const Sync& sync = *edge.sync;
     const bool broadcast = Broadcast(sync);
     if (broadcast && !sync.send) {
-      ReceivingJump(p, edge, disjuncts, jump, receiving);
+      ReceivingJump(p, edge, disjuncts, jump, origin, receiving);
       return;
     }
-    // Channels outside the index's range are never chosen.
+    // A channel that the index never selects gets no jump; an index that may leave the array is
+    // checked, so that leaving it is an error.
+    const auto count = static_cast<int64_t>(sync.channels.size());
     const Interval indices = sync.index ? RangeOf(*sync.index, network_) : Interval{0, 0};
-    for (size_t k = 0; k < sync.channels.size(); ++k) {
-      const int32_t channel = sync.channels[k];
+    const bool inside = indices.lower >= 0 && indices.upper < count;
+    const int64_t lowest = inside ? indices.lower : std::max<int64_t>(indices.lower, 0);
+    const int64_t highest = inside ? indices.upper : std::min<int64_t>(indices.upper, count - 1);
+    for (int64_t k = lowest; k <= std::max(highest, lowest); ++k) {
+      const int32_t channel = sync.channels[static_cast<size_t>(std::min(k, count - 1))];
       std::vector<Term> selected;
-      if (static_cast<int64_t>(k) < indices.lower || static_cast<int64_t>(k) > indices.upper)
-        continue;
       if (sync.index) {
-        std::optional<Term> chosen =
-            FoldBinary(ExpType::kEqual, *sync.index, Term::Const(static_cast<int32_t>(k), sync.pos),
-                       sync.pos, diagnostics_);
-        if (chosen->IsConst() && chosen->value == 0)
-          continue;
-        selected.push_back(std::move(*chosen));
+        Term index = *sync.index;
+        if (!inside) {
+          Term check;
+          check.kind = Term::Kind::kCheck;
+          check.size = static_cast<int32_t>(count);
+          check.operands = {std::move(index)};
+          index = std::move(check);
+        }
+        selected.push_back(Term::Binary(ExpType::kEqual, std::move(index),
+                                        Term::Const(static_cast<int32_t>(k)), sync.pos));
       }
       JumpSpec synchronising = jump;
       if (!broadcast || Heard(p, channel)) {
@@ -251,12 +277,13 @@ class Generator {
         synchronising.broadcast = broadcast ? 1 : 0;
       }
       for (const GuardDisjunct& disjunct : disjuncts)
-        other.push_back(WithGuard(synchronising, disjunct, selected));
+        other.emplace_back(WithGuard(synchronising, disjunct, selected), origin);
     }
   }
 
   void ReceivingJump(int32_t p, const Edge& edge, const std::vector<GuardDisjunct>& disjuncts,
-                     JumpSpec jump, std::vector<JumpSpec>& receiving) {
+                     JumpSpec jump, const JumpOrigin& origin,
+                     std::vector<std::pair<JumpSpec, JumpOrigin>>& receiving) {
     const int32_t channel = edge.sync->channels[0];
     if (disjuncts.size() > 1) {
       diagnostics_.Error(edge.sync->pos,
@@ -279,22 +306,23 @@ class Generator {
     if (disjuncts.empty()) {
       // A receiving edge that can never be taken still blocks the broadcast.
       jump.guard = Constraint({Never()});
-      receiving.push_back(jump);
+      receiving.emplace_back(jump, origin);
       return;
     }
-    receiving.push_back(WithGuard(jump, disjuncts[0], {}));
+    receiving.emplace_back(WithGuard(jump, disjuncts[0], {}), origin);
   }
 
+  // The guard's entries: the clock comparisons, then the integer conditions as one entry, so that
+  // they evaluate left to right and lazily as the source says (every entry of a guard is
+  // evaluated).
   JumpSpec WithGuard(JumpSpec jump, const GuardDisjunct& disjunct, const std::vector<Term>& extra) {
     std::vector<int32_t> ids;
-    for (const ClockAtom& atom : disjunct.clocks) {
-      ids.push_back(Expression(
-          Expr::Op(atom.relation, Expr::Var(ClockId(atom.clock)), Lower(atom.bound)).Compile()));
-    }
-    for (const Term& condition : disjunct.conditions)
-      ids.push_back(Condition(condition));
-    for (const Term& condition : extra)
-      ids.push_back(Condition(condition));
+    for (const ClockAtom& atom : disjunct.clocks)
+      ids.push_back(ClockComparison(atom));
+    std::vector<Term> conditions = disjunct.conditions;
+    conditions.insert(conditions.end(), extra.begin(), extra.end());
+    if (!conditions.empty())
+      ids.push_back(Condition(Conjunction(std::move(conditions))));
     if (const int32_t guard = Constraint(std::move(ids)); guard != 0)
       jump.guard = guard;
     return jump;
@@ -305,20 +333,20 @@ class Generator {
     ProcessSpec written;
     written.name = process.name;
     written.initLocation = process.init + 1;
-    std::vector<std::vector<JumpSpec>> receiving(process.locations.size());
-    std::vector<std::vector<JumpSpec>> other(process.locations.size());
+    std::vector<std::vector<std::pair<JumpSpec, JumpOrigin>>> receiving(process.locations.size());
+    std::vector<std::vector<std::pair<JumpSpec, JumpOrigin>>> other(process.locations.size());
     for (size_t l = 0; l < process.locations.size(); ++l) {
-      const Location& location = process.locations[l];
-      LocationSpec locationSpec{location.name, {}, {}};
+      LocationSpec locationSpec{process.locations[l].name, {}, {}};
       for (const ActiveClock& active : clocks_.active[static_cast<size_t>(p)][l])
         locationSpec.activeClocks.push_back({ClockId(active.clock), active.L, active.U});
+      const GuardDisjunct& invariant = invariants_[static_cast<size_t>(p)][l];
       std::vector<int32_t> ids;
-      for (const Term& atom : location.invariant) {
-        ids.push_back(Expression(
-            Comparison(ClockId(atom.operands[0].value), atom.value, atom.operands[1].value)));
-      }
-      if (const int32_t invariant = Constraint(std::move(ids)); invariant != 0)
-        locationSpec.invariant = invariant;
+      for (const ClockAtom& atom : invariant.clocks)
+        ids.push_back(ClockComparison(atom));
+      if (!invariant.conditions.empty())
+        ids.push_back(Condition(Conjunction(invariant.conditions)));
+      if (const int32_t constraint = Constraint(std::move(ids)); constraint != 0)
+        locationSpec.invariant = constraint;
       written.locations.push_back(std::move(locationSpec));
     }
     for (size_t e = 0; e < process.edges.size(); ++e) {
@@ -334,48 +362,35 @@ class Generator {
         if (receivers_.count({p, static_cast<int32_t>(l), channel}) != 0)
           continue;
         const auto self = static_cast<int32_t>(l) + 1;
-        receiving[l].push_back(JumpSpec{.from = self,
-                                        .to = self,
-                                        .urgent = 0,
-                                        .syn = channel + 1,
-                                        .synType = 0,
-                                        .broadcast = 1});
+        receiving[l].emplace_back(JumpSpec{.from = self,
+                                           .to = self,
+                                           .urgent = 0,
+                                           .syn = channel + 1,
+                                           .synType = 0,
+                                           .broadcast = 1},
+                                  JumpOrigin{});
       }
     }
+    std::vector<JumpOrigin>& origins = result_.origins[static_cast<size_t>(p)];
     for (size_t l = 0; l < process.locations.size(); ++l) {
-      written.jumps.insert(written.jumps.end(), receiving[l].begin(), receiving[l].end());
-      written.jumps.insert(written.jumps.end(), other[l].begin(), other[l].end());
+      for (const auto* list : {&receiving[l], &other[l]}) {
+        for (const auto& [jump, origin] : *list) {
+          written.jumps.push_back(jump);
+          origins.push_back(origin);
+        }
+      }
     }
     return written;
   }
 
-  PropertySpec PropertyOf(const QueryPlan& plan, const Conjunction& conjunction) const {
-    PropertySpec property;
-    property.type = plan.kind == QueryPlan::Kind::kInvariant ? 1 : 0;
-    for (const QueryAtom& atom : conjunction) {
-      switch (atom.kind) {
-        case QueryAtom::Kind::kLocation:
-          property.atoms.push_back(
-              {atom.negated ? 1 : 0, -(atom.process + 1), atom.location + 1, std::nullopt});
-          break;
-        case QueryAtom::Kind::kInt:
-          property.atoms.push_back(
-              {0, IntegerVariableId(atom.variable), atom.bound, FileRelation(atom.relation)});
-          break;
-        case QueryAtom::Kind::kClock:
-          property.atoms.push_back(
-              {0, ClockId(atom.variable), atom.bound, FileRelation(atom.relation)});
-          break;
-      }
-    }
-    return property;
-  }
-
   const Network& network_;
   const NetworkGuards& guards_;
+  const NetworkInvariants& invariants_;
   const ClockPlan& clocks_;
   Diagnostics& diagnostics_;
-  ModelSpec model_;
+  GeneratedModel result_;
+  std::vector<int32_t> clockIds_;
+  Lowering lowering_;
   std::map<std::string, int32_t> expressionIds_;
   std::map<std::vector<int32_t>, int32_t> constraintNumbers_;
   std::map<int32_t, std::set<int32_t>> listeners_;  // broadcast channel -> receiving processes
@@ -385,11 +400,12 @@ class Generator {
 
 }  // namespace
 
-std::optional<ModelSpec> GenerateModel(const Network& network, const NetworkGuards& guards,
-                                       const ClockPlan& clocks,
-                                       const std::vector<QueryPlan>& queries,
-                                       Diagnostics& diagnostics) {
-  return Generator(network, guards, clocks, diagnostics).Run(queries);
+std::optional<GeneratedModel> GenerateModel(const Network& network, const NetworkGuards& guards,
+                                            const NetworkInvariants& invariants,
+                                            const ClockPlan& clocks,
+                                            const std::vector<Query>& queries,
+                                            Diagnostics& diagnostics) {
+  return Generator(network, guards, invariants, clocks, diagnostics).Run(queries);
 }
 
 }  // namespace tickcheck::lang

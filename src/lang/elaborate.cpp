@@ -1,38 +1,39 @@
 #include "lang/elaborate.h"
 
-#include <limits>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 
+#include "lang/functions.h"
+#include "lang/ranges.h"
 #include "lang/resolve.h"
-#include "lang/scope.h"
-#include "model/expression_record.h"
+#include "lang/substitute.h"
 
 namespace tickcheck::lang {
 namespace {
 
-struct TypeRange {
-  int32_t lower = std::numeric_limits<int32_t>::min();
-  int32_t upper = std::numeric_limits<int32_t>::max();
-  bool bounded = false;
-};
-
 std::string RangeText(int64_t lower, int64_t upper) {
   return std::to_string(lower) + " .. " + std::to_string(upper);
+}
+
+bool IsPlainInt(const Type& type) {
+  return type.kind == Type::Kind::kInt && type.lower == kIntLower && type.upper == kIntUpper;
 }
 
 class Elaborator {
  public:
   explicit Elaborator(Diagnostics& diagnostics) : diagnostics_(diagnostics) {}
 
-  std::optional<Network> Run(const SyntaxModel& model) {
+  std::optional<Elaboration> Run(const SyntaxModel& model) {
+    result_.globals = std::make_unique<Scope>();
+    Scope& globals = *result_.globals;
     for (const SyntaxItem& item : model.items) {
       if (const auto* declaration = std::get_if<SyntaxDeclaration>(&item)) {
-        Declare(*declaration, globals_, "", -1);
+        Declare(*declaration, globals, "", -1, "");
       } else if (const auto* templ = std::get_if<SyntaxTemplate>(&item)) {
-        globals_.Declare(templ->name, Symbol{.kind = Symbol::Kind::kTemplate, .templ = templ},
-                         diagnostics_);
+        globals.Declare(templ->name, Symbol{.kind = Symbol::Kind::kTemplate, .templ = templ},
+                        diagnostics_);
       } else {
         Instance(std::get<SyntaxInstance>(item));
       }
@@ -44,257 +45,205 @@ class Elaborator {
     }
     if (!diagnostics_.Empty())
       return std::nullopt;
-    network_.globals = Bindings(globals_);
-    return std::move(network_);
+    return std::move(result_);
   }
 
  private:
-  static std::map<std::string, Binding> Bindings(const Scope& scope) {
-    std::map<std::string, Binding> bindings;
-    for (const auto& [name, symbol] : scope.Symbols()) {
-      switch (symbol.kind) {
-        case Symbol::Kind::kConst:
-          bindings[name] = {Binding::Kind::kConst, symbol.value, 0};
-          break;
-        case Symbol::Kind::kInt:
-          bindings[name] = {Binding::Kind::kInt, symbol.first, symbol.size};
-          break;
-        case Symbol::Kind::kClock:
-          bindings[name] = {Binding::Kind::kClock, symbol.first, symbol.size};
-          break;
-        case Symbol::Kind::kChannel:
-          bindings[name] = {Binding::Kind::kChannel, symbol.first, symbol.size};
-          break;
-        default:
-          break;
-      }
-    }
-    return bindings;
-  }
+  Network& network() { return result_.network; }
+  const Scope& Globals() const { return *result_.globals; }
 
-  std::optional<TypeRange> Range(const SyntaxType& type, const Scope& scope) {
-    switch (type.kind) {
-      case SyntaxType::Kind::kInt:
-        return TypeRange{};
-      case SyntaxType::Kind::kBool:
-        return TypeRange{0, 1, true};
-      case SyntaxType::Kind::kRange: {
-        Resolver resolver(scope, network_, diagnostics_);
-        const std::optional<int32_t> lower = resolver.Constant(*type.lower, "a range's bound");
-        const std::optional<int32_t> upper = resolver.Constant(*type.upper, "a range's bound");
-        if (!lower || !upper)
-          return std::nullopt;
-        if (*lower > *upper) {
-          diagnostics_.Error(type.pos, "the range " + RangeText(*lower, *upper) + " is empty");
-          return std::nullopt;
-        }
-        return TypeRange{*lower, *upper, true};
+  // Notes, for the symmetry of scalar sets, the cells of a value of `type` from `first` on.
+  void NoteScalars(const Type& type, int32_t first, ScalarSet::Indexed::Kind kind) {
+    if (type.kind == Type::Kind::kScalar && kind == ScalarSet::Indexed::Kind::kVariables) {
+      network().scalars[static_cast<size_t>(type.scalarSet)].variables.push_back(first);
+    } else if (type.kind == Type::Kind::kArray) {
+      if (type.scalarSet >= 0) {
+        network().scalars[static_cast<size_t>(type.scalarSet)].arrays.push_back(
+            {kind, first, type.element->cells});
       }
-      case SyntaxType::Kind::kNamed: {
-        const Symbol* symbol = scope.Find(type.name);
-        if (symbol == nullptr || symbol->kind != Symbol::Kind::kType) {
-          diagnostics_.Error(type.pos, symbol == nullptr ? "unknown type " + type.name
-                                                         : type.name + " is not a type");
-          return std::nullopt;
-        }
-        return TypeRange{symbol->lower, symbol->upper, symbol->bounded};
-      }
+      for (int32_t k = 0; k < type.Length(); ++k)
+        NoteScalars(*type.element, first + k * type.element->cells, kind);
+    } else if (type.kind == Type::Kind::kRecord) {
+      for (const Field& field : type.fields)
+        NoteScalars(*field.type, first + field.offset, kind);
     }
-    return std::nullopt;
-  }
-
-  // The size of an array declarator: 0 for a single variable.
-  std::optional<int32_t> Size(const SyntaxDeclarator& declarator, const Scope& scope) {
-    if (!declarator.size)
-      return 0;
-    const std::optional<int32_t> size =
-        Resolver(scope, network_, diagnostics_)
-            .Constant(*declarator.size, "the size of " + declarator.name.text);
-    if (!size)
-      return std::nullopt;
-    if (*size < 1 || *size > kMaxArraySize) {
-      diagnostics_.Error(declarator.size->pos, "the size of " + declarator.name.text + " (" +
-                                                   std::to_string(*size) + ") must lie in 1 .. " +
-                                                   std::to_string(kMaxArraySize));
-      return std::nullopt;
-    }
-    return *size;
-  }
-
-  static std::string ElementName(const std::string& name, int32_t size, int32_t k) {
-    return size == 0 ? name : name + "[" + std::to_string(k) + "]";
   }
 
   void Declare(const SyntaxDeclaration& declaration, Scope& scope, const std::string& prefix,
-               int32_t process) {
-    switch (declaration.kind) {
-      case SyntaxDeclaration::Kind::kConst:
-        return Constants(declaration, scope);
-      case SyntaxDeclaration::Kind::kTypedef: {
-        const std::optional<TypeRange> range = Range(declaration.type, scope);
-        if (range) {
-          scope.Declare(declaration.names[0].name,
-                        Symbol{.kind = Symbol::Kind::kType,
-                               .lower = range->lower,
-                               .upper = range->upper,
-                               .bounded = range->bounded},
-                        diagnostics_);
-        }
-        return;
+               int32_t process, const std::string& templateName) {
+    if (declaration.kind == SyntaxDeclaration::Kind::kFunction) {
+      const SyntaxFunction& function = declaration.function[0];
+      ElaborateFunction(
+          function, scope,
+          templateName.empty() ? function.name.text : templateName + "." + function.name.text,
+          network(), diagnostics_);
+      return;
+    }
+    Resolver resolver(scope, network(), diagnostics_, Position::kConstant);
+    if (declaration.kind == SyntaxDeclaration::Kind::kTypedef) {
+      const SyntaxDeclarator& declarator = declaration.names[0];
+      std::optional<TypeRef> type = resolver.ResolveType(declaration.type, declarator.name.text);
+      if (type)
+        type = resolver.ArrayOf(*type, declarator.sizes, declarator.name.text);
+      if (type) {
+        scope.Declare(declarator.name, Symbol{.kind = Symbol::Kind::kType, .type = *type},
+                      diagnostics_);
       }
-      case SyntaxDeclaration::Kind::kVariable:
-        return Variables(declaration, scope, prefix);
-      case SyntaxDeclaration::Kind::kClock:
-      case SyntaxDeclaration::Kind::kChannel:
-        for (const SyntaxDeclarator& declarator : declaration.names) {
-          const std::optional<int32_t> size = Size(declarator, scope);
-          if (!size)
-            continue;
-          Symbol symbol;
-          symbol.size = *size;
-          const std::string name = prefix + declarator.name.text;
-          if (declaration.kind == SyntaxDeclaration::Kind::kClock) {
-            symbol.kind = Symbol::Kind::kClock;
-            symbol.first = static_cast<int32_t>(network_.clocks.size());
-            for (int32_t k = 0; k < std::max(*size, 1); ++k)
-              network_.clocks.push_back({ElementName(name, *size, k), process});
-          } else {
-            symbol.kind = Symbol::Kind::kChannel;
-            symbol.broadcast = declaration.broadcast;
-            symbol.first = static_cast<int32_t>(network_.channels.size());
-            for (int32_t k = 0; k < std::max(*size, 1); ++k)
-              network_.channels.push_back({ElementName(name, *size, k), declaration.broadcast});
+      return;
+    }
+    const std::optional<TypeRef> base = resolver.ResolveType(declaration.type, "");
+    if (!base)
+      return;
+    for (const SyntaxDeclarator& declarator : declaration.names) {
+      const std::optional<TypeRef> type =
+          resolver.ArrayOf(*base, declarator.sizes, declarator.name.text);
+      if (!type)
+        continue;
+      const std::string name = prefix + declarator.name.text;
+      switch ((*type)->Innermost().kind) {
+        case Type::Kind::kVoid:
+          diagnostics_.Error(declarator.name.pos, "a variable cannot be void");
+          break;
+        case Type::Kind::kClock:
+        case Type::Kind::kChannel:
+          if (declarator.init) {
+            diagnostics_.Error(declarator.init->pos,
+                               TypeText((*type)->Innermost()) + " cannot be initialised");
+            break;
           }
-          scope.Declare(declarator.name, std::move(symbol), diagnostics_);
-        }
+          ClocksOrChannels(declarator, *type, name, process, scope);
+          break;
+        default:
+          if (declaration.type.isConst) {
+            if (std::optional<Symbol> symbol = resolver.ConstantSymbol(declarator, *type))
+              scope.Declare(declarator.name, std::move(*symbol), diagnostics_);
+          } else {
+            Variables(declarator, *type, name, resolver, scope);
+          }
+      }
+    }
+  }
+
+  void ClocksOrChannels(const SyntaxDeclarator& declarator, const TypeRef& type,
+                        const std::string& name, int32_t process, Scope& scope) {
+    const Type& innermost = type->Innermost();
+    const bool clock = innermost.kind == Type::Kind::kClock;
+    Symbol symbol{.kind = clock ? Symbol::Kind::kClock : Symbol::Kind::kChannel, .type = type};
+    symbol.value =
+        static_cast<int32_t>(clock ? network().clocks.size() : network().channels.size());
+    for (std::string& cell : CellNames(*type, name)) {
+      if (clock)
+        network().clocks.push_back({std::move(cell), process});
+      else
+        network().channels.push_back(
+            {std::move(cell), innermost.broadcast, innermost.urgent, declarator.name.pos});
+    }
+    NoteScalars(*type, symbol.value,
+                clock ? ScalarSet::Indexed::Kind::kClocks : ScalarSet::Indexed::Kind::kChannels);
+    scope.Declare(declarator.name, std::move(symbol), diagnostics_);
+  }
+
+  void Variables(const SyntaxDeclarator& declarator, const TypeRef& type, const std::string& name,
+                 Resolver& resolver, Scope& scope) {
+    const std::vector<CellType> cells = CellsOf(*type);
+    std::vector<int32_t> initial;
+    if (declarator.init) {
+      const std::optional<std::vector<int32_t>> values =
+          resolver.ConstantCells(*declarator.init, *type, declarator.name.text);
+      if (!values)
         return;
+      initial = *values;
+    } else {
+      for (const CellType& cell : cells)
+        initial.push_back(DefaultValue(cell));
     }
+    const auto first = static_cast<int32_t>(network().variables.size());
+    const std::vector<std::string> names = CellNames(*type, name);
+    for (size_t k = 0; k < cells.size(); ++k) {
+      network().variables.push_back(
+          {names[k], cells[k].lower, cells[k].upper, initial[k], cells[k].boolean});
+    }
+    NoteScalars(*type, first, ScalarSet::Indexed::Kind::kVariables);
+    scope.Declare(declarator.name,
+                  Symbol{.kind = Symbol::Kind::kVariable, .type = type, .value = first},
+                  diagnostics_);
   }
 
-  void Constants(const SyntaxDeclaration& declaration, Scope& scope) {
-    const std::optional<TypeRange> range = Range(declaration.type, scope);
-    for (const SyntaxDeclarator& declarator : declaration.names) {
-      const std::optional<int32_t> value =
-          Resolver(scope, network_, diagnostics_)
-              .Constant(declarator.init[0], "the value of " + declarator.name.text);
-      if (!range || !value)
-        continue;
-      if (*value < range->lower || *value > range->upper) {
-        diagnostics_.Error(declarator.init[0].pos, "the value " + std::to_string(*value) + " of " +
-                                                       declarator.name.text +
-                                                       " is outside its type's range " +
-                                                       RangeText(range->lower, range->upper));
-        continue;
+  // The types of a template's parameters: constants of a value type.
+  std::optional<std::vector<TypeRef>> ParameterTypes(const SyntaxTemplate& templ) {
+    return ParameterTypes(templ.parameters);
+  }
+  std::optional<std::vector<TypeRef>> ParameterTypes(
+      const std::vector<SyntaxVariable>& parameters) {
+    std::vector<TypeRef> types;
+    Resolver resolver(Globals(), network(), diagnostics_, Position::kConstant);
+    for (const SyntaxVariable& parameter : parameters) {
+      if (parameter.reference) {
+        diagnostics_.Error(parameter.declarator.name.pos,
+                           "template parameters by reference are not supported");
+        return std::nullopt;
       }
-      scope.Declare(declarator.name, Symbol{.kind = Symbol::Kind::kConst, .value = *value},
-                    diagnostics_);
-    }
-  }
-
-  void Variables(const SyntaxDeclaration& declaration, Scope& scope, const std::string& prefix) {
-    const std::optional<TypeRange> range = Range(declaration.type, scope);
-    if (!range)
-      return;
-    if (!range->bounded) {
-      diagnostics_.Error(declaration.type.pos,
-                         "a variable needs a bounded type, for example int[0,10] or bool");
-      return;
-    }
-    if (range->lower < 0) {
-      diagnostics_.Error(declaration.type.pos,
-                         "the range " + RangeText(range->lower, range->upper) +
-                             " has a negative lower bound: variables hold values from 0 up");
-      return;
-    }
-    for (const SyntaxDeclarator& declarator : declaration.names) {
-      const std::optional<int32_t> size = Size(declarator, scope);
-      if (!size)
-        continue;
-      const int32_t count = std::max(*size, 1);
-      std::vector<int32_t> initial(static_cast<size_t>(count), range->lower);
-      if (!Initial(declarator, *size, *range, scope, initial))
-        continue;
-      Symbol symbol{.kind = Symbol::Kind::kInt,
-                    .lower = range->lower,
-                    .upper = range->upper,
-                    .first = static_cast<int32_t>(network_.variables.size()),
-                    .size = *size};
-      for (int32_t k = 0; k < count; ++k) {
-        network_.variables.push_back({ElementName(prefix + declarator.name.text, *size, k),
-                                      range->lower, range->upper, initial[static_cast<size_t>(k)]});
+      if (!parameter.type.isConst) {
+        diagnostics_.Error(parameter.type.pos,
+                           "a template parameter must be declared const (constants only)");
+        return std::nullopt;
       }
-      scope.Declare(declarator.name, std::move(symbol), diagnostics_);
-    }
-  }
-
-  bool Initial(const SyntaxDeclarator& declarator, int32_t size, const TypeRange& range,
-               const Scope& scope, std::vector<int32_t>& initial) {
-    if (declarator.init.empty())
-      return true;
-    const std::string& name = declarator.name.text;
-    if (declarator.initIsList != (size > 0)) {
-      diagnostics_.Error(declarator.init[0].pos,
-                         size > 0 ? "the array " + name + " needs a list { ... } of " +
-                                        std::to_string(size) + " initial values"
-                                  : name + " is not an array: give one initial value");
-      return false;
-    }
-    if (size > 0 && static_cast<int32_t>(declarator.init.size()) != size) {
-      diagnostics_.Error(declarator.init[0].pos,
-                         "the array " + name + " has " + std::to_string(size) + " elements but " +
-                             std::to_string(declarator.init.size()) + " initial values");
-      return false;
-    }
-    bool ok = true;
-    for (size_t k = 0; k < declarator.init.size(); ++k) {
-      const std::optional<int32_t> value =
-          Resolver(scope, network_, diagnostics_).Constant(declarator.init[k], "an initial value");
-      if (!value) {
-        ok = false;
-      } else if (*value < range.lower || *value > range.upper) {
-        diagnostics_.Error(declarator.init[k].pos, "the initial value " + std::to_string(*value) +
-                                                       " of " + name + " is outside its range " +
-                                                       RangeText(range.lower, range.upper));
-        ok = false;
-      } else {
-        initial[k] = *value;
+      const std::optional<TypeRef> type = resolver.ResolveType(parameter.type, "");
+      if (!type)
+        return std::nullopt;
+      if (!(*type)->IsValue() || !parameter.declarator.sizes.empty()) {
+        diagnostics_.Error(parameter.declarator.name.pos,
+                           "a template parameter must be an integer, a bool or a scalar value");
+        return std::nullopt;
       }
+      types.push_back(*type);
     }
-    return ok;
+    return types;
   }
 
-  // Arguments of the template for `name`, checked against the parameters' types.
+  // Arguments of the template for `name`, checked against the parameters' types; they are
+  // evaluated in `scope` (the globals, or those with a partial instance's parameters).
   std::optional<std::vector<int32_t>> Arguments(const SyntaxTemplate& templ, const SyntaxName& at,
-                                                const std::vector<SyntaxExpr>& expressions) {
+                                                const std::vector<SyntaxExpr>& expressions,
+                                                const Scope* scope = nullptr) {
     if (expressions.size() != templ.parameters.size()) {
       diagnostics_.Error(at.pos, templ.name.text + " takes " +
                                      std::to_string(templ.parameters.size()) + " arguments, " +
                                      std::to_string(expressions.size()) + " given");
       return std::nullopt;
     }
+    const std::optional<std::vector<TypeRef>> types = ParameterTypes(templ);
+    if (!types)
+      return std::nullopt;
     std::vector<int32_t> values;
+    Resolver resolver(scope != nullptr ? *scope : Globals(), network(), diagnostics_,
+                      Position::kConstant);
     for (size_t i = 0; i < expressions.size(); ++i) {
-      const SyntaxParameter& parameter = templ.parameters[i];
-      const std::optional<TypeRange> range = Range(parameter.type, globals_);
-      const std::optional<int32_t> value =
-          Resolver(globals_, network_, diagnostics_)
-              .Constant(expressions[i], "an argument of " + templ.name.text);
-      if (!range || !value)
+      const Type& type = *(*types)[i];
+      const std::string& name = templ.parameters[i].declarator.name.text;
+      const std::optional<Term> value =
+          resolver.ValueFor(expressions[i], type, "the parameter " + name);
+      if (!value)
         return std::nullopt;
-      if (*value < range->lower || *value > range->upper) {
-        diagnostics_.Error(expressions[i].pos, "the argument " + std::to_string(*value) +
-                                                   " is outside the range " +
-                                                   RangeText(range->lower, range->upper) +
-                                                   " of the parameter " + parameter.name.text);
+      if (!value->IsConst()) {
+        diagnostics_.Error(expressions[i].pos,
+                           "an argument of " + templ.name.text + " must be a constant expression");
         return std::nullopt;
       }
-      values.push_back(*value);
+      if (value->value < type.lower || value->value > type.upper) {
+        diagnostics_.Error(expressions[i].pos, "the argument " + std::to_string(value->value) +
+                                                   " is outside the range " +
+                                                   RangeText(type.lower, type.upper) +
+                                                   " of the parameter " + name);
+        return std::nullopt;
+      }
+      values.push_back(value->value);
     }
     return values;
   }
 
   const SyntaxTemplate* TemplateNamed(const SyntaxName& name) {
-    const Symbol* symbol = globals_.Find(name.text);
+    const Symbol* symbol = Globals().Find(name.text);
     if (symbol == nullptr) {
       diagnostics_.Error(name.pos, "unknown name " + name.text);
       return nullptr;
@@ -310,11 +259,21 @@ class Elaborator {
     const SyntaxTemplate* templ = TemplateNamed(instance.templateName);
     if (templ == nullptr)
       return;
+    if (instance.partial) {
+      // Its arguments are evaluated for each value of its parameters when the system names it.
+      if (!ParameterTypes(instance.parameters))
+        return;
+      result_.globals->Declare(
+          instance.name,
+          Symbol{.kind = Symbol::Kind::kInstance, .templ = templ, .partial = &instance},
+          diagnostics_);
+      return;
+    }
     std::optional<std::vector<int32_t>> arguments =
         Arguments(*templ, instance.templateName, instance.arguments);
     if (!arguments)
       return;
-    globals_.Declare(
+    result_.globals->Declare(
         instance.name,
         Symbol{.kind = Symbol::Kind::kInstance, .templ = templ, .arguments = std::move(*arguments)},
         diagnostics_);
@@ -327,13 +286,35 @@ class Elaborator {
         diagnostics_.Error(entry.pos, entry.text + " is listed twice in the system");
         continue;
       }
-      const Symbol* symbol = globals_.Find(entry.text);
+      const Symbol* symbol = Globals().Find(entry.text);
       if (symbol == nullptr) {
         diagnostics_.Error(entry.pos, "unknown name " + entry.text);
+      } else if (symbol->kind == Symbol::Kind::kInstance && symbol->partial != nullptr) {
+        const SyntaxInstance& instance = *symbol->partial;
+        Expand(
+            instance.name.text, instance.parameters, entry,
+            [&](const std::string& name, const std::vector<int32_t>& values) {
+              const std::optional<std::vector<TypeRef>> types = ParameterTypes(instance.parameters);
+              Scope bound(&Globals());
+              for (size_t i = 0; i < values.size(); ++i) {
+                bound.Declare(
+                    instance.parameters[i].declarator.name,
+                    Symbol{.kind = Symbol::Kind::kConst, .type = (*types)[i], .value = values[i]},
+                    diagnostics_);
+              }
+              const std::optional<std::vector<int32_t>> arguments =
+                  Arguments(*symbol->templ, instance.templateName, instance.arguments, &bound);
+              if (arguments)
+                Instantiate(*symbol->templ, name, *arguments, entry.pos);
+            });
       } else if (symbol->kind == Symbol::Kind::kInstance) {
         Instantiate(*symbol->templ, entry.text, symbol->arguments, entry.pos);
       } else if (symbol->kind == Symbol::Kind::kTemplate) {
-        Expand(*symbol->templ, entry);
+        const SyntaxTemplate& templ = *symbol->templ;
+        Expand(templ.name.text, templ.parameters, entry,
+               [&](const std::string& name, const std::vector<int32_t>& values) {
+                 Instantiate(templ, name, values, entry.pos);
+               });
       } else {
         diagnostics_.Error(
             entry.pos, Describe(*symbol, entry.text) + " is not a process template or instance");
@@ -341,200 +322,281 @@ class Elaborator {
     }
   }
 
-  // Instantiates a template over every combination of its parameters' values.
-  void Expand(const SyntaxTemplate& templ, const SyntaxName& entry) {
-    std::vector<TypeRange> ranges;
+  // Makes a process for every combination of the values of `parameters` (of a template, or of a
+  // partial instance), named `base(v1,v2,...)`, through `make`.
+  void Expand(const std::string& base, const std::vector<SyntaxVariable>& parameters,
+              const SyntaxName& entry,
+              const std::function<void(const std::string&, const std::vector<int32_t>&)>& make) {
+    const std::optional<std::vector<TypeRef>> types = ParameterTypes(parameters);
+    if (!types)
+      return;
     int64_t count = 1;
-    for (const SyntaxParameter& parameter : templ.parameters) {
-      const std::optional<TypeRange> range = Range(parameter.type, globals_);
-      if (!range)
-        return;
-      if (!range->bounded) {
-        diagnostics_.Error(entry.pos, templ.name.text + " has the parameter " +
-                                          parameter.name.text +
+    for (size_t i = 0; i < types->size(); ++i) {
+      const Type& type = *(*types)[i];
+      if (IsPlainInt(type)) {
+        diagnostics_.Error(entry.pos, base + " has the parameter " +
+                                          parameters[i].declarator.name.text +
                                           " without a bounded type: name its instances, for "
                                           "example P1 = " +
-                                          templ.name.text + "(...);");
+                                          base + "(...);");
         return;
       }
-      count *= int64_t{range->upper} - range->lower + 1;
-      if (count + static_cast<int64_t>(network_.processes.size()) > kMaxProcesses) {
+      count *= int64_t{type.upper} - type.lower + 1;
+      if (count + static_cast<int64_t>(network().processes.size()) > kMaxProcesses) {
         diagnostics_.Error(entry.pos, "the system would have more than " +
                                           std::to_string(kMaxProcesses) + " processes");
         return;
       }
-      ranges.push_back(*range);
     }
     std::vector<int32_t> values;
-    for (const TypeRange& range : ranges)
-      values.push_back(range.lower);
+    for (const TypeRef& type : *types)
+      values.push_back(type->lower);
     for (int64_t n = 0; n < count; ++n) {
-      std::string name = templ.name.text;
+      std::string name = base;
       if (!values.empty()) {
         name += "(";
         for (size_t i = 0; i < values.size(); ++i)
           name.append(i > 0 ? "," : "").append(std::to_string(values[i]));
         name += ")";
       }
-      Instantiate(templ, name, values, entry.pos);
+      make(name, values);
       // The last parameter varies fastest.
       for (size_t i = values.size(); i-- > 0;) {
-        if (values[i] < ranges[i].upper) {
+        if (values[i] < (*types)[i]->upper) {
           ++values[i];
           break;
         }
-        values[i] = ranges[i].lower;
+        values[i] = (*types)[i]->lower;
       }
     }
   }
 
   void Instantiate(const SyntaxTemplate& templ, const std::string& name,
                    const std::vector<int32_t>& arguments, SourcePos pos) {
-    if (network_.processes.size() >= static_cast<size_t>(kMaxProcesses)) {
+    if (network().processes.size() >= static_cast<size_t>(kMaxProcesses)) {
       diagnostics_.Error(
           pos, "the system would have more than " + std::to_string(kMaxProcesses) + " processes");
       return;
     }
-    const auto index = static_cast<int32_t>(network_.processes.size());
-    Scope local(&globals_);
+    const std::optional<std::vector<TypeRef>> types = ParameterTypes(templ);
+    if (!types)
+      return;
+    const auto index = static_cast<int32_t>(network().processes.size());
+    auto local = std::make_unique<Scope>(result_.globals.get());
     for (size_t i = 0; i < templ.parameters.size(); ++i) {
-      local.Declare(templ.parameters[i].name,
-                    Symbol{.kind = Symbol::Kind::kConst, .value = arguments[i]}, diagnostics_);
+      const TypeRef& type = (*types)[i];
+      local->Declare(templ.parameters[i].declarator.name,
+                     Symbol{.kind = Symbol::Kind::kConst, .type = type, .value = arguments[i]},
+                     diagnostics_);
+      if (type->kind == Type::Kind::kScalar) {
+        network().scalars[static_cast<size_t>(type->scalarSet)].processes.emplace_back(
+            index, arguments[i]);
+      }
     }
     for (const SyntaxDeclaration& declaration : templ.declarations)
-      Declare(declaration, local, name + ".", index);
+      Declare(declaration, *local, name + ".", index, templ.name.text);
 
     Process process;
     process.name = name;
+    process.templateName = templ.name.text;
     process.pos = templ.name.pos;
-    std::map<std::string, int32_t> locations;
-    Resolver resolver(local, network_, diagnostics_);
+    Locations(templ, *local, process);
+    auto locationOf = [&](const SyntaxName& syntax) -> std::optional<int32_t> {
+      for (size_t l = 0; l < process.locations.size(); ++l) {
+        if (process.locations[l].name == syntax.text)
+          return static_cast<int32_t>(l);
+      }
+      diagnostics_.Error(syntax.pos, "unknown location " + syntax.text);
+      return std::nullopt;
+    };
+    for (const SyntaxName& committed : templ.committed) {
+      if (const std::optional<int32_t> l = locationOf(committed))
+        process.locations[static_cast<size_t>(*l)].committed = true;
+    }
+    for (const SyntaxName& urgent : templ.urgent) {
+      if (const std::optional<int32_t> l = locationOf(urgent))
+        process.locations[static_cast<size_t>(*l)].urgent = true;
+    }
+    if (!templ.init) {
+      diagnostics_.Error(templ.name.pos, templ.name.text + " has no init location (init ...;)");
+    } else if (const std::optional<int32_t> init = locationOf(*templ.init)) {
+      process.init = *init;
+    }
+    for (size_t e = 0; e < templ.edges.size(); ++e) {
+      const SyntaxEdge& syntax = templ.edges[e];
+      const std::optional<int32_t> from = locationOf(syntax.from);
+      const std::optional<int32_t> to = locationOf(syntax.to);
+      if (from && to)
+        Edges(syntax, static_cast<int32_t>(e), *from, *to, *local, process);
+    }
+    network().processes.push_back(std::move(process));
+    result_.processes.push_back(std::move(local));
+  }
+
+  void Locations(const SyntaxTemplate& templ, const Scope& local, Process& process) {
+    std::map<std::string, size_t> declared;
     for (const SyntaxLocation& syntax : templ.locations) {
-      const auto [at, added] =
-          locations.emplace(syntax.name.text, static_cast<int32_t>(process.locations.size()));
+      const auto [at, added] = declared.emplace(syntax.name.text, process.locations.size());
       if (!added) {
-        const SourcePos first = templ.locations[static_cast<size_t>(at->second)].name.pos;
+        const SourcePos first = templ.locations[at->second].name.pos;
         diagnostics_.Error(syntax.name.pos, "the location " + syntax.name.text +
                                                 " is already declared at line " +
                                                 std::to_string(first.line) + ", column " +
                                                 std::to_string(first.column));
         continue;
       }
-      Location location{syntax.name.text, {}, syntax.name.pos};
-      if (syntax.invariant)
-        Invariant(*syntax.invariant, resolver, location.invariant);
+      Location location;
+      location.name = syntax.name.text;
+      location.pos = syntax.name.pos;
+      if (syntax.invariant) {
+        Resolver resolver(local, network(), diagnostics_, Position::kInvariant);
+        if (std::optional<Term> invariant = resolver.Condition(*syntax.invariant)) {
+          if (const Term* effect = Resolver::SideEffect(*invariant, network()))
+            diagnostics_.Error(effect->pos, "an invariant cannot have side effects");
+          location.invariant = std::move(*invariant);
+        }
+      }
       process.locations.push_back(std::move(location));
     }
     if (templ.locations.empty())
       diagnostics_.Error(templ.name.pos, templ.name.text + " declares no location (state ...;)");
-    auto locationOf = [&](const SyntaxName& syntax) -> std::optional<int32_t> {
-      const auto found = locations.find(syntax.text);
-      if (found != locations.end())
-        return found->second;
-      diagnostics_.Error(syntax.pos, "unknown location " + syntax.text);
-      return std::nullopt;
-    };
-    if (!templ.init) {
-      diagnostics_.Error(templ.name.pos, templ.name.text + " has no init location (init ...;)");
-    } else if (const std::optional<int32_t> init = locationOf(*templ.init)) {
-      process.init = *init;
-    }
-    for (const SyntaxEdge& syntax : templ.edges) {
-      const std::optional<int32_t> from = locationOf(syntax.from);
-      const std::optional<int32_t> to = locationOf(syntax.to);
-      std::optional<Edge> edge = MakeEdge(syntax, resolver);
-      if (from && to && edge) {
-        edge->from = *from;
-        edge->to = *to;
-        process.edges.push_back(std::move(*edge));
-      }
-    }
-    network_.processes.push_back(std::move(process));
-    network_.locals.push_back(Bindings(local));
   }
 
-  void Invariant(const SyntaxExpr& syntax, Resolver& resolver, std::vector<Term>& out) {
-    std::optional<Term> condition = resolver.Condition(syntax);
-    if (!condition)
-      return;
-    std::vector<Term> pending{std::move(*condition)};
-    while (!pending.empty()) {
-      Term term = std::move(pending.back());
-      pending.pop_back();
-      if (term.kind == Term::Kind::kBinary && term.value == ExpType::kAnd) {
-        pending.push_back(std::move(term.operands[1]));
-        pending.push_back(std::move(term.operands[0]));
-        continue;
-      }
-      if (term.IsConst() && term.value != 0)
-        continue;
-      const bool upperBound = term.IsClockComparison() &&
-                              (term.value == ExpType::kLess || term.value == ExpType::kAtMost) &&
-                              term.operands[1].IsConst();
-      if (!upperBound) {
-        diagnostics_.Error(term.pos,
-                           "an invariant must be a conjunction of upper bounds on clocks "
-                           "(x < c or x <= c, with c a constant)");
+  // The edges that one edge of the template stands for: one per combination of its select
+  // values, the last name varying fastest.
+  void Edges(const SyntaxEdge& syntax, int32_t source, int32_t from, int32_t to, const Scope& local,
+             Process& process) {
+    Scope scope(&local);
+    std::vector<int32_t> binders;
+    int64_t count = 1;
+    for (const SyntaxSelect& select : syntax.selects) {
+      Resolver resolver(local, network(), diagnostics_, Position::kConstant);
+      const std::optional<TypeRef> type = resolver.ResolveType(select.type, "");
+      if (!type)
+        return;
+      const std::optional<int32_t> binder = resolver.NewBinder(select.name, **type, "a select");
+      if (!binder)
+        return;
+      count *= int64_t{(*type)->upper} - (*type)->lower + 1;
+      if (count > kMaxSelectEdges) {
+        diagnostics_.Error(select.name.pos, "the select of this edge stands for more than " +
+                                                std::to_string(kMaxSelectEdges) + " edges");
         return;
       }
-      out.push_back(std::move(term));
+      scope.Declare(select.name,
+                    Symbol{.kind = Symbol::Kind::kBinder, .type = *type, .value = *binder},
+                    diagnostics_);
+      binders.push_back(*binder);
     }
-  }
-
-  std::optional<Edge> MakeEdge(const SyntaxEdge& syntax, Resolver& resolver) {
     Edge edge;
+    edge.from = from;
+    edge.to = to;
+    edge.source = source;
     edge.pos = syntax.from.pos;
     bool ok = true;
-    edge.guard = Term::Const(1, syntax.from.pos);
     if (syntax.guard) {
-      std::optional<Term> guard = resolver.Condition(*syntax.guard);
-      ok = ok && guard.has_value();
-      if (guard)
+      std::optional<Term> guard =
+          Resolver(scope, network(), diagnostics_, Position::kGuard).Condition(*syntax.guard);
+      if (guard) {
+        if (const Term* effect = Resolver::SideEffect(*guard, network())) {
+          diagnostics_.Error(effect->pos, "a guard cannot have side effects");
+          ok = false;
+        }
         edge.guard = std::move(*guard);
+      }
+      ok = ok && guard.has_value();
     }
     if (syntax.sync) {
-      std::optional<Sync> sync = resolver.Channel(syntax.sync->channel);
+      std::optional<Sync> sync =
+          Resolver(scope, network(), diagnostics_, Position::kSync).Channel(syntax.sync->channel);
       if (sync) {
         sync->send = syntax.sync->send;
         sync->pos = syntax.sync->pos;
-        const bool broadcast = network_.channels[static_cast<size_t>(sync->channels[0])].broadcast;
-        if (broadcast && !sync->send && sync->index) {
-          diagnostics_.Error(syntax.sync->channel.pos,
-                             "a broadcast receive needs a constant channel index");
-          sync.reset();
+        if (sync->index) {
+          if (const Term* effect = Resolver::SideEffect(*sync->index, network())) {
+            diagnostics_.Error(effect->pos, "a sync cannot have side effects");
+            ok = false;
+          }
         }
       }
       ok = ok && sync.has_value();
       edge.sync = std::move(sync);
     }
-    for (const SyntaxAssignment& assignment : syntax.assignments) {
-      std::optional<Term> target = resolver.Target(assignment.target);
-      std::optional<Term> value = resolver.Value(assignment.value);
-      if (!target || !value) {
-        ok = false;
-        continue;
-      }
-      if (target->kind == Term::Kind::kClock && (!value->IsConst() || value->value < 0)) {
-        diagnostics_.Error(assignment.value.pos,
-                           "a clock can only be set to a constant of at least 0");
-        ok = false;
-        continue;
-      }
-      edge.assignments.push_back({std::move(*target), std::move(*value), assignment.pos});
+    Resolver updates(scope, network(), diagnostics_, Position::kUpdate);
+    for (const SyntaxExpr& update : syntax.updates) {
+      std::optional<Term> effect = updates.Effect(update);
+      ok = ok && effect.has_value();
+      if (effect)
+        edge.updates.push_back(std::move(*effect));
     }
     if (!ok)
-      return std::nullopt;
-    return edge;
+      return;
+    for (const SyntaxSelect& select : syntax.selects)
+      edge.selectNames.push_back(select.name.text);
+    std::vector<int32_t> values;
+    for (int32_t binder : binders)
+      values.push_back(network().binders[static_cast<size_t>(binder)].lower);
+    for (int64_t n = 0; n < count; ++n) {
+      Edge bound = edge;
+      for (size_t k = 0; k < binders.size(); ++k) {
+        bound.guard = Bind(bound.guard, binders[k], values[k], network());
+        if (bound.sync) {
+          bound.sync = Bind(*bound.sync, binders[k], values[k], network());
+        }
+        for (Term& update : bound.updates)
+          update = Bind(update, binders[k], values[k], network());
+      }
+      bound.selectValues = values;
+      if (Check(bound, syntax))
+        process.edges.push_back(std::move(bound));
+      for (size_t k = values.size(); k-- > 0;) {
+        if (values[k] < network().binders[static_cast<size_t>(binders[k])].upper) {
+          ++values[k];
+          break;
+        }
+        values[k] = network().binders[static_cast<size_t>(binders[k])].lower;
+      }
+    }
+  }
+
+  // The checks that need the values of the select names.
+  bool Check(const Edge& edge, const SyntaxEdge& syntax) {
+    bool ok = true;
+    if (edge.sync && !edge.sync->send && edge.sync->index &&
+        network().channels[static_cast<size_t>(edge.sync->channels[0])].broadcast) {
+      diagnostics_.Error(syntax.sync->channel.pos,
+                         "a broadcast receive needs a constant channel index");
+      ok = false;
+    }
+    for (size_t k = 0; k < edge.updates.size(); ++k) {
+      const Term& update = edge.updates[k];
+      if (update.kind != Term::Kind::kAssign || update.operands[0].kind != Term::Kind::kClock)
+        continue;
+      if (update.operands[0].size > 0) {
+        diagnostics_.Error(update.operands[0].pos, "the index of the clock lies outside its array");
+        ok = false;
+        continue;
+      }
+      const Interval values = RangeOf(update.operands[1], network());
+      if (values.lower < 0) {
+        diagnostics_.Error(update.operands[1].pos,
+                           "the clock " + WrittenName(syntax.updates[k].operands[0]) +
+                               " may be set to a negative value (the value lies in " +
+                               RangeText(values.lower, values.upper) +
+                               " by the ranges of its variables)");
+        ok = false;
+      }
+    }
+    return ok;
   }
 
   Diagnostics& diagnostics_;
-  Network network_;
-  Scope globals_;
+  Elaboration result_;
 };
 
 }  // namespace
 
-std::optional<Network> Elaborate(const SyntaxModel& model, Diagnostics& diagnostics) {
+std::optional<Elaboration> Elaborate(const SyntaxModel& model, Diagnostics& diagnostics) {
   return Elaborator(diagnostics).Run(model);
 }
 

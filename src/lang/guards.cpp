@@ -2,6 +2,7 @@
 
 #include "expr/comparison.h"
 #include "lang/fold.h"
+#include "lang/substitute.h"
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
@@ -11,12 +12,13 @@ using Disjuncts = std::vector<GuardDisjunct>;
 
 struct Normaliser {
   SourcePos pos;
+  const Network& network;
   Diagnostics& diagnostics;
-  bool tooLarge = false;
+  bool failed = false;
 
   void Limit(const Disjuncts& disjuncts) {
-    if (disjuncts.size() > kMaxGuardDisjuncts && !tooLarge) {
-      tooLarge = true;
+    if (disjuncts.size() > kMaxGuardDisjuncts && !failed) {
+      failed = true;
       diagnostics.Error(pos, "the guard's normal form has more than " +
                                  std::to_string(kMaxGuardDisjuncts) +
                                  " disjuncts over clocks: split the edge");
@@ -40,9 +42,17 @@ struct Normaliser {
     return product;
   }
 
+  Disjuncts Combine(Disjuncts left, const Disjuncts& right, bool conjunction) {
+    if (conjunction)
+      return Product(left, right);
+    left.insert(left.end(), right.begin(), right.end());
+    Limit(left);
+    return left;
+  }
+
   // The disjuncts of `term`, or of its negation.
   Disjuncts Of(const Term& term, bool negated) {
-    if (tooLarge)
+    if (failed)
       return {};
     if (!term.HasClock()) {
       Term condition = Truth(negated ? FoldNot(term, term.pos) : term);
@@ -53,35 +63,70 @@ struct Normaliser {
     if (term.kind == Term::Kind::kNot)
       return Of(term.operands[0], !negated);
     if (term.IsClockComparison()) {
+      const Term& clock = term.operands[0];
+      if (clock.size > 0) {
+        failed = true;
+        diagnostics.Error(clock.pos, "the index of the clock lies outside its array");
+        return {};
+      }
       const int32_t relation = negated ? NegatedRelation(term.value) : term.value;
-      const int32_t clock = term.operands[0].value;
       const Term& bound = term.operands[1];
       if (relation != ExpType::kNotEqual)
-        return {GuardDisjunct{{{clock, relation, bound}}, {}}};
-      return {GuardDisjunct{{{clock, ExpType::kLess, bound}}, {}},
-              GuardDisjunct{{{clock, ExpType::kGreater, bound}}, {}}};
+        return {GuardDisjunct{{{clock.value, relation, bound, term.pos}}, {}}};
+      return {GuardDisjunct{{{clock.value, ExpType::kLess, bound, term.pos}}, {}},
+              GuardDisjunct{{{clock.value, ExpType::kGreater, bound, term.pos}}, {}}};
+    }
+    if (term.kind == Term::Kind::kQuantifier) {
+      // forall is a conjunction over the binder's values, exists a disjunction.
+      const bool conjunction = (term.value == static_cast<int32_t>(Quantifier::kForall)) != negated;
+      const Binder& binder = network.binders[static_cast<size_t>(term.size)];
+      Disjuncts result = conjunction ? Disjuncts{GuardDisjunct{}} : Disjuncts{};
+      for (int32_t v = binder.lower; v <= binder.upper && !failed; ++v) {
+        result = Combine(std::move(result),
+                         Of(Bind(term.operands[0], term.size, v, network), negated), conjunction);
+      }
+      return result;
     }
     // What is left with clocks inside is `&&` or `||` (Resolver::Condition allows no other).
     const bool conjunction = (term.value == ExpType::kAnd) != negated;
-    Disjuncts left = Of(term.operands[0], negated);
-    Disjuncts right = Of(term.operands[1], negated);
-    if (conjunction)
-      return Product(left, right);
-    left.insert(left.end(), right.begin(), right.end());
-    Limit(left);
-    return left;
+    return Combine(Of(term.operands[0], negated), Of(term.operands[1], negated), conjunction);
   }
 };
 
 }  // namespace
 
 std::optional<std::vector<GuardDisjunct>> GuardDisjuncts(const Term& guard, SourcePos pos,
+                                                         const Network& network,
                                                          Diagnostics& diagnostics) {
-  Normaliser normaliser{pos, diagnostics};
+  Normaliser normaliser{pos, network, diagnostics};
   Disjuncts disjuncts = normaliser.Of(guard, false);
-  if (normaliser.tooLarge)
+  if (normaliser.failed)
     return std::nullopt;
   return disjuncts;
+}
+
+std::optional<GuardDisjunct> InvariantParts(const Term& invariant, SourcePos pos,
+                                            const Network& network, Diagnostics& diagnostics) {
+  const std::optional<std::vector<GuardDisjunct>> disjuncts =
+      GuardDisjuncts(invariant, pos, network, diagnostics);
+  if (!disjuncts)
+    return std::nullopt;
+  if (disjuncts->empty())
+    return GuardDisjunct{{}, {Term::Const(0, pos)}};
+  const char* const refused =
+      "an invariant must be a conjunction of clock upper bounds (x < e, x <= e) and conditions "
+      "without clocks";
+  if (disjuncts->size() > 1) {
+    diagnostics.Error(pos, refused);
+    return std::nullopt;
+  }
+  for (const ClockAtom& atom : (*disjuncts)[0].clocks) {
+    if (atom.relation != ExpType::kLess && atom.relation != ExpType::kAtMost) {
+      diagnostics.Error(atom.pos, refused);
+      return std::nullopt;
+    }
+  }
+  return (*disjuncts)[0];
 }
 
 }  // namespace tickcheck::lang

@@ -1,8 +1,9 @@
 #pragma once
-// The normal form of guards that the model file can hold: a guard becomes a disjunction of
-// conjunctions, each conjunction one jump of the model file. Clock comparisons stay single
-// comparisons (the checker's delay windows read them); the integer parts stay whole conditions,
-// since an integer condition is tested as one comparison. `x != e` becomes `x < e || x > e`.
+// The normal form of guards and invariants that the model file can hold: a guard becomes a
+// disjunction of conjunctions, each conjunction one jump of the model file. Clock comparisons
+// stay single comparisons (the checker's delay windows read them); the integer parts stay whole
+// conditions, since an integer condition is tested as one comparison. `x != e` becomes
+// `x < e || x > e`; a quantifier over clock comparisons is unrolled.
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,7 @@ struct ClockAtom {
   int32_t clock = 0;
   int32_t relation = 0;
   Term bound;
+  SourcePos pos;  // the comparison's
 };
 
 struct GuardDisjunct {
@@ -32,6 +34,12 @@ struct GuardDisjunct {
 // ones left out: an empty list means the edge can never be taken; a guard without clocks gives
 // at most one disjunct. More than kMaxGuardDisjuncts is an error at `pos`.
 std::optional<std::vector<GuardDisjunct>> GuardDisjuncts(const Term& guard, SourcePos pos,
+                                                         const Network& network,
                                                          Diagnostics& diagnostics);
+
+// The parts of an invariant: clock upper bounds (`x < e`, `x <= e`) and conditions without
+// clocks (a false invariant gives the condition 0). Any other shape is an error.
+std::optional<GuardDisjunct> InvariantParts(const Term& invariant, SourcePos pos,
+                                            const Network& network, Diagnostics& diagnostics);
 
 }  // namespace tickcheck::lang

@@ -8,9 +8,9 @@ namespace tickcheck::lang {
 namespace {
 
 // Longest first, so that a prefix never hides a longer operator.
-constexpr std::array<std::string_view, 19> kLongPuncts = {
-    "->", "==", "!=", "<=", ">=", "&&", "||", ":=", "++", "--",
-    "+=", "-=", "*=", "/=", "%=", "<<", ">>", "<?", ">?"};
+constexpr std::array<std::string_view, 24> kLongPuncts = {
+    "<<=", ">>=", "->", "==", "!=", "<=", ">=", "&&", "||", ":=", "++", "--",
+    "+=",  "-=",  "*=", "/=", "%=", "&=", "|=", "^=", "<<", ">>", "<?", ">?"};
 constexpr std::string_view kShortPuncts = "(){}[],;:.?!=<>+-*/%&|^~'";
 
 bool IsNameStart(char c) {
@@ -55,7 +55,7 @@ std::vector<Token> Lex(const std::string& text, Diagnostics& diagnostics, Source
         return fail(opened, "unterminated comment");
       advance(end + 2);
     } else if (IsNameStart(c)) {
-      Token token{Token::Kind::kName, {}, 0, pos};
+      Token token{Token::Kind::kName, {}, 0, pos, i};
       size_t length = 0;
       while (i + length < text.size() && IsNamePart(text[i + length]))
         ++length;
@@ -63,7 +63,7 @@ std::vector<Token> Lex(const std::string& text, Diagnostics& diagnostics, Source
       advance(length);
       tokens.push_back(std::move(token));
     } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
-      Token token{Token::Kind::kNumber, {}, 0, pos};
+      Token token{Token::Kind::kNumber, {}, 0, pos, i};
       size_t length = 0;
       while (i + length < text.size() && IsNamePart(text[i + length]))
         ++length;
@@ -78,7 +78,7 @@ std::vector<Token> Lex(const std::string& text, Diagnostics& diagnostics, Source
       advance(length);
       tokens.push_back(std::move(token));
     } else {
-      Token token{Token::Kind::kPunct, {}, 0, pos};
+      Token token{Token::Kind::kPunct, {}, 0, pos, i};
       for (std::string_view punct : kLongPuncts) {
         if (rest.starts_with(punct)) {
           token.text = punct;
@@ -94,7 +94,7 @@ std::vector<Token> Lex(const std::string& text, Diagnostics& diagnostics, Source
       tokens.push_back(std::move(token));
     }
   }
-  tokens.push_back({Token::Kind::kEnd, {}, 0, pos});
+  tokens.push_back({Token::Kind::kEnd, {}, 0, pos, text.size()});
   return tokens;
 }
 

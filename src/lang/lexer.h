@@ -2,6 +2,7 @@
 // Splits a source text of the modelling language into tokens: names, decimal integer literals
 // and punctuation, skipping blanks, `// line comments` and `/* block comments */`.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct Token {
   std::string text;   // the name or the punctuation, as written
   int64_t value = 0;  // kNumber: the literal's value (at most 2147483647)
   SourcePos pos;
+  size_t offset = 0;  // the byte offset of its first character in the text
 
   bool Is(const char* punct) const { return kind == Kind::kPunct && text == punct; }
   bool IsName(const char* name) const { return kind == Kind::kName && text == name; }

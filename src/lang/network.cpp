@@ -5,33 +5,40 @@
 #include "model/expression_record.h"
 
 namespace tickcheck::lang {
-namespace {
-
-void CollectIntegers(const Term& term, std::vector<int32_t>& out) {
-  auto add = [&out](int32_t variable) {
-    if (std::find(out.begin(), out.end(), variable) == out.end())
-      out.push_back(variable);
-  };
-  if (term.kind == Term::Kind::kInt)
-    add(term.value);
-  for (int32_t element : term.elements)
-    add(element);
-  for (const Term& operand : term.operands)
-    CollectIntegers(operand, out);
-}
-
-}  // namespace
 
 Term Term::Const(int32_t value, SourcePos pos) {
-  return Term{Kind::kConst, value, {}, {}, pos};
-}
-
-Term Term::Int(int32_t variable, SourcePos pos) {
-  return Term{Kind::kInt, variable, {}, {}, pos};
+  Term term;
+  term.value = value;
+  term.pos = pos;
+  return term;
 }
 
 Term Term::Binary(int32_t op, Term left, Term right, SourcePos pos) {
-  return Term{Kind::kBinary, op, {}, {std::move(left), std::move(right)}, pos};
+  Term term;
+  term.kind = Kind::kBinary;
+  term.value = op;
+  term.operands = {std::move(left), std::move(right)};
+  term.pos = pos;
+  return term;
+}
+
+Term Term::Place(Space space, int32_t first, std::vector<CellType> cells, SourcePos pos) {
+  Term term;
+  term.kind = Kind::kPlace;
+  term.space = space;
+  term.value = first;
+  term.size = static_cast<int32_t>(cells.size());
+  term.cells = std::move(cells);
+  term.pos = pos;
+  return term;
+}
+
+Term Term::Read(Term place, SourcePos pos) {
+  Term term;
+  term.kind = Kind::kRead;
+  term.operands = {std::move(place)};
+  term.pos = pos;
+  return term;
 }
 
 bool Term::IsClockComparison() const {
@@ -39,16 +46,16 @@ bool Term::IsClockComparison() const {
 }
 
 bool Term::HasClock() const {
-  if (kind == Kind::kClock || IsClockComparison())
+  if (kind == Kind::kClock)
     return true;
   return std::any_of(operands.begin(), operands.end(),
                      [](const Term& operand) { return operand.HasClock(); });
 }
 
-std::vector<int32_t> Term::IntegersRead() const {
-  std::vector<int32_t> read;
-  CollectIntegers(*this, read);
-  return read;
+int32_t Term::FixedVariable() const {
+  if (kind != Kind::kPlace || space != Space::kGlobal || !operands.empty() || cells.size() != 1)
+    return -1;
+  return value;
 }
 
 }  // namespace tickcheck::lang

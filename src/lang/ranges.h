@@ -1,7 +1,8 @@
 #pragma once
-// The values an integer term can take, from the declared ranges of the variables it reads. Used
-// to prove that a variable array index stays inside its array and to bound clock comparisons
-// whose bound is not a constant.
+// The values an integer term can take, from the declared ranges of the cells it reads, the
+// binders' ranges and the functions' result types. Used to bound clock comparisons and clock
+// settings whose values are not constants, and to leave out the channels that a variable channel
+// index never selects.
 
 #include <cstdint>
 
@@ -14,9 +15,9 @@ struct Interval {
   int64_t upper = 0;
 };
 
-// An interval that holds every value of `term` in every state whose variables lie in their
-// ranges. Arithmetic wraps in 32 bits, so a result that could leave the 32-bit range gives the
-// whole 32-bit range. A clock comparison gives [0, 1].
+// An interval that holds every value of `term` in every state whose cells lie in their ranges
+// (an evaluation that fails has no value). Arithmetic wraps in 32 bits, so a result that could
+// leave the 32-bit range gives the whole 32-bit range. A clock gives 0 .. 2^31 - 1.
 Interval RangeOf(const Term& term, const Network& network);
 
 }  // namespace tickcheck::lang

@@ -1,23 +1,38 @@
 #include "lang/scope.h"
 
 namespace tickcheck::lang {
+namespace {
+
+bool IsArray(const Symbol& symbol) {
+  return symbol.type && symbol.type->kind == Type::Kind::kArray;
+}
+
+}  // namespace
 
 std::string Describe(const Symbol& symbol, const std::string& name) {
   switch (symbol.kind) {
     case Symbol::Kind::kConst:
-      return "the constant " + name;
+      return (IsArray(symbol) ? "the constant array " : "the constant ") + name;
     case Symbol::Kind::kType:
       return "the type " + name;
-    case Symbol::Kind::kInt:
-      return (symbol.size > 0 ? "the array " : "the variable ") + name;
+    case Symbol::Kind::kVariable:
+    case Symbol::Kind::kLocal:
+    case Symbol::Kind::kReference:
+      if (symbol.type->kind == Type::Kind::kRecord)
+        return "the record " + name;
+      return (IsArray(symbol) ? "the array " : "the variable ") + name;
     case Symbol::Kind::kClock:
-      return (symbol.size > 0 ? "the clock array " : "the clock ") + name;
+      return (IsArray(symbol) ? "the clock array " : "the clock ") + name;
     case Symbol::Kind::kChannel:
-      return (symbol.size > 0 ? "the channel array " : "the channel ") + name;
+      return (IsArray(symbol) ? "the channel array " : "the channel ") + name;
+    case Symbol::Kind::kFunction:
+      return "the function " + name;
     case Symbol::Kind::kTemplate:
       return "the process template " + name;
     case Symbol::Kind::kInstance:
       return "the process " + name;
+    case Symbol::Kind::kBinder:
+      return "the name " + name;
   }
   return name;
 }

@@ -27,6 +27,9 @@ bool ReachedSet::EarlierHold(const DsState& state, const ClockBox& box) const {
 }
 
 const ClockBox& ReachedSet::Add(const DsState& state, bool widen) {
+  // A sweep of many states joins them as it goes, so that no join grows the memory much at once.
+  if (sweep_.BoxCount() >= kBatchBoxes)
+    Join();
   return sweep_.Add(state, widen);
 }
 

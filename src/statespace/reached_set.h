@@ -2,7 +2,7 @@
 // The set of reached states of a search, in two tiers that it hides: the states that joined one
 // decision diagram, and the states of the latest sweeps as boxes of clock intervals
 // (statespace/sweep_set.h) that join the diagram together, built in one pass, once about a
-// thousand of them wait.
+// thousand of them wait (at the end of a sweep, or within a sweep of more states).
 
 #include "model/ds_state.h"
 #include "statespace/bdd_manager.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace tickcheck {
 namespace {
@@ -15,10 +16,13 @@ uint64_t Mix(uint64_t key, int64_t value) {
   return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
 }
 
-size_t BucketOf(int32_t slot, uint64_t key, size_t mask) {
+uint64_t BucketHash(int32_t slot, uint64_t key) {
   uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 31;
-  return static_cast<size_t>(h) & mask;
+  return h ^ (h >> 31);
+}
+
+size_t BucketOf(int32_t slot, uint64_t key, size_t mask) {
+  return static_cast<size_t>(BucketHash(slot, key)) & mask;
 }
 
 // What a segment key holds for an advancing clock at its Max: no difference of two clock values
@@ -129,14 +133,35 @@ WaitingLists::View WaitingLists::ViewOf(const Slot& slot, const int32_t* record)
           record[0]};
 }
 
-int32_t* WaitingLists::Record(Slot& slot, uint32_t sequence) {
-  return slot.records.data() + slot.head +
-         static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
+const int32_t* WaitingLists::Record(const Slot& slot, uint32_t sequence) {
+  const size_t place = slot.head + static_cast<size_t>(sequence - slot.frontSequence);
+  return slot.chunks[place / slot.perChunk].data() +
+         place % slot.perChunk * static_cast<size_t>(slot.stride);
 }
 
-const int32_t* WaitingLists::Record(const Slot& slot, uint32_t sequence) const {
-  return slot.records.data() + slot.head +
-         static_cast<size_t>(sequence - slot.frontSequence) * static_cast<size_t>(slot.stride);
+int32_t* WaitingLists::Record(Slot& slot, uint32_t sequence) {
+  return const_cast<int32_t*>(Record(std::as_const(slot), sequence));
+}
+
+void WaitingLists::Append(Slot& slot, const WaitingDsState& entry) {
+  const auto stride = static_cast<size_t>(slot.stride);
+  if (slot.chunks.size() == 1 && slot.head > 0 && 2 * slot.head * stride >= slot.chunks[0].size()) {
+    // The first chunk's taken records are dropped once they are half of it, so that a short list
+    // that waits long stays short.
+    std::vector<int32_t>& first = slot.chunks[0];
+    first.erase(first.begin(), first.begin() + static_cast<ptrdiff_t>(slot.head * stride));
+    slot.head = 0;
+  }
+  if (slot.chunks.empty() || slot.chunks.back().size() == slot.perChunk * stride) {
+    slot.chunks.emplace_back();
+    // Later chunks are made at their full size at once; the first grows as the list does.
+    if (slot.chunks.size() > 1)
+      slot.chunks.back().reserve(slot.perChunk * stride);
+  }
+  std::vector<int32_t>& chunk = slot.chunks.back();
+  chunk.insert(chunk.end(), {entry.delayCount, ClockListOf(entry.frozenClocks)});
+  chunk.insert(chunk.end(), entry.state.intValues.begin(), entry.state.intValues.end());
+  chunk.insert(chunk.end(), entry.state.clockValues.begin(), entry.state.clockValues.end());
 }
 
 int32_t WaitingLists::FindSlot(int64_t index) const {
@@ -167,6 +192,8 @@ int32_t WaitingLists::SlotOf(const WaitingDsState& entry) {
   slot.activeClocks = ClockListOf(entry.state.activeClocks);
   slot.intCount = static_cast<int32_t>(entry.state.intValues.size());
   slot.stride = kHeader + slot.intCount + static_cast<int32_t>(entry.state.activeClocks.size());
+  slot.perChunk = static_cast<uint32_t>(
+      std::max<size_t>(1, chunkBytes_ / (sizeof(int32_t) * static_cast<size_t>(slot.stride))));
   return number;
 }
 
@@ -182,32 +209,41 @@ int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
   return found->second;
 }
 
-size_t WaitingLists::FindBucket(int32_t slot, uint64_t key) const {
-  const size_t mask = buckets_.size() - 1;
+WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) {
+  return shards_[BucketHash(slot, key) >> (64 - kShardBits)];
+}
+
+const WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) const {
+  return shards_[BucketHash(slot, key) >> (64 - kShardBits)];
+}
+
+size_t WaitingLists::FindBucket(const Shard& shard, int32_t slot, uint64_t key) {
+  const std::vector<Bucket>& buckets = shard.buckets;
+  const size_t mask = buckets.size() - 1;
   size_t bucket = BucketOf(slot, key, mask);
-  while (buckets_[bucket].slot != -1 &&
-         (buckets_[bucket].slot != slot || buckets_[bucket].key != key))
+  while (buckets[bucket].slot != -1 && (buckets[bucket].slot != slot || buckets[bucket].key != key))
     bucket = (bucket + 1) & mask;
   return bucket;
 }
 
 void WaitingLists::File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
   for (uint64_t key : keys) {
+    Shard& shard = ShardOf(slot, key);
     // At most two thirds full, so that probes stay short.
-    if (3 * (usedBuckets_ + 1) > 2 * buckets_.size()) {
-      std::vector<Bucket> old = std::move(buckets_);
-      buckets_.clear();
-      buckets_.resize(std::max<size_t>(64, 2 * old.size()));
+    if (3 * (shard.used + 1) > 2 * shard.buckets.size()) {
+      std::vector<Bucket> old = std::move(shard.buckets);
+      shard.buckets.clear();
+      shard.buckets.resize(std::max<size_t>(16, 2 * old.size()));
       for (Bucket& bucket : old) {
         if (bucket.slot != -1)
-          buckets_[FindBucket(bucket.slot, bucket.key)] = std::move(bucket);
+          shard.buckets[FindBucket(shard, bucket.slot, bucket.key)] = std::move(bucket);
       }
     }
-    Bucket& bucket = buckets_[FindBucket(slot, key)];
+    Bucket& bucket = shard.buckets[FindBucket(shard, slot, key)];
     if (bucket.slot == -1) {
       bucket.slot = slot;
       bucket.key = key;
-      ++usedBuckets_;
+      ++shard.used;
     }
     bucket.sequences.push_back(sequence);
   }
@@ -215,33 +251,35 @@ void WaitingLists::File(int32_t slot, uint32_t sequence, const std::vector<uint6
 
 void WaitingLists::Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
   for (uint64_t key : keys) {
-    const size_t at = FindBucket(slot, key);
-    std::vector<uint32_t>& sequences = buckets_[at].sequences;
+    Shard& shard = ShardOf(slot, key);
+    const size_t at = FindBucket(shard, slot, key);
+    std::vector<uint32_t>& sequences = shard.buckets[at].sequences;
     const auto found = std::find(sequences.begin(), sequences.end(), sequence);
     *found = sequences.back();
     sequences.pop_back();
     if (sequences.empty())
-      EraseBucket(at);
+      EraseBucket(shard, at);
   }
 }
 
-void WaitingLists::EraseBucket(size_t bucket) {
+void WaitingLists::EraseBucket(Shard& shard, size_t bucket) {
   // Linear probing: the buckets after the hole that could live in it move up, so that no search
   // stops at the hole early.
-  const size_t mask = buckets_.size() - 1;
+  std::vector<Bucket>& buckets = shard.buckets;
+  const size_t mask = buckets.size() - 1;
   size_t hole = bucket;
-  for (size_t next = (hole + 1) & mask; buckets_[next].slot != -1; next = (next + 1) & mask) {
-    const size_t home = BucketOf(buckets_[next].slot, buckets_[next].key, mask);
+  for (size_t next = (hole + 1) & mask; buckets[next].slot != -1; next = (next + 1) & mask) {
+    const size_t home = BucketOf(buckets[next].slot, buckets[next].key, mask);
     // The bucket at `next` may fill the hole when its home does not lie in (hole, next].
     const bool between =
         hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
     if (!between) {
-      buckets_[hole] = std::move(buckets_[next]);
+      buckets[hole] = std::move(buckets[next]);
       hole = next;
     }
   }
-  buckets_[hole] = Bucket{};
-  --usedBuckets_;
+  buckets[hole] = Bucket{};
+  --shard.used;
 }
 
 void WaitingLists::Enqueue(Slot& slot) {
@@ -267,11 +305,12 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   // Every entry that is not apart from the new one is filed under one of its keys; the oldest of
   // them takes it.
   candidates_.clear();
-  if (!buckets_.empty()) {
-    for (uint64_t key : keys_) {
-      const Bucket& bucket = buckets_[FindBucket(number, key)];
-      candidates_.insert(candidates_.end(), bucket.sequences.begin(), bucket.sequences.end());
-    }
+  for (uint64_t key : keys_) {
+    const Shard& shard = ShardOf(number, key);
+    if (shard.buckets.empty())
+      continue;
+    const Bucket& bucket = shard.buckets[FindBucket(shard, number, key)];
+    candidates_.insert(candidates_.end(), bucket.sequences.begin(), bucket.sequences.end());
   }
   // Sequence numbers wrap: order them by their distance from the front.
   const uint32_t front = slot.frontSequence;
@@ -305,18 +344,8 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     return merge.outcome;
   }
 
-  // The records of the emptied front are dropped once they are half of the array.
-  if (slot.head > 0 && 2 * slot.head >= slot.records.size()) {
-    slot.records.erase(slot.records.begin(),
-                       slot.records.begin() + static_cast<ptrdiff_t>(slot.head));
-    slot.head = 0;
-  }
   const uint32_t sequence = slot.frontSequence + slot.count;
-  slot.records.insert(slot.records.end(), {entry.delayCount, ClockListOf(entry.frozenClocks)});
-  slot.records.insert(slot.records.end(), entry.state.intValues.begin(),
-                      entry.state.intValues.end());
-  slot.records.insert(slot.records.end(), entry.state.clockValues.begin(),
-                      entry.state.clockValues.end());
+  Append(slot, entry);
   ++slot.count;
   File(number, sequence, keys_);
   Enqueue(slot);
@@ -444,13 +473,16 @@ void WaitingLists::PopFront(int64_t index) {
   Advancing(front, storedAdvancing_);
   SegmentKeys(front, storedAdvancing_, storedKeys_);
   Unfile(number, slot.frontSequence, storedKeys_);
-  slot.head += static_cast<size_t>(slot.stride);
+  ++slot.head;
   ++slot.frontSequence;
   --slot.count;
   --size_;
   if (slot.count == 0) {
     // Most composed locations wait only now and then: an empty list gives its memory back.
-    std::vector<int32_t>().swap(slot.records);
+    std::vector<std::vector<int32_t>>().swap(slot.chunks);
+    slot.head = 0;
+  } else if (slot.head == slot.perChunk) {
+    slot.chunks.erase(slot.chunks.begin());
     slot.head = 0;
   }
 }

@@ -2,10 +2,12 @@
 // The waiting lists of the search: one list of waiting entries per composed location, and the
 // rule by which a new entry merges with the entries that wait already.
 //
-// A list is a queue of fixed-size records, one per entry, in one array per composed location: the
-// delay count, the entry's frozen clocks (as the number of a list of clocks kept once), its integer
-// and clock values. States of one composed location carry the same active clocks, so the list
-// keeps them, and the location vector, once.
+// A list is a queue of fixed-size records, one per entry, per composed location: the delay count,
+// the entry's frozen clocks (as the number of a list of clocks kept once), its integer and clock
+// values. States of one composed location carry the same active clocks, so the list keeps them,
+// and the location vector, once. The records lie in chunks of at most about 256 KiB: a long list
+// grows a chunk at a time and gives its memory back a chunk at a time, never copying itself, so
+// that the memory of a search grows in small steps.
 //
 // A new entry merges with the oldest stored entry that is not apart from it. Two entries are
 // apart unless their frozen clocks, the values of those that are active, and their integer values
@@ -62,8 +64,13 @@ struct Merge {
 
 class WaitingLists {
  public:
-  // `model` gives the clocks' Max; it must outlive the lists.
-  explicit WaitingLists(const CSystem& model) : model_(model) {}
+  // The size of a full chunk of records.
+  static constexpr size_t kChunkBytes = size_t{1} << 18;
+
+  // `model` gives the clocks' Max; it must outlive the lists. `chunkBytes` is the size of a full
+  // chunk of records (at least one record).
+  explicit WaitingLists(const CSystem& model, size_t chunkBytes = kChunkBytes)
+      : model_(model), chunkBytes_(chunkBytes) {}
 
   // Puts `entry` into the list of its composed location: merged into the first stored entry that
   // is not apart from it (the list's first entry excepted when `skipFront`, the entry being
@@ -102,9 +109,12 @@ class WaitingLists {
     int32_t activeClocks = 0;            // the number of the list of active clocks
     int32_t intCount = 0;
     int32_t stride = 0;  // words per record
-    size_t head = 0;     // the first word of the front record
-    std::vector<int32_t> records;
-    uint32_t frontSequence = 0;  // the sequence number of the record at `head`
+    // The records: every chunk but the last holds `perChunk` records (the first one counting
+    // those already taken from it); only the first grows by doubling, up to that size.
+    std::vector<std::vector<int32_t>> chunks;
+    uint32_t perChunk = 0;
+    uint32_t head = 0;           // the front record's place in the first chunk
+    uint32_t frontSequence = 0;  // the sequence number of the front record
     uint32_t count = 0;
     bool queued = false;  // in one of the heaps
   };
@@ -119,8 +129,10 @@ class WaitingLists {
 
   static View ViewOf(const WaitingDsState& entry);
   View ViewOf(const Slot& slot, const int32_t* record) const;
-  int32_t* Record(Slot& slot, uint32_t sequence);
-  const int32_t* Record(const Slot& slot, uint32_t sequence) const;
+  static int32_t* Record(Slot& slot, uint32_t sequence);
+  static const int32_t* Record(const Slot& slot, uint32_t sequence);
+  // Appends the record of `entry` to the list of `slot`.
+  void Append(Slot& slot, const WaitingDsState& entry);
 
   // The key under which an entry waits: entries with different keys never merge.
   static uint64_t MergeKey(const View& entry);
@@ -141,15 +153,26 @@ class WaitingLists {
   // Whether the location vector of slot `a` comes after that of slot `b`: the heaps' order.
   bool After(int32_t a, int32_t b) const;
   int32_t ClockListOf(const std::vector<int32_t>& clocks);
-  // The bucket of (slot, key), or the empty bucket where it would go.
-  size_t FindBucket(int32_t slot, uint64_t key) const;
+  // The buckets are spread over shards that grow one at a time, so that the index grows in
+  // small steps too; each is an open-addressed table with linear probing, at most two thirds
+  // full.
+  static constexpr int kShardBits = 6;
+  struct Shard {
+    std::vector<Bucket> buckets;
+    size_t used = 0;
+  };
+  Shard& ShardOf(int32_t slot, uint64_t key);
+  const Shard& ShardOf(int32_t slot, uint64_t key) const;
+  // The bucket of (slot, key) in `shard` (not empty), or the empty bucket where it would go.
+  static size_t FindBucket(const Shard& shard, int32_t slot, uint64_t key);
   // Files sequence `sequence` of slot `slot` under each of `keys` / takes it out of them.
   void File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
   void Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
-  void EraseBucket(size_t bucket);
+  static void EraseBucket(Shard& shard, size_t bucket);
   void Enqueue(Slot& slot);
 
   const CSystem& model_;
+  const size_t chunkBytes_;
   size_t size_ = 0;
   std::vector<Slot> slots_;
   // The slot of each composed location by its number (-1: none); numbers are dense.
@@ -160,9 +183,7 @@ class WaitingLists {
   std::vector<std::vector<int32_t>> clockLists_;
   std::unordered_map<std::vector<int32_t>, int32_t, ListHash> clockListNumbers_;
   int32_t lastClockList_ = -1;  // the number that ClockListOf answered last
-  // Open addressing with linear probing, at most two thirds full.
-  std::vector<Bucket> buckets_;
-  size_t usedBuckets_ = 0;
+  std::vector<Shard> shards_ = std::vector<Shard>(size_t{1} << kShardBits);
   // The slots of the non-empty lists whose location vectors come at or after that of the search's
   // current one, and those before it: heaps with the first location vector on top.
   std::vector<int32_t> ahead_;

@@ -78,7 +78,7 @@ TEST(TracesTest, TracesOfTheExamplesReplay) {
       const std::string copy = dir.File(path.filename().string());
       std::filesystem::copy_file(path, copy);
       traces += ExpectTracesReplay(copy);
-    } else if (path.extension() == ".tck") {
+    } else if (path.extension() == ".tck" || path.extension() == ".xml") {
       const std::string compiled = dir.File(path.stem().string() + "-compiled.txt");
       ASSERT_EQ(testing::RunTickcheckBinary({path.string(), "--emit-model", compiled}).exitCode, 0)
           << path;

@@ -70,20 +70,18 @@ TEST(InterruptTest, SigintEndsTheRunWithTheVerdictsSoFarAndKeepsTheOldReports) {
 }
 
 // SIGINT during the trace search of --trace: the verdicts are all decided and printed, the
-// traces are left out, and the run ends with exit code 130. With delays of 4000 ticks the trace
-// search, which goes tick by tick, takes far longer than the check.
+// traces are left out, and the run ends with exit code 130. The trace of LateResetModel needs the
+// tick-by-tick search, which with these constants takes far longer than the check.
 TEST(InterruptTest, SigintDuringTheTraceSearchKeepsTheVerdictsWithoutTraces) {
   TempDir dir;
-  testing::WriteModel(dir, FischerModel(2, 4000, 3999), "model.txt");
+  testing::WriteModel(dir, testing::LateResetModel(20000, 90000), "model.txt");
   testing::BinaryRun run({"model.txt", "--trace", "--progress", "--json", "run.json"},
                          dir.Path().string());
   ASSERT_TRUE(run.AwaitError("looking for traces: ", 300));
   run.Signal(SIGINT);
   const auto result = run.Wait();
   EXPECT_EQ(result.exitCode, 130) << result.err;
-  EXPECT_NE(result.out.find("property1 : 1\nproperty2 : 1\nproperty3 : 1\nexecute time:"),
-            std::string::npos)
-      << result.out;
+  EXPECT_NE(result.out.find("property1 : 1\nexecute time:"), std::string::npos) << result.out;
   EXPECT_NE(result.err.find("tickcheck: interrupted while looking for traces; the verdicts stand, "
                             "no trace is printed\n"),
             std::string::npos)

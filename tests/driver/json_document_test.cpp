@@ -51,9 +51,9 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   const json document = json::parse(text);
   // Keys in the documented order.
   const auto ordered = nlohmann::ordered_json::parse(text);
-  EXPECT_EQ(Keys(ordered),
-            (std::vector<std::string>{"tickcheck", "model", "options", "interrupted", "properties",
-                                      "model_errors", "statistics", "input", "queries", "names"}));
+  EXPECT_EQ(Keys(ordered), (std::vector<std::string>{"tickcheck", "model", "options", "interrupted",
+                                                     "limit", "properties", "model_errors",
+                                                     "statistics", "input", "queries", "names"}));
   EXPECT_EQ(document["input"], "model file");
   EXPECT_EQ(document["queries"], json::array());
   EXPECT_EQ(document["names"]["processes"], json::parse(R"(["P1", "P2", "P3"])"));
@@ -104,7 +104,8 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
     EXPECT_EQ(trace["initial"], json::parse(R"({"locations": [1, 1, 1], "integers": {"id": 0},
         "clocks": {}, "location_names": ["idle", "idle", "idle"]})"));
     EXPECT_EQ(trace["steps"][0]["jumps"], json::parse(R"([{"process": 1, "from": 1, "to": 2,
-        "jump": 1, "process_name": "P1", "from_name": "idle", "to_name": "req"}])"));
+        "jump": 1, "process_name": "P1", "from_name": "idle", "to_name": "req",
+        "select": {}, "added": false}])"));
     trace = nullptr;
   }
   tracedDocument["options"]["trace"] = false;
@@ -130,7 +131,10 @@ TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
       {EXAMPLES_DIR "/fischer.tck"},
       {EXAMPLES_DIR "/fischer-incorrect.tck", "--trace"},
       {EXAMPLES_DIR "/csma-cd.tck", "--trace", "-t"},
-      {EXAMPLES_DIR "/pulse.tck", "--trace"}};
+      {EXAMPLES_DIR "/pulse.tck", "--trace"},
+      {EXAMPLES_DIR "/fischer.xml", "--trace"},
+      {EXAMPLES_DIR "/train-gate-queue.xml", "--compact-trace"},
+      {EXAMPLES_DIR "/csma-cd.xml", "--trace", "-n"}};
   for (std::vector<std::string> arguments : runs) {
     arguments.insert(arguments.end(), {"--json", "-"});
     const auto result = RunTickcheckBinary(arguments);

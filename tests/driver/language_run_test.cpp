@@ -41,8 +41,8 @@ std::string Lines(const std::string& out, const std::vector<std::string>& prefix
 // with TICKCHECK_UPDATE_GOLDEN=1); it must be the verdicts of the language's semantics, and every
 // mode of the checker must print it.
 TEST(LanguageRunTest, ExamplesGiveTheirDocumentedVerdictsInEveryMode) {
-  for (const char* example :
-       {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd", "pulse"}) {
+  for (const char* example : {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd",
+                              "pulse", "train-bridge", "printers"}) {
     const std::string stem = std::string(EXAMPLES_DIR) + "/" + example;
     const std::string golden = std::string(TEST_DATA_DIR) + "/golden/" + example + ".tck.expected";
     const testing::ProcessResult run = RunTickcheckBinary({stem + ".tck"});
@@ -203,8 +203,27 @@ TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   run = RunTickcheckBinary({testing::WriteModel(dir, FischerModel(2, 1, 1)), "-q", "m.q"});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("tickcheck: -q and --emit-model apply to .tck models only\n", 0), 0u)
+  EXPECT_EQ(
+      run.err.rfind("tickcheck: -q and --emit-model apply to .tck, .xta and .xml models only\n", 0),
+      0u)
       << run.err;
+}
+
+// An XTA file with the .q beside it: its own forms (`:=`, `and`, an edge continued with `->`,
+// named instances) read like the language; the document names its input "xta".
+TEST(LanguageRunTest, XtaFilesWithTheQueriesBesideThem) {
+  const std::string model = TEST_DATA_DIR "/xta/fischer.xta";
+  const testing::ProcessResult run = RunTickcheckBinary({model});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "E<> P1.cs and P2.cs  -- not satisfied\nA[] not (P1.cs and P3.cs)  -- satisfied\n"
+            "E<> P1.cs  -- satisfied\n");
+  const testing::ProcessResult json = RunTickcheckBinary({model, "--json", "-"});
+  EXPECT_NE(json.out.find("\"input\": \"xta\""), std::string::npos) << json.out;
+  TempDir dir;
+  const testing::ProcessResult missing = RunTickcheckBinary({dir.File("none.xta")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "tickcheck: " + dir.File("none.xta") + ": No such file or directory\n");
 }
 
 // The emitted model file is an ordinary model file: checked on its own it gives the same

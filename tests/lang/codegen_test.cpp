@@ -41,11 +41,24 @@ TEST(CodegenTest, ClockDisjunctionsAndNotEqualBecomeOneJumpEach) {
       "        s -> t { guard n == 1 || a[n] == 0 && !(n > 0); assign a[n] = 1; },\n"
       "        s -> s { guard false && n == 1; }; }\n"
       "system P;");
-  // The integer condition stays one comparison; `a[n] = 1` sets each element; the guard that
-  // can never hold makes no jump.
+  // The integer condition stays one comparison; `a[n] = 1` is one effect; the guard that can
+  // never hold makes no jump.
   EXPECT_EQ(Jumps(model, 0),
             (std::vector<std::string>{"1>2 0:0:0 g1 a0", "1>2 0:0:0 g2 a0", "1>2 0:0:0 g1 a0",
-                                      "1>2 0:0:0 g1 a0", "1>2 0:0:0 g1 a3"}));
+                                      "1>2 0:0:0 g1 a0", "1>2 0:0:0 g1 a1"}));
+}
+
+TEST(CodegenTest, UpdatesStayAssignmentPairsUnlessTheyNeedEffects) {
+  const ModelSpec model = Compiled(
+      "int[0,3] n;\nbool f;\nint[0,3] a[2];\nint g(int v) { return v + 1; }\n"
+      "process P() { clock x; state s; init s;\n"
+      "  trans s -> s { assign n = 2, f = n, x = n + 1, n++, a[n] = 1, n = g(n), f |= 1; }; }\n"
+      "system P;");
+  // (variable id, kind): a pair names its variable (or clock, id 5), an effect names 0.
+  std::vector<int32_t> targets;
+  for (const AssignmentSpec& assignment : model.processes[0].jumps[0].assignments)
+    targets.push_back(assignment.variable);
+  EXPECT_EQ(targets, (std::vector<int32_t>{1, 2, 5, 0, 0, 0, 0}));
 }
 
 TEST(CodegenTest, VariableChannelIndexMakesOneJumpPerChannel) {

@@ -121,7 +121,8 @@ TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
   };
   std::mt19937 random(16);
   const std::vector<std::vector<int32_t>> frozen = {{}, {1}, {2}, {1, 2}, {5}};
-  WaitingLists lists(model_);
+  // Chunks of three records, so that lists cross from chunk to chunk.
+  WaitingLists lists(model_, 3 * 5 * sizeof(int32_t));
   Reference reference;
   std::optional<int64_t> current;
   auto draw = [&] {
@@ -133,7 +134,7 @@ TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
     entry.state.locations = rows[static_cast<size_t>(entry.state.locationIndex)];
     return entry;
   };
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 6000; ++round) {
     const WaitingDsState entry = draw();
     const bool skipFront = current && entry.state.locationIndex == *current &&
                            !lists.Empty(*current) && random() % 2 == 0;

@@ -1,29 +1,34 @@
 #pragma once
 // An explicit-state explorer of the modelling language's semantics, for the tests only. It works
-// on the instantiated network (every clock of every process, no analyses) and decides every
-// query by visiting all reachable states:
+// on the instantiated network (every clock of every process, no analyses), interprets its terms
+// and function bodies itself, and decides every query by visiting all reachable states:
 //  - time advances by one unit (every clock + 1) when the invariants of all current locations
-//    hold afterwards; clocks stop at a ceiling above every constant of the model and queries;
+//    hold afterwards; clocks stop at a ceiling above every value of the model and queries;
 //  - an edge without sync fires alone; a sender `c!` fires with one receiver `c?` of another
-//    process; a broadcast `b!` fires with the one `b?` edge of every other process that has one
+//    process; a broadcast `b!` fires with the first `b?` edge of every other process that has one
 //    out of its current location (a process without one stays); every guard must hold;
-//  - assignments run in order, the sender's first, then the receivers' in process order; the
-//    step is kept when the target invariants hold and every variable lies in its range (a step
-//    that leaves a range is counted as a range error and not kept).
+//  - the updates run in order, the sender's first, then the receivers' in process order, each
+//    seeing the earlier ones; then the target invariants must hold.
+// Evaluation goes left to right (`&&`, `||`, `?:` lazily); a division by zero, a shift count
+// outside 0 .. 31, an index outside its array and a value stored outside its cell's range are
+// errors: the step (or tick) is not taken and the error is counted. A query's formula that fails
+// in a state does not hold there (the failure is counted on its own: a check that has decided a
+// query evaluates it no more). `deadlock` holds in a state from which no transition can be
+// taken, now or after any delay.
 
 #include <cstddef>
 #include <vector>
 
 #include "lang/network.h"
-#include "lang/query.h"
 
 namespace tickcheck::testing {
 
 struct LanguageVerdicts {
   std::vector<bool> satisfied;  // one per query
-  bool rangeError = false;
+  bool modelError = false;      // some step or tick failed
+  bool queryError = false;      // some query failed in some state
   size_t states = 0;
-  bool complete = true;  // false when the state limit stopped the exploration
+  bool complete = true;  // false when the state limit or a loop bound stopped the exploration
 };
 
 LanguageVerdicts ExploreLanguage(const lang::Network& network,

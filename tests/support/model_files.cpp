@@ -83,4 +83,26 @@ ModelSpec FormatExampleModel() {
   return model;
 }
 
+ModelSpec LateResetModel(int32_t wait, int32_t late) {
+  enum : int32_t { kX = 1, kY = 2 };
+  ModelSpec model;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = wait + 1},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = late + 1}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Comparison(kY, ExpType::kAtMost, late)},
+                       {2, Comparison(kX, ExpType::kEqual, wait)},
+                       {3, Comparison(kY, ExpType::kEqual, late)}};
+  model.constraints = {{1}, {2, 3}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "a", .activeClocks = {{kY, late, late}}},
+                     {.name = "b", .activeClocks = {{kX, wait, wait}, {kY, late, late}}},
+                     {.name = "c"}},
+       .jumps = {{.from = 1, .to = 2, .guard = 1, .assignments = {{kX, 0}}},
+                 {.from = 2, .to = 3, .guard = 2}}}};
+  model.properties = {{.type = 0, .atoms = {{.negated = 0, .variable = -1, .bound = 3}}}};
+  return model;
+}
+
 }  // namespace tickcheck::testing

@@ -23,6 +23,12 @@ std::string WriteModel(const TempDir& dir, const ModelSpec& model,
 // locations idle and busy and one jump idle -> busy guarded by constraint 2; no properties.
 ModelSpec FormatExampleModel();
 
+// One process with clocks x and y: a -> b when y <= `late`, resetting x; b -> c when x == `wait`
+// and y == `late` (0 < wait < late). Property 1 (reachability): c, which needs a -> b exactly at
+// y == late - wait, a delay at which nothing that the model compares changes: the trace search
+// finds it only tick by tick, which with large constants takes long.
+ModelSpec LateResetModel(int32_t wait, int32_t late);
+
 // An expression record exactly as given, counts included (they may disagree with the arrays).
 ExpressionRecord Raw(int32_t bindings, int32_t nodes, int32_t root, std::vector<ExpBinding> b,
                      std::vector<ExpNode> n);

@@ -1,11 +1,16 @@
 #pragma once
 // Small random models in the modelling language with their queries, from a seed, for the
-// differential tests: two or three processes with local clocks and invariants, guards over
-// clocks and integers combined with &&, ||, ! and imply, clock comparisons with every relation,
-// binary and broadcast synchronisation (with listeners that have no receiving edge in some
-// locations and receivers whose guards can block), arrays indexed by constants, variables and
-// template parameters, a global clock, and increments that can leave a variable's range.
-// The same seed always gives the same model.
+// differential tests: two or three processes with local clocks and invariants (clock bounds
+// that read variables too), guards over clocks and integers combined with &&, ||, !, imply and
+// quantifiers, clock comparisons with every relation, binary and broadcast synchronisation (with
+// listeners that have no receiving edge in some locations and receivers whose guards can block),
+// arrays indexed by constants, variables, template parameters and select names, an array sized
+// by a range type, a negative range, records with array fields, constant arrays, functions with
+// loops, locals, reference parameters and results, bit operators, compound assignments and
+// increments, a global clock, clocks set to values of variables, and updates that can leave a
+// variable's range, divide by zero or index outside an array. The queries compare variables
+// with constants and with each other, read fields, call functions and quantify. The same seed
+// always gives the same model.
 
 #include <cstdint>
 #include <string>

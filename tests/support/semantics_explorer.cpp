@@ -17,6 +17,7 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
       explorer.Decide(static_cast<int64_t>(stateLimit), SemanticsExplorer::Extent::kWhole);
   verdicts.properties.assign(decided.results.begin(), decided.results.end());
   verdicts.rangeError = decided.rangeError;
+  verdicts.runTimeError = decided.runTimeError;
   verdicts.states = static_cast<size_t>(decided.states);
   verdicts.complete = decided.complete;
   return verdicts;

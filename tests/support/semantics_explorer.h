@@ -13,6 +13,7 @@ namespace tickcheck::testing {
 struct ModelVerdicts {
   std::vector<bool> properties;  // one per loaded property
   bool rangeError = false;
+  bool runTimeError = false;  // format 2: some evaluation failed (a range error aside)
   size_t states = 0;
   bool complete = true;  // false when the state limit stopped the exploration
 };

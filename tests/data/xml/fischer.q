@@ -1,0 +1,3 @@
+A[] forall (i : id_t) forall (j : id_t) P(i).cs && P(j).cs imply i == j
+E<> P(1).cs
+A[] id <= N

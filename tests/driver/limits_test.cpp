@@ -1,0 +1,80 @@
+// --memory-limit and --time-limit through the real binary: a limit that is reached ends the search
+// like SIGINT does (the verdicts found so far, the others unknown, the statistics, the reports of
+// an earlier run kept) with its own line and exit code 4; a run within its limits is the run
+// without them.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/model_files.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+#include "tools/example_models.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct LimitRow {
+  std::vector<std::string> limit;
+  std::string line;  // what the run says on standard error
+  std::string name;  // in the JSON document
+};
+
+TEST(LimitsTest, AReachedLimitEndsTheSearchWithTheVerdictsSoFarAndKeepsTheOldReports) {
+  // The process alone takes more than a mebibyte, and the search more than a millisecond: each
+  // limit is reached at the search's first look at it.
+  const std::vector<LimitRow> rows = {
+      {{"--memory-limit", "1M"}, "the memory limit of 1.0 MiB", "memory"},
+      {{"--time-limit", "0.001"}, "the time limit of 0.001 s", "time"}};
+  for (const LimitRow& row : rows) {
+    TempDir dir;
+    testing::WriteModel(dir, FischerModel(10, 2, 2), "model.txt");
+    const std::string managerReport = dir.File("model.txt-----cuddManagerInfo.txt");
+    const std::string modelReport = dir.File("model.txt------modelInfo.txt");
+    WriteFile(managerReport, "an earlier run's manager report\n");
+    WriteFile(modelReport, "an earlier run's model report\n");
+    std::vector<std::string> arguments = {"model.txt", "--json", "run.json", "--trace"};
+    arguments.insert(arguments.end(), row.limit.begin(), row.limit.end());
+    const auto result = testing::RunTickcheckBinary(arguments, dir.Path().string());
+    EXPECT_EQ(result.exitCode, 4) << result.err;
+    const std::regex out(
+        "(.|\n)*begin checking\n"
+        "DsState Number in pastList:\t[0-9]+\n"
+        "property1 : unknown\nproperty2 : (1|unknown)\nproperty3 : unknown\n"
+        "execute time:[0-9]+\ntransrule size:[0-9]+\n"
+        "composition destruct end\ndestruct system\n");
+    EXPECT_TRUE(std::regex_match(result.out, out)) << result.out;
+    EXPECT_EQ(testing::WithoutSummaryLine(result.err),
+              "tickcheck: " + row.line +
+                  " was reached; the search stopped, the verdicts not found by then are unknown\n");
+    EXPECT_EQ(ReadFile(managerReport), "an earlier run's manager report\n");
+    EXPECT_EQ(ReadFile(modelReport), "an earlier run's model report\n");
+    const nlohmann::json document = nlohmann::json::parse(ReadFile(dir.File("run.json")));
+    EXPECT_EQ(document["interrupted"], false);
+    EXPECT_EQ(document["limit"], row.name);
+    EXPECT_EQ(document["properties"][0]["verdict"], nullptr);
+  }
+}
+
+TEST(LimitsTest, ARunWithinItsLimitsIsTheRunWithoutThem) {
+  TempDir dir;
+  testing::WriteModel(dir, FischerModel(3, 2, 1), "model.txt");
+  const auto plain = testing::RunTickcheckBinary({"model.txt", "--trace"}, dir.Path().string());
+  const std::string report = ReadFile(dir.File("model.txt-----cuddManagerInfo.txt"));
+  const auto limited = testing::RunTickcheckBinary(
+      {"model.txt", "--trace", "--memory-limit", "4G", "--time-limit", "3600"},
+      dir.Path().string());
+  EXPECT_EQ(limited.exitCode, 0);
+  EXPECT_EQ(testing::WithoutTimeLine(limited.out), testing::WithoutTimeLine(plain.out));
+  EXPECT_EQ(ReadFile(dir.File("model.txt-----cuddManagerInfo.txt")), report);
+}
+
+}  // namespace
+}  // namespace tickcheck
