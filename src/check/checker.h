@@ -63,6 +63,8 @@ class Checker {
   // whether a loop that ran past its bound stopped the search (the open properties stay open).
   int32_t RunTimeErrorCount() const { return errors_.Count(); }
   bool StoppedByLoopBound() const { return errors_.LoopBoundReached(); }
+  // Where the run-time errors of the run are reported, the liveness properties' too.
+  RunTimeErrors& Errors() { return errors_; }
   // The reached set as a diagram (after Check: the states of the sweeps that ended).
   const bdd& Reached() const { return reached_.Diagram(); }
 

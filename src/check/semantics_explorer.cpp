@@ -184,12 +184,16 @@ std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
   return steps;
 }
 
-bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state) const {
+bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state,
+                              std::optional<RunTimeError>* error) const {
   if (property.expression >= 0) {
     const Evaluated result =
         EvaluateChecked(system_.expressions[property.expression], system_, state, deadlock_);
-    if (!result.Ok())
+    if (!result.Ok()) {
       NoteError(*result.error);
+      if (error != nullptr)
+        *error = result.error;
+    }
     return result.Ok() && result.value != 0;
   }
   return std::all_of(property.atoms.begin(), property.atoms.end(), [&](const CAtomProperty& atom) {
@@ -256,17 +260,19 @@ std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
 
 // The clock list follows from the composed location, so the words of a state are its
 // composed-location index and its values: equal states have equal words.
-bool SemanticsExplorer::Remember(const DsState& state, int64_t parent, int32_t via) {
+std::pair<int64_t, bool> SemanticsExplorer::Remember(const DsState& state, int64_t parent,
+                                                     int32_t via) {
   visits_.push_back({words_.size(), parent, via});
   words_.push_back(static_cast<int32_t>(state.locationIndex & 0xffffffff));
   words_.push_back(static_cast<int32_t>(state.locationIndex >> 32));
   words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
   words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
-  if (visited_.insert(static_cast<int64_t>(visits_.size()) - 1).second)
-    return true;
+  const auto [at, added] = visited_.insert(static_cast<int64_t>(visits_.size()) - 1);
+  if (added)
+    return {*at, true};
   words_.resize(visits_.back().offset);
   visits_.pop_back();
-  return false;
+  return {*at, false};
 }
 
 DsState SemanticsExplorer::Recall(int64_t index) const {
@@ -282,14 +288,36 @@ DsState SemanticsExplorer::Recall(int64_t index) const {
   return state;
 }
 
-ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
-                                      int64_t stateLimit,
-                                      const std::function<bool(int64_t)>& goOn) {
+void SemanticsExplorer::StartGraph() {
   visited_.clear();
   visits_.clear();
   words_.clear();
-  const DsState initial = Initial();
-  Remember(initial, -1, -1);
+  Remember(Initial(), -1, -1);
+}
+
+std::vector<SemanticsExplorer::Edge> SemanticsExplorer::Edges(int64_t state) {
+  std::vector<Edge> edges;
+  for (const Step& step : Successors(Recall(state)))
+    edges.push_back({Remember(step.next, state, step.ordinal).first, step.ordinal});
+  return edges;
+}
+
+Step SemanticsExplorer::StepAlong(int64_t from, int32_t via, int64_t to) const {
+  Step step{std::nullopt, via, Recall(to)};
+  // An edge keeps only the transition's place in its source's list.
+  if (via >= 0) {
+    auto transition = composition_.Transitions(Recall(from).locationIndex).begin();
+    std::advance(transition, via);
+    step.transition = *transition;
+  }
+  return step;
+}
+
+ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
+                                      int64_t stateLimit,
+                                      const std::function<bool(int64_t)>& goOn) {
+  StartGraph();
+  const DsState initial = Recall(0);
   if (!visit(0, initial))
     return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
@@ -300,7 +328,7 @@ ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const Ds
     if (loopBound_)
       return ExploreEnd::kLoopBound;
     for (const Step& step : steps) {
-      if (!Remember(step.next, next, step.ordinal))
+      if (!Remember(step.next, next, step.ordinal).second)
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
@@ -316,15 +344,7 @@ std::vector<Step> SemanticsExplorer::PathTo(int64_t index) const {
   for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
        at = visits_[static_cast<size_t>(at)].parent) {
     const Visit& visit = visits_[static_cast<size_t>(at)];
-    Step step{std::nullopt, visit.via, Recall(at)};
-    // A visit keeps only the transition's place in its source's list: the source is the parent.
-    if (visit.via >= 0) {
-      const int64_t source = Recall(visit.parent).locationIndex;
-      auto transition = composition_.Transitions(source).begin();
-      std::advance(transition, visit.via);
-      step.transition = *transition;
-    }
-    path.push_back(std::move(step));
+    path.push_back(StepAlong(visit.parent, visit.via, at));
   }
   std::reverse(path.begin(), path.end());
   return path;

@@ -29,6 +29,7 @@
 #include <optional>
 #include <span>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "compose/composition.h"
@@ -72,7 +73,10 @@ class SemanticsExplorer {
   void SetDeadlockHook(const DeadlockHook* deadlock) { deadlock_ = deadlock; }
   // The property's conjunction in one state. A clock atom on a clock the state does not carry
   // holds unless negated; a location atom that names no process never holds, negated or not.
-  bool Holds(const CProperty& property, const DsState& state) const;
+  // An expression property that meets a run-time error does not hold; the error goes to `error`
+  // when it is given.
+  bool Holds(const CProperty& property, const DsState& state,
+             std::optional<RunTimeError>* error = nullptr) const;
   // True when the invariant of every process's current location holds in `state`.
   bool InvariantsHold(const DsState& state) const;
 
@@ -89,7 +93,25 @@ class SemanticsExplorer {
   int64_t Visited() const { return static_cast<int64_t>(visits_.size()); }
   // The breadth-first path of the last exploration from the initial state to its state number
   // `index` (< Visited()): one step per tick or transition, in order; empty for the initial state.
+  // After a search of the graph below, the path by which each state was first met.
   std::vector<Step> PathTo(int64_t index) const;
+
+  // The state graph, for searches of their own (check/liveness_search.h). States are numbered in
+  // the order in which they are first met, as Explore numbers them, and kept until the next
+  // exploration or StartGraph.
+  struct Edge {
+    int64_t target = 0;
+    int32_t via = -1;  // the transition's place among its source's (Step::ordinal), -1 for a tick
+  };
+  // Forgets every state and numbers the initial state 0.
+  void StartGraph();
+  // The steps out of state number `state` (< Visited()) in the order of Successors, numbering the
+  // targets that are met for the first time.
+  std::vector<Edge> Edges(int64_t state);
+  // The state numbered `state` (< Visited()).
+  DsState StateOf(int64_t state) const { return Recall(state); }
+  // The step of edge `via` out of state `from` into state `to`, as Successors makes it.
+  Step StepAlong(int64_t from, int32_t via, int64_t to) const;
 
   struct Verdicts {
     std::vector<uint8_t> results;  // one per loaded property, 1 or 0
@@ -134,8 +156,9 @@ class SemanticsExplorer {
   const CLocation& LocationOf(const DsState& state, size_t process) const;
   // The clocks that the locations of `state` list, in process order, each once.
   std::vector<int32_t> ClocksOf(const DsState& state) const;
-  // Keeps `state` as a new visit unless it was visited; answers whether it was new.
-  bool Remember(const DsState& state, int64_t parent, int32_t via);
+  // Keeps `state` as a new visit unless it was visited; answers its number and whether it was
+  // new.
+  std::pair<int64_t, bool> Remember(const DsState& state, int64_t parent, int32_t via);
   // The state of visit `index`, as it was remembered.
   DsState Recall(int64_t index) const;
   std::span<const int32_t> Words(int64_t index) const;

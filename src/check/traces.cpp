@@ -98,9 +98,11 @@ class JumpMatch {
   const CJump* initiator_ = nullptr;  // participant 0's jump, once chosen
 };
 
+}  // namespace
+
 // The path folded into steps: the ticks before a transition become its delay.
-Trace Folded(const CSystem& system, const DsState& initial, const std::vector<Step>& path,
-             const CComposition& composition) {
+Trace TraceOf(const CSystem& system, const DsState& initial, const std::vector<Step>& path,
+              const CComposition& composition) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
@@ -120,6 +122,8 @@ Trace Folded(const CSystem& system, const DsState& initial, const std::vector<St
   return trace;
 }
 
+namespace {
+
 // A step of a path of the delay-jumping search: `delay` ticks, then the transition (none for a
 // last step that only waits), giving `next`.
 struct JumpStep {
@@ -128,7 +132,7 @@ struct JumpStep {
   DsState next;
 };
 
-// The path folded into steps, as Folded does for a path of single ticks.
+// The path folded into steps, as TraceOf does for a path of single ticks.
 Trace FoldedJumps(const CSystem& system, const DsState& initial, const std::vector<JumpStep>& path,
                   const CComposition& composition) {
   Trace trace{Owned(initial), {}};
@@ -440,7 +444,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
     }
     for (size_t i = 0; i < properties.size(); ++i) {
       if (missing[i] && shownAt[i] >= 0)
-        search.traces[i] = Folded(system, initial, explorer.PathTo(shownAt[i]), composition);
+        search.traces[i] = TraceOf(system, initial, explorer.PathTo(shownAt[i]), composition);
     }
   }
   search.end = open == 0 ? TraceSearch::End::kComplete : TraceSearch::End::kMissing;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "check/semantics_explorer.h"
 #include "compose/composition.h"
 #include "model/system.h"
 
@@ -46,6 +47,10 @@ struct TraceStep {
 struct Trace {
   TraceState initial;
   std::vector<TraceStep> steps;
+  // A lasso (the run of a liveness property, check/liveness_search.h): the steps that lead from
+  // the last state of `steps` (the initial state when there is none) back to it, repeated
+  // forever; empty when the run ends in that state, which has no step. None for the other traces.
+  std::optional<std::vector<TraceStep>> cycle{};
 };
 
 struct TraceSearch {
@@ -58,6 +63,11 @@ struct TraceSearch {
   std::vector<std::optional<Trace>> traces;  // one per loaded property
   int64_t states = 0;                        // states visited
 };
+
+// The trace of the run `path` of `system` from `initial` (steps of the explorer of the
+// semantics).
+Trace TraceOf(const CSystem& system, const DsState& initial, const std::vector<Step>& path,
+              const CComposition& composition);
 
 // Looks for a trace of every property whose `wanted` entry is true (one entry per loaded
 // property; only Type 0 and Type 1 properties can have one). Visits at most `stateLimit` states

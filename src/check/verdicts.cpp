@@ -42,6 +42,7 @@ Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, Searc
       group = Group::kClockAtoms;
     }
     groups_.push_back(group);
+    searchesWhole_ = searchesWhole_ || property.liveness != Liveness::kNone;
   }
 }
 
@@ -169,7 +170,7 @@ bool Verdicts::Decide(const DsState& state) {
   if (errors_.LoopBoundReached())
     return false;
   if (!EvaluateOpen(state, Group::kClockAtoms))
-    return open;
+    return open || searchesWhole_;
   // A property that compares clocks is decided on every delay that the invariants allow: the
   // state may wait as long as each tick keeps them. The delays at which they hold form one
   // interval from the first tick on (a comparison of a clock, which only grows, holds on an

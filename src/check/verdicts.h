@@ -3,7 +3,9 @@
 // the search keeps as new. A Type 0 property starts false and becomes true in the first state that
 // satisfies it; a Type 1 property starts true and becomes false in the first state that does not;
 // a property of any other Type keeps the start result of its Type (true) and is never evaluated.
-// A property is open while its result may still change.
+// A property is open while its result may still change. A liveness property (Type 2) is decided
+// after the search (check/liveness.h), on states that the search does not make: while a model has
+// one, the search goes on to its end, so that it reports every error of the model.
 //
 // A property is a conjunction of atoms or, in a format-2 model, an expression. An expression
 // that meets a run-time error does not hold in that state; the error is reported once per
@@ -36,8 +38,8 @@ class Verdicts {
 
   // Evaluates the open properties on the state: those that compare clocks also on every delay
   // that the invariants allow, the others with "-t" also on the delays that MaxDelay admits.
-  // Answers false when no property was open any more (a model without properties answers true),
-  // or when a loop ran past its bound.
+  // Answers false when no property was open any more (a model without properties, or with a
+  // liveness property, answers true), or when a loop ran past its bound.
   bool Decide(const DsState& state);
 
  private:
@@ -70,6 +72,7 @@ class Verdicts {
   const DeadlockHook* deadlock_;
   std::vector<uint8_t> results_;
   std::vector<Group> groups_;         // per property
+  bool searchesWhole_ = false;        // a liveness property keeps the search going
   std::vector<ClockComparison> met_;  // scratch of DecideClockExpressions
 };
 

@@ -9,6 +9,7 @@
 
 #include "check/traces.h"
 #include "compose/composition.h"
+#include "driver/liveness_stage.h"
 #include "driver/process_memory.h"
 #include "driver/trace_text.h"
 #include "driver/units.h"
@@ -174,11 +175,16 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   // The trace search composes the locations it reaches too: what the run reports of the
   // composition is what the search made of it.
   summary.transruleSize = composition.transruleSize;
+  summary.names = TraceNames::Of(system);
+  const LivenessEnd livenessEnd =
+      stoppedEarly ? LivenessEnd::kDone
+                   : AddLivenessVerdicts(system, composition, options, limits, context,
+                                         check.Checker().Errors(), summary);
+  // The liveness properties' run-time errors count too.
   summary.errors =
       GatherModelErrors(system, composition, checker.MisfitVariableCount(),
                         static_cast<int32_t>(shortfalls.size()), checker.RunTimeErrorCount());
-  summary.names = TraceNames::Of(system);
-  const TraceEnd traceEnd = options.trace && !stoppedEarly
+  const TraceEnd traceEnd = options.trace && !stoppedEarly && livenessEnd == LivenessEnd::kDone
                                 ? AddTraces(system, composition, limits, context, summary)
                                 : TraceEnd::kDone;
   for (const PropertyOutcome& outcome : summary.properties) {
@@ -186,8 +192,11 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
                    VerdictText(outcome.verdict));
     if (!outcome.trace)
       continue;
+    // Only a satisfied E[] has a trace among the properties that hold.
     const std::string title = "property " + std::to_string(outcome.number) +
-                              (outcome.type == 0 ? " (reachable)" : " (violated)");
+                              (outcome.type == 0                   ? " (reachable)"
+                               : outcome.verdict == Verdict::kTrue ? " (satisfied)"
+                                                                   : " (violated)");
     for (const std::string& line :
          TraceLines(title, *outcome.trace, summary.names,
                     options.compactTrace ? TraceView::kChanges : TraceView::kFull))
@@ -200,8 +209,9 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   messages.Stage("execute time:" + std::to_string(elapsed));
   messages.Stage("transrule size:" + std::to_string(summary.transruleSize));
   summary.search = checker.Progress();
-  summary.interrupted = summary.interrupted || traceEnd == TraceEnd::kInterrupted;
-  if (traceEnd == TraceEnd::kLimitReached)
+  summary.interrupted = summary.interrupted || livenessEnd == LivenessEnd::kInterrupted ||
+                        traceEnd == TraceEnd::kInterrupted;
+  if (livenessEnd == LivenessEnd::kLimitReached || traceEnd == TraceEnd::kLimitReached)
     summary.limit = context.monitor.LimitReached();
   end.summary = std::move(summary);
   return end;

@@ -40,9 +40,9 @@ Json SelectJson(const JumpSource* source) {
   return selects;
 }
 
-Json TraceJson(const Trace& trace, const TraceNames& names) {
+Json StepsJson(const std::vector<TraceStep>& trace, const TraceNames& names) {
   Json steps = Json::array();
-  for (const TraceStep& step : trace.steps) {
+  for (const TraceStep& step : trace) {
     Json jumps = Json::array();
     for (const TraceJump& jump : step.jumps)
       jumps.push_back({{"process", jump.process},
@@ -58,17 +58,39 @@ Json TraceJson(const Trace& trace, const TraceNames& names) {
     steps.push_back(
         {{"delay", step.delay}, {"jumps", jumps}, {"state", StateJson(step.state, names)}});
   }
-  return {{"initial", StateJson(trace.initial, names)}, {"steps", steps}};
+  return steps;
+}
+
+Json TraceJson(const Trace& trace, const TraceNames& names) {
+  Json json = {{"initial", StateJson(trace.initial, names)},
+               {"steps", StepsJson(trace.steps, names)}};
+  if (trace.cycle)
+    json["cycle"] = StepsJson(*trace.cycle, names);
+  return json;
+}
+
+// The liveness property as the query language writes it.
+const char* LivenessForm(Liveness liveness) {
+  switch (liveness) {
+    case Liveness::kAlways:
+      return "E[]";
+    case Liveness::kEventually:
+      return "A<>";
+    default:
+      return "-->";
+  }
 }
 
 Json PropertyJson(const PropertyOutcome& outcome, const TraceNames& names) {
   Json verdict = nullptr;
   if (outcome.verdict != Verdict::kUnknown)
     verdict = outcome.verdict == Verdict::kTrue ? 1 : 0;
-  return {{"number", outcome.number},
-          {"type", outcome.type},
-          {"verdict", verdict},
-          {"trace", outcome.trace ? TraceJson(*outcome.trace, names) : Json(nullptr)}};
+  Json json = {{"number", outcome.number}, {"type", outcome.type}};
+  if (outcome.liveness != Liveness::kNone)
+    json["liveness"] = LivenessForm(outcome.liveness);
+  json["verdict"] = verdict;
+  json["trace"] = outcome.trace ? TraceJson(*outcome.trace, names) : Json(nullptr);
+  return json;
 }
 
 Json QueryJson(const QueryOutcome& query, const TraceNames& names) {
@@ -123,7 +145,8 @@ std::string JsonDocument(const Options& options, const RunSummary& summary,
                          {"options",
                           {{"no_clock_intervals", options.noClockIntervals},
                            {"check_time_successors", options.checkTimeSuccessors},
-                           {"trace", options.trace}}},
+                           {"trace", options.trace},
+                           {"no_zeno", options.noZeno}}},
                          {"interrupted", summary.interrupted},
                          {"limit", LimitJson(summary.limit)},
                          {"properties", properties},

@@ -18,6 +18,8 @@ void Describe(CLI::App& app, Options& options) {
   app.add_flag("-t", options.checkTimeSuccessors, "also check the properties on delays");
   app.add_flag("--trace", options.trace,
                "print a run to a state that shows each reachable or violated property");
+  app.add_flag("--no-zeno", options.noZeno,
+               "liveness: leave out infinite runs with finitely many ticks");
   // The one-pass reached set was an option before it became the only way; old command lines
   // still run.
   app.add_flag("--compact-trace", options.compactTrace,

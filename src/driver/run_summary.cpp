@@ -19,9 +19,13 @@ std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
     const int32_t type = system.properties[i].Type;
     const bool result = results[i] != 0;
     const bool open = (type == 0 && !result) || (type == 1 && result);
-    const Verdict verdict =
-        interrupted && open ? Verdict::kUnknown : (result ? Verdict::kTrue : Verdict::kFalse);
-    outcomes.push_back({static_cast<int32_t>(i) + 1, type, verdict});
+    // The search does not decide liveness properties (check/liveness.h does, after it).
+    const bool liveness = system.properties[i].liveness != Liveness::kNone;
+    const Verdict verdict = (interrupted && open) || liveness
+                                ? Verdict::kUnknown
+                                : (result ? Verdict::kTrue : Verdict::kFalse);
+    outcomes.push_back(
+        {static_cast<int32_t>(i) + 1, type, verdict, std::nullopt, system.properties[i].liveness});
   }
   return outcomes;
 }

@@ -24,6 +24,7 @@ struct PropertyOutcome {
   int32_t type = 0;
   Verdict verdict = Verdict::kUnknown;
   std::optional<Trace> trace{};  // with --trace: the run that shows a reachable or violated one
+  Liveness liveness = Liveness::kNone;
 };
 
 // Problems of a model that did not stop its run but may have changed its verdicts; each was
@@ -65,7 +66,8 @@ struct RunSummary {
 
 // The verdict of every loaded property from the search's results (one per property, 1 or 0).
 // After an interrupted search a property that was still open is unknown: a Type 0 property not
-// yet found, a Type 1 property not yet violated.
+// yet found, a Type 1 property not yet violated. A liveness property is unknown (until the
+// liveness stage, driver/liveness_stage.h, decides it).
 std::vector<PropertyOutcome> PropertyOutcomes(const CSystem& system,
                                               const std::vector<uint8_t>& results,
                                               bool interrupted);

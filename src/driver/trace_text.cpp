@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "driver/units.h"
 
@@ -149,27 +150,42 @@ const JumpSource* TraceNames::Jump(int32_t process, int32_t jump) const {
 std::vector<std::string> TraceLines(const std::string& title, const Trace& trace,
                                     const TraceNames& names, TraceView view) {
   const int64_t count = static_cast<int64_t>(trace.steps.size());
-  std::vector<std::string> lines = {"Trace for " + title + ", " + Counted(count, "step") + ":",
-                                    "  state 0: " + StateText(trace.initial, names)};
-  const size_t labelWidth = ("step " + std::to_string(count) + ":").size();
+  std::string heading = "Trace for " + title + ", " + Counted(count, "step");
+  if (trace.cycle && trace.cycle->empty()) {
+    heading += " to a state with no step";
+  } else if (trace.cycle) {
+    heading += ", then a cycle of " + Counted(static_cast<int64_t>(trace.cycle->size()), "step") +
+               " back to " +
+               (count == 0 ? "state 0" : "the state after step " + std::to_string(count));
+  }
+  std::vector<std::string> lines = {heading + ":", "  state 0: " + StateText(trace.initial, names)};
+  // The steps of the cycle are labelled "cycle <k>:", the others "step <k>:".
+  std::vector<std::pair<std::string, const TraceStep*>> labelled;
+  for (size_t i = 0; i < trace.steps.size(); ++i)
+    labelled.emplace_back("step " + std::to_string(i + 1) + ":", &trace.steps[i]);
+  if (trace.cycle) {
+    for (size_t i = 0; i < trace.cycle->size(); ++i)
+      labelled.emplace_back("cycle " + std::to_string(i + 1) + ":", &(*trace.cycle)[i]);
+  }
+  size_t labelWidth = 0;
   size_t delayWidth = 0;
   size_t jumpsWidth = 0;
-  for (const TraceStep& step : trace.steps) {
-    delayWidth = std::max(delayWidth, ("delay " + std::to_string(step.delay)).size());
-    jumpsWidth = std::max(jumpsWidth, JumpsText(step, names).size());
+  for (const auto& [label, step] : labelled) {
+    labelWidth = std::max(labelWidth, label.size());
+    delayWidth = std::max(delayWidth, ("delay " + std::to_string(step->delay)).size());
+    jumpsWidth = std::max(jumpsWidth, JumpsText(*step, names).size());
   }
   const TraceState* previous = &trace.initial;
-  for (size_t i = 0; i < trace.steps.size(); ++i) {
-    const TraceStep& step = trace.steps[i];
-    std::string line =
-        "  " + Padded("step " + std::to_string(i + 1) + ":", labelWidth) + " " +
-        Padded("delay " + std::to_string(step.delay), delayWidth) + "  " +
-        Padded(JumpsText(step, names), jumpsWidth) + "  ->  " +
-        StateText(step.state, names, view == TraceView::kChanges ? previous : nullptr, step.delay);
+  for (const auto& [label, step] : labelled) {
+    std::string line = "  " + Padded(label, labelWidth) + " " +
+                       Padded("delay " + std::to_string(step->delay), delayWidth) + "  " +
+                       Padded(JumpsText(*step, names), jumpsWidth) + "  ->  " +
+                       StateText(step->state, names,
+                                 view == TraceView::kChanges ? previous : nullptr, step->delay);
     // A step that changed nothing but the time ends with its arrow in the compact view.
     line.erase(line.find_last_not_of(' ') + 1);
     lines.push_back(std::move(line));
-    previous = &step.state;
+    previous = &step->state;
   }
   return lines;
 }

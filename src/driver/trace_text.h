@@ -16,6 +16,12 @@
 // The compact view shows after the first state only what a step changed: the locations and
 // integers whose values differ, and the clocks that were set or became active (the others
 // advanced by the step's delay).
+//
+// A lasso (the run of a liveness property) goes on with the steps of its cycle, labelled "cycle
+// 1:", "cycle 2:" ..., the last of which comes back to the state where the cycle starts; its
+// heading says so ("Trace for property 3 (violated), 2 steps, then a cycle of 2 steps back to the
+// state after step 2:"), or says that the run ends in a state with no step ("Trace for property 3
+// (violated), 4 steps to a state with no step:").
 
 #include <string>
 #include <vector>

@@ -132,6 +132,21 @@ void WriteProcesses(const ModelSpec& model, ModelText& text) {
   }
 }
 
+// The atoms of one formula, keys K, N, V, B and R followed by `prefix` and the atom's number.
+void WriteAtoms(const std::vector<AtomSpec>& atoms, const std::string& section,
+                const std::string& prefix, ModelText& text) {
+  for (size_t j = 0; j < atoms.size(); ++j) {
+    const AtomSpec& atom = atoms[j];
+    const std::string suffix = prefix + Num(static_cast<int64_t>(j) + 1);
+    text.Int("K" + suffix, 1);
+    text.Int("N" + suffix, atom.negated);
+    text.Int("V" + suffix, atom.variable);
+    text.Int("B" + suffix, atom.bound);
+    text.Int("R" + suffix, atom.relation);
+  }
+  text.Missing(section, "K" + prefix + Num(static_cast<int64_t>(atoms.size()) + 1));
+}
+
 void WriteProperties(const ModelSpec& model, ModelText& text) {
   if (!model.propertyNum && model.properties.empty())
     return;
@@ -144,17 +159,12 @@ void WriteProperties(const ModelSpec& model, ModelText& text) {
     const std::string section = "Property" + i;
     text.Section(section);
     text.Int("Type" + i, property.type);
+    text.Int("Liveness" + i, property.liveness);
     text.Int("Expr" + i, property.expression);
-    for (size_t j = 0; j < property.atoms.size(); ++j) {
-      const AtomSpec& atom = property.atoms[j];
-      const std::string suffix = i + "-1-" + Num(static_cast<int64_t>(j) + 1);
-      text.Int("K" + suffix, 1);
-      text.Int("N" + suffix, atom.negated);
-      text.Int("V" + suffix, atom.variable);
-      text.Int("B" + suffix, atom.bound);
-      text.Int("R" + suffix, atom.relation);
-    }
-    text.Missing(section, "K" + i + "-1-" + Num(static_cast<int64_t>(property.atoms.size()) + 1));
+    text.Int("Expr" + i + "-2", property.thenExpression);
+    WriteAtoms(property.atoms, section, i + "-1-", text);
+    if (!property.thenAtoms.empty())
+      WriteAtoms(property.thenAtoms, section, i + "-2-", text);
   }
 }
 

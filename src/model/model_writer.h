@@ -70,10 +70,15 @@ struct AtomSpec {
 };
 
 struct PropertySpec {
-  std::optional<int32_t> type{};  // 0 reachability, 1 invariance
+  std::optional<int32_t> type{};  // 0 reachability, 1 invariance, 2 liveness
   std::vector<AtomSpec> atoms{};
   // Format 2: key "Expr<i>", the id of the expression that is the property (atoms left empty).
   std::optional<int32_t> expression{};
+  // Key "Liveness<i>" (model/property.h): 1 E[], 2 A<>, 3 leads-to.
+  std::optional<int32_t> liveness{};
+  // The second formula of a leads-to: atoms "<i>-2-<j>", or (format 2) key "Expr<i>-2".
+  std::vector<AtomSpec> thenAtoms{};
+  std::optional<int32_t> thenExpression{};
 };
 
 // Format 2: a loop's source for the message of the loop bound ([Loops] Function<k>, Line<k>).

@@ -30,6 +30,41 @@ int32_t RelationFromFile(int32_t r) {
   }
 }
 
+// The atoms of one formula of property i: keys K, N, V, B and R followed by
+// "<i>-<formula>-<j>", read until the first missing K.
+std::vector<CAtomProperty> LoadAtoms(const CSystem& system, const ProfileIndex& file,
+                                     const std::string& section, int32_t i, int32_t formula,
+                                     MessageSink& messages) {
+  std::vector<CAtomProperty> atoms;
+  for (int32_t j = 1; j <= kMaxListLength; ++j) {
+    const std::string suffix =
+        std::to_string(i) + "-" + std::to_string(formula) + "-" + std::to_string(j);
+    if (file.Int(section, "K" + suffix) == -1)
+      break;
+    CAtomProperty atom;
+    atom.negated = file.Int(section, "N" + suffix);
+    const int32_t v = file.Int(section, "V" + suffix);
+    if (v > 0) {
+      // Classified by the variable's Type: the same as "v is at most the number of integer
+      // variables" when those are declared first, and right when they are not.
+      const bool integer = static_cast<size_t>(v) <= system.variables.size() &&
+                           system.variables[static_cast<size_t>(v) - 1].Type == VarType::kInteger;
+      atom.kind = integer ? CAtomProperty::kIntegerVariable : CAtomProperty::kClock;
+      atom.variable = v;
+      atom.bound = file.Int(section, "B" + suffix);
+      atom.relation = RelationFromFile(file.Int(section, "R" + suffix));
+      if (atom.relation == CAtomProperty::kNeverHolds)
+        messages.Problem("ERROR! In Load atom relation!");
+    } else {
+      atom.kind = CAtomProperty::kLocation;
+      atom.process = v == INT32_MIN ? 0 : -v;
+      atom.location = file.Int(section, "B" + suffix);
+    }
+    atoms.push_back(atom);
+  }
+  return atoms;
+}
+
 }  // namespace
 
 std::optional<Refusal> CSystem::LoadProperties(const ProfileIndex& file, MessageSink& messages) {
@@ -40,43 +75,42 @@ std::optional<Refusal> CSystem::LoadProperties(const ProfileIndex& file, Message
     property.Type = file.Int(section, "Type" + std::to_string(i));
     if (property.Type == -1)
       return std::nullopt;
-    if (format == 2) {
-      const std::string key = "Expr" + std::to_string(i);
-      property.expression = file.Int(section, key);
-      if (property.expression != -1) {
-        const std::string problem = PropertyExpressionProblem(*this, property.expression);
-        if (!problem.empty()) {
-          return Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" +
-                         std::to_string(property.expression) + ": " + problem};
-        }
-        properties.push_back(std::move(property));
-        continue;
+    const std::string livenessKey = "Liveness" + std::to_string(i);
+    const int32_t liveness = file.Int(section, livenessKey);
+    if (liveness != -1) {
+      const std::string refused =
+          "ERROR! Model refused: [" + section + "] " + livenessKey + "=" + std::to_string(liveness);
+      if (liveness < 1 || liveness > 3)
+        return Refusal{refused + ": unknown liveness property (1 E[], 2 A<>, 3 -->)"};
+      if (property.Type != CProperty::kLivenessType) {
+        return Refusal{refused + ": a liveness property has Type" + std::to_string(i) + "=" +
+                       std::to_string(CProperty::kLivenessType) + ", not " +
+                       std::to_string(property.Type)};
       }
+      property.liveness = static_cast<Liveness>(liveness);
     }
-    for (int32_t j = 1; j <= kMaxListLength; ++j) {
-      const std::string suffix = std::to_string(i) + "-1-" + std::to_string(j);
-      if (file.Int(section, "K" + suffix) == -1)
-        break;
-      CAtomProperty atom;
-      atom.negated = file.Int(section, "N" + suffix);
-      const int32_t v = file.Int(section, "V" + suffix);
-      if (v > 0) {
-        // Classified by the variable's Type: the same as "v is at most the number of integer
-        // variables" when those are declared first, and right when they are not.
-        const bool integer = static_cast<size_t>(v) <= variables.size() &&
-                             variables[static_cast<size_t>(v) - 1].Type == VarType::kInteger;
-        atom.kind = integer ? CAtomProperty::kIntegerVariable : CAtomProperty::kClock;
-        atom.variable = v;
-        atom.bound = file.Int(section, "B" + suffix);
-        atom.relation = RelationFromFile(file.Int(section, "R" + suffix));
-        if (atom.relation == CAtomProperty::kNeverHolds)
-          messages.Problem("ERROR! In Load atom relation!");
-      } else {
-        atom.kind = CAtomProperty::kLocation;
-        atom.process = v == INT32_MIN ? 0 : -v;
-        atom.location = file.Int(section, "B" + suffix);
+    // Formula 1 is the property, formula 2 the second formula of a leads-to; each is an
+    // expression (format 2) or a conjunction of atoms.
+    const int32_t formulas = property.liveness == Liveness::kLeadsTo ? 2 : 1;
+    for (int32_t formula = 1; formula <= formulas; ++formula) {
+      int32_t expression = -1;
+      if (format == 2) {
+        const std::string key =
+            formula == 1 ? "Expr" + std::to_string(i) : "Expr" + std::to_string(i) + "-2";
+        expression = file.Int(section, key);
+        if (expression != -1) {
+          const std::string problem = PropertyExpressionProblem(*this, expression);
+          if (!problem.empty()) {
+            return Refusal{"ERROR! Model refused: [" + section + "] " + key + "=" +
+                           std::to_string(expression) + ": " + problem};
+          }
+        }
       }
-      property.atoms.push_back(atom);
+      std::vector<CAtomProperty> atoms;
+      if (expression == -1)
+        atoms = LoadAtoms(*this, file, section, i, formula, messages);
+      (formula == 1 ? property.expression : property.thenExpression) = expression;
+      (formula == 1 ? property.atoms : property.thenAtoms) = std::move(atoms);
     }
     properties.push_back(std::move(property));
   }

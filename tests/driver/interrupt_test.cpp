@@ -94,5 +94,32 @@ TEST(InterruptTest, SigintDuringTheTraceSearchKeepsTheVerdictsWithoutTraces) {
   }
 }
 
+// SIGINT while the liveness properties are decided: the other verdicts stand, the liveness
+// property is unknown, and the run ends with exit code 130. Its states are visited tick by tick
+// too, so a true leads-to over delays of 4000 ticks takes long.
+TEST(InterruptTest, SigintWhileDecidingLivenessLeavesItUnknown) {
+  TempDir dir;
+  ModelSpec model = FischerModel(2, 4000, 3999);
+  const AtomSpec req{.negated = 0, .variable = -1, .bound = 2};
+  const AtomSpec wait{.negated = 0, .variable = -1, .bound = 3};
+  model.properties = {model.properties[1],
+                      {.type = 2, .atoms = {req}, .liveness = 3, .thenAtoms = {wait}}};
+  testing::WriteModel(dir, model, "model.txt");
+  testing::BinaryRun run({"model.txt", "--progress", "--json", "run.json"}, dir.Path().string());
+  ASSERT_TRUE(run.AwaitError("deciding liveness: ", 300));
+  run.Signal(SIGINT);
+  const auto result = run.Wait();
+  EXPECT_EQ(result.exitCode, 130) << result.err;
+  EXPECT_NE(result.out.find("property1 : 1\nproperty2 : unknown\nexecute time:"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.err.find("tickcheck: interrupted while deciding liveness properties; those not "
+                            "decided are unknown\n"),
+            std::string::npos)
+      << result.err;
+  const nlohmann::json document = nlohmann::json::parse(ReadFile(dir.File("run.json")));
+  EXPECT_EQ(document["interrupted"], true);
+  EXPECT_EQ(document["properties"][1]["verdict"], nullptr);
+}
+
 }  // namespace
 }  // namespace tickcheck

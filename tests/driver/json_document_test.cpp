@@ -62,7 +62,8 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
   EXPECT_EQ(document["model"], "m.txt");
   EXPECT_EQ(document["options"],
             json::parse(
-                R"({"no_clock_intervals": false, "check_time_successors": true, "trace": false})"));
+                R"({"no_clock_intervals": false, "check_time_successors": true, "trace": false,
+                     "no_zeno": false})"));
   EXPECT_EQ(document["interrupted"], false);
   EXPECT_EQ(document["properties"], json::parse(R"([
       {"number": 1, "type": 0, "verdict": 1, "trace": null},

@@ -94,6 +94,38 @@ TEST(TraceTextTest, ATraceFollowsTheVerdictLineOfItsProperty) {
   EXPECT_EQ(plain.err.find("traces:"), std::string::npos) << plain.err;
 }
 
+// The lasso of a liveness property: its steps, then those of its cycle, or the end of the run.
+TEST(TraceTextTest, ALassoShowsItsCycleOrItsEnd) {
+  TempDir dir;
+  ModelSpec model = LightModel();
+  const AtomSpec lightOn{.negated = 0, .variable = -2, .bound = 2};
+  model.properties = {
+      // The switch may wait forever: the light need not go on.
+      {.type = 2, .atoms = {lightOn}, .liveness = 2},
+      // Once on, the light waits 5 time units and then can do nothing: n never becomes 3.
+      {.type = 2,
+       .atoms = {lightOn},
+       .liveness = 3,
+       .thenAtoms = {{.negated = 0, .variable = 1, .bound = 3, .relation = 1}}}};
+  testing::WriteModel(dir, model, "light.txt");
+  const auto traced = RunTickcheckBinary({"--trace", "light.txt"}, dir.Path().string());
+  EXPECT_EQ(traced.exitCode, 0) << traced.err;
+  EXPECT_EQ(Between(traced.out, "property1", "execute time:"),
+            "property1 : 0\n"
+            "Trace for property 1 (violated), 0 steps, then a cycle of 1 step back to state 0:\n"
+            "  state 0: Switch.ready Light.off  n=0\n"
+            "  cycle 1: delay 1  (waiting)  ->  Switch.ready Light.off  n=0\n"
+            "property2 : 0\n"
+            "Trace for property 2 (violated), 2 steps to a state with no step:\n"
+            "  state 0: Switch.ready Light.off  n=0\n"
+            "  step 1: delay 0  Switch: ready -> done, Light: off -> on  ->  Switch.done Light.on  "
+            "n=2  x=0\n"
+            "  step 2: delay 5  (waiting)                                ->  Switch.done Light.on  "
+            "n=2  x=5\n");
+  EXPECT_NE(traced.err.find("liveness: 2 of 2 properties decided, "), std::string::npos)
+      << traced.err;
+}
+
 TEST(TraceTextTest, ALanguageModelsTraceUsesItsSourceNames) {
   const auto result = RunTickcheckBinary({EXAMPLES_DIR "/fischer-incorrect.tck", "--trace"});
   EXPECT_EQ(result.exitCode, 0) << result.err;

@@ -122,6 +122,11 @@ TEST_F(Format2Test, LoopsAndExpressionPropertiesLoad) {
   EXPECT_TRUE(system_->properties[0].atoms.empty());
   EXPECT_EQ(system_->properties[1].expression, -1);
   EXPECT_EQ(system_->properties[1].atoms.size(), 1u);
+
+  model.properties = {{.type = 2, .expression = 3, .liveness = 3, .thenExpression = 3}};
+  EXPECT_EQ(Load(model), "");
+  EXPECT_EQ(system_->properties[0].thenExpression, 3);
+  EXPECT_EQ(system_->properties[0].Then().expression, 3);
 }
 
 TEST_F(Format2Test, PropertyExpressionsAreReadOnlyAndCompareClocks) {
@@ -141,6 +146,11 @@ TEST_F(Format2Test, PropertyExpressionsAreReadOnlyAndCompareClocks) {
     model.properties = {{.type = 0, .expression = 3}};
     EXPECT_EQ(Load(model), std::string("ERROR! Model refused: [Property1] Expr1=3: ") + c.reason);
   }
+  ModelSpec second = Model();
+  second.expressions[3] = Expr::Assign(1, C(0)).Compile();
+  second.properties = {{.type = 2, .liveness = 3, .thenExpression = 3}};
+  EXPECT_EQ(Load(second),
+            "ERROR! Model refused: [Property1] Expr1-2=3: the expression writes a variable");
   ModelSpec missing = Model();
   missing.properties = {{.type = 0, .expression = 7}};
   missing.totalExpNum = 8;

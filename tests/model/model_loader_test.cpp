@@ -18,12 +18,13 @@ using testing::TempDir;
 
 class ModelLoaderTest : public ::testing::Test {
  protected:
-  // Writes and loads `model`; answers 1 when it was refused, else 0. The console, followed by
-  // the refusal's line as a run prints it, goes to `console_`.
-  int32_t Load(const ModelSpec& model) {
+  // Writes and loads `model` (with its properties when `properties` is set); answers 1 when it
+  // was refused, else 0. The console, followed by the refusal's line as a run prints it, goes to
+  // `console_`.
+  int32_t Load(const ModelSpec& model, bool properties = false) {
     const std::string path = testing::WriteModel(dir_, model);
     const std::optional<tickcheck::Refusal> refusal =
-        testing::LoadModelFile(system_, path, &console_);
+        testing::LoadModelFile(system_, path, &console_, properties);
     if (refusal)
       console_ += refusal->line + "\n";
     return refusal ? 1 : 0;
@@ -204,6 +205,48 @@ TEST_F(ModelLoaderTest, IdsUsedAsIndicesOutsideTheModelAreRefused) {
     const std::optional<tickcheck::Refusal> result = testing::LoadModelFile(system, path, &console);
     ASSERT_TRUE(result) << refusal.name;
     EXPECT_EQ(console + result->line + "\n", std::string(refusal.line) + "\n") << refusal.name;
+  }
+}
+
+TEST_F(ModelLoaderTest, LivenessPropertiesLoadWithTheirSecondFormula) {
+  ModelSpec model = FormatExampleModel();
+  const AtomSpec busy{.negated = 0, .variable = -1, .bound = 2};
+  const AtomSpec small{.negated = 1, .variable = 2, .bound = 3, .relation = 4};
+  model.properties = {{.type = 2, .atoms = {busy}, .liveness = 3, .thenAtoms = {small, busy}},
+                      {.type = 2, .atoms = {busy}, .liveness = 1, .thenAtoms = {small}},
+                      {.type = 2, .atoms = {busy}, .thenAtoms = {small}}};
+  ASSERT_EQ(Load(model, true), 0);
+  const std::vector<CProperty>& properties = system_.properties;
+  ASSERT_EQ(properties.size(), 3u);
+  EXPECT_EQ(properties[0].liveness, Liveness::kLeadsTo);
+  EXPECT_EQ(properties[0].atoms.size(), 1u);
+  ASSERT_EQ(properties[0].thenAtoms.size(), 2u);
+  EXPECT_EQ(properties[0].thenAtoms[0], (CAtomProperty{.kind = CAtomProperty::kIntegerVariable,
+                                                       .negated = 1,
+                                                       .variable = 2,
+                                                       .bound = 3,
+                                                       .relation = ExpType::kLess}));
+  EXPECT_EQ(properties[0].Then().atoms, properties[0].thenAtoms);
+  // Only a leads-to reads a second formula; without the key a Type 2 property is as before.
+  EXPECT_EQ(properties[1].liveness, Liveness::kAlways);
+  EXPECT_TRUE(properties[1].thenAtoms.empty());
+  EXPECT_EQ(properties[2].liveness, Liveness::kNone);
+  EXPECT_TRUE(properties[2].thenAtoms.empty());
+
+  const std::vector<std::pair<PropertySpec, std::string>> refused = {
+      {{.type = 2, .liveness = 4},
+       "ERROR! Model refused: [Property1] Liveness1=4: unknown liveness property (1 E[], 2 A<>, "
+       "3 -->)"},
+      {{.type = 0, .liveness = 2},
+       "ERROR! Model refused: [Property1] Liveness1=2: a liveness property has Type1=2, not 0"}};
+  for (const auto& [property, line] : refused) {
+    model.properties = {property};
+    CSystem system;
+    std::string console;
+    const std::optional<tickcheck::Refusal> refusal = testing::LoadModelFile(
+        system, testing::WriteModel(dir_, model, "refused.txt"), &console, true);
+    ASSERT_TRUE(refusal) << line;
+    EXPECT_EQ(console + refusal->line, "expNum:4\n" + line);
   }
 }
 

@@ -28,19 +28,53 @@ class Replay {
   Replay(const CSystem& system, CComposition& composition)
       : system_(system), composition_(composition) {}
 
-  std::string Run(const CProperty& property, const json& trace) {
+  std::string Run(const CProperty& property, const json& trace, bool noZeno) {
     ReplayState state = Initial();
     if (Read(trace["initial"]) != state)
       return "the initial state is not the model's";
-    const json& steps = trace["steps"];
+    // Every state of the run, the states between ticks included, in order.
+    std::vector<ReplayState> run{state};
+    std::string fault = ReplaySteps(trace["steps"], "step ", state, run);
+    if (!fault.empty())
+      return fault;
+    if (property.liveness == Liveness::kNone) {
+      const bool holds = Holds(property, state);
+      if (holds != (property.Type == 0))
+        return property.Type == 0 ? "the last state does not satisfy the property"
+                                  : "the last state does not violate the property";
+      return "";
+    }
+    if (!trace.contains("cycle"))
+      return "a liveness property's trace without a cycle";
+    const size_t cycleStart = run.size() - 1;
+    const json& cycle = trace["cycle"];
+    fault = ReplaySteps(cycle, "cycle ", state, run);
+    if (!fault.empty())
+      return fault;
+    if (cycle.empty() && CanStep(state))
+      return "the run ends in a state that has a step";
+    if (!cycle.empty() && state != run[cycleStart])
+      return "the cycle does not come back to the state where it starts";
+    if (noZeno && !cycle.empty() && std::none_of(cycle.begin(), cycle.end(), [](const json& step) {
+          return step["delay"] > 0;
+        }))
+      return "the cycle does not tick";
+    return ShowsLiveness(property, run, cycleStart);
+  }
+
+ private:
+  // Replays `steps` from `state` (which ends as the last state), appending every state met to
+  // `run`; answers the first fault, naming its step by `label` and number.
+  std::string ReplaySteps(const json& steps, const std::string& label, ReplayState& state,
+                          std::vector<ReplayState>& run) {
     for (size_t i = 0; i < steps.size(); ++i) {
-      const std::string at = "step " + std::to_string(i + 1) + ": ";
+      const std::string at = label + std::to_string(i + 1) + ": ";
       const json& step = steps[i];
       for (int32_t tick = 0; tick < step["delay"].get<int32_t>(); ++tick) {
-        for (auto& [clock, value] : state.clocks)
-          value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+        state = Ticked(state);
         if (!InvariantsHold(state))
           return at + "an invariant fails after tick " + std::to_string(tick + 1);
+        run.push_back(state);
       }
       const ReplayState expected = Read(step["state"]);
       if (step["jumps"].empty()) {
@@ -54,15 +88,50 @@ class Replay {
       if (!next)
         return at + "no enabled transition with these jumps gives the state shown";
       state = *next;
+      run.push_back(state);
     }
-    const bool holds = Holds(property, state);
-    if (holds != (property.Type == 0))
-      return property.Type == 0 ? "the last state does not satisfy the property"
-                                : "the last state does not violate the property";
     return "";
   }
 
- private:
+  ReplayState Ticked(ReplayState state) const {
+    for (auto& [clock, value] : state.clocks)
+      value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+    return state;
+  }
+
+  // Whether the run `run`, whose states from `cycleStart` on repeat forever (or end the run),
+  // shows the liveness property: the witness of E[] keeps its formula in every state; the
+  // counterexample of A<> keeps it false in every state; the counterexample of a leads-to has a
+  // state where the first formula holds, from which on the second holds nowhere.
+  std::string ShowsLiveness(const CProperty& property, const std::vector<ReplayState>& run,
+                            size_t cycleStart) const {
+    const auto first = [&](const ReplayState& state) { return Holds(property, state); };
+    switch (property.liveness) {
+      case Liveness::kAlways:
+        return std::all_of(run.begin(), run.end(), first) ? "" : "a state of the run violates it";
+      case Liveness::kEventually:
+        return std::none_of(run.begin(), run.end(), first) ? "" : "a state of the run satisfies it";
+      default:
+        break;
+    }
+    const CProperty then = property.Then();
+    const auto second = [&](const ReplayState& state) { return Holds(then, state); };
+    if (std::any_of(run.begin() + static_cast<std::ptrdiff_t>(cycleStart), run.end(), second))
+      return "the second formula holds on the cycle";
+    // The states after the last one where the second formula holds.
+    auto from = std::find_if(run.rbegin(), run.rend(), second).base();
+    return std::any_of(from, run.end(), first)
+               ? ""
+               : "no state where the first formula holds is followed by a run without the second";
+  }
+
+  // Whether some tick or transition can be taken from `state`.
+  bool CanStep(const ReplayState& state) {
+    if (InvariantsHold(Ticked(state)))
+      return true;
+    return Fire(state, std::nullopt, std::nullopt).has_value();
+  }
+
   const CLocation& LocationOf(const ReplayState& state, size_t p) const {
     return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
   }
@@ -217,14 +286,15 @@ class Replay {
     return true;
   }
 
-  // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`.
-  std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
-                                  const ReplayState& expected) {
+  // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`
+  // (without `jumps`, any enabled transition; without `expected`, any state it makes).
+  std::optional<ReplayState> Fire(const ReplayState& state, const std::optional<json>& jumps,
+                                  const std::optional<ReplayState>& expected) {
     // The names beside the numbers are the model's, which the replay does not judge.
-    if (!NamesItsJumps(jumps))
+    if (jumps && !NamesItsJumps(*jumps))
       return std::nullopt;
     json numbered = json::array();
-    for (const json& jump : jumps)
+    for (const json& jump : jumps.value_or(json::array()))
       numbered.push_back(
           {{"process", jump["process"]}, {"from", jump["from"]}, {"to", jump["to"]}});
     composition_.composeLocation(state.locations);
@@ -239,7 +309,7 @@ class Replay {
                          {"from", state.locations[static_cast<size_t>(p)]},
                          {"to", post[static_cast<size_t>(p)]}});
       }
-      if (shown != numbered)
+      if (jumps && shown != numbered)
         continue;
       if (!AllTrue(transition.guardExpId, state))
         continue;
@@ -254,7 +324,7 @@ class Replay {
       }
       const bool applied = std::all_of(transition.updates.begin(), transition.updates.end(),
                                        [&](const CUpdate& update) { return Apply(update, next); });
-      if (applied && InvariantsHold(next) && InRange(next) && next == expected)
+      if (applied && InvariantsHold(next) && InRange(next) && (!expected || next == *expected))
         return next;
     }
     return std::nullopt;
@@ -310,8 +380,8 @@ class Replay {
 }  // namespace
 
 std::string ReplayTrace(const CSystem& system, CComposition& composition, const CProperty& property,
-                        const json& trace) {
-  return Replay(system, composition).Run(property, trace);
+                        const json& trace, bool noZeno) {
+  return Replay(system, composition).Run(property, trace, noZeno);
 }
 
 std::string ReplayDocument(const std::string& path, const json& document) {
@@ -327,8 +397,11 @@ std::string ReplayDocument(const std::string& path, const json& document) {
   for (size_t i = 0; i < properties.size(); ++i) {
     const json& outcome = outcomes[i];
     const std::string name = "property " + std::to_string(i + 1) + ": ";
-    const bool shown = (outcome["type"] == 0 && outcome["verdict"] == 1) ||
-                       (outcome["type"] == 1 && outcome["verdict"] == 0);
+    const bool shown =
+        properties[i].liveness == Liveness::kNone
+            ? (outcome["type"] == 0 && outcome["verdict"] == 1) ||
+                  (outcome["type"] == 1 && outcome["verdict"] == 0)
+            : outcome["verdict"] == (properties[i].liveness == Liveness::kAlways ? 1 : 0);
     if (outcome["trace"].is_null()) {
       if (shown)
         faults += name + "no trace\n";
@@ -339,7 +412,8 @@ std::string ReplayDocument(const std::string& path, const json& document) {
       continue;
     }
     const std::string fault =
-        ReplayTrace(check.Model(), check.Composition(), properties[i], outcome["trace"]);
+        ReplayTrace(check.Model(), check.Composition(), properties[i], outcome["trace"],
+                    document["options"].value("no_zeno", false));
     if (!fault.empty())
       faults += name + fault + "\n";
   }

@@ -14,6 +14,14 @@
 // the last step may go without jumps; and that the last state satisfies (Type 0) or violates
 // (Type 1) the property. In a format-2 model no guard, assignment, effect or invariant of a step
 // may meet a run-time error, and every assignment keeps its variable in its range.
+//
+// The trace of a liveness property is a lasso: its steps, then the steps of its cycle, replayed
+// alike (only the last step of each may go without jumps). The cycle must come back to the state
+// where it starts (and tick, for a run with --no-zeno), or, when it is empty, no tick and no
+// transition may be possible in that state. Every state of the run, the states between ticks
+// included, must satisfy the formula of a satisfied E[] and violate that of a violated A<>; for a
+// violated leads-to the second formula must hold nowhere on the cycle, and the first somewhere
+// after the last state of the run where the second holds.
 
 #include <nlohmann/json.hpp>
 
@@ -25,14 +33,16 @@
 namespace tickcheck::testing {
 
 // "" when `trace` (the "trace" field of a property in the document) is a run of the model that
-// shows `property`; otherwise the first fault found, naming its step.
+// shows `property`; otherwise the first fault found, naming its step. `noZeno`: the run was
+// checked with --no-zeno.
 std::string ReplayTrace(const CSystem& system, CComposition& composition, const CProperty& property,
-                        const nlohmann::json& trace);
+                        const nlohmann::json& trace, bool noZeno = false);
 
 // Loads and composes the model file at `path`, then replays the trace of every property of the
 // document `document` (a run of that model file): "" when each property that was found
-// reachable (Type 0, verdict 1) or violated (Type 1, verdict 0) has a trace that replays and no
-// other property has one; otherwise the faults, one line each.
+// reachable (Type 0, verdict 1) or violated (Type 1, verdict 0), each satisfied E[] and each
+// violated A<> or leads-to has a trace that replays and no other property has one; otherwise the
+// faults, one line each.
 std::string ReplayDocument(const std::string& path, const nlohmann::json& document);
 
 }  // namespace tickcheck::testing

@@ -1,0 +1,87 @@
+#include "driver/liveness_stage.h"
+
+#include <iostream>
+#include <new>
+
+#include "check/liveness.h"
+#include "driver/process_memory.h"
+#include "driver/units.h"
+
+namespace tickcheck {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void ErrorLine(const std::string& text) {
+  std::cerr << text << '\n' << std::flush;
+}
+
+}  // namespace
+
+LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition,
+                                const Options& options, const RunLimits& limits,
+                                const CheckContext& context, RunTimeErrors& errors,
+                                RunSummary& summary) {
+  if (!HasLiveness(system))
+    return LivenessEnd::kDone;
+  const Clock::time_point start = Clock::now();
+  Clock::time_point nextLine = start + std::chrono::seconds(2);
+  auto goOn = [&](int64_t explored) {
+    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
+      return false;
+    const Clock::time_point now = Clock::now();
+    if (context.showProgress && now >= nextLine) {
+      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - context.start).count()) +
+                ", deciding liveness: " + Counted(explored, "state") + " explored, " +
+                Mebibytes(ResidentBytes()) + " resident");
+      nextLine = now + std::chrono::seconds(2);
+    }
+    return true;
+  };
+  LivenessResults results;
+  try {
+    results = DecideLiveness(system, composition, options.noZeno, options.trace,
+                             limits.search.states, goOn);
+  } catch (const std::bad_alloc&) {
+    ErrorLine(
+        "tickcheck: out of memory while deciding liveness properties; their verdicts are "
+        "unknown");
+    return LivenessEnd::kDone;
+  }
+  int64_t decided = 0;
+  int64_t asked = 0;
+  for (size_t i = 0; i < system.properties.size(); ++i) {
+    if (system.properties[i].liveness == Liveness::kNone)
+      continue;
+    ++asked;
+    if (results.errors[i])
+      errors.InProperty(*results.errors[i], i);
+    if (!results.verdicts[i])
+      continue;
+    ++decided;
+    PropertyOutcome& outcome = summary.properties[i];
+    outcome.verdict = *results.verdicts[i] ? Verdict::kTrue : Verdict::kFalse;
+    outcome.trace = std::move(results.traces[i]);
+  }
+  if (results.end == LivenessResults::End::kInterrupted && context.monitor.LimitReached()) {
+    ErrorLine("tickcheck: the " +
+              std::string(*context.monitor.LimitReached() == ResourceLimit::kMemory ? "memory"
+                                                                                    : "time") +
+              " limit was reached while deciding liveness properties; those not decided are "
+              "unknown");
+    return LivenessEnd::kLimitReached;
+  }
+  if (results.end == LivenessResults::End::kInterrupted) {
+    ErrorLine(
+        "tickcheck: interrupted while deciding liveness properties; those not decided are "
+        "unknown");
+    return LivenessEnd::kInterrupted;
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  ErrorLine("liveness: " + std::to_string(decided) + " of " + std::to_string(asked) +
+            (asked == 1 ? " property" : " properties") + " decided, " +
+            Counted(results.states, "state") + " explored, " + Seconds(seconds));
+  return LivenessEnd::kDone;
+}
+
+}  // namespace tickcheck
