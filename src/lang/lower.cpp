@@ -30,12 +30,13 @@ Expr Select(const std::vector<int32_t>& values, const Expr& index, size_t first,
 
 Expr Lowering::LowerValue(const Term& term) {
   slots_ = 0;
+  budget_ = kMaxLoweredTerms;
+  root_ = term.pos;
   return Lower(term, Frame{});
 }
 
 Expr Lowering::LowerEffect(const Term& term) {
-  slots_ = 0;
-  return Lower(term, Frame{});
+  return LowerValue(term);
 }
 
 int32_t Lowering::NewSlots(int32_t count) {
@@ -45,6 +46,15 @@ int32_t Lowering::NewSlots(int32_t count) {
 }
 
 Expr Lowering::Lower(const Term& term, const Frame& frame) {
+  // Calls of calls and nested quantifiers multiply: a budget keeps the record finite.
+  if (--budget_ < 0) {
+    if (budget_ == -1) {
+      diagnostics_.Error(root_, "the expression has more than " + std::to_string(kMaxLoweredTerms) +
+                                    " terms once its calls are inlined and its quantifiers "
+                                    "unrolled");
+    }
+    return Expr::Const(0);
+  }
   switch (term.kind) {
     case Term::Kind::kConst:
       return Expr::Const(term.value);

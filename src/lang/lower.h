@@ -20,6 +20,9 @@
 
 namespace tickcheck::lang {
 
+// The most terms one expression record may lower, calls inlined and quantifiers unrolled.
+inline constexpr int64_t kMaxLoweredTerms = 100'000;
+
 class Lowering {
  public:
   // `clockIds[c]` is the model file's variable id of clock c; integer variable v has id v + 1.
@@ -29,6 +32,7 @@ class Lowering {
       : network_(network), clockIds_(clockIds), loops_(loops), diagnostics_(diagnostics) {}
 
   // The value of a term (a guard's condition, a bound, a property's formula, a value to assign).
+  // More than kMaxLoweredTerms terms is an error at the term's position.
   Expr LowerValue(const Term& term);
   // An update of an edge evaluated for its effects (not the setting of a clock).
   Expr LowerEffect(const Term& term);
@@ -74,7 +78,9 @@ class Lowering {
   const std::vector<int32_t>& clockIds_;
   std::vector<LoopSpec>& loops_;
   Diagnostics& diagnostics_;
-  int32_t slots_ = 0;  // the slots of the record's frame taken so far
+  int32_t slots_ = 0;   // the slots of the record's frame taken so far
+  int64_t budget_ = 0;  // the terms the record may still lower
+  SourcePos root_;      // where the record's term starts
 };
 
 }  // namespace tickcheck::lang

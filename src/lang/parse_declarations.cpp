@@ -71,6 +71,7 @@ SyntaxType Parser::Type() {
 }
 
 SyntaxType Parser::StructType() {
+  const Nesting nesting(*this);
   SyntaxType type;
   type.kind = SyntaxType::Kind::kStruct;
   type.pos = Peek().pos;

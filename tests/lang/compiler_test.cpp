@@ -316,6 +316,21 @@ std::vector<ErrorRow> ErrorRows() {
        "", "m.tck:1:81: only a query may call a process's function (P.f(...))"},
       {"ProcessArgumentNotConstant", kModel, "E<> P(id).busy",
        "m.q:1:7: a process's argument must be a constant or a quantifier's name"},
+      {"TooManyTermsOnceUnrolled",
+       "int[0,2] a[2];\n" +
+           Process(idle + "trans a -> b { guard forall (i : int[0,255]) forall (j : int[0,511]) "
+                          "a[i % 2] != j; };"),
+       "",
+       "m.tck:6:22: the expression has more than 100000 terms once its calls are inlined and its "
+       "quantifiers unrolled"},
+      {"NestedTooDeeply",
+       [] {
+         std::string text = "typedef ";
+         for (int k = 0; k < 300; ++k)
+           text += "struct { ";
+         return text;
+       }(),
+       "", "m.tck:1:1809: the expression is nested too deeply"},
       // What the checker cannot do exactly.
       {"ClockOfTwoProcesses",
        "clock x;\nprocess P() { state a; init a; trans a -> a { guard x > 1; }; }\n"
