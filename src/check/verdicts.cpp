@@ -105,9 +105,9 @@ std::vector<int64_t> Verdicts::ClockAtomDelays(const DsState& state) const {
   return delays;
 }
 
-bool Verdicts::MayWait(const DsState& state, int64_t delay) const {
-  const std::vector<size_t> all = AllClockPositions(state);
-  DsState delayed = state;
+bool Verdicts::MayWait(const DsState& state, const std::vector<size_t>& all, int64_t delay,
+                       DsState& delayed) const {
+  delayed = state;
   if (delay > 1) {
     Delay(model_, delayed, all, 1);
     if (!tests_.InvariantsHold(delayed))
@@ -119,12 +119,12 @@ bool Verdicts::MayWait(const DsState& state, int64_t delay) const {
 }
 
 bool Verdicts::DecideClockExpressions(const DsState& state) {
-  const std::vector<size_t> all = AllClockPositions(state);
-  DsState delayed = state;
-  int64_t delay = 0;
   met_.clear();
   if (!EvaluateOpen(state, Group::kClockExpression, &met_))
     return false;
+  const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed = state;
+  int64_t delay = 0;
   // The comparisons met keep their answers up to the next delay at which one of them may change
   // it, and so does every expression that met them (expr/program.h): only those delays need a
   // look.
@@ -143,12 +143,10 @@ bool Verdicts::DecideClockExpressions(const DsState& state) {
           next = std::min(next, delay + reached - value);
       }
     }
-    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, next))
+    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, all, next, delayed))
       break;
     budget_.SpendStates(1);
     delay = next;
-    delayed = state;
-    Delay(model_, delayed, all, delay);
     met_.clear();
     if (!EvaluateOpen(delayed, Group::kClockExpression, &met_))
       break;
@@ -180,11 +178,10 @@ bool Verdicts::Decide(const DsState& state) {
   const std::vector<int64_t> delays = ClockAtomDelays(state);
   budget_.SpendStates(static_cast<int64_t>(delays.size()));
   const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed;
   for (const int64_t d : delays) {
-    if (!MayWait(state, d))
+    if (!MayWait(state, all, d, delayed))
       break;
-    DsState delayed = state;
-    Delay(model_, delayed, all, d);
     EvaluateOpen(delayed, Group::kClockAtoms);
   }
   return true;
