@@ -109,11 +109,11 @@ std::vector<int64_t> Verdicts::ClockAtomDelays(const DsState& state) const {
   return delays;
 }
 
-bool Verdicts::MayWait(const DsState& state, int64_t delay, std::optional<int64_t> cap) const {
+bool Verdicts::MayWait(const DsState& state, const std::vector<size_t>& all, int64_t delay,
+                       std::optional<int64_t> cap, DsState& delayed) const {
   if (cap && delay > *cap)
     return false;
-  const std::vector<size_t> all = AllClockPositions(state);
-  DsState delayed = state;
+  delayed = state;
   if (delay > 1) {
     Delay(model_, delayed, all, 1);
     if (!tests_.InvariantsHold(delayed))
@@ -125,12 +125,12 @@ bool Verdicts::MayWait(const DsState& state, int64_t delay, std::optional<int64_
 }
 
 bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_t> cap) {
-  const std::vector<size_t> all = AllClockPositions(state);
-  DsState delayed = state;
-  int64_t delay = 0;
   met_.clear();
   if (!EvaluateOpen(state, Group::kClockExpression, &met_))
     return false;
+  const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed = state;
+  int64_t delay = 0;
   // Along the delays, `deadlock` turns true once, where no transition can be taken any more.
   int64_t deadlockFrom = std::numeric_limits<int64_t>::max();
   if (asksDeadlock_ && deadlock_ != nullptr) {
@@ -155,12 +155,10 @@ bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_
           next = std::min(next, delay + reached - value);
       }
     }
-    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, next, cap))
+    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, all, next, cap, delayed))
       break;
     budget_.SpendStates(1);
     delay = next;
-    delayed = state;
-    Delay(model_, delayed, all, delay);
     met_.clear();
     if (!EvaluateOpen(delayed, Group::kClockExpression, &met_))
       break;
@@ -195,11 +193,10 @@ bool Verdicts::Decide(const DsState& state) {
   const std::vector<int64_t> delays = ClockAtomDelays(state);
   budget_.SpendStates(static_cast<int64_t>(delays.size()));
   const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed;
   for (const int64_t d : delays) {
-    if (!MayWait(state, d, cap))
+    if (!MayWait(state, all, d, cap, delayed))
       break;
-    DsState delayed = state;
-    Delay(model_, delayed, all, d);
     EvaluateOpen(delayed, Group::kClockAtoms);
   }
   return true;

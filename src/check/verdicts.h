@@ -68,8 +68,10 @@ class Verdicts {
   // them was open.
   bool DecideClockExpressions(const DsState& state, std::optional<int64_t> cap);
   // Whether `delay` is at most `cap` and the invariants hold after 1 and after `delay` ticks from
-  // `state` (then after every tick in between).
-  bool MayWait(const DsState& state, int64_t delay, std::optional<int64_t> cap) const;
+  // `state` (then after every tick in between); `all` are the positions of the state's clocks, and
+  // `delayed` receives the state after `delay` ticks when it answers true.
+  bool MayWait(const DsState& state, const std::vector<size_t>& all, int64_t delay,
+               std::optional<int64_t> cap, DsState& delayed) const;
 
   const ConstraintTests& tests_;
   const CSystem& model_;

@@ -10,6 +10,7 @@
 #include "lang/lower.h"
 #include "lang/ranges.h"
 #include "model/expression_builder.h"
+#include "model/property.h"
 
 namespace tickcheck::lang {
 namespace {
@@ -73,6 +74,15 @@ class Generator {
       PropertySpec property;
       property.type = query.kind == Query::Kind::kInvariant ? 1 : 0;
       property.expression = Expression(lowering_.LowerValue(query.formula).Compile());
+      // A liveness query is a liveness property (Type 2, model/property.h).
+      const std::map<Query::Kind, int32_t> liveness = {
+          {Query::Kind::kAlways, 1}, {Query::Kind::kEventually, 2}, {Query::Kind::kLeadsTo, 3}};
+      if (liveness.contains(query.kind)) {
+        property.type = CProperty::kLivenessType;
+        property.liveness = liveness.at(query.kind);
+      }
+      if (query.kind == Query::Kind::kLeadsTo)
+        property.thenExpression = Expression(lowering_.LowerValue(query.then).Compile());
       result_.model.properties.push_back(std::move(property));
     }
     if (!diagnostics_.Empty())

@@ -191,6 +191,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "or bits: 1); the verdicts may not hold\n"}),
     [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
 
+TEST(LanguageRunTest, LivenessQueriesPrintTheirVerdictsAndLassos) {
+  // Nothing forces the counter to count: time may pass forever in every state.
+  TempDir dir;
+  WriteFile(dir.File("m.tck"), kCounter);
+  WriteFile(dir.File("m.q"), "A<> n == 3\nn == 1\n  --> n == 3\nE[] n < 3\n");
+  const testing::ProcessResult run = RunTickcheckBinary({dir.File("m.tck"), "--trace"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "A<> n == 3  -- not satisfied\n"
+            "Trace for A<> n == 3 (not satisfied), 0 steps, then a cycle of 1 step back to state "
+            "0:\n"
+            "  state 0: P.a  n=0\n"
+            "  cycle 1: delay 1  (waiting)  ->  P.a  n=0\n"
+            "n == 1 --> n == 3  -- not satisfied\n"
+            "Trace for n == 1 --> n == 3 (not satisfied), 1 step, then a cycle of 1 step back to "
+            "the state after step 1:\n"
+            "  state 0: P.a  n=0\n"
+            "  step 1:  delay 0  P: a -> a  ->  P.a  n=1\n"
+            "  cycle 1: delay 1  (waiting)  ->  P.a  n=1\n"
+            "E[] n < 3  -- satisfied\n"
+            "Trace for E[] n < 3 (satisfied), 0 steps, then a cycle of 1 step back to state 0:\n"
+            "  state 0: P.a  n=0\n"
+            "  cycle 1: delay 1  (waiting)  ->  P.a  n=0\n");
+}
+
 TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   TempDir dir;
   testing::ProcessResult run = RunTickcheckBinary({dir.File("none.tck")});

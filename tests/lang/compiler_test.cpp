@@ -3,6 +3,7 @@
 // records and arrays, select, queries).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -349,16 +350,23 @@ std::vector<ErrorRow> ErrorRows() {
        "broadcast chan b[2];\nint[0,1] i;\n" + Process(idle + "trans a -> b { sync b[i]?; };"), "",
        "m.tck:7:21: a broadcast receive needs a constant channel index"},
       // Queries.
-      {"QueryWithoutKind", kModel, "P(1).busy", "m.q:1:1: a query starts with E<> or A[]"},
-      {"Inevitability", kModel, "\nA<> P(1).busy",
-       "m.q:2:1: cannot check \"A<> P(1).busy\": A<> cannot be decided by this checker (it needs "
-       "infinite runs); only E<> and A[] can"},
-      {"LeadsTo", kModel, "P(1).idle --> P(1).busy",
-       "m.q:1:1: cannot check \"P(1).idle --> P(1).busy\": leads-to (-->) cannot be decided by "
-       "this checker; only E<> and A[] can"},
-      {"LeadsToOverLines", kModel, "E<> P(1).idle\n  /* next */ P(1).idle -->\nP(1).busy",
-       "m.q:1:1: cannot check \"E<> P(1).idle P(1).idle --> P(1).busy\": leads-to (-->) cannot be "
-       "decided by this checker; only E<> and A[] can"},
+      {"QueryWithoutKind", kModel, "P(1).busy",
+       "m.q:1:1: a query starts with E<>, A[], A<> or E[], or is p --> q"},
+      {"LeadsToAfterAKind", kModel, "\nA<> P(1).idle --> P(1).busy",
+       "m.q:2:1: cannot check \"A<> P(1).idle --> P(1).busy\": --> stands between the two "
+       "formulas of a leads-to query (p --> q), which has no A<>"},
+      {"TwoArrows", kModel, "P(1).idle --> P(1).busy --> P(2).busy",
+       "m.q:1:1: cannot check \"P(1).idle --> P(1).busy --> P(2).busy\": a leads-to query has "
+       "one -->"},
+      {"LeadsToWithoutSecondFormula", kModel, "P(1).idle -->",
+       "m.q:1:14: expected an expression, found the end of the text"},
+      {"LeadsToWithoutFirstFormula", kModel, "E<> P(1).idle\n--> P(1).busy",
+       "m.q:1:1: cannot check \"E<> P(1).idle --> P(1).busy\": --> stands between the two "
+       "formulas of a leads-to query (p --> q), which has no E<>"},
+      {"UnknownNameInSecondFormula", kModel, "P(1).idle --> P(1).done",
+       "m.q:1:20: unknown name P(1).done"},
+      {"SideEffectInSecondFormula", kModel, "P(1).idle --> id++ > 0",
+       "m.q:1:15: a query cannot have side effects"},
       {"UnknownProcess", kModel, "E<> P(3).busy", "m.q:1:5: no process is named P(3)"},
       {"LocalWithoutProcess", kModel, "E<> y > 1",
        "m.q:1:5: unknown name y (a process's own names are written Process.y)"},
@@ -552,6 +560,39 @@ TEST(CompilerTest, QueriesSpanLinesBetweenComments) {
   EXPECT_EQ(compiled->model.properties[0].type, 0);
   EXPECT_EQ(compiled->model.properties[1].type, 1);
   EXPECT_TRUE(compiled->model.properties[2].expression.has_value());
+}
+
+TEST(CompilerTest, LivenessQueriesBecomeLivenessProperties) {
+  // A leads-to starts a line; its --> may begin the next one. A clock that only the second
+  // formula compares still counts for the clock's Max.
+  const std::optional<lang::Compilation> compiled = Compiled(
+      "int[0,2] id;\n"
+      "process P(const int[1,2] pid) { clock x; state idle, busy { x <= 3 }; init idle;\n"
+      "  trans idle -> busy { assign id = pid, x = 0; }, busy -> idle { guard x >= 2; }; }\n"
+      "system P;",
+      "E[] id <= 1\nA<> P(2).busy\nP(1).idle\n  --> /* then */ P(1).busy &&\n  P(1).x > 6\n"
+      "P(2).busy --> id == 2\n");
+  ASSERT_TRUE(compiled);
+  std::vector<std::string> queries;
+  for (const lang::Query& query : compiled->queries) {
+    queries.push_back(std::to_string(query.pos.line) + ":" + std::to_string(query.pos.column) +
+                      " " + query.text);
+  }
+  EXPECT_EQ(queries, (std::vector<std::string>{"1:1 E[] id <= 1", "2:1 A<> P(2).busy",
+                                               "3:1 P(1).idle --> P(1).busy && P(1).x > 6",
+                                               "6:1 P(2).busy --> id == 2"}));
+  std::vector<std::string> properties;
+  for (const PropertySpec& property : compiled->model.properties) {
+    properties.push_back(std::to_string(property.type.value_or(-1)) + " " +
+                         std::to_string(property.liveness.value_or(0)) + " " +
+                         (property.expression ? "p" : "-") + (property.thenExpression ? "q" : "-"));
+  }
+  EXPECT_EQ(properties, (std::vector<std::string>{"2 1 p-", "2 2 p-", "2 3 pq", "2 3 pq"}));
+  const auto clock =
+      std::find_if(compiled->model.variables.begin(), compiled->model.variables.end(),
+                   [](const VariableSpec& variable) { return variable.name == "P(1).x"; });
+  ASSERT_NE(clock, compiled->model.variables.end());
+  EXPECT_EQ(clock->max, 7);
 }
 
 }  // namespace

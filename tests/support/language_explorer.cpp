@@ -9,6 +9,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "support/liveness_reference.h"
+
 namespace tickcheck::testing {
 namespace {
 
@@ -117,8 +119,10 @@ class Explorer {
           constant(Largest(update));
       }
     }
-    for (const lang::Query& query : queries)
+    for (const lang::Query& query : queries) {
       constant(Largest(query.formula));
+      constant(Largest(query.then));
+    }
     for (const lang::Function& function : network.functions) {
       constant(Largest(function.body));
       if (function.result) {
@@ -136,12 +140,7 @@ class Explorer {
     verdicts.satisfied.assign(queries_.size(), false);
     for (size_t q = 0; q < queries_.size(); ++q)
       verdicts.satisfied[q] = queries_[q].kind == lang::Query::Kind::kInvariant;
-    State initial;
-    for (const lang::Process& process : network_.processes)
-      initial.locations.push_back(process.init);
-    for (const lang::IntVariable& variable : network_.variables)
-      initial.integers.push_back(variable.initial);
-    initial.clocks.assign(network_.clocks.size(), 0);
+    const State initial = Initial();
     std::unordered_set<State, StateHash> seen{initial};
     std::deque<State> pending{initial};
     try {
@@ -174,6 +173,56 @@ class Explorer {
     verdicts.queryError = queryError_;
     verdicts.states = seen.size();
     return verdicts;
+  }
+
+  // Decides the liveness queries by the fixpoints of support/liveness_reference.h over the whole
+  // state graph, whose steps are those that Run follows (with --no-zeno only ticks count).
+  void DecideLiveness(size_t stateLimit, bool noZeno, LanguageVerdicts& verdicts) {
+    const std::map<lang::Query::Kind, Liveness> kinds = {
+        {lang::Query::Kind::kAlways, Liveness::kAlways},
+        {lang::Query::Kind::kEventually, Liveness::kEventually},
+        {lang::Query::Kind::kLeadsTo, Liveness::kLeadsTo}};
+    std::vector<State> states{Initial()};
+    std::unordered_map<State, size_t, StateHash> numbers{{states[0], 0}};
+    LivenessGraph graph;
+    try {
+      for (size_t s = 0; s < states.size(); ++s) {
+        const State state = states[s];
+        std::vector<std::pair<State, bool>> steps;  // with whether the step is a tick
+        if (std::optional<State> later = Tick(state))
+          steps.emplace_back(std::move(*later), true);
+        for (State& next : Transitions(state))
+          steps.emplace_back(std::move(next), false);
+        std::vector<LivenessGraph::Arc> arcs;
+        for (auto& [next, tick] : steps) {
+          const auto [known, added] = numbers.emplace(next, states.size());
+          if (added)
+            states.push_back(std::move(next));
+          arcs.push_back({known->second, !noZeno || tick});
+        }
+        graph.successors.push_back(std::move(arcs));
+        if (states.size() > stateLimit) {
+          verdicts.complete = false;
+          return;
+        }
+      }
+    } catch (const LoopBound&) {
+      verdicts.complete = false;
+      return;
+    }
+    for (size_t q = 0; q < queries_.size(); ++q) {
+      const auto kind = kinds.find(queries_[q].kind);
+      if (kind == kinds.end())
+        continue;
+      std::vector<bool> p(states.size());
+      std::vector<bool> then(states.size());
+      for (size_t s = 0; s < states.size(); ++s) {
+        p[s] = Holds(queries_[q].formula, states[s]);
+        then[s] = kind->second == Liveness::kLeadsTo && Holds(queries_[q].then, states[s]);
+      }
+      verdicts.satisfied[q] = DecideOnGraph(graph, kind->second, std::move(p), std::move(then));
+    }
+    verdicts.queryError = queryError_;
   }
 
  private:
@@ -444,6 +493,16 @@ class Explorer {
     return Flow::kNormal;
   }
 
+  State Initial() const {
+    State initial;
+    for (const lang::Process& process : network_.processes)
+      initial.locations.push_back(process.init);
+    for (const lang::IntVariable& variable : network_.variables)
+      initial.integers.push_back(variable.initial);
+    initial.clocks.assign(network_.clocks.size(), 0);
+    return initial;
+  }
+
   // The value of a side-effect-free term in a state; nullopt when its evaluation fails.
   std::optional<int32_t> Value(const Term& term, const State& state) {
     State copy = state;
@@ -611,8 +670,17 @@ class Explorer {
 }  // namespace
 
 LanguageVerdicts ExploreLanguage(const lang::Network& network,
-                                 const std::vector<lang::Query>& queries, size_t stateLimit) {
-  return Explorer(network, queries).Run(stateLimit);
+                                 const std::vector<lang::Query>& queries, size_t stateLimit,
+                                 bool noZeno) {
+  Explorer explorer(network, queries);
+  LanguageVerdicts verdicts = explorer.Run(stateLimit);
+  const bool liveness = std::any_of(queries.begin(), queries.end(), [](const lang::Query& query) {
+    return query.kind != lang::Query::Kind::kReachable &&
+           query.kind != lang::Query::Kind::kInvariant;
+  });
+  if (liveness && verdicts.complete)
+    explorer.DecideLiveness(stateLimit, noZeno, verdicts);
+  return verdicts;
 }
 
 }  // namespace tickcheck::testing

@@ -31,7 +31,11 @@ struct LanguageVerdicts {
   bool complete = true;  // false when the state limit or a loop bound stopped the exploration
 };
 
+// The liveness queries (E[], A<>, -->) are decided on the whole graph of the states and steps
+// above by the fixpoints of support/liveness_reference.h; with `noZeno` an infinite run must tick
+// infinitely often.
 LanguageVerdicts ExploreLanguage(const lang::Network& network,
-                                 const std::vector<lang::Query>& queries, size_t stateLimit);
+                                 const std::vector<lang::Query>& queries, size_t stateLimit,
+                                 bool noZeno = false);
 
 }  // namespace tickcheck::testing
