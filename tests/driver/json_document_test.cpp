@@ -121,8 +121,8 @@ TEST(JsonDocumentTest, VerdictsErrorsAndStatistics) {
             testing::WithoutTimeLine(result.out) + testing::WithoutSummaryLine(result.err));
 }
 
-// The documents of model files and of models in the language, with and without traces, against
-// the schema that the README documents.
+// The documents of model files, of models in the language, of XML documents and of XTA files, with
+// and without traces, against the schema that the README documents.
 TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
   const json schema = testing::JsonBlockAfter(README_FILE, "### JSON schema");
   ASSERT_TRUE(schema.is_object());
@@ -135,7 +135,8 @@ TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
       {EXAMPLES_DIR "/pulse.tck", "--trace"},
       {EXAMPLES_DIR "/fischer.xml", "--trace"},
       {EXAMPLES_DIR "/train-gate-queue.xml", "--compact-trace"},
-      {EXAMPLES_DIR "/csma-cd.xml", "--trace", "-n"}};
+      {EXAMPLES_DIR "/csma-cd.xml", "--trace", "-n"},
+      {TEST_DATA_DIR "/xta/fischer.xta", "--trace"}};
   for (std::vector<std::string> arguments : runs) {
     arguments.insert(arguments.end(), {"--json", "-"});
     const auto result = RunTickcheckBinary(arguments);

@@ -187,6 +187,31 @@ TEST(XmlRunTest, EmbeddedLivenessQueriesAreDecided) {
             "E[] n < 3  -- satisfied\n");
 }
 
+// A location without a name is named by its id in the queries and in the traces; the model file
+// that --emit-model writes checks like the document.
+TEST(XmlRunTest, UnnamedLocationsAndTheEmittedModelFile) {
+  TempDir dir;
+  WriteFile(dir.File("m.xml"),
+            Counter("<queries><query><formula>E&lt;&gt; P.a &amp;&amp; n == 1</formula></query>"
+                    "<query><formula>A[] n &lt; 2</formula></query></queries>"));
+  const testing::ProcessResult run =
+      RunTickcheckBinary({dir.File("m.xml"), "--trace", "--emit-model", dir.File("m.txt")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "E<> P.a && n == 1  -- satisfied\n"
+            "Trace for E<> P.a && n == 1 (satisfied), 1 step:\n"
+            "  state 0: P.a  n=0\n"
+            "  step 1: delay 0  P: a -> a  ->  P.a  n=1\n"
+            "A[] n < 2  -- not satisfied\n"
+            "Trace for A[] n < 2 (not satisfied), 2 steps:\n"
+            "  state 0: P.a  n=0\n"
+            "  step 1: delay 0  P: a -> a  ->  P.a  n=1\n"
+            "  step 2: delay 0  P: a -> a  ->  P.a  n=2\n");
+  const testing::ProcessResult file = RunTickcheckBinary({dir.File("m.txt")});
+  EXPECT_EQ(file.exitCode, 0) << file.err;
+  EXPECT_NE(file.out.find("property1 : 1\nproperty2 : 0\n"), std::string::npos) << file.out;
+}
+
 TEST(XmlRunTest, ADocumentThatCannotBeRead) {
   TempDir dir;
   testing::ProcessResult run = RunTickcheckBinary({dir.File("none.xml")});
