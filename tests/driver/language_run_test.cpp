@@ -42,7 +42,7 @@ std::string Lines(const std::string& out, const std::vector<std::string>& prefix
 // mode of the checker must print it.
 TEST(LanguageRunTest, ExamplesGiveTheirDocumentedVerdictsInEveryMode) {
   for (const char* example : {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd",
-                              "pulse", "train-bridge", "printers"}) {
+                              "pulse", "train-bridge", "printers", "gate-queue", "token-ring"}) {
     const std::string stem = std::string(EXAMPLES_DIR) + "/" + example;
     const std::string golden = std::string(TEST_DATA_DIR) + "/golden/" + example + ".tck.expected";
     const testing::ProcessResult run = RunTickcheckBinary({stem + ".tck"});

@@ -173,6 +173,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "DIR/m.xml:2:18: priorities are not supported\n"}),
     [](const ::testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
 
+// Embedded liveness queries go through the language's query parser: nothing forces the counter
+// to count.
+TEST(XmlRunTest, EmbeddedLivenessQueriesAreDecided) {
+  TempDir dir;
+  WriteFile(dir.File("m.xml"), Counter("<queries><query><formula>A&lt;&gt; n == 3</formula></query>"
+                                       "<query><formula>n == 1 --&gt; n == 3</formula></query>"
+                                       "<query><formula>E[] n &lt; 3</formula></query></queries>"));
+  const testing::ProcessResult run = RunTickcheckBinary({dir.File("m.xml")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "A<> n == 3  -- not satisfied\nn == 1 --> n == 3  -- not satisfied\n"
+            "E[] n < 3  -- satisfied\n");
+}
+
 // A location without a name is named by its id in the queries and in the traces; the model file
 // that --emit-model writes checks like the document.
 TEST(XmlRunTest, UnnamedLocationsAndTheEmittedModelFile) {
