@@ -66,6 +66,7 @@ bench: build
 	BASELINE=$(BASELINE) bench/csma.sh $(BUILD)
 	BASELINE=$(BASELINE) bench/trace.sh $(BUILD)
 	BENCH_LARGE=$(BENCH_LARGE) bench/symmetry.sh $(BUILD)
+	bench/liveness.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,
 # one after the other. The corpora grow in $(FUZZ_BUILD)/corpus, seeded from the examples and

@@ -1,17 +1,22 @@
 // The expression-record loader and evaluator on arbitrary records. The input is the bytes behind
 // the `=` of a key "exp-0". The record is loaded straight from memory (LoadRecord) and through
 // the expression table of a model file that holds it; both must agree. A loaded record is then
-// evaluated with and without a state whose variables hold the extremes of the arithmetic.
+// evaluated with and without a state whose variables hold the extremes of the arithmetic. The
+// same bytes are also loaded as a record of a format-2 model, checked against its variables as
+// the loader checks them, evaluated with the checked evaluator and run as an effect.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "expr/evaluation.h"
+#include "expr/program.h"
 #include "model/ds_state.h"
 #include "model/expression.h"
 #include "model/expression_table.h"
+#include "model/format2.h"
 #include "model/messages.h"
 #include "model/profile.h"
 #include "model/system.h"
@@ -32,6 +37,37 @@ void Exercise(const CExpression& expression, const tickcheck::Valuation& valuati
   tickcheck::Evaluate(expression, valuation);
   if (expression.Shape() == tickcheck::ExpressionShape::kTree)
     tickcheck::EvalNode(expression, expression.Root(), valuation);
+}
+
+// Answers `deadlock` by the parity of the first integer, so that both answers are met.
+class ParityDeadlock : public tickcheck::DeadlockHook {
+ public:
+  bool IsDeadlock(const tickcheck::DsState& state) const override {
+    return state.intValues[0] % 2 == 0;
+  }
+};
+
+// The record as a format-2 model's: loaded into `system`, whose integer variables 1 to 5 hold the
+// whole int32 range, checked as the loader checks records, evaluated, and run on a copy of
+// `state`.
+void ExerciseFormat2(const std::string& path, tickcheck::CSystem& system,
+                     const tickcheck::DsState& state, tickcheck::MessageSink& messages) {
+  system.format = 2;
+  for (tickcheck::CVariable& variable : system.variables) {
+    variable.Min = INT32_MIN;
+    variable.Max = INT32_MAX;
+  }
+  system.expressions.Load(tickcheck::ProfileIndex(path), 1, messages, 2);
+  tickcheck::CheckFormat2Records(system, messages);
+  const CExpression& expression = system.expressions[0];
+  const ParityDeadlock deadlock;
+  tickcheck::EvaluateChecked(expression, system, state, &deadlock);
+  tickcheck::RightValueChecked(expression, system, state);
+  std::vector<tickcheck::ClockComparison> met;
+  tickcheck::EvaluateObserved(expression, system, state, nullptr, met);
+  tickcheck::DsState target = state;
+  tickcheck::Execute(expression, system, target);
+  tickcheck::Evaluate(expression, tickcheck::Valuation::WithoutState(system));
 }
 
 struct FileCloser {
@@ -82,5 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Exercise(fromMemory, tickcheck::Valuation::WithoutState(system));
   Exercise(fromMemory, tickcheck::Valuation(system, state));
   Exercise(fromFile, tickcheck::Valuation::WithoutState(system));
+  ExerciseFormat2(file.Path(), system, state, messages);
   return 0;
 }

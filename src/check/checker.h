@@ -13,6 +13,7 @@
 
 #include "check/canonical_states.h"
 #include "check/constraints.h"
+#include "check/deadlock.h"
 #include "check/new_states.h"
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
@@ -94,6 +95,7 @@ class Checker {
   NewStates newStates_;
   SuccessorGenerator successors_;
   std::unique_ptr<CanonicalStates> canonical_;
+  DeadlockTest deadlock_;
   SearchControl* control_ = nullptr;
   bool controlStopped_ = false;  // the control answered no
   int64_t sweeps_ = 0;

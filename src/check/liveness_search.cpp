@@ -237,7 +237,8 @@ std::vector<Step> LivenessSearch::PathInside(int64_t from, int64_t to, int64_t r
     const int64_t state = pending.front();
     pending.pop_front();
     for (const SemanticsExplorer::Edge& edge : explorer_.Edges(state)) {
-      if (inside(edge.target) && reached.try_emplace(edge.target, state, edge.via).second)
+      if (inside(edge.target) &&
+          reached.try_emplace(edge.target, ReachedBy{state, edge.via}).second)
         pending.push_back(edge.target);
     }
   }

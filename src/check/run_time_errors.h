@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 

@@ -308,16 +308,26 @@ Evaluated EvaluateChecked(const CExpression& expression, const CSystem& model, c
 Evaluated EvaluateObserved(const CExpression& expression, const CSystem& model,
                            const DsState& state, const DeadlockHook* deadlock,
                            std::vector<ClockComparison>& met) {
-  // The shapes whose value is not that of their tree read no clock comparison (the loader
-  // refuses properties that read a clock other than as the left side of one).
   switch (expression.Shape()) {
-    case ExpressionShape::kUnloaded:
-    case ExpressionShape::kConst:
-    case ExpressionShape::kVar:
-    case ExpressionShape::kUnary:
-      return {Evaluate(expression, Valuation(model, state)), std::nullopt};
-    default:
+    case ExpressionShape::kProgram:
+    case ExpressionShape::kTree:
       return Interpreter(expression, model, &state, nullptr, deadlock, &met).Run(expression.Root());
+    case ExpressionShape::kBinary:
+    case ExpressionShape::kVarConst: {
+      // A root applied to two leaves: a comparison of a clock when its left leaf is one.
+      const ExpNode& root = expression.Nodes()[static_cast<size_t>(expression.Root())];
+      const int32_t clock = expression.Nodes()[static_cast<size_t>(root.left)].variable;
+      if (IsRelationCode(root.type) && expression.IsBound(root.left) && clock >= 1 &&
+          static_cast<size_t>(clock) <= model.variables.size() &&
+          model.variables[static_cast<size_t>(clock) - 1].Type == VarType::kClock) {
+        met.push_back({clock, root.type, RightValue(expression, Valuation(model, state))});
+      }
+      return {Evaluate(expression, Valuation(model, state)), std::nullopt};
+    }
+    default:
+      // The other shapes read no clock comparison (the loader refuses properties that read a
+      // clock other than as the left side of one).
+      return {Evaluate(expression, Valuation(model, state)), std::nullopt};
   }
 }
 

@@ -66,8 +66,11 @@ std::optional<Compilation> CompileNetwork(Elaboration elaboration, QuerySource s
     }
   }
   std::vector<ClockUse> uses;
-  for (const Query& query : compilation.queries)
+  for (const Query& query : compilation.queries) {
     CollectClockUses(query.formula, network, uses);
+    if (query.kind == Query::Kind::kLeadsTo)
+      CollectClockUses(query.then, network, uses);
+  }
   if (!modelErrors.Empty() || !queryErrors.Empty())
     return std::nullopt;
   const std::optional<ClockPlan> clocks =

@@ -237,11 +237,13 @@ struct Network {
 
 // A query, resolved against the network.
 struct Query {
-  enum class Kind { kReachable, kInvariant };  // E<>, A[]
+  // E<>, A[], A<>, E[], and p --> q
+  enum class Kind { kReachable, kInvariant, kEventually, kAlways, kLeadsTo };
   Kind kind = Kind::kReachable;
   std::string text;  // as written, without comments
   SourcePos pos;
   Term formula;  // side-effect free; may hold kLocation, kDeadlock and clock comparisons
+  Term then{};   // q of a leads-to, like `formula`
 };
 
 }  // namespace tickcheck::lang

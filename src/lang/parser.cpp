@@ -85,6 +85,22 @@ bool Adjacent(const Token& first, const Token& second) {
   return second.offset == first.offset + first.text.size();
 }
 
+// Whether tokens k and k + 1 are the arrow `-->` of a leads-to.
+bool IsArrow(const std::vector<Token>& tokens, size_t k) {
+  return k + 1 < tokens.size() && tokens[k].Is("--") && tokens[k + 1].Is(">") &&
+         Adjacent(tokens[k], tokens[k + 1]);
+}
+
+// Whether a formula may end with `token`, and begin with it.
+bool EndsFormula(const Token& token) {
+  return token.kind == Token::Kind::kName || token.kind == Token::Kind::kNumber || token.Is(")") ||
+         token.Is("]");
+}
+bool BeginsFormula(const Token& token) {
+  return token.kind == Token::Kind::kName || token.kind == Token::Kind::kNumber || token.Is("(") ||
+         token.Is("!") || token.Is("-");
+}
+
 // The kind of query that starts at token k (`E<>`, `A[]`, `A<>`, `E[]`), or "".
 std::string QueryStart(const std::vector<Token>& tokens, size_t k) {
   if (k + 2 >= tokens.size() || tokens[k].kind != Token::Kind::kName ||
@@ -406,10 +422,25 @@ std::optional<std::vector<SyntaxQuery>> ParseQueries(const std::vector<Token>& t
                                                      const std::string& text,
                                                      Diagnostics& diagnostics) {
   // Each query's tokens run from its start to the next start; tokens before the first start
-  // form a query without a kind.
+  // form a query without a kind. A leads-to query starts a line: the lines are looked at from
+  // the last, so that the next start is known when a line is.
+  const size_t count = tokens.size() - 1;
+  std::vector<bool> startsAt(count, false);
+  for (size_t k = 0; k < count; ++k)
+    startsAt[k] = k == 0 || !QueryStart(tokens, k).empty();
+  bool arrowFollows = false;
+  for (size_t k = count; k-- > 1;) {
+    arrowFollows = arrowFollows || IsArrow(tokens, k);
+    const bool beginsLine = tokens[k].pos.line != tokens[k - 1].pos.line;
+    if (!startsAt[k] && beginsLine && arrowFollows && EndsFormula(tokens[k - 1]) &&
+        BeginsFormula(tokens[k]))
+      startsAt[k] = true;
+    if (startsAt[k])
+      arrowFollows = false;
+  }
   std::vector<size_t> starts;
-  for (size_t k = 0; k + 1 < tokens.size(); ++k) {
-    if (k == 0 || !QueryStart(tokens, k).empty())
+  for (size_t k = 0; k < count; ++k) {
+    if (startsAt[k])
       starts.push_back(k);
   }
   std::vector<SyntaxQuery> queries;
@@ -425,40 +456,55 @@ std::optional<std::vector<SyntaxQuery>> ParseQueries(const std::vector<Token>& t
       diagnostics.Error(query.pos, "cannot check \"" + query.text + "\": " + why);
       ok = false;
     };
-    bool leadsTo = false;
-    for (size_t k = first; k + 1 < end; ++k)
-      leadsTo = leadsTo ||
-                (tokens[k].Is("--") && tokens[k + 1].Is(">") && Adjacent(tokens[k], tokens[k + 1]));
+    std::vector<size_t> arrows;
+    for (size_t k = first; k + 1 < end; ++k) {
+      if (IsArrow(tokens, k))
+        arrows.push_back(k);
+    }
     const std::string kind = QueryStart(tokens, first);
-    if (leadsTo) {
-      refuse("leads-to (-->) cannot be decided by this checker; only E<> and A[] can");
+    if (!arrows.empty() && !kind.empty()) {
+      refuse("--> stands between the two formulas of a leads-to query (p --> q), which has no " +
+             kind);
       continue;
     }
-    if (kind == "A<>" || kind == "E[]") {
-      refuse(kind +
-             " cannot be decided by this checker (it needs infinite runs); only E<> and "
-             "A[] can");
+    if (arrows.size() > 1) {
+      refuse("a leads-to query has one -->");
       continue;
     }
-    if (kind.empty()) {
-      diagnostics.Error(query.pos, "a query starts with E<> or A[]");
+    if (kind.empty() && arrows.empty()) {
+      diagnostics.Error(query.pos, "a query starts with E<>, A[], A<> or E[], or is p --> q");
       ok = false;
       continue;
     }
-    query.kind = kind == "A[]" ? SyntaxQuery::Kind::kInvariant : SyntaxQuery::Kind::kReachable;
-    std::vector<Token> formula(tokens.begin() + static_cast<std::ptrdiff_t>(first + 3),
-                               tokens.begin() + static_cast<std::ptrdiff_t>(end));
-    formula.push_back({Token::Kind::kEnd, {}, 0, tokens[end].pos, tokens[end].offset});
-    if (formula.size() > 1) {
-      formula.back().pos = last.pos;
-      formula.back().pos.column += static_cast<int>(last.text.size());
-    }
-    std::optional<SyntaxExpr> parsed = ParseFormula(formula, diagnostics);
-    if (!parsed) {
+    const std::map<std::string, SyntaxQuery::Kind> kinds = {{"E<>", SyntaxQuery::Kind::kReachable},
+                                                            {"A[]", SyntaxQuery::Kind::kInvariant},
+                                                            {"A<>", SyntaxQuery::Kind::kEventually},
+                                                            {"E[]", SyntaxQuery::Kind::kAlways}};
+    query.kind = kind.empty() ? SyntaxQuery::Kind::kLeadsTo : kinds.at(kind);
+    // The formula's tokens from `begin` to `stop`, ended where its last token ends.
+    auto formula = [&](size_t begin, size_t stop) {
+      std::vector<Token> part(tokens.begin() + static_cast<std::ptrdiff_t>(begin),
+                              tokens.begin() + static_cast<std::ptrdiff_t>(stop));
+      part.push_back({Token::Kind::kEnd, {}, 0, tokens[stop].pos, tokens[stop].offset});
+      if (part.size() > 1) {
+        const Token& ending = tokens[stop - 1];
+        part.back().pos = ending.pos;
+        part.back().pos.column += static_cast<int>(ending.text.size());
+      }
+      return ParseFormula(part, diagnostics);
+    };
+    std::optional<SyntaxExpr> parsed =
+        formula(kind.empty() ? first : first + 3, arrows.empty() ? end : arrows[0]);
+    std::optional<SyntaxExpr> then;
+    if (!arrows.empty())
+      then = formula(arrows[0] + 2, end);
+    if (!parsed || (!arrows.empty() && !then)) {
       ok = false;
       continue;
     }
     query.formula = std::move(*parsed);
+    if (then)
+      query.then = std::move(*then);
     queries.push_back(std::move(query));
   }
   if (!ok)

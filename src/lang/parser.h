@@ -28,10 +28,12 @@ namespace tickcheck::lang {
 // The whole model, or nullopt after one error.
 std::optional<SyntaxModel> ParseModel(const std::vector<Token>& tokens, Diagnostics& diagnostics);
 
-// The queries of a query file: each starts with `E<>` or `A[]` and runs to the next one, so a
-// query may span lines and comments may stand anywhere. `text` is the file's text (the tokens'
-// offsets point into it). Every faulty query is reported (`A<>`, `E[]` and `-->` are refused by
-// name); nullopt when any was.
+// The queries of a query file: each starts with `E<>`, `A[]`, `A<>` or `E[]` and runs to the
+// next one, so a query may span lines and comments may stand anywhere. A leads-to query `p --> q`
+// has no such start: it starts at the first token of a line when the token before it can end a
+// formula, that token can begin one, and a `-->` follows before the next query. `text` is the
+// file's text (the tokens' offsets point into it). Every faulty query is reported; nullopt when
+// any was.
 std::optional<std::vector<SyntaxQuery>> ParseQueries(const std::vector<Token>& tokens,
                                                      const std::string& text,
                                                      Diagnostics& diagnostics);

@@ -37,16 +37,21 @@ std::optional<std::vector<Query>> ResolveQueries(const std::vector<SyntaxQuery>&
   for (const SyntaxQuery& query : syntax) {
     Resolver resolver(*elaboration.globals, network, diagnostics, Position::kQuery);
     resolver.SetProcesses(&names);
+    const bool leadsTo = query.kind == SyntaxQuery::Kind::kLeadsTo;
     std::optional<Term> formula = resolver.Condition(query.formula);
-    if (!formula)
+    std::optional<Term> then = leadsTo ? resolver.Condition(query.then) : Term{};
+    if (!formula || !then)
       continue;
-    if (const Term* effect = Resolver::SideEffect(*formula, network)) {
+    const Term* effect = Resolver::SideEffect(*formula, network);
+    if (effect == nullptr)
+      effect = Resolver::SideEffect(*then, network);
+    if (effect != nullptr) {
       diagnostics.Error(effect->pos, "a query cannot have side effects");
       continue;
     }
-    queries.push_back({query.kind == SyntaxQuery::Kind::kInvariant ? Query::Kind::kInvariant
-                                                                   : Query::Kind::kReachable,
-                       query.text, query.pos, std::move(*formula)});
+    // The kinds are listed in the same order.
+    queries.push_back({static_cast<Query::Kind>(query.kind), query.text, query.pos,
+                       std::move(*formula), std::move(*then)});
   }
   if (!diagnostics.Empty())
     return std::nullopt;

@@ -1,11 +1,12 @@
 #pragma once
-// Queries: `E<> formula` (some reachable state satisfies the formula) and `A[] formula` (every
-// reachable state does), read from a query file (parser.h: a query may span lines; comments may
+// Queries: `E<> formula` (some reachable state satisfies the formula), `A[] formula` (every
+// reachable state does), and the liveness queries `A<> formula`, `E[] formula` and `p --> q` (see
+// the README's "Liveness"), read from a query file (parser.h: a query may span lines; comments may
 // stand anywhere). A formula is any side-effect-free condition of the language, resolved against
 // the global names: location atoms `P.l` and `P(2).l`, a process's own names `P(2).x`, array
 // elements with variable indices, record fields, clocks compared with integer values, function
 // calls, quantifiers, `imply` and `deadlock`. Each query becomes one property of the model file
-// that holds its formula.
+// that holds its formula (both formulas for a leads-to).
 
 #include <optional>
 #include <string>

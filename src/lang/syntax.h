@@ -209,11 +209,13 @@ struct SyntaxModel {
   SourcePos end;  // end of the text
 };
 
-// One query of a query file: `E<> formula` or `A[] formula`.
+// One query of a query file: `E<> f`, `A[] f`, `A<> f`, `E[] f` or `f --> g`.
 struct SyntaxQuery {
-  enum class Kind { kReachable, kInvariant };  // E<>, A[]
+  // E<>, A[], A<>, E[], and p --> q
+  enum class Kind { kReachable, kInvariant, kEventually, kAlways, kLeadsTo };
   Kind kind = Kind::kReachable;
   SyntaxExpr formula;
+  SyntaxExpr then;   // q of a leads-to
   std::string text;  // as written, comments left out and line breaks as single blanks
   SourcePos pos;
 };

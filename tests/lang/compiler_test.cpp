@@ -3,6 +3,7 @@
 // records and arrays, select, queries).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -77,13 +78,17 @@ std::vector<ErrorRow> ErrorRows() {
        "", "m.tck:3:10: priorities are not supported"},
       {"FunctionInFunction", "void f() { int g() { return 1; } }", "",
        "m.tck:1:12: a function cannot be declared inside a function"},
-      // Timing constructs that the model file cannot carry yet.
-      {"Committed", Process("state a; commit a; init a;"), "",
-       "m.tck:2:7: committed locations are not supported yet"},
-      {"UrgentLocation", Process("state a; urgent a; init a;"), "",
-       "m.tck:2:7: urgent locations are not supported yet"},
-      {"UrgentChannel", "urgent broadcast chan c;\n" + Process("state a; init a;"), "",
-       "m.tck:1:23: urgent channels are not supported yet"},
+      // Timing constructs: time stops while an urgent synchronisation can be taken, so its edges
+      // compare no clock.
+      {"UrgentChannelWithClockGuard",
+       "urgent chan u;\n" + Process(idle + "trans a -> b { guard x > 1; sync u!; };"), "",
+       "m.tck:6:22: an edge on the urgent channel u cannot have a clock in its guard"},
+      {"UrgentBroadcastReceiveWithClockGuard",
+       "urgent broadcast chan u[2];\n" +
+           Process(idle + "trans a -> b { guard true && !(x <= 2); sync u[1]?; };"),
+       "", "m.tck:6:32: an edge on the urgent channel u cannot have a clock in its guard"},
+      {"UnknownUrgent", Process("state a; urgent c; init a;"), "",
+       "m.tck:2:17: unknown location c"},
       // Templates and the system.
       {"ReferenceParameter", "process P(int &n) { state a; init a; }\nsystem P;", "",
        "m.tck:1:16: template parameters by reference are not supported"},
@@ -331,34 +336,24 @@ std::vector<ErrorRow> ErrorRows() {
        }(),
        "", "m.tck:1:1809: the expression is nested too deeply"},
       // What the checker cannot do exactly.
-      {"ClockOfTwoProcesses",
-       "clock x;\nprocess P() { state a; init a; trans a -> a { guard x > 1; }; }\n"
-       "process Q() { state a; init a; trans a -> a { assign x = 0; }; }\nsystem P, Q;",
-       "",
-       "m.tck:3:54: the clock x is used by P and Q: a clock may be read and reset by one "
-       "process only"},
-      {"DisjunctiveBroadcastReceive",
-       "broadcast chan b;\n" + Process(idle + "trans a -> b { guard x < 1 || x > 2; sync b?; };"),
-       "",
-       "m.tck:6:38: a broadcast receive needs a guard that is one conjunction over clocks "
-       "(no ||, no != on a clock)"},
-      {"SecondBroadcastReceive",
-       "broadcast chan b;\n" + Process(idle + "trans a -> b { sync b?; }, a -> a { sync b?; };"),
-       "", "m.tck:6:37: a second receive on the broadcast channel b out of a"},
-      {"BroadcastReceiveWithVariableIndex",
-       "broadcast chan b[2];\nint[0,1] i;\n" + Process(idle + "trans a -> b { sync b[i]?; };"), "",
-       "m.tck:7:21: a broadcast receive needs a constant channel index"},
       // Queries.
-      {"QueryWithoutKind", kModel, "P(1).busy", "m.q:1:1: a query starts with E<> or A[]"},
-      {"Inevitability", kModel, "\nA<> P(1).busy",
-       "m.q:2:1: cannot check \"A<> P(1).busy\": A<> cannot be decided by this checker (it needs "
-       "infinite runs); only E<> and A[] can"},
-      {"LeadsTo", kModel, "P(1).idle --> P(1).busy",
-       "m.q:1:1: cannot check \"P(1).idle --> P(1).busy\": leads-to (-->) cannot be decided by "
-       "this checker; only E<> and A[] can"},
-      {"LeadsToOverLines", kModel, "E<> P(1).idle\n  /* next */ P(1).idle -->\nP(1).busy",
-       "m.q:1:1: cannot check \"E<> P(1).idle P(1).idle --> P(1).busy\": leads-to (-->) cannot be "
-       "decided by this checker; only E<> and A[] can"},
+      {"QueryWithoutKind", kModel, "P(1).busy",
+       "m.q:1:1: a query starts with E<>, A[], A<> or E[], or is p --> q"},
+      {"LeadsToAfterAKind", kModel, "\nA<> P(1).idle --> P(1).busy",
+       "m.q:2:1: cannot check \"A<> P(1).idle --> P(1).busy\": --> stands between the two "
+       "formulas of a leads-to query (p --> q), which has no A<>"},
+      {"TwoArrows", kModel, "P(1).idle --> P(1).busy --> P(2).busy",
+       "m.q:1:1: cannot check \"P(1).idle --> P(1).busy --> P(2).busy\": a leads-to query has "
+       "one -->"},
+      {"LeadsToWithoutSecondFormula", kModel, "P(1).idle -->",
+       "m.q:1:14: expected an expression, found the end of the text"},
+      {"LeadsToWithoutFirstFormula", kModel, "E<> P(1).idle\n--> P(1).busy",
+       "m.q:1:1: cannot check \"E<> P(1).idle --> P(1).busy\": --> stands between the two "
+       "formulas of a leads-to query (p --> q), which has no E<>"},
+      {"UnknownNameInSecondFormula", kModel, "P(1).idle --> P(1).done",
+       "m.q:1:20: unknown name P(1).done"},
+      {"SideEffectInSecondFormula", kModel, "P(1).idle --> id++ > 0",
+       "m.q:1:15: a query cannot have side effects"},
       {"UnknownProcess", kModel, "E<> P(3).busy", "m.q:1:5: no process is named P(3)"},
       {"LocalWithoutProcess", kModel, "E<> y > 1",
        "m.q:1:5: unknown name y (a process's own names are written Process.y)"},
@@ -506,7 +501,7 @@ TEST(CompilerTest, ScalarSetsAreRecorded) {
 }
 
 // An edge with select stands for one edge per combination of values, the last name fastest;
-// each jump remembers its source edge and values, and a broadcast's added self-loop none.
+// each jump remembers its source edge and values.
 TEST(CompilerTest, SelectGivesOneEdgePerCombination) {
   const std::optional<lang::Compilation> compiled = Compiled(
       "int[0,5] n;\nbroadcast chan b;\n"
@@ -524,10 +519,9 @@ TEST(CompilerTest, SelectGivesOneEdgePerCombination) {
   }
   EXPECT_EQ(edges, (std::vector<std::string>{"0:", "1: 0 0", "1: 0 1", "1: 1 0", "1: 1 1"}));
   // i + j > 0 folds to false for (0, 0): that edge makes no jump.
-  // P sends on b, so it takes part in b's broadcasts through a receiving self-loop.
-  EXPECT_EQ(compiled->origins[0], (std::vector<lang::JumpOrigin>{
-                                      {-1, {}}, {0, {}}, {1, {0, 1}}, {1, {1, 0}}, {1, {1, 1}}}));
-  EXPECT_EQ(compiled->origins[1], (std::vector<lang::JumpOrigin>{{-1, {}}, {0, {}}}));
+  EXPECT_EQ(compiled->origins[0],
+            (std::vector<lang::JumpOrigin>{{0, {}}, {1, {0, 1}}, {1, {1, 0}}, {1, {1, 1}}}));
+  EXPECT_EQ(compiled->origins[1], (std::vector<lang::JumpOrigin>{{0, {}}}));
 }
 
 // Queries may span lines, with comments anywhere; each becomes one property of its kind.
@@ -552,6 +546,39 @@ TEST(CompilerTest, QueriesSpanLinesBetweenComments) {
   EXPECT_EQ(compiled->model.properties[0].type, 0);
   EXPECT_EQ(compiled->model.properties[1].type, 1);
   EXPECT_TRUE(compiled->model.properties[2].expression.has_value());
+}
+
+TEST(CompilerTest, LivenessQueriesBecomeLivenessProperties) {
+  // A leads-to starts a line; its --> may begin the next one. A clock that only the second
+  // formula compares still counts for the clock's Max.
+  const std::optional<lang::Compilation> compiled = Compiled(
+      "int[0,2] id;\n"
+      "process P(const int[1,2] pid) { clock x; state idle, busy { x <= 3 }; init idle;\n"
+      "  trans idle -> busy { assign id = pid, x = 0; }, busy -> idle { guard x >= 2; }; }\n"
+      "system P;",
+      "E[] id <= 1\nA<> P(2).busy\nP(1).idle\n  --> /* then */ P(1).busy &&\n  P(1).x > 6\n"
+      "P(2).busy --> id == 2\n");
+  ASSERT_TRUE(compiled);
+  std::vector<std::string> queries;
+  for (const lang::Query& query : compiled->queries) {
+    queries.push_back(std::to_string(query.pos.line) + ":" + std::to_string(query.pos.column) +
+                      " " + query.text);
+  }
+  EXPECT_EQ(queries, (std::vector<std::string>{"1:1 E[] id <= 1", "2:1 A<> P(2).busy",
+                                               "3:1 P(1).idle --> P(1).busy && P(1).x > 6",
+                                               "6:1 P(2).busy --> id == 2"}));
+  std::vector<std::string> properties;
+  for (const PropertySpec& property : compiled->model.properties) {
+    properties.push_back(std::to_string(property.type.value_or(-1)) + " " +
+                         std::to_string(property.liveness.value_or(0)) + " " +
+                         (property.expression ? "p" : "-") + (property.thenExpression ? "q" : "-"));
+  }
+  EXPECT_EQ(properties, (std::vector<std::string>{"2 1 p-", "2 2 p-", "2 3 pq", "2 3 pq"}));
+  const auto clock =
+      std::find_if(compiled->model.variables.begin(), compiled->model.variables.end(),
+                   [](const VariableSpec& variable) { return variable.name == "P(1).x"; });
+  ASSERT_NE(clock, compiled->model.variables.end());
+  EXPECT_EQ(clock->max, 7);
 }
 
 }  // namespace

@@ -7,18 +7,12 @@
 namespace tickcheck::testing {
 namespace {
 
-struct Arc {
-  size_t target = 0;
-  bool counts = false;
-};
-
-struct Graph {
-  std::vector<std::vector<Arc>> successors;
-  std::vector<std::vector<size_t>> predecessors;
-};
+using Arc = LivenessGraph::Arc;
 
 // EG f over `graph`, f given per state.
-std::vector<bool> AlwaysGlobally(const Graph& graph, const std::vector<bool>& f) {
+std::vector<bool> AlwaysGlobally(const LivenessGraph& graph,
+                                 const std::vector<std::vector<size_t>>& predecessors,
+                                 const std::vector<bool>& f) {
   const size_t n = f.size();
   std::vector<bool> z = f;
   while (true) {
@@ -40,7 +34,7 @@ std::vector<bool> AlwaysGlobally(const Graph& graph, const std::vector<bool>& f)
     while (!pending.empty()) {
       const size_t t = pending.back();
       pending.pop_back();
-      for (size_t s : graph.predecessors[t]) {
+      for (size_t s : predecessors[t]) {
         if (f[s] && !y[s]) {
           y[s] = true;
           pending.push_back(s);
@@ -55,12 +49,38 @@ std::vector<bool> AlwaysGlobally(const Graph& graph, const std::vector<bool>& f)
 
 }  // namespace
 
+bool DecideOnGraph(const LivenessGraph& graph, Liveness liveness, std::vector<bool> p,
+                   std::vector<bool> q) {
+  const size_t n = graph.successors.size();
+  std::vector<std::vector<size_t>> predecessors(n);
+  for (size_t s = 0; s < n; ++s) {
+    for (const Arc& arc : graph.successors[s])
+      predecessors[arc.target].push_back(s);
+  }
+  switch (liveness) {
+    case Liveness::kAlways:
+      return AlwaysGlobally(graph, predecessors, p)[0];
+    case Liveness::kEventually:
+      p.flip();
+      return !AlwaysGlobally(graph, predecessors, p)[0];
+    default: {
+      q.flip();
+      const std::vector<bool> avoided = AlwaysGlobally(graph, predecessors, q);
+      for (size_t s = 0; s < n; ++s) {
+        if (p[s] && avoided[s])
+          return false;
+      }
+      return true;
+    }
+  }
+}
+
 ReferenceLiveness DecideLivenessByFixpoints(const CSystem& system, CComposition& composition,
                                             bool noZeno, size_t stateLimit) {
   ReferenceLiveness reference;
   reference.verdicts.resize(system.properties.size());
-  SemanticsExplorer explorer(system, composition);
-  Graph graph;
+  SemanticsExplorer explorer(system, composition.Messages());
+  LivenessGraph graph;
   explorer.StartGraph();
   for (int64_t state = 0; state < explorer.Visited(); ++state) {
     if (static_cast<size_t>(explorer.Visited()) > stateLimit) {
@@ -74,11 +94,6 @@ ReferenceLiveness DecideLivenessByFixpoints(const CSystem& system, CComposition&
   }
   const size_t n = graph.successors.size();
   reference.states = n;
-  graph.predecessors.resize(n);
-  for (size_t s = 0; s < n; ++s) {
-    for (const Arc& arc : graph.successors[s])
-      graph.predecessors[arc.target].push_back(s);
-  }
   for (size_t i = 0; i < system.properties.size(); ++i) {
     const CProperty& property = system.properties[i];
     if (property.liveness == Liveness::kNone)
@@ -90,24 +105,7 @@ ReferenceLiveness DecideLivenessByFixpoints(const CSystem& system, CComposition&
       p[s] = explorer.Holds(property, state);
       q[s] = explorer.Holds(property.Then(), state);
     }
-    switch (property.liveness) {
-      case Liveness::kAlways:
-        reference.verdicts[i] = AlwaysGlobally(graph, p)[0];
-        break;
-      case Liveness::kEventually:
-        p.flip();
-        reference.verdicts[i] = !AlwaysGlobally(graph, p)[0];
-        break;
-      default: {
-        q.flip();
-        const std::vector<bool> avoided = AlwaysGlobally(graph, q);
-        bool holds = true;
-        for (size_t s = 0; s < n; ++s)
-          holds = holds && !(p[s] && avoided[s]);
-        reference.verdicts[i] = holds;
-        break;
-      }
-    }
+    reference.verdicts[i] = DecideOnGraph(graph, property.liveness, std::move(p), std::move(q));
   }
   return reference;
 }

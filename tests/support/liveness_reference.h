@@ -16,9 +16,25 @@
 #include <vector>
 
 #include "compose/composition.h"
+#include "model/property.h"
 #include "model/system.h"
 
 namespace tickcheck::testing {
+
+// A finite state graph: the steps out of each state, and whether each step counts for a run
+// (every step, or with --no-zeno only ticks).
+struct LivenessGraph {
+  struct Arc {
+    size_t target = 0;
+    bool counts = false;
+  };
+  std::vector<std::vector<Arc>> successors;  // one list per state
+};
+
+// The verdict of a liveness property on `graph` from state 0, given its formulas per state (q
+// only for a leads-to), by the fixpoints above.
+bool DecideOnGraph(const LivenessGraph& graph, Liveness liveness, std::vector<bool> p,
+                   std::vector<bool> q);
 
 struct ReferenceLiveness {
   std::vector<std::optional<bool>> verdicts;  // one per property: none for the others
