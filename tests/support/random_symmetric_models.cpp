@@ -121,7 +121,13 @@ class Generator {
       if (l > 0 && Chance(0.4))
         text += " { x <= " + Num(Pick(2, 5)) + " }";
     }
-    text += ";\n  init A;\n  trans\n";
+    text += ";\n";
+    // Committed and urgent locations stop time; a committed one also makes the next step its own.
+    if (Chance(0.25))
+      text += "  commit " + kLocations[static_cast<size_t>(Pick(1, 3))] + ";\n";
+    else if (Chance(0.25))
+      text += "  urgent " + kLocations[static_cast<size_t>(Pick(1, 3))] + ";\n";
+    text += "  init A;\n  trans\n";
     std::vector<std::string> edges;
     receives_.clear();
     // A way back to A from every location keeps most of the space reachable.
