@@ -14,7 +14,8 @@ fi
 # it is set, then it is interrupted as by Ctrl-C); sets states, verdicts, seconds (wall
 # clock), cpu (user and system seconds), rate (stored states per wall second), megabytes (peak
 # resident MiB), per_state (peak resident bytes per stored state), and from the trace search's
-# line, when there is one, traced (the states it explored) and trace_seconds.
+# line, when there is one, traced (the states it explored) and trace_seconds, and from the liveness
+# search's line, when there is one, lived (the states it explored) and live_seconds.
 measure() {
   local binary=$1 model=$2 user system kilobytes
   shift 2
@@ -40,4 +41,6 @@ measure() {
     'BEGIN { if (n > 0) printf "%d", k * 1024 / n; else print "-" }')
   traced=$(awk '/^traces: / {print $6}' "$work/err")
   trace_seconds=$(awk '/^traces: / {print $(NF-1)}' "$work/err")
+  lived=$(awk '/^liveness: / {print $7}' "$work/err")
+  live_seconds=$(awk '/^liveness: / {print $(NF-1)}' "$work/err")
 }

@@ -140,6 +140,11 @@ LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitD
   return language;
 }
 
+std::string FischerLivenessQueries() {
+  return "P(1).req --> P(1).cs     // not satisfied: process 1 may wait forever\n"
+         "P(1).req --> P(1).wait   // the invariant of req forces the move\n";
+}
+
 LanguageModel CsmaLanguage(int32_t stations, int32_t lambda, int32_t sigma) {
   LanguageModel language;
   language.model =

@@ -32,6 +32,12 @@ struct LanguageModel {
 // numbering of expressions and constraints.
 LanguageModel FischerLanguage(int32_t processes, int32_t setDelay, int32_t waitDelay);
 
+// Liveness queries about process 1 of FischerLanguage, which examples/fischer.q and
+// examples/fischer-incorrect.q add to its queries: `P(1).req --> P(1).cs` (not satisfied: the
+// process may stay in wait forever) and `P(1).req --> P(1).wait` (satisfied: the invariant of req
+// forces the move).
+std::string FischerLivenessQueries();
+
 // CSMA/CD in the modelling language: `stations` senders (the template Sender) share one bus (the
 // process Bus) through the binary channels begin and end and the broadcast channels busy and cd;
 // a frame takes `lambda` time units, a signal `sigma` to cross the bus. No committed location.

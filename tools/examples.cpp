@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
     std::ofstream model(stem + ".tck", std::ios::binary | std::ios::trunc);
     std::ofstream queries(stem + ".q", std::ios::binary | std::ios::trunc);
     model << language.model;
-    queries << language.queries;
+    queries << language.queries << tickcheck::FischerLivenessQueries();
     if (!model.flush() || !queries.flush()) {
       std::cerr << "tickcheck-examples: cannot write " << stem << ".tck or " << stem << ".q\n";
       return 1;

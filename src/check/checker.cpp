@@ -18,7 +18,9 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
       budget_(options.limits),
       values_(model, messages),
       errors_(model, values_, messages),
-      verdicts_(tests_, options.checkTimeSuccessors, budget_, errors_),
+      verdicts_(
+          tests_, options.checkTimeSuccessors, budget_, errors_,
+          [this](const DsState& state) { return successors_.DelayCap(state); }, &deadlock_),
       reached_(space, intervals_),
       waiting_(model),
       newStates_(model, intervals_, reached_, values_, verdicts_, budget_,
@@ -27,7 +29,8 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
                    controlStopped_ = control_ != nullptr && !control_->Continue(Progress());
                    return !controlStopped_;
                  }),
-      successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_) {}
+      successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_),
+      deadlock_(tests_, successors_, composition) {}
 
 SearchProgress Checker::Progress() const {
   return {newStates_.Count(), static_cast<int64_t>(waiting_.Size()), successors_.FiredTransitions(),

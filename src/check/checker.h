@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/constraints.h"
+#include "check/deadlock.h"
 #include "check/new_states.h"
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
@@ -83,6 +84,7 @@ class Checker {
   WaitingLists waiting_;
   NewStates newStates_;
   SuccessorGenerator successors_;
+  DeadlockTest deadlock_;
   SearchControl* control_ = nullptr;
   bool controlStopped_ = false;  // the control answered no
   int64_t sweeps_ = 0;

@@ -9,11 +9,10 @@ namespace tickcheck {
 namespace {
 
 // The lasso as a trace: the prefix from the initial state, the cycle from the prefix's last state.
-Trace LassoTrace(const CSystem& system, const DsState& initial, const Lasso& lasso,
-                 const CComposition& composition) {
-  Trace trace = TraceOf(system, initial, lasso.prefix, composition);
+Trace LassoTrace(const DsState& initial, const Lasso& lasso) {
+  Trace trace = TraceOf(initial, lasso.prefix);
   const DsState& start = lasso.prefix.empty() ? initial : lasso.prefix.back().next;
-  trace.cycle = TraceOf(system, start, lasso.cycle, composition).steps;
+  trace.cycle = TraceOf(start, lasso.cycle).steps;
   return trace;
 }
 
@@ -24,7 +23,7 @@ bool HasLiveness(const CSystem& system) {
                      [](const CProperty& p) { return p.liveness != Liveness::kNone; });
 }
 
-LivenessResults DecideLiveness(const CSystem& system, CComposition& composition, bool noZeno,
+LivenessResults DecideLiveness(const CSystem& system, MessageSink& messages, bool noZeno,
                                bool traces, int64_t stateLimit,
                                const std::function<bool(int64_t)>& goOn) {
   LivenessResults results;
@@ -33,7 +32,7 @@ LivenessResults DecideLiveness(const CSystem& system, CComposition& composition,
   results.errors.resize(system.properties.size());
   if (!HasLiveness(system))
     return results;
-  SemanticsExplorer explorer(system, composition);
+  SemanticsExplorer explorer(system, messages);
   LivenessSearch search(explorer, noZeno);
   const DsState initial = explorer.Initial();
   for (size_t i = 0; i < system.properties.size(); ++i) {
@@ -58,7 +57,7 @@ LivenessResults DecideLiveness(const CSystem& system, CComposition& composition,
     }
     results.verdicts[i] = outcome.holds;
     if (traces && outcome.lasso)
-      results.traces[i] = LassoTrace(system, initial, *outcome.lasso, composition);
+      results.traces[i] = LassoTrace(initial, *outcome.lasso);
   }
   results.states = search.States();
   return results;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "check/traces.h"
-#include "compose/composition.h"
 #include "expr/program.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -36,8 +36,9 @@ struct LivenessResults {
 
 // Decides the liveness properties of `system` in order, stopping at the first that the limits
 // stop: more than `stateLimit` states met (0: no limit), or `goOn`, asked every few thousand
-// states with the number met so far, answering no. `noZeno` leaves Zeno runs out.
-LivenessResults DecideLiveness(const CSystem& system, CComposition& composition, bool noZeno,
+// states with the number met so far, answering no. `noZeno` leaves Zeno runs out. `messages` takes
+// the lines of the expressions that cannot be evaluated.
+LivenessResults DecideLiveness(const CSystem& system, MessageSink& messages, bool noZeno,
                                bool traces, int64_t stateLimit,
                                const std::function<bool(int64_t)>& goOn);
 

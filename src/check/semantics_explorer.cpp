@@ -1,6 +1,7 @@
 #include "check/semantics_explorer.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <string_view>
 
@@ -34,11 +35,15 @@ bool Relation(int32_t code, int32_t value, int32_t bound) {
 // How often an exploration asks whether to go on, in states expanded.
 constexpr int64_t kPollInterval = 4096;
 
+bool Receives(const CJump& jump, int32_t channel) {
+  return jump.Syn == channel && jump.Broadcast && jump.SynType != 1;
+}
+
 }  // namespace
 
-SemanticsExplorer::SemanticsExplorer(const CSystem& system, CComposition& composition)
+SemanticsExplorer::SemanticsExplorer(const CSystem& system, MessageSink& messages)
     : system_(system),
-      composition_(composition),
+      messages_(messages),
       integerCount_(static_cast<size_t>(
           std::count_if(system.variables.begin(), system.variables.end(),
                         [](const CVariable& v) { return v.Type == VarType::kInteger; }))),
@@ -59,10 +64,20 @@ std::vector<int32_t> SemanticsExplorer::ClocksOf(const DsState& state) const {
   return clocks;
 }
 
-DsState SemanticsExplorer::Initial() const {
+void SemanticsExplorer::PlaceAt(DsState& state, const std::vector<int32_t>& vector) const {
+  const auto [at, added] = rowNumbers_.try_emplace(vector, static_cast<int64_t>(rows_.size()));
+  if (added)
+    rows_.push_back(vector);
+  state.locationIndex = at->second;
+  state.locations = rows_[static_cast<size_t>(at->second)];
+}
+
+DsState SemanticsExplorer::Initial() {
   DsState state;
-  state.locationIndex = composition_.initLocationIndex;
-  state.locations = composition_.LocationVector(state.locationIndex);
+  std::vector<int32_t> vector;
+  for (const CProcess& process : system_.processes)
+    vector.push_back(process.InitLocation);
+  PlaceAt(state, vector);
   for (const CVariable& variable : system_.variables) {
     if (variable.Type == VarType::kInteger)
       state.intValues.push_back(variable.InitValue);
@@ -74,8 +89,7 @@ DsState SemanticsExplorer::Initial() const {
 }
 
 bool SemanticsExplorer::Satisfied(int32_t expression, const DsState& state) const {
-  return EvaluateInRun(system_.expressions[expression], Valuation(system_, state),
-                       composition_.Messages()) != 0;
+  return EvaluateInRun(system_.expressions[expression], Valuation(system_, state), messages_) != 0;
 }
 
 bool SemanticsExplorer::AllHold(std::span<const int32_t> comparisons, const DsState& state) const {
@@ -102,6 +116,19 @@ void SemanticsExplorer::NoteError(const RunTimeError& error) const {
   loopBound_ = loopBound_ || error.kind == RunTimeError::Kind::kLoopBound;
 }
 
+bool SemanticsExplorer::GuardHolds(const CJump& jump, const DsState& state) const {
+  return AllHold(jump.guardExpIds, state);
+}
+
+bool SemanticsExplorer::GuardsHold(std::span<const StepJump> jumps, const DsState& state) const {
+  // Each guard is evaluated whatever the others answer, as the search evaluates the whole guard
+  // of a composed transition.
+  bool all = true;
+  for (const StepJump& part : jumps)
+    all = GuardHolds(*part.jump, state) && all;
+  return all;
+}
+
 bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   for (size_t p = 0; p < system_.processes.size(); ++p) {
     if (!AllHold(LocationOf(state, p).invariantExpIds, state))
@@ -110,8 +137,8 @@ bool SemanticsExplorer::InvariantsHold(const DsState& state) const {
   return true;
 }
 
-bool SemanticsExplorer::Update(const CUpdate& update, DsState& next) const {
-  const CExpression& expression = system_.expressions[update.updateExpId];
+bool SemanticsExplorer::Update(const Assignment& assignment, DsState& next) const {
+  const CExpression& expression = system_.expressions[assignment.expId];
   int32_t value = 0;
   if (system_.format == 2) {
     const Evaluated result = Execute(expression, system_, next);
@@ -121,12 +148,12 @@ bool SemanticsExplorer::Update(const CUpdate& update, DsState& next) const {
     }
     value = result.value;
   } else {
-    value = EvaluateInRun(expression, Valuation(system_, next), composition_.Messages());
+    value = EvaluateInRun(expression, Valuation(system_, next), messages_);
   }
   // An effect (variable 0) has done what it does.
-  if (update.updateVar == 0)
+  if (assignment.varId == 0)
     return true;
-  const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+  const CVariable& variable = system_.variables[static_cast<size_t>(assignment.varId) - 1];
   if (variable.Type == VarType::kInteger) {
     if (system_.format == 2 && (value < variable.Min || value > variable.Max)) {
       rangeError_ = true;
@@ -136,51 +163,230 @@ bool SemanticsExplorer::Update(const CUpdate& update, DsState& next) const {
     return true;
   }
   const auto clock =
-      std::find(next.activeClocks.begin(), next.activeClocks.end(), update.updateVar);
+      std::find(next.activeClocks.begin(), next.activeClocks.end(), assignment.varId);
   if (clock != next.activeClocks.end())
     next.clockValues[static_cast<size_t>(clock - next.activeClocks.begin())] = value;
   return true;
 }
 
-std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
-  std::vector<Step> steps;
+bool SemanticsExplorer::AddBroadcasts(const DsState& state, int32_t sender, const CJump& jump,
+                                      std::vector<Move>& moves) const {
+  const auto count = static_cast<int32_t>(system_.processes.size());
+  const bool urgent = system_.IsUrgentChannel(jump.Syn);
+  if (!system_.usualBroadcast) {
+    Move move{{{sender, &jump}}, urgent};
+    bool listened = false;
+    bool complete = true;
+    for (int32_t k = 0; k < count; ++k) {
+      const CProcess& process = system_.processes[static_cast<size_t>(k)];
+      if (k == sender || std::ranges::find(process.broadcastChannels, jump.Syn) ==
+                             process.broadcastChannels.end()) {
+        continue;
+      }
+      listened = true;
+      const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(k)).jumps;
+      const auto first =
+          std::ranges::find_if(jumps, [&](const CJump& other) { return other.Syn == jump.Syn; });
+      if (first == jumps.end())
+        complete = false;
+      else
+        move.jumps.push_back({k, &*first});
+    }
+    if (!listened)
+      return false;
+    if (complete && GuardsHold(move.jumps, state))
+      moves.push_back(std::move(move));
+    return true;
+  }
+  // Every receiving guard is evaluated, as the search meets each of them.
+  const bool sends = GuardHolds(jump, state);
+  // Every other process chooses one of its receiving jumps whose guard holds, if it has one.
+  std::vector<std::vector<const CJump*>> choices;
+  std::vector<int32_t> chooser;
+  for (int32_t k = 0; k < count; ++k) {
+    if (k == sender)
+      continue;
+    std::vector<const CJump*> enabled;
+    for (const CJump& receiver : LocationOf(state, static_cast<size_t>(k)).jumps) {
+      if (Receives(receiver, jump.Syn) && GuardHolds(receiver, state))
+        enabled.push_back(&receiver);
+    }
+    if (!enabled.empty()) {
+      choices.push_back(std::move(enabled));
+      chooser.push_back(k);
+    }
+  }
+  if (!sends)
+    return true;
+  std::vector<size_t> digits(choices.size(), 0);
+  for (;;) {
+    Move move{{{sender, &jump}}, urgent};
+    for (size_t k = 0; k < choices.size(); ++k)
+      move.jumps.push_back({chooser[k], choices[k][digits[k]]});
+    moves.push_back(std::move(move));
+    size_t k = 0;
+    while (k < digits.size() && ++digits[k] == choices[k].size())
+      digits[k++] = 0;
+    if (k == digits.size())
+      return true;
+  }
+}
+
+std::vector<SemanticsExplorer::Move> SemanticsExplorer::Moves(const DsState& state) const {
+  std::vector<Move> moves;
+  const auto count = static_cast<int32_t>(system_.processes.size());
+  for (int32_t i = 0; i < count; ++i) {
+    const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(i)).jumps;
+    for (size_t j = 0; j < jumps.size(); ++j) {
+      const CJump& jump = jumps[j];
+      if (jump.Syn <= 0) {
+        if (GuardHolds(jump, state))
+          moves.push_back({{{i, &jump}}, false, jump.iUrgent ? static_cast<int32_t>(j) : -1});
+      } else if (jump.SynType == 0) {
+        continue;
+      } else if (!jump.Broadcast) {
+        for (int32_t k = 0; k < count; ++k) {
+          if (k == i)
+            continue;
+          for (const CJump& partner : LocationOf(state, static_cast<size_t>(k)).jumps) {
+            if (partner.Syn != jump.Syn || partner.SynType == 1)
+              continue;
+            Move pair{{{i, &jump}, {k, &partner}}, system_.IsUrgentChannel(jump.Syn)};
+            if (GuardsHold(pair.jumps, state))
+              moves.push_back(std::move(pair));
+          }
+        }
+      } else if (!AddBroadcasts(state, i, jump, moves)) {
+        // Under the old rule a broadcast without listeners breaks the model at this state: the
+        // transitions found so far stay, the rest are not looked at.
+        i = count;
+        break;
+      }
+    }
+  }
+  bool committed = false;
+  for (size_t p = 0; p < system_.processes.size(); ++p)
+    committed = committed || LocationOf(state, p).committed;
+  if (committed) {
+    std::erase_if(moves, [&](const Move& move) {
+      return std::ranges::none_of(move.jumps, [&](const StepJump& part) {
+        return LocationOf(state, static_cast<size_t>(part.process)).committed;
+      });
+    });
+  }
+  return moves;
+}
+
+std::optional<DsState> SemanticsExplorer::Apply(const DsState& state, const Move& move) const {
+  std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
+  for (const StepJump& part : move.jumps)
+    vector[static_cast<size_t>(part.process)] = part.jump->To;
+  DsState next;
+  PlaceAt(next, vector);
+  next.intValues = state.intValues;
+  next.activeClocks = ClocksOf(next);
+  for (int32_t clock : next.activeClocks) {
+    const auto kept = std::find(state.activeClocks.begin(), state.activeClocks.end(), clock);
+    next.clockValues.push_back(
+        kept == state.activeClocks.end()
+            ? 0
+            : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
+  }
+  for (const StepJump& part : move.jumps) {
+    for (const Assignment& assignment : part.jump->assignments) {
+      if (!Update(assignment, next))
+        return std::nullopt;
+    }
+  }
+  return next;
+}
+
+bool SemanticsExplorer::TimeMayPass(const DsState& state) const {
+  for (size_t p = 0; p < system_.processes.size(); ++p) {
+    if (LocationOf(state, p).committed || LocationOf(state, p).urgent)
+      return false;
+  }
+  return true;
+}
+
+DsState SemanticsExplorer::Ticked(const DsState& state) const {
   DsState ticked = state;
   for (size_t k = 0; k < ticked.activeClocks.size(); ++k) {
     const int32_t max = system_.variables[static_cast<size_t>(ticked.activeClocks[k]) - 1].Max;
     ticked.clockValues[k] = std::min(ticked.clockValues[k] + 1, max);
   }
-  if (InvariantsHold(ticked))
-    steps.push_back({std::nullopt, -1, std::move(ticked)});
+  return ticked;
+}
 
-  if (!composition_.IsComposed(state.locationIndex))
-    composition_.composeLocation(state.locations);
-  int32_t ordinal = -1;
-  for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
-    ++ordinal;
-    if (!AllHold(transition.guardExpId, state))
-      continue;
-    DsState next;
-    next.locationIndex = transition.post;
-    next.locations = transition.postLocations;
-    next.intValues = state.intValues;
-    next.activeClocks = ClocksOf(next);
-    for (int32_t clock : next.activeClocks) {
-      const auto kept = std::find(state.activeClocks.begin(), state.activeClocks.end(), clock);
-      next.clockValues.push_back(
-          kept == state.activeClocks.end()
-              ? 0
-              : state.clockValues[static_cast<size_t>(kept - state.activeClocks.begin())]);
+bool SemanticsExplorer::IsDeadlock(const DsState& state) const {
+  // Ticks alone lead through a chain of states that ends where time stops or where every clock
+  // stands at its Max (the tick gives the same state again).
+  for (DsState at = state;;) {
+    // Nothing here can be taken, so no synchronisation on an urgent channel stops time either.
+    for (const Move& move : Moves(at)) {
+      const std::optional<DsState> next = Apply(at, move);
+      if (next && InvariantsHold(*next))
+        return false;
     }
-    const bool updated = std::all_of(transition.updates.begin(), transition.updates.end(),
-                                     [&](const CUpdate& update) { return Update(update, next); });
-    if (!updated || !InvariantsHold(next))
+    if (!TimeMayPass(at))
+      return true;
+    DsState ticked = Ticked(at);
+    if (!InvariantsHold(ticked) || ticked.clockValues == at.clockValues)
+      return true;
+    at = std::move(ticked);
+  }
+}
+
+std::vector<SemanticsExplorer::NodeStep> SemanticsExplorer::Successors(const Node& node) {
+  const DsState& state = node.state;
+  std::vector<NodeStep> steps(1);
+  bool timeStops = !TimeMayPass(state);
+  // The urgent jumps that can be taken here: none of them can be taken after a tick.
+  std::vector<int32_t> takeable;
+  const std::vector<Move> moves = Moves(state);
+  for (size_t ordinal = 0; ordinal < moves.size(); ++ordinal) {
+    const Move& move = moves[ordinal];
+    std::optional<DsState> next = Apply(state, move);
+    if (!next || !InvariantsHold(*next))
       continue;
-    if (!InRange(next)) {
+    timeStops = timeStops || move.urgentChannel;
+    if (move.urgentJump >= 0) {
+      const int32_t process = move.jumps.front().process;
+      takeable.insert(takeable.end(), {process, move.urgentJump});
+      bool passed = false;
+      for (size_t k = 0; k < node.passed.size(); k += 2)
+        passed = passed || (node.passed[k] == process && node.passed[k + 1] == move.urgentJump);
+      if (passed)
+        continue;
+    }
+    if (!InRange(*next)) {
       rangeError_ = true;
       continue;
     }
-    steps.push_back({transition, ordinal, std::move(next)});
+    steps.push_back({{move.jumps, std::move(*next)}, static_cast<int32_t>(ordinal), {}});
   }
+  DsState ticked = Ticked(state);
+  if (timeStops || !InvariantsHold(ticked)) {
+    steps.erase(steps.begin());
+    return steps;
+  }
+  std::vector<std::pair<int32_t, int32_t>> passed;
+  for (const std::vector<int32_t>& list : {std::cref(node.passed), std::cref(takeable)}) {
+    for (size_t k = 0; k < list.size(); k += 2)
+      passed.emplace_back(list[k], list[k + 1]);
+  }
+  std::sort(passed.begin(), passed.end());
+  passed.erase(std::unique(passed.begin(), passed.end()), passed.end());
+  steps.front().step.next = std::move(ticked);
+  for (const auto& [process, jump] : passed)
+    steps.front().passed.insert(steps.front().passed.end(), {process, jump});
+  return steps;
+}
+
+std::vector<Step> SemanticsExplorer::Successors(const DsState& state) {
+  std::vector<Step> steps;
+  for (NodeStep& step : Successors(Node{state, {}}))
+    steps.push_back(std::move(step.step));
   return steps;
 }
 
@@ -188,7 +394,7 @@ bool SemanticsExplorer::Holds(const CProperty& property, const DsState& state,
                               std::optional<RunTimeError>* error) const {
   if (property.expression >= 0) {
     const Evaluated result =
-        EvaluateChecked(system_.expressions[property.expression], system_, state, deadlock_);
+        EvaluateChecked(system_.expressions[property.expression], system_, state, this);
     if (!result.Ok()) {
       NoteError(*result.error);
       if (error != nullptr)
@@ -258,15 +464,16 @@ std::span<const int32_t> SemanticsExplorer::Words(int64_t index) const {
   return {words_.data() + visits_[i].offset, end - visits_[i].offset};
 }
 
-// The clock list follows from the composed location, so the words of a state are its
-// composed-location index and its values: equal states have equal words.
-std::pair<int64_t, bool> SemanticsExplorer::Remember(const DsState& state, int64_t parent,
+// The clock list follows from the location vector, so the words of a node are its row number,
+// its values and its passed jumps: equal nodes have equal words.
+std::pair<int64_t, bool> SemanticsExplorer::Remember(const Node& node, int64_t parent,
                                                      int32_t via) {
+  const DsState& state = node.state;
   visits_.push_back({words_.size(), parent, via});
-  words_.push_back(static_cast<int32_t>(state.locationIndex & 0xffffffff));
-  words_.push_back(static_cast<int32_t>(state.locationIndex >> 32));
+  words_.push_back(static_cast<int32_t>(state.locationIndex));
   words_.insert(words_.end(), state.intValues.begin(), state.intValues.end());
   words_.insert(words_.end(), state.clockValues.begin(), state.clockValues.end());
+  words_.insert(words_.end(), node.passed.begin(), node.passed.end());
   const auto [at, added] = visited_.insert(static_cast<int64_t>(visits_.size()) - 1);
   if (added)
     return {*at, true};
@@ -275,71 +482,76 @@ std::pair<int64_t, bool> SemanticsExplorer::Remember(const DsState& state, int64
   return {*at, false};
 }
 
-DsState SemanticsExplorer::Recall(int64_t index) const {
+SemanticsExplorer::Node SemanticsExplorer::Recall(int64_t index) const {
   const std::span<const int32_t> words = Words(index);
-  DsState state;
-  state.locationIndex =
-      static_cast<int64_t>(static_cast<uint32_t>(words[0])) | static_cast<int64_t>(words[1]) << 32;
-  state.locations = composition_.LocationVector(state.locationIndex);
-  const size_t integers = integerCount_;
-  state.intValues.assign(words.begin() + 2, words.begin() + 2 + integers);
-  state.clockValues.assign(words.begin() + 2 + integers, words.end());
+  Node node;
+  DsState& state = node.state;
+  state.locationIndex = words[0];
+  state.locations = rows_[static_cast<size_t>(words[0])];
+  const auto integers = static_cast<std::ptrdiff_t>(integerCount_);
+  state.intValues.assign(words.begin() + 1, words.begin() + 1 + integers);
   state.activeClocks = ClocksOf(state);
-  return state;
+  const auto clocks = static_cast<std::ptrdiff_t>(state.activeClocks.size());
+  state.clockValues.assign(words.begin() + 1 + integers, words.begin() + 1 + integers + clocks);
+  node.passed.assign(words.begin() + 1 + integers + clocks, words.end());
+  return node;
 }
 
 void SemanticsExplorer::StartGraph() {
   visited_.clear();
   visits_.clear();
   words_.clear();
-  Remember(Initial(), -1, -1);
+  Remember(Node{Initial(), {}}, -1, -1);
 }
 
 std::vector<SemanticsExplorer::Edge> SemanticsExplorer::Edges(int64_t state) {
   std::vector<Edge> edges;
-  for (const Step& step : Successors(Recall(state)))
-    edges.push_back({Remember(step.next, state, step.ordinal).first, step.ordinal});
+  for (NodeStep& step : Successors(Recall(state))) {
+    const Node node{std::move(step.step.next), std::move(step.passed)};
+    edges.push_back({Remember(node, state, step.via).first, step.via});
+  }
   return edges;
 }
 
-Step SemanticsExplorer::StepAlong(int64_t from, int32_t via, int64_t to) const {
-  Step step{std::nullopt, via, Recall(to)};
-  // An edge keeps only the transition's place in its source's list.
+Step SemanticsExplorer::StepAlong(int64_t from, int32_t via, int64_t to) {
+  // An edge keeps only the transition's place among its source's moves: its jumps are made again.
+  std::vector<StepJump> jumps;
   if (via >= 0) {
-    auto transition = composition_.Transitions(Recall(from).locationIndex).begin();
-    std::advance(transition, via);
-    step.transition = *transition;
+    std::vector<NodeStep> steps = Successors(Recall(from));
+    const auto step = std::ranges::find_if(
+        steps, [&](const NodeStep& candidate) { return candidate.via == via; });
+    jumps = std::move(step->step.jumps);
   }
-  return step;
+  return {std::move(jumps), Recall(to).state};
 }
 
 ExploreEnd SemanticsExplorer::Explore(const std::function<bool(int64_t, const DsState&)>& visit,
                                       int64_t stateLimit,
                                       const std::function<bool(int64_t)>& goOn) {
   StartGraph();
-  const DsState initial = Recall(0);
-  if (!visit(0, initial))
+  if (!visit(0, Recall(0).state))
     return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
   // The states are expanded in the order of their visits, which is breadth-first.
   for (int64_t next = 0; next < Visited(); ++next) {
     if (goOn && next % kPollInterval == kPollInterval - 1 && !goOn(Visited()))
       return ExploreEnd::kInterrupted;
-    const std::vector<Step> steps = Successors(Recall(next));
+    std::vector<NodeStep> successors = Successors(Recall(next));
     if (loopBound_)
       return ExploreEnd::kLoopBound;
-    for (const Step& step : steps) {
-      if (!Remember(step.next, next, step.ordinal).second)
+    for (NodeStep& successor : successors) {
+      const Node node{std::move(successor.step.next), std::move(successor.passed)};
+      if (!Remember(node, next, successor.via).second)
         continue;
       if (stateLimit > 0 && Visited() > stateLimit)
         return ExploreEnd::kStateLimit;
-      if (!visit(Visited() - 1, step.next))
+      if (!visit(Visited() - 1, node.state))
         return loopBound_ ? ExploreEnd::kLoopBound : ExploreEnd::kStopped;
     }
   }
   return ExploreEnd::kExhausted;
 }
 
-std::vector<Step> SemanticsExplorer::PathTo(int64_t index) const {
+std::vector<Step> SemanticsExplorer::PathTo(int64_t index) {
   std::vector<Step> path;
   for (int64_t at = index; visits_[static_cast<size_t>(at)].parent >= 0;
        at = visits_[static_cast<size_t>(at)].parent) {

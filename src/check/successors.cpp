@@ -30,6 +30,77 @@ SuccessorGenerator::SuccessorGenerator(const ConstraintTests& tests,
       budget_(budget),
       checked_(tests.Model().format == 2) {}
 
+namespace {
+
+// A transition's windows for the states of one batch: those of the batch's first state, and how
+// its upper end moves for a state `offset` positions later, whose advancing clocks stand that much
+// further.
+class BatchWindow {
+ public:
+  BatchWindow(const Windows& windows, const DelayBounds& bounds) : windows_(windows) {
+    const bool upperInFrozen = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                           [](const DelayConstraint& c) { return c.frozen; });
+    const bool upperInAdvancing = std::any_of(bounds.upper.begin(), bounds.upper.end(),
+                                              [](const DelayConstraint& c) { return !c.frozen; });
+    if (bounds.upper.empty()) {
+      mode_ = Mode::kUnbounded;
+    } else if (!upperInFrozen) {
+      mode_ = Mode::kAdvancing;
+    } else if (upperInAdvancing) {
+      mode_ = Mode::kBoth;
+    } else {
+      mode_ = Mode::kFrozen;
+    }
+  }
+
+  Window At(int64_t offset) const {
+    const Window& f = windows_.frozen;
+    const Window& a = windows_.advancing;
+    Window window{std::max(a.lo - offset, f.lo), 0};
+    switch (mode_) {
+      case Mode::kUnbounded:
+        window.hi = std::max(f.hi, a.hi);
+        break;
+      case Mode::kAdvancing:
+        window.hi = std::max<int64_t>(a.hi - offset, 0);
+        break;
+      case Mode::kFrozen:
+        window.hi = f.hi;
+        break;
+      case Mode::kBoth:
+        window.hi = std::min(std::max<int64_t>(a.hi - offset, 0), f.hi);
+        break;
+    }
+    return window;
+  }
+
+ private:
+  enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth };
+  Windows windows_;
+  Mode mode_ = Mode::kUnbounded;
+};
+
+// Delays beyond any window.
+constexpr int64_t kEndless = int64_t{1} << 40;
+
+// Removes the delays of `cut` from the ascending disjoint `pieces`.
+void Subtract(std::vector<Window>& pieces, const Window& cut) {
+  std::vector<Window> rest;
+  for (const Window& piece : pieces) {
+    if (cut.hi < piece.lo || cut.lo > piece.hi) {
+      rest.push_back(piece);
+      continue;
+    }
+    if (piece.lo < cut.lo)
+      rest.push_back({piece.lo, cut.lo - 1});
+    if (cut.hi < piece.hi)
+      rest.push_back({cut.hi + 1, piece.hi});
+  }
+  pieces = std::move(rest);
+}
+
+}  // namespace
+
 void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
                                             const std::vector<int32_t>& positions,
                                             const std::vector<int32_t>& frozen) {
@@ -38,6 +109,14 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
   if (!composition_.IsComposed(index)) {
     const std::vector<int32_t> vector(first.locations.begin(), first.locations.end());
     composition_.composeLocation(vector);
+  }
+  // Time may not pass as far as the windows of each state allow: each state's own limit.
+  caps_.assign(states.size(), std::nullopt);
+  if (composition_.TimeStopped(index)) {
+    caps_.assign(states.size(), 0);
+  } else if (composition_.HasUrgentChannel(index)) {
+    for (size_t i = 0; i < states.size(); ++i)
+      caps_[i] = UrgentDeadline(states[i]);
   }
   windows_.Prepare(first, frozen);
   for (const CComposedTransition& transition : composition_.Transitions(index)) {
@@ -56,64 +135,179 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     if (!tests_.GuardHolds(first, transition))
       continue;
     windows_.Collect(first, transition, bounds_);
-    const DelayBounds& bounds = bounds_;
     // The windows of the frozen clocks and of the advancing ones. Waiting matters for every
     // advancing clock until it passes its L and U bounds, also for a clock that nothing in this
     // step compares: a later guard may.
-    const auto [f, a] = windows_.Of(bounds);
-
-    enum class Mode { kUnbounded, kAdvancing, kFrozen, kBoth } mode;
-    const bool upperInFrozen = std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                                           [](const DelayConstraint& c) { return c.frozen; });
-    const bool upperInAdvancing = std::any_of(bounds.upper.begin(), bounds.upper.end(),
-                                              [](const DelayConstraint& c) { return !c.frozen; });
-    if (bounds.upper.empty()) {
-      mode = Mode::kUnbounded;
-    } else if (!upperInFrozen) {
-      mode = Mode::kAdvancing;
-    } else if (upperInAdvancing) {
-      mode = Mode::kBoth;
-    } else {
-      mode = Mode::kFrozen;
-    }
+    const BatchWindow batch(windows_.Of(bounds_), bounds_);
     // No transition is passed over because the first state's window is empty: the later states
     // of the batch have smaller lower ends.
     const bool selfLoop = transition.pre == transition.post;
     for (size_t i = 0; i < states.size(); ++i) {
-      const int64_t offset = int64_t{positions[i]} - positions[0];
-      const int64_t stateLo = std::max(a.lo - offset, f.lo);
-      int64_t stateHi = 0;
-      switch (mode) {
-        case Mode::kUnbounded:
-          stateHi = std::max(f.hi, a.hi);
-          break;
-        case Mode::kAdvancing:
-          stateHi = std::max<int64_t>(a.hi - offset, 0);
-          break;
-        case Mode::kFrozen:
-          stateHi = f.hi;
-          break;
-        case Mode::kBoth:
-          stateHi = std::min(std::max<int64_t>(a.hi - offset, 0), f.hi);
-          break;
-      }
-      if (stateHi < stateLo)
+      Window window = batch.At(int64_t{positions[i]} - positions[0]);
+      if (caps_[i])
+        window.hi = std::min(window.hi, *caps_[i]);
+      if (window.hi < window.lo)
         continue;
-      DsState& target = successor_.state;
-      const std::optional<int32_t> count =
-          FireTransition(states[i], transition, ClampToInt(stateLo), ClampToInt(stateHi), target,
-                         successor_.frozenClocks);
-      if (!count || !values_.Admit(states[i], target, transition) ||
-          !values_.Encodable(target, true))
-        continue;
-      ++firedTransitions_;
-      if (transition.isUrgent) {
-        successor_.delayCount = 1;
+      AllowedPieces(states[i], transition, window, pieces_);
+      for (const Window& piece : pieces_) {
+        DsState& target = successor_.state;
+        const std::optional<int32_t> count =
+            FireTransition(states[i], transition, ClampToInt(piece.lo), ClampToInt(piece.hi),
+                           target, successor_.frozenClocks);
+        if (!count)
+          continue;
+        // An urgent jump is taken at the first delay at which it can be, or not at all.
+        if (!values_.Admit(states[i], target, transition) || !values_.Encodable(target, true)) {
+          if (transition.isUrgent)
+            break;
+          continue;
+        }
+        ++firedTransitions_;
+        if (transition.isUrgent) {
+          successor_.delayCount = 1;
+          waiting_.Insert(successor_, selfLoop);
+          break;
+        }
+        successor_.delayCount = StandsForLaterFirings(transition) ? *count : 1;
         waiting_.Insert(successor_, selfLoop);
+      }
+    }
+  }
+}
+
+bool SuccessorGenerator::StandsForLaterFirings(const CComposedTransition& transition) {
+  if (!successor_.frozenClocks.empty() || !model_.HasTimeStops())
+    return !successor_.frozenClocks.empty();
+  if (!composition_.IsComposed(transition.post)) {
+    const std::vector<int32_t> vector(transition.postLocations.begin(),
+                                      transition.postLocations.end());
+    composition_.composeLocation(vector);
+  }
+  return composition_.TimeStopped(transition.post) ||
+         composition_.HasUrgentChannel(transition.post);
+}
+
+std::optional<int64_t> SuccessorGenerator::DelayCap(const DsState& state) {
+  if (!model_.HasTimeStops())
+    return std::nullopt;
+  const int64_t index = state.locationIndex;
+  if (!composition_.IsComposed(index)) {
+    const std::vector<int32_t> vector(state.locations.begin(), state.locations.end());
+    composition_.composeLocation(vector);
+  }
+  if (composition_.TimeStopped(index))
+    return 0;
+  if (composition_.HasUrgentChannel(index))
+    return UrgentDeadline(state);
+  return std::nullopt;
+}
+
+bool SuccessorGenerator::CanTakeAt(const DsState& state, const CComposedTransition& transition,
+                                   int64_t delay) {
+  if ((checked_ && tests_.BoundError(state, transition.guardExpId)) ||
+      !tests_.GuardHolds(state, transition))
+    return false;
+  std::vector<Window> pieces;
+  AllowedPieces(state, transition, {delay, delay}, pieces);
+  return !pieces.empty() &&
+         FirstFiring(state, transition, ClampToInt(delay), ClampToInt(delay), scratch_);
+}
+
+std::optional<int64_t> SuccessorGenerator::UrgentDeadline(const DsState& state) {
+  windows_.Prepare(state, {});
+  std::optional<int64_t> deadline;
+  for (const CComposedTransition& transition : composition_.Transitions(state.locationIndex)) {
+    if (!transition.urgentChannel || !tests_.GuardHolds(state, transition))
+      continue;
+    windows_.Collect(state, transition, bounds_);
+    Window window = BatchWindow(windows_.Of(bounds_), bounds_).At(0);
+    // Only an earlier firing can move the deadline.
+    if (deadline)
+      window.hi = std::min(window.hi, *deadline - 1);
+    if (window.hi < window.lo)
+      continue;
+    std::vector<Window> pieces;
+    AllowedPieces(state, transition, window, pieces);
+    for (const Window& piece : pieces) {
+      if (const std::optional<int64_t> delay = FirstFiring(state, transition, ClampToInt(piece.lo),
+                                                           ClampToInt(piece.hi), scratch_)) {
+        deadline = delay;
         break;
       }
-      successor_.delayCount = successor_.frozenClocks.empty() ? 1 : *count;
-      waiting_.Insert(successor_, selfLoop);
+    }
+  }
+  return deadline;
+}
+
+void SuccessorGenerator::AllowedPieces(const DsState& state, const CComposedTransition& transition,
+                                       const Window& window, std::vector<Window>& pieces) const {
+  pieces.assign({window});
+  const std::span<const int32_t> excluded = transition.excludedGuards;
+  std::vector<Window> held;
+  for (size_t k = 0; k < excluded.size() && !pieces.empty();
+       k += static_cast<size_t>(excluded[k]) + 1) {
+    held.clear();
+    HoldingDelays(state, excluded.subspan(k + 1, static_cast<size_t>(excluded[k])), window, held);
+    for (const Window& cut : held)
+      Subtract(pieces, cut);
+  }
+}
+
+void SuccessorGenerator::HoldingDelays(const DsState& state, std::span<const int32_t> guard,
+                                       const Window& window, std::vector<Window>& held) const {
+  // A comparison of a clock with a bound that reads no clock holds on one interval of delays,
+  // as the clock's value min(value + d, Max) only grows; any other comparison keeps its answer.
+  Window holds{0, kEndless};
+  bool regular = true;
+  for (int32_t id : guard) {
+    const ComparisonFacts facts = tests_.Facts(id);
+    const auto at = std::find(state.activeClocks.begin(), state.activeClocks.end(), facts.variable);
+    if (facts.readsClockBesideCompared || !IsRelationCode(facts.code)) {
+      regular = false;
+      break;
+    }
+    if (at == state.activeClocks.end()) {
+      if (!tests_.Satisfied(state, id))
+        return;
+      continue;
+    }
+    const int64_t value = state.clockValues[static_cast<size_t>(at - state.activeClocks.begin())];
+    const int64_t max = model_.variables[static_cast<size_t>(facts.variable) - 1].Max;
+    if (value > max) {
+      regular = false;
+      break;
+    }
+    const int64_t bound = tests_.Bound(facts, id, state);
+    if (BoundsFromBelow(facts.code)) {
+      const int64_t lowest = LowestAdmitted(facts.code, bound);
+      if (max < lowest)
+        return;
+      holds.lo = std::max(holds.lo, lowest - value);
+    }
+    if (BoundsFromAbove(facts.code)) {
+      const int64_t highest = HighestAdmitted(facts.code, bound);
+      if (value > highest)
+        return;
+      if (max > highest)
+        holds.hi = std::min(holds.hi, highest - value);
+    }
+  }
+  if (regular) {
+    if (holds.lo <= holds.hi)
+      held.push_back(holds);
+    return;
+  }
+  // Anything else is tested delay by delay.
+  const std::vector<size_t> all = AllClockPositions(state);
+  DsState delayed;
+  for (int64_t d = window.lo; d <= window.hi; ++d) {
+    delayed = state;
+    Delay(model_, delayed, all, d);
+    if (!tests_.FailingConstraint(delayed, guard)) {
+      if (!held.empty() && held.back().hi == d - 1)
+        held.back().hi = d;
+      else
+        held.push_back({d, d});
     }
   }
 }
@@ -122,6 +316,16 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
                                                           const CComposedTransition& transition,
                                                           int32_t lo, int32_t hi, DsState& target,
                                                           std::vector<int32_t>& fixed) {
+  const std::optional<int64_t> d = FirstFiring(state, transition, lo, hi, target);
+  if (!d)
+    return std::nullopt;
+  FixedClocks(state, target, transition, fixed);
+  return RemainingDelays(target, ClampToInt(int64_t{hi} - *d + 1), fixed);
+}
+
+std::optional<int64_t> SuccessorGenerator::FirstFiring(const DsState& state,
+                                                       const CComposedTransition& transition,
+                                                       int32_t lo, int32_t hi, DsState& target) {
   std::vector<size_t>& all = allPositions_;
   all.resize(state.activeClocks.size());
   for (size_t k = 0; k < all.size(); ++k)
@@ -161,10 +365,8 @@ std::optional<int32_t> SuccessorGenerator::FireTransition(const DsState& state,
       }
     }
     const std::optional<int32_t> failing = tests_.FailingInvariant(target);
-    if (!failing) {
-      FixedClocks(state, target, transition, fixed);
-      return RemainingDelays(target, ClampToInt(int64_t{hi} - d + 1), fixed);
-    }
+    if (!failing)
+      return d;
     if (saturated || !IsRelationCode(tests_.Facts(*failing).code))
       break;
     const std::optional<int64_t> next =

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "check/constraints.h"
@@ -37,6 +38,15 @@ class SuccessorGenerator {
   // fired.
   void GenerateSuccessors(const std::vector<DsState>& states, const std::vector<int32_t>& positions,
                           const std::vector<int32_t>& frozen);
+
+  // The largest delay that time passing alone may reach from `state` beyond what its invariants
+  // allow: 0 when some process is in a committed or urgent location, else the first delay at
+  // which a transition synchronising on an urgent channel can be taken (time passes up to that
+  // state, not beyond), else nothing. Composes the state's location when it is not composed yet.
+  std::optional<int64_t> DelayCap(const DsState& state);
+  // Whether `transition` can be taken from `state` delayed by `delay` (every clock advancing): its
+  // guards hold there, no excluded guard does, and the target's invariants hold after the jump.
+  bool CanTakeAt(const DsState& state, const CComposedTransition& transition, int64_t delay);
 
   // Fires `transition` from `state` at the first delay d in [lo, hi] at which its whole guard
   // (clocks included) holds on the delayed state and after which the target's invariants hold.
@@ -73,6 +83,29 @@ class SuccessorGenerator {
   int64_t FiredTransitions() const { return firedTransitions_; }
 
  private:
+  // The first delay d in [lo, hi] at which `transition` can be taken from `state`: its whole
+  // guard holds on the state delayed by d and the target's invariants hold after the jump, which
+  // `target` receives. Nothing when no delay works.
+  std::optional<int64_t> FirstFiring(const DsState& state, const CComposedTransition& transition,
+                                     int32_t lo, int32_t hi, DsState& target);
+  // Whether the waiting entry of `transition`'s successor (successor_, fired at its first delay)
+  // stands for the later firing delays too. Firing later changes the clocks that the jump does not
+  // fix; when it fixes none, the successors of later firings are the first one delayed, which
+  // waiting in the target reaches, unless time may stop there (a committed or urgent location, or
+  // an urgent channel, in the target).
+  bool StandsForLaterFirings(const CComposedTransition& transition);
+  // The first delay at which a transition synchronising on an urgent channel can be taken from
+  // `state` (whose location is composed), if any. Prepares the delay windows for `state`.
+  std::optional<int64_t> UrgentDeadline(const DsState& state);
+  // The parts of `window` (delays from `state`, every clock advancing) at which no group of the
+  // transition's excluded guards holds, ascending, written into `pieces`.
+  void AllowedPieces(const DsState& state, const CComposedTransition& transition,
+                     const Window& window, std::vector<Window>& pieces) const;
+  // The delays at which every comparison of `guard` holds on `state` delayed, within `window`, as
+  // disjoint intervals appended to `held`.
+  void HoldingDelays(const DsState& state, std::span<const int32_t> guard, const Window& window,
+                     std::vector<Window>& held) const;
+
   // After the guard comparison `failing` failed for the source delayed by `delay` (`delayed`):
   // the next delay at which it can hold, or nothing when it cannot hold at any later delay.
   std::optional<int64_t> NextGuardDelay(const DsState& delayed, int32_t failing,
@@ -97,6 +130,9 @@ class SuccessorGenerator {
   DelayBounds bounds_;
   std::vector<size_t> allPositions_;  // FireTransition's
   WaitingDsState successor_;
+  std::vector<std::optional<int64_t>> caps_;
+  std::vector<Window> pieces_;
+  DsState scratch_;
 };
 
 }  // namespace tickcheck

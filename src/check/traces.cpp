@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
-#include <limits>
+#include <functional>
 #include <optional>
 #include <span>
 #include <unordered_set>
@@ -21,100 +20,26 @@ TraceState Owned(const DsState& state) {
           state.clockValues};
 }
 
-// Finds the jumps of a composed transition: the composition lists its participants' guards and
-// assignments one after the other, so each participant's jump is one that leaves its location
-// for its target and whose guard and assignments come next, and together they must account for
-// all of them (a jump without guard or assignments fits anywhere, so a choice may have to be
-// taken back).
-class JumpMatch {
- public:
-  JumpMatch(const CSystem& system, const CComposedTransition& transition,
-            std::span<const int32_t> from, std::span<const int32_t> to)
-      : system_(system), transition_(transition), from_(from), to_(to) {}
-
-  // One entry per participant, in its order; jump 0 where no choice accounts for everything.
-  std::vector<TraceJump> Jumps() {
-    for (int32_t process : transition_.procId) {
-      const size_t p = static_cast<size_t>(process);
-      jumps_.push_back({process + 1, from_[p], to_[p]});
-    }
-    if (!Choose(0, 0, 0)) {
-      for (TraceJump& jump : jumps_)
-        jump.jump = 0;
-    }
-    return jumps_;
-  }
-
- private:
-  // Whether `jump` can take participant k's part: its role in the synchronisation (an internal
-  // or broadcast jump alone; else the initiator sends and the others take its channel, a binary
-  // partner receiving), its target, and the guards and assignments that come next.
-  bool Fits(const CJump& jump, size_t k, size_t guard, size_t update) const {
-    const size_t p = static_cast<size_t>(transition_.procId[k]);
-    bool role = false;
-    if (jumps_.size() == 1)
-      role = jump.Syn <= 0 || jump.Broadcast;
-    else if (k == 0)
-      role = jump.Syn > 0 && jump.SynType != 0;
-    else
-      role = jump.Syn == initiator_->Syn && (initiator_->Broadcast || jump.SynType != 1);
-    if (!role || jump.To != to_[p] ||
-        guard + jump.guardExpIds.size() > transition_.guardExpId.size() ||
-        update + jump.assignments.size() > transition_.updates.size() ||
-        !std::equal(jump.guardExpIds.begin(), jump.guardExpIds.end(),
-                    transition_.guardExpId.begin() + static_cast<std::ptrdiff_t>(guard))) {
-      return false;
-    }
-    for (size_t n = 0; n < jump.assignments.size(); ++n) {
-      const CUpdate taken = transition_.updates[update + n];
-      if (taken.updateVar != jump.assignments[n].varId ||
-          taken.updateExpId != jump.assignments[n].expId)
-        return false;
-    }
-    return true;
-  }
-
-  bool Choose(size_t k, size_t guard, size_t update) {
-    if (k == jumps_.size())
-      return guard == transition_.guardExpId.size() && update == transition_.updates.size();
-    const size_t p = static_cast<size_t>(transition_.procId[k]);
-    const CLocation& location = system_.processes[p].locations[static_cast<size_t>(from_[p]) - 1];
-    for (const CJump& jump : location.jumps) {
-      if (!Fits(jump, k, guard, update))
-        continue;
-      jumps_[k].jump = jump.number;
-      if (k == 0)
-        initiator_ = &jump;
-      if (Choose(k + 1, guard + jump.guardExpIds.size(), update + jump.assignments.size()))
-        return true;
-    }
-    return false;
-  }
-
-  const CSystem& system_;
-  const CComposedTransition& transition_;
-  std::span<const int32_t> from_, to_;
-  std::vector<TraceJump> jumps_;
-  const CJump* initiator_ = nullptr;  // participant 0's jump, once chosen
-};
+// The jumps of a step as a trace shows them.
+std::vector<TraceJump> Shown(const std::vector<StepJump>& jumps) {
+  std::vector<TraceJump> shown;
+  for (const StepJump& part : jumps)
+    shown.push_back({part.process + 1, part.jump->From, part.jump->To, part.jump->number});
+  return shown;
+}
 
 }  // namespace
 
 // The path folded into steps: the ticks before a transition become its delay.
-Trace TraceOf(const CSystem& system, const DsState& initial, const std::vector<Step>& path,
-              const CComposition& composition) {
+Trace TraceOf(const DsState& initial, const std::vector<Step>& path) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const Step& step : path) {
-    if (!step.transition) {
+    if (step.jumps.empty()) {
       ++delay;
       continue;
     }
-    TraceStep folded{delay, {}, Owned(step.next)};
-    const std::span<const int32_t> from = composition.LocationVector(step.transition->pre);
-    const std::span<const int32_t> to = composition.LocationVector(step.transition->post);
-    folded.jumps = JumpMatch(system, *step.transition, from, to).Jumps();
-    trace.steps.push_back(std::move(folded));
+    trace.steps.push_back({delay, Shown(step.jumps), Owned(step.next)});
     delay = 0;
   }
   if (delay > 0)
@@ -124,28 +49,23 @@ Trace TraceOf(const CSystem& system, const DsState& initial, const std::vector<S
 
 namespace {
 
-// A step of a path of the delay-jumping search: `delay` ticks, then the transition (none for a
-// last step that only waits), giving `next`.
+// A step of a path of the delay-jumping search: `delay` ticks, then the jumps of a transition
+// (none for a last step that only waits), giving `next`.
 struct JumpStep {
   int32_t delay = 0;
-  std::optional<CComposedTransition> transition;
+  std::vector<StepJump> jumps;
   DsState next;
 };
 
 // The path folded into steps, as TraceOf does for a path of single ticks.
-Trace FoldedJumps(const CSystem& system, const DsState& initial, const std::vector<JumpStep>& path,
-                  const CComposition& composition) {
+Trace FoldedJumps(const DsState& initial, const std::vector<JumpStep>& path) {
   Trace trace{Owned(initial), {}};
   int32_t delay = 0;
   for (const JumpStep& step : path) {
     delay += step.delay;
-    if (!step.transition)
+    if (step.jumps.empty())
       continue;
-    TraceStep folded{delay, {}, Owned(step.next)};
-    const std::span<const int32_t> from = composition.LocationVector(step.transition->pre);
-    const std::span<const int32_t> to = composition.LocationVector(step.transition->post);
-    folded.jumps = JumpMatch(system, *step.transition, from, to).Jumps();
-    trace.steps.push_back(std::move(folded));
+    trace.steps.push_back({delay, Shown(step.jumps), Owned(step.next)});
     delay = 0;
   }
   if (delay > 0)
@@ -162,9 +82,8 @@ Trace FoldedJumps(const CSystem& system, const DsState& initial, const std::vect
 // transition at another delay, and FindTraces then asks the tick-by-tick search.
 class JumpSearch {
  public:
-  JumpSearch(const CSystem& system, const CComposition& composition, SemanticsExplorer& explorer)
+  JumpSearch(const CSystem& system, SemanticsExplorer& explorer)
       : system_(system),
-        composition_(composition),
         explorer_(explorer),
         table_(system),
         boundsOf_(system.variables.size() + 1) {
@@ -201,12 +120,12 @@ class JumpSearch {
         return ExploreEnd::kInterrupted;
       std::vector<Step> steps = explorer_.Successors(state);
       bool tickAllowed = false;
-      for (Step& step : steps) {
-        if (!step.transition) {
+      for (size_t k = 0; k < steps.size(); ++k) {
+        if (steps[k].jumps.empty()) {
           tickAllowed = true;
           continue;
         }
-        Remember(step.next, static_cast<int64_t>(at), 0, step.ordinal);
+        Remember(steps[k].next, static_cast<int64_t>(at), 0, static_cast<int32_t>(k));
       }
       if (!tickAllowed)
         continue;
@@ -232,13 +151,13 @@ class JumpSearch {
     for (int64_t at = index; nodes_[static_cast<size_t>(at)].parent >= 0;
          at = nodes_[static_cast<size_t>(at)].parent) {
       const Node& node = nodes_[static_cast<size_t>(at)];
-      JumpStep step{node.delay, std::nullopt, Recall(static_cast<size_t>(at))};
+      JumpStep step{node.delay, {}, Recall(static_cast<size_t>(at))};
+      // A node keeps only the transition's place among its source's steps.
       if (node.via >= 0) {
-        auto transition =
-            composition_.Transitions(Recall(static_cast<size_t>(node.parent)).locationIndex)
-                .begin();
-        std::advance(transition, node.via);
-        step.transition = *transition;
+        step.jumps =
+            explorer_
+                .Successors(Recall(static_cast<size_t>(node.parent)))[static_cast<size_t>(node.via)]
+                .jumps;
       }
       path.push_back(std::move(step));
     }
@@ -248,8 +167,8 @@ class JumpSearch {
 
  private:
   // A visited state: where its words start in `words_`, the state it was reached from (-1 for the
-  // initial state), and how: a wait of `delay` ticks (`via` -1) or the transition of that ordinal
-  // among its source's.
+  // initial state), and how: a wait of `delay` ticks (`via` -1) or the step of that place among
+  // its source's successors.
   struct Node {
     size_t offset = 0;
     int64_t parent = -1;
@@ -303,8 +222,8 @@ class JumpSearch {
     return next;
   }
 
-  // A state's words: its composed location's number (two words), its integer values and the
-  // values of its active clocks, which its locations determine.
+  // A state's words: the explorer's number of its location vector (two words), its integer values
+  // and the values of its active clocks, which its locations determine.
   std::span<const int32_t> Words(size_t index) const {
     const size_t end = index + 1 < nodes_.size() ? nodes_[index + 1].offset : words_.size();
     return {words_.data() + nodes_[index].offset, end - nodes_[index].offset};
@@ -315,7 +234,7 @@ class JumpSearch {
     DsState state;
     state.locationIndex = static_cast<int64_t>(static_cast<uint32_t>(words[0])) |
                           (static_cast<int64_t>(words[1]) << 32);
-    state.locations = composition_.LocationVector(state.locationIndex);
+    state.locations = explorer_.LocationsOf(state.locationIndex);
     const size_t integers = integers_;
     state.intValues.assign(words.begin() + 2,
                            words.begin() + 2 + static_cast<std::ptrdiff_t>(integers));
@@ -363,7 +282,6 @@ class JumpSearch {
   };
 
   const CSystem& system_;
-  const CComposition& composition_;
   SemanticsExplorer& explorer_;
   const ComparisonTable table_;
   std::vector<std::vector<Mark>> boundsOf_;  // by clock variable id
@@ -375,13 +293,13 @@ class JumpSearch {
 
 }  // namespace
 
-TraceSearch FindTraces(const CSystem& system, CComposition& composition,
+TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
                        const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn) {
   const std::vector<CProperty>& properties = system.properties;
   TraceSearch search;
   search.traces.resize(properties.size());
-  SemanticsExplorer explorer(system, composition);
+  SemanticsExplorer explorer(system, messages);
   size_t open = 0;
   for (size_t i = 0; i < properties.size(); ++i)
     open += wanted[i] && (properties[i].Type == 0 || properties[i].Type == 1) ? 1 : 0;
@@ -405,11 +323,18 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
   // tick.
   const DsState initial = explorer.Initial();
   // The marks of the jumps come from comparisons of atoms, guards and invariants: a property that
-  // is an expression is looked for tick by tick.
+  // is an expression is looked for tick by tick. So is a model with urgent jumps, which the jumps
+  // would take at the end of a wait rather than at its first moment.
   const bool atomsOnly = std::ranges::all_of(
       properties, [](const CProperty& property) { return property.expression < 0; });
-  if (open > 0 && atomsOnly) {
-    JumpSearch jumps(system, composition, explorer);
+  const bool urgentJumps = std::ranges::any_of(system.processes, [](const CProcess& process) {
+    return std::ranges::any_of(process.locations, [](const CLocation& location) {
+      return std::ranges::any_of(location.jumps,
+                                 [](const CJump& jump) { return jump.Syn <= 0 && jump.iUrgent; });
+    });
+  });
+  if (open > 0 && atomsOnly && !urgentJumps) {
+    JumpSearch jumps(system, explorer);
     const ExploreEnd end = jumps.Explore(show, stateLimit, goOn);
     search.states += jumps.Visited();
     if (end == ExploreEnd::kInterrupted) {
@@ -418,7 +343,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
     }
     for (size_t i = 0; i < properties.size(); ++i) {
       if (shownAt[i] >= 0)
-        search.traces[i] = FoldedJumps(system, initial, jumps.PathTo(shownAt[i]), composition);
+        search.traces[i] = FoldedJumps(initial, jumps.PathTo(shownAt[i]));
     }
   }
   if (open > 0) {
@@ -444,7 +369,7 @@ TraceSearch FindTraces(const CSystem& system, CComposition& composition,
     }
     for (size_t i = 0; i < properties.size(); ++i) {
       if (missing[i] && shownAt[i] >= 0)
-        search.traces[i] = TraceOf(system, initial, explorer.PathTo(shownAt[i]), composition);
+        search.traces[i] = TraceOf(initial, explorer.PathTo(shownAt[i]));
     }
   }
   search.end = open == 0 ? TraceSearch::End::kComplete : TraceSearch::End::kMissing;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "check/semantics_explorer.h"
-#include "compose/composition.h"
+#include "model/messages.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -64,16 +64,15 @@ struct TraceSearch {
   int64_t states = 0;                        // states visited
 };
 
-// The trace of the run `path` of `system` from `initial` (steps of the explorer of the
-// semantics).
-Trace TraceOf(const CSystem& system, const DsState& initial, const std::vector<Step>& path,
-              const CComposition& composition);
+// The trace of the run `path` from `initial` (steps of the explorer of the semantics): the ticks
+// before a transition become its delay.
+Trace TraceOf(const DsState& initial, const std::vector<Step>& path);
 
 // Looks for a trace of every property whose `wanted` entry is true (one entry per loaded
 // property; only Type 0 and Type 1 properties can have one). Visits at most `stateLimit` states
 // (0: no limit) and asks `goOn` every few thousand states, with the number of states visited so
-// far, whether to go on.
-TraceSearch FindTraces(const CSystem& system, CComposition& composition,
+// far, whether to go on. The expressions that cannot be evaluated are reported to `messages`.
+TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
                        const std::vector<bool>& wanted, int64_t stateLimit,
                        const std::function<bool(int64_t)>& goOn);
 

@@ -23,18 +23,22 @@ bool ReadsClock(const CExpression& expression, const CSystem& model) {
 }  // namespace
 
 Verdicts::Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-                   RunTimeErrors& errors, const DeadlockHook* deadlock)
+                   RunTimeErrors& errors, DelayCap cap, const DeadlockTest* deadlock)
     : tests_(tests),
       model_(tests.Model()),
       checkTimeSuccessors_(checkTimeSuccessors),
       budget_(budget),
       errors_(errors),
+      cap_(std::move(cap)),
       deadlock_(deadlock) {
-  for (const CProperty& property : model_.properties) {
+  for (size_t i = 0; i < model_.properties.size(); ++i) {
+    const CProperty& property = model_.properties[i];
     results_.push_back(property.Type != 0 ? 1 : 0);
     Group group = Group::kNoClock;
     if (property.expression >= 0) {
-      if (ReadsClock(model_.expressions[property.expression], model_))
+      // A deadlock, like a clock comparison, may change its answer while time passes.
+      asksDeadlock_ = asksDeadlock_ || model_.AsksDeadlock(i);
+      if (ReadsClock(model_.expressions[property.expression], model_) || model_.AsksDeadlock(i))
         group = Group::kClockExpression;
     } else if (std::any_of(
                    property.atoms.begin(), property.atoms.end(),
@@ -106,7 +110,9 @@ std::vector<int64_t> Verdicts::ClockAtomDelays(const DsState& state) const {
 }
 
 bool Verdicts::MayWait(const DsState& state, const std::vector<size_t>& all, int64_t delay,
-                       DsState& delayed) const {
+                       std::optional<int64_t> cap, DsState& delayed) const {
+  if (cap && delay > *cap)
+    return false;
   delayed = state;
   if (delay > 1) {
     Delay(model_, delayed, all, 1);
@@ -118,18 +124,24 @@ bool Verdicts::MayWait(const DsState& state, const std::vector<size_t>& all, int
   return tests_.InvariantsHold(delayed);
 }
 
-bool Verdicts::DecideClockExpressions(const DsState& state) {
+bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_t> cap) {
   met_.clear();
   if (!EvaluateOpen(state, Group::kClockExpression, &met_))
     return false;
   const std::vector<size_t> all = AllClockPositions(state);
   DsState delayed = state;
   int64_t delay = 0;
+  // Along the delays, `deadlock` turns true once, where no transition can be taken any more.
+  int64_t deadlockFrom = std::numeric_limits<int64_t>::max();
+  if (asksDeadlock_ && deadlock_ != nullptr) {
+    if (const std::optional<int64_t> from = deadlock_->DeadlockFrom(state))
+      deadlockFrom = *from;
+  }
   // The comparisons met keep their answers up to the next delay at which one of them may change
   // it, and so does every expression that met them (expr/program.h): only those delays need a
   // look.
   for (;;) {
-    int64_t next = std::numeric_limits<int64_t>::max();
+    int64_t next = deadlockFrom > delay ? deadlockFrom : std::numeric_limits<int64_t>::max();
     for (const ClockComparison& comparison : met_) {
       const auto at =
           std::find(delayed.activeClocks.begin(), delayed.activeClocks.end(), comparison.clock);
@@ -143,7 +155,7 @@ bool Verdicts::DecideClockExpressions(const DsState& state) {
           next = std::min(next, delay + reached - value);
       }
     }
-    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, all, next, delayed))
+    if (next == std::numeric_limits<int64_t>::max() || !MayWait(state, all, next, cap, delayed))
       break;
     budget_.SpendStates(1);
     delay = next;
@@ -158,15 +170,18 @@ bool Verdicts::Decide(const DsState& state) {
   if (model_.properties.empty())
     return true;
   bool open = false;
+  const std::optional<int64_t> cap = cap_(state);
   if (!checkTimeSuccessors_) {
     open = EvaluateOpen(state, Group::kNoClock);
   } else {
-    const std::vector<DsState> delays = InvariantDelays(tests_, state);
+    std::vector<DsState> delays = InvariantDelays(tests_, state);
+    if (cap && static_cast<int64_t>(delays.size()) > *cap + 1)
+      delays.resize(static_cast<size_t>(*cap + 1));
     budget_.SpendStates(static_cast<int64_t>(delays.size()));
     for (const DsState& delayed : delays)
       open = EvaluateOpen(delayed, Group::kNoClock) || open;
   }
-  open = DecideClockExpressions(state) || open;
+  open = DecideClockExpressions(state, cap) || open;
   if (errors_.LoopBoundReached())
     return false;
   if (!EvaluateOpen(state, Group::kClockAtoms))
@@ -180,7 +195,7 @@ bool Verdicts::Decide(const DsState& state) {
   const std::vector<size_t> all = AllClockPositions(state);
   DsState delayed;
   for (const int64_t d : delays) {
-    if (!MayWait(state, all, d, delayed))
+    if (!MayWait(state, all, d, cap, delayed))
       break;
     EvaluateOpen(delayed, Group::kClockAtoms);
   }

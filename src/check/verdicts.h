@@ -12,9 +12,12 @@
 // property (check/run_time_errors.h).
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "check/constraints.h"
+#include "check/deadlock.h"
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "expr/program.h"
@@ -25,11 +28,16 @@ namespace tickcheck {
 
 class Verdicts {
  public:
+  // The largest delay that time passing may reach from a state beyond what its invariants allow
+  // (committed and urgent locations, urgent channels), if any.
+  using DelayCap = std::function<std::optional<int64_t>(const DsState&)>;
+
   // `checkTimeSuccessors` ("-t") also evaluates the properties that compare no clock on the
-  // delays that MaxDelay admits. `deadlock` answers the properties that ask for a deadlock (none:
-  // asking is a run-time error). All arguments must outlive the object.
+  // delays that MaxDelay admits. `cap` limits every delay on which properties are evaluated.
+  // `deadlock` answers the properties that ask for a deadlock (none: asking is a run-time error).
+  // All arguments must outlive the object.
   Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
-           RunTimeErrors& errors, const DeadlockHook* deadlock = nullptr);
+           RunTimeErrors& errors, DelayCap cap, const DeadlockTest* deadlock = nullptr);
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -37,9 +45,9 @@ class Verdicts {
   bool IsOpen(size_t property) const;
 
   // Evaluates the open properties on the state: those that compare clocks also on every delay
-  // that the invariants allow, the others with "-t" also on the delays that MaxDelay admits.
-  // Answers false when no property was open any more (a model without properties, or with a
-  // liveness property, answers true), or when a loop ran past its bound.
+  // that the invariants and the cap allow, the others with "-t" also on the delays that MaxDelay
+  // and the cap admit. Answers false when no property was open any more (a model without
+  // properties, or with a liveness property, answers true), or when a loop ran past its bound.
   bool Decide(const DsState& state);
 
  private:
@@ -54,22 +62,25 @@ class Verdicts {
   // The delays from `state` after which a clock atom of an open property may change its answer,
   // ascending, each at least 1 and at most up to the clock's Max.
   std::vector<int64_t> ClockAtomDelays(const DsState& state) const;
-  // Decides the open properties whose expressions compare clocks on every delay of `state` that
-  // the invariants allow, going from one delay at which a comparison met may change its answer to
-  // the next; answers whether one of them was open.
-  bool DecideClockExpressions(const DsState& state);
-  // Whether the invariants hold after 1 and after `delay` ticks from `state` (then after every
-  // tick in between); `all` are the positions of the state's clocks, and `delayed` receives the
-  // state after `delay` ticks when it answers true.
+  // Decides the open properties whose expressions compare clocks or ask for a deadlock on every
+  // delay of `state` that the invariants and `cap` allow, going from one delay at which a
+  // comparison met, or the deadlock, may change its answer to the next; answers whether one of
+  // them was open.
+  bool DecideClockExpressions(const DsState& state, std::optional<int64_t> cap);
+  // Whether `delay` is at most `cap` and the invariants hold after 1 and after `delay` ticks from
+  // `state` (then after every tick in between); `all` are the positions of the state's clocks, and
+  // `delayed` receives the state after `delay` ticks when it answers true.
   bool MayWait(const DsState& state, const std::vector<size_t>& all, int64_t delay,
-               DsState& delayed) const;
+               std::optional<int64_t> cap, DsState& delayed) const;
 
   const ConstraintTests& tests_;
   const CSystem& model_;
   const bool checkTimeSuccessors_;
   SearchBudget& budget_;
   RunTimeErrors& errors_;
-  const DeadlockHook* deadlock_;
+  const DelayCap cap_;
+  const DeadlockTest* deadlock_;
+  bool asksDeadlock_ = false;  // some property's expression asks for a deadlock
   std::vector<uint8_t> results_;
   std::vector<Group> groups_;         // per property
   bool searchesWhole_ = false;        // a liveness property keeps the search going

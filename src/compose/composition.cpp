@@ -190,6 +190,16 @@ bool CComposition::IsComposed(int64_t number) const {
          places_[static_cast<size_t>(number)].composed;
 }
 
+bool CComposition::TimeStopped(int64_t number) const {
+  return number >= 0 && static_cast<size_t>(number) < places_.size() &&
+         places_[static_cast<size_t>(number)].timeStopped;
+}
+
+bool CComposition::HasUrgentChannel(int64_t number) const {
+  return number >= 0 && static_cast<size_t>(number) < places_.size() &&
+         places_[static_cast<size_t>(number)].urgentChannel;
+}
+
 CComposedTransitionList CComposition::Transitions(int64_t number) const {
   if (number < 0 || static_cast<size_t>(number) >= places_.size())
     return {};
@@ -239,6 +249,7 @@ CComposedTransition CComposedTransitionList::iterator::operator*() const {
   transition.pre = pre_;
   transition.post = at_[0];
   transition.isUrgent = (payload[0] & CComposition::kUrgentFlag) != 0;
+  transition.urgentChannel = (payload[0] & CComposition::kUrgentChannelFlag) != 0;
   transition.noGuard = (payload[0] & CComposition::kNoGuardFlag) != 0;
   transition.procId = {list, counts(0)};
   list += counts(0);
@@ -247,6 +258,8 @@ CComposedTransition CComposedTransitionList::iterator::operator*() const {
   transition.guardExpId = {list, counts(2)};
   list += counts(2);
   transition.resetClockId = {list, counts(3)};
+  list += counts(3);
+  transition.excludedGuards = {list, counts(4)};
   transition.postLocations = {post.row, composition_->system.processes.size()};
   return transition;
 }
@@ -262,10 +275,12 @@ bool CUpdateList::operator==(const CUpdateList& other) const {
 
 bool CComposedTransition::operator==(const CComposedTransition& other) const {
   return pre == other.pre && post == other.post && isUrgent == other.isUrgent &&
-         noGuard == other.noGuard && std::ranges::equal(procId, other.procId) &&
-         updates == other.updates && std::ranges::equal(guardExpId, other.guardExpId) &&
+         urgentChannel == other.urgentChannel && noGuard == other.noGuard &&
+         std::ranges::equal(procId, other.procId) && updates == other.updates &&
+         std::ranges::equal(guardExpId, other.guardExpId) &&
          std::ranges::equal(resetClockId, other.resetClockId) &&
-         std::ranges::equal(postLocations, other.postLocations);
+         std::ranges::equal(postLocations, other.postLocations) &&
+         std::ranges::equal(excludedGuards, other.excludedGuards);
 }
 
 std::span<const int32_t> CComposition::LocationVector(int64_t number) const {

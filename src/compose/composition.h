@@ -84,15 +84,20 @@ class CUpdateList {
 // A composed transition as the composition hands it out: a view of its record, valid while the
 // composition lives. Tests may also point one at storage of their own.
 struct CComposedTransition {
-  int64_t pre = 0;   // the number of the composed location that the transition leaves
-  int64_t post = 0;  // the number of the composed location that it reaches
-  bool isUrgent = false;
-  bool noGuard = true;                     // none of the participating jumps has a guard
+  int64_t pre = 0;             // the number of the composed location that the transition leaves
+  int64_t post = 0;            // the number of the composed location that it reaches
+  bool isUrgent = false;       // an internal jump marked iUrgent
+  bool urgentChannel = false;  // a synchronisation on an urgent channel
+  bool noGuard = true;         // none of the participating jumps has a guard
   std::span<const int32_t> procId;         // 0-based processes: the initiator, then partners
   CUpdateList updates;                     // the jumps' assignments, in procId order
   std::span<const int32_t> guardExpId;     // the jumps' guard expression ids, in procId order
   std::span<const int32_t> resetClockId;   // the jumps' clock resets, sorted ascending
   std::span<const int32_t> postLocations;  // the location vector of post
+  // Under the usual broadcast rule, the guards of the receiving jumps of the processes that do not
+  // take part, as groups: a count n, then n guard expression ids. The transition can be taken
+  // only where every group's conjunction fails. Empty for every other transition.
+  std::span<const int32_t> excludedGuards;
 
   // Writes the transition with its running number `number` in the listing format, showing its
   // source and target as `pre` and `post`.
@@ -177,11 +182,28 @@ class CComposition {
   // checker calls it once per composed location, while IsComposed is false. A
   // vector that is not a location vector of the system (not one entry per process, or an id
   // outside its process) composes nothing.
+  //
+  // A broadcast jump (Broadcast=1, SynType other than 0) on channel c fires, under the old rule,
+  // with every other process that has a broadcast jump on c anywhere: each takes its first jump
+  // on c out of its current location (guards conjoined), and none fires when one of them has no
+  // such jump. Under the usual rule (CSystem::usualBroadcast) the receiving jumps of another
+  // process are its jumps out of its current location with Syn=c, Broadcast=1 and SynType other
+  // than 1; one transition is made per choice of one receiving jump, or none, for every other
+  // process, and a broadcast without receivers fires alone. "None" is a choice only when each of
+  // the process's receiving jumps has a guard, and the transition then carries those guards as
+  // excluded (the process takes part whenever one of them holds). When some process is in a
+  // committed location, only the transitions with a participant that leaves a committed location
+  // are kept.
   void composeLocation(std::span<const int32_t> vector);
   // Whether composeLocation has run for composed location `number`.
   bool IsComposed(int64_t number) const;
   // The transitions that leave composed location `number`: empty until it is composed.
   CComposedTransitionList Transitions(int64_t number) const;
+  // Whether time stands still in composed location `number` (some process is in a committed or
+  // urgent location), and whether one of its transitions synchronises on an urgent channel: false
+  // until it is composed.
+  bool TimeStopped(int64_t number) const;
+  bool HasUrgentChannel(int64_t number) const;
 
   // Writes the heading line and every composed transition, numbered across composed locations in
   // the order of their location vectors (first process most significant).
@@ -219,8 +241,9 @@ class CComposition {
   // The flags word of a payload.
   static constexpr int32_t kUrgentFlag = 1;
   static constexpr int32_t kNoGuardFlag = 2;
-  // The words of a payload before its lists: flags and the four list lengths.
-  static constexpr int32_t kPayloadHeader = 5;
+  static constexpr int32_t kUrgentChannelFlag = 4;
+  // The words of a payload before its lists: flags and the five list lengths.
+  static constexpr int32_t kPayloadHeader = 6;
 
   // A stored composed location: its row, the hash of its row, and its transition records once
   // composed.
@@ -230,6 +253,8 @@ class CComposition {
     const int32_t* records = nullptr;  // (post place, payload number) per transition
     int32_t transitionCount = 0;
     bool composed = false;
+    bool timeStopped = false;
+    bool urgentChannel = false;
   };
 
   // The hash of a location vector: the sum of the hashes of its entries, so that the hash of a

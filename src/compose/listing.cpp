@@ -24,6 +24,15 @@ void CComposedTransition::print(std::ostream& out, int32_t number, const std::st
     out << "guard expId" << k + 1 << " = " << guardExpId[k] << std::endl;
   for (size_t k = 0; k < resetClockId.size(); ++k)
     out << "resetClockId" << k + 1 << " = " << resetClockId[k] << std::endl;
+  // Only models with urgent channels or the usual broadcast rule have these lines.
+  if (urgentChannel)
+    out << "urgentChannel : 1" << std::endl;
+  for (size_t k = 0; k < excludedGuards.size(); k += static_cast<size_t>(excludedGuards[k]) + 1) {
+    out << "excluded guard";
+    for (size_t j = 1; j <= static_cast<size_t>(excludedGuards[k]); ++j)
+      out << ' ' << excludedGuards[k + j];
+    out << std::endl;
+  }
 }
 
 void CComposition::printComposedTransitions(std::ostream& out) const {

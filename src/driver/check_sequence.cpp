@@ -58,7 +58,7 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
   };
   TraceSearch search;
   try {
-    search = FindTraces(system, composition, wanted, limits.search.states, goOn);
+    search = FindTraces(system, composition.Messages(), wanted, limits.search.states, goOn);
   } catch (const std::bad_alloc&) {
     // The verdicts are known; only the traces are lost.
     ErrorLine("tickcheck: out of memory while looking for traces; no trace is printed");

@@ -40,7 +40,7 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
   };
   LivenessResults results;
   try {
-    results = DecideLiveness(system, composition, options.noZeno, options.trace,
+    results = DecideLiveness(system, composition.Messages(), options.noZeno, options.trace,
                              limits.search.states, goOn);
   } catch (const std::bad_alloc&) {
     ErrorLine(
@@ -64,11 +64,11 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
     outcome.trace = std::move(results.traces[i]);
   }
   if (results.end == LivenessResults::End::kInterrupted && context.monitor.LimitReached()) {
-    ErrorLine("tickcheck: the " +
-              std::string(*context.monitor.LimitReached() == ResourceLimit::kMemory ? "memory"
-                                                                                    : "time") +
-              " limit was reached while deciding liveness properties; those not decided are "
-              "unknown");
+    ErrorLine(
+        "tickcheck: the " +
+        std::string(*context.monitor.LimitReached() == ResourceLimit::kMemory ? "memory" : "time") +
+        " limit was reached while deciding liveness properties; those not decided are "
+        "unknown");
     return LivenessEnd::kLimitReached;
   }
   if (results.end == LivenessResults::End::kInterrupted) {

@@ -43,6 +43,8 @@ class ModelLoader {
       if (!LoadProcess(p))
         return refusal_;
     }
+    system_.usualBroadcast = file_.Int("General", "BroadcastRule") == 1;
+    LoadUrgentChannels();
     system_.expressionCount = file_.Int("Expressions", "TotalExpNum");
     for (const Reference& reference : references_) {
       if (reference.id < 0 || reference.id >= system_.expressionCount) {
@@ -152,6 +154,8 @@ class ModelLoader {
         return false;
       const int32_t invariant = file_.Int(locationSection, "Invariable" + Num(l));
       location.noInvariant = invariant == -1 || invariant == 0;
+      location.committed = file_.Int(locationSection, "Committed" + Num(l)) == 1;
+      location.urgent = file_.Int(locationSection, "Urgent" + Num(l)) == 1;
       if (!location.noInvariant)
         LoadConstraintList(invariant, location.invariantExpIds);
       process.locations.push_back(std::move(location));
@@ -236,6 +240,25 @@ class ModelLoader {
       process.locations[static_cast<size_t>(jump.From) - 1].jumps.push_back(std::move(jump));
     }
     return true;
+  }
+
+  // Channels have no list of their own: the keys of the channels that some jump names are read.
+  void LoadUrgentChannels() {
+    std::vector<int32_t> channels;
+    for (const CProcess& process : system_.processes) {
+      for (const CLocation& location : process.locations) {
+        for (const CJump& jump : location.jumps) {
+          if (jump.Syn > 0)
+            channels.push_back(jump.Syn);
+        }
+      }
+    }
+    std::sort(channels.begin(), channels.end());
+    channels.erase(std::unique(channels.begin(), channels.end()), channels.end());
+    for (int32_t channel : channels) {
+      if (file_.Int("Channels", "Urgent" + Num(channel)) == 1)
+        system_.urgentChannels.push_back(channel);
+    }
   }
 
   // A delay window is one interval: it cannot leave out the single delay at which a clock would

@@ -104,6 +104,8 @@ void WriteProcesses(const ModelSpec& model, ModelText& text) {
           locationSection,
           "ActiveClock" + l + "-" + Num(static_cast<int64_t>(location.activeClocks.size()) + 1));
       text.Int("Invariable" + l, location.invariant);
+      text.Int("Committed" + l, location.committed);
+      text.Int("Urgent" + l, location.urgent);
     }
     text.Missing(locationSection, "Name" + Num(static_cast<int64_t>(process.locations.size()) + 1));
 
@@ -175,6 +177,7 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   text.Int("ProcessNumber",
            model.processNumber.value_or(static_cast<int32_t>(model.processes.size())));
   text.Int("Format", model.format);
+  text.Int("BroadcastRule", model.broadcastRule);
 
   if (!model.variables.empty())
     text.Section("Variable");
@@ -190,6 +193,11 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
   text.Missing("Variable", "Name" + Num(static_cast<int64_t>(model.variables.size()) + 1));
 
   WriteProcesses(model, text);
+
+  if (!model.urgentChannels.empty())
+    text.Section("Channels");
+  for (int32_t channel : model.urgentChannels)
+    text.Int("Urgent" + Num(channel), 1);
 
   for (size_t ni = 0; ni < model.constraints.size(); ++ni) {
     const std::string section = "Constraint" + Num(static_cast<int64_t>(ni) + 1);

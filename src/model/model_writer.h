@@ -36,6 +36,8 @@ struct LocationSpec {
   std::string name{};
   std::vector<ActiveClockSpec> activeClocks{};
   std::optional<int32_t> invariant{};  // constraint number; 0 or unset: none
+  std::optional<int32_t> committed{};  // key Committed<l>; 1: committed
+  std::optional<int32_t> urgent{};     // key Urgent<l>; 1: urgent
 };
 
 struct AssignmentSpec {
@@ -90,8 +92,10 @@ struct LoopSpec {
 struct ModelSpec {
   std::optional<int32_t> processNumber{};  // unset: the number of processes described
   std::optional<int32_t> format{};         // [General] Format; unset: not written (format 1)
+  std::optional<int32_t> broadcastRule{};  // [General] BroadcastRule; 1: the usual rule
   std::vector<VariableSpec> variables{};
   std::vector<ProcessSpec> processes{};
+  std::vector<int32_t> urgentChannels{};  // [Channels] Urgent<c>=1 for each channel c listed
   std::vector<std::vector<int32_t>> constraints{};    // constraint n is entry n - 1
   std::optional<int32_t> totalExpNum{};               // unset: one more than the highest index
   std::map<int32_t, ExpressionRecord> expressions{};  // by expression index

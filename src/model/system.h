@@ -52,6 +52,11 @@ struct CJump {
 
 struct CLocation {
   bool noInvariant = true;
+  // Key "Committed<l>=1": while a process is here no time passes, and the next transition must
+  // have a participant that leaves a committed location.
+  bool committed = false;
+  // Key "Urgent<l>=1": while a process is here no time passes.
+  bool urgent = false;
   bool allUAtMostL = true;  // false when some active clock has U greater than L
   std::string Name;
   std::vector<int32_t> activeClocks;     // ascending; equal ids keep their listing order
@@ -153,6 +158,23 @@ class CSystem {
   int32_t expressionCount = 0;
   ExpressionTable expressions;
   int32_t propertyCount = 0;
+  // Key "[Channels] Urgent<c>=1", read for every channel that a jump names: no time passes while
+  // a transition synchronising on one of these channels can be taken. Ascending.
+  std::vector<int32_t> urgentChannels;
+  // Key "[General] BroadcastRule=1": a broadcast takes, in every other process, one of its
+  // receiving jumps whose guard holds, and leaves out the processes with none (see
+  // compose/composition.h); otherwise every listening process takes its first jump on the channel.
+  bool usualBroadcast = false;
+
+  // Whether channel `channel` is urgent.
+  bool IsUrgentChannel(int32_t channel) const;
+  // Whether some location is committed or urgent, or some channel urgent: without them time
+  // passes as the invariants allow.
+  bool HasTimeStops() const;
+  // Whether the expression of property `property` (0-based) asks for a deadlock (node 240).
+  bool AsksDeadlock(size_t property) const;
+  // Whether some property's expression asks for a deadlock.
+  bool AnyAsksDeadlock() const;
 };
 
 }  // namespace tickcheck

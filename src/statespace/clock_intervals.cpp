@@ -3,6 +3,39 @@
 #include <algorithm>
 
 namespace tickcheck {
+namespace {
+
+// Whether expression `id` reads a variable that is not an integer.
+bool ReadsClock(const CSystem& model, int32_t id) {
+  if (!model.expressions.Contains(id))
+    return false;
+  return std::ranges::any_of(model.expressions[id].Bindings(), [&](const ExpBinding& binding) {
+    return binding.variable >= 1 &&
+           static_cast<size_t>(binding.variable) <= model.variables.size() &&
+           model.variables[static_cast<size_t>(binding.variable) - 1].Type != VarType::kInteger;
+  });
+}
+
+bool AnyReadsClock(const CSystem& model, const std::vector<int32_t>& ids) {
+  return std::ranges::any_of(ids, [&](int32_t id) { return ReadsClock(model, id); });
+}
+
+// See ClockIntervals::Exact.
+bool NeedsExactStates(const CSystem& model, const CProcess& process, const CLocation& location) {
+  return std::ranges::any_of(location.jumps, [&](const CJump& jump) {
+    const bool stops =
+        (jump.Syn <= 0 && jump.iUrgent) || (jump.Syn > 0 && model.IsUrgentChannel(jump.Syn));
+    const bool targetReadsClock =
+        jump.To >= 1 && jump.To <= process.locationCount &&
+        AnyReadsClock(model, process.locations[static_cast<size_t>(jump.To) - 1].invariantExpIds);
+    const bool guardReadsClock = AnyReadsClock(model, jump.guardExpIds);
+    const bool receives =
+        model.usualBroadcast && jump.Syn > 0 && jump.Broadcast && jump.SynType != 1;
+    return (stops && (guardReadsClock || targetReadsClock)) || (receives && guardReadsClock);
+  });
+}
+
+}  // namespace
 
 ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
     : model_(model),
@@ -25,6 +58,15 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
                                      : LUBound{entry.clockId, std::max(merged.L, entry.L),
                                                std::max(merged.U, entry.U)};
       }
+    }
+  }
+  // Whether a state is a deadlock depends on every guard: no state stands for another.
+  const bool deadlock = model.AnyAsksDeadlock();
+  for (const CProcess& process : model.processes) {
+    std::vector<char>& exact = exact_.emplace_back();
+    for (const CLocation& location : process.locations) {
+      exact.push_back(deadlock || NeedsExactStates(model, process, location) ? 1 : 0);
+      anyExact_ = anyExact_ || exact.back() != 0;
     }
   }
   for (const CProperty& property : model.properties) {
@@ -146,6 +188,10 @@ ClockBox ClockIntervals::Box(const DsState& state) const {
 void ClockIntervals::Box(const DsState& state, ClockBox& box) const {
   box.start = state.clockValues;
   box.end = state.clockValues;
+  for (size_t p = 0; anyExact_ && p < exact_.size(); ++p) {
+    if (Exact(p, static_cast<size_t>(state.locations[p]) - 1))
+      return;
+  }
   std::vector<ClockComparison> met;
   if (!clockExpressions_.empty())
     Observe(state, met);

@@ -39,9 +39,19 @@ class ClockIntervals {
   void Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                 int32_t& end) const;
   // The intervals of every active clock of `state` when it is stored; the second form writes them
-  // into `box`, whose vectors keep their storage.
+  // into `box`, whose vectors keep their storage. A state in which some process is in a location
+  // that Exact names gets its single values.
   ClockBox Box(const DsState& state) const;
   void Box(const DsState& state, ClockBox& box) const;
+  // Whether states with process `process` (0-based) in location `location` (0-based) are stored
+  // without widening. A stored state stands for the states of its box because it can do whatever
+  // they can (its clocks meet each guard that theirs meet, and wait as long). That fails where
+  // meeting more guards makes a state do less: where a jump out of the location is urgent (taken
+  // only at the first delay it can be) or synchronises on an urgent channel (it stops time) and
+  // its guard or its target's invariant reads a clock, and, under the usual broadcast rule, where
+  // a receiving jump's guard reads a clock (a process whose guard holds must take part); and
+  // everywhere when a property asks for a deadlock, which every guard decides.
+  bool Exact(size_t process, size_t location) const { return exact_[process][location] != 0; }
 
  private:
   // The comparisons of clocks that the property expressions which read clocks meet in `state`,
@@ -65,6 +75,8 @@ class ClockIntervals {
     std::vector<LUBound> bounds;
   };
   std::vector<std::vector<Listing>> listings_;
+  std::vector<std::vector<char>> exact_;  // per process, per location
+  bool anyExact_ = false;
 };
 
 }  // namespace tickcheck

@@ -337,7 +337,7 @@ TEST(LivenessTest, RandomModelsAgreeWithTheFixpoints) {
         break;
       }
       const LivenessResults results =
-          DecideLiveness(run.system, run.composition(), noZeno, false, 0, {});
+          DecideLiveness(run.system, run.composition().Messages(), noZeno, false, 0, {});
       ASSERT_EQ(results.end, LivenessResults::End::kComplete);
       EXPECT_EQ(results.verdicts, reference.verdicts)
           << "seed " << seed << (noZeno ? " --no-zeno" : "") << "\n"

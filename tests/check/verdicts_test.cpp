@@ -4,8 +4,10 @@
 // random models are compared (300 by default) and TICKCHECK_RANDOM_SEED the first seed (1).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "check/semantics_explorer.h"
-#include "compose/composition.h"
 #include "model/expression_builder.h"
 #include "model/system.h"
 #include "support/model_files.h"
@@ -88,10 +89,8 @@ Reference ExplorerVerdicts(const ModelSpec& model, int64_t stateLimit = 1'000'00
   // The lines of the load and of the exploration do not matter here.
   CSystem system;
   EXPECT_FALSE(testing::LoadModelFile(system, path, nullptr, true));
-  system.computeLocationProduct();
   DiscardedMessages messages;
-  CComposition composition(system, messages);
-  SemanticsExplorer explorer(system, composition);
+  SemanticsExplorer explorer(system, messages);
   const SemanticsExplorer::Verdicts verdicts =
       explorer.Decide(stateLimit, whole ? SemanticsExplorer::Extent::kWhole
                                         : SemanticsExplorer::Extent::kUntilSettled);
@@ -399,6 +398,340 @@ TEST(VerdictsTest, ALocationAtomThatNamesNoProcessNeverHolds) {
                       {.type = 1, .atoms = {At(2, 1, 1)}},
                       {.type = 0, .atoms = {At(1, 1, 1)}}};
   ExpectVerdicts(model, "0000");
+}
+
+// Small models of the timing rules, built one comparison at a time: each clock is listed with
+// generous bounds (L and U 9) by the locations that name it.
+class SmallModel {
+ public:
+  int32_t Clock(const std::string& name) { return Variable(name, 1, 0, 9); }
+  int32_t Integer(const std::string& name, int32_t init, int32_t max) {
+    return Variable(name, 0, init, max);
+  }
+  // The constraint number of the conjunction of `comparisons` (variable, relation, bound).
+  int32_t When(const std::vector<std::array<int32_t, 3>>& comparisons) {
+    std::vector<int32_t> ids;
+    for (const auto& [variable, relation, bound] : comparisons)
+      ids.push_back(Expression(Comparison(variable, relation, bound)));
+    model.constraints.push_back(ids);
+    return static_cast<int32_t>(model.constraints.size());
+  }
+  AssignmentSpec Set(int32_t variable, int32_t value) {
+    return {variable, Expression(Expr::Const(value).Compile())};
+  }
+  static LocationSpec At(const std::string& name, const std::vector<int32_t>& clocks = {},
+                         int32_t invariant = 0) {
+    LocationSpec location{.name = name, .invariant = invariant};
+    for (int32_t clock : clocks)
+      location.activeClocks.push_back({clock, 9, 9});
+    return location;
+  }
+  static LocationSpec Committed(LocationSpec location) {
+    location.committed = 1;
+    return location;
+  }
+  static LocationSpec Urgent(LocationSpec location) {
+    location.urgent = 1;
+    return location;
+  }
+  void Process(const std::string& name, std::vector<LocationSpec> locations,
+               std::vector<JumpSpec> jumps) {
+    model.processes.push_back({.name = name,
+                               .initLocation = 1,
+                               .locations = std::move(locations),
+                               .jumps = std::move(jumps)});
+  }
+  void Reachable(std::vector<AtomSpec> atoms) {
+    model.properties.push_back({.type = 0, .atoms = std::move(atoms)});
+  }
+  // A property expression (format 2): reachable with type 0, always with type 1.
+  void Property(int32_t type, const Expr& expression) {
+    model.format = 2;
+    model.properties.push_back({.type = type, .expression = Expression(expression.Compile())});
+  }
+
+  ModelSpec model;
+
+ private:
+  int32_t Variable(const std::string& name, int32_t type, int32_t init, int32_t max) {
+    model.variables.push_back(
+        {.name = name, .type = type, .initValue = init, .min = 0, .max = max});
+    return static_cast<int32_t>(model.variables.size());
+  }
+  int32_t Expression(const ExpressionRecord& record) {
+    const auto id = static_cast<int32_t>(model.expressions.size());
+    model.expressions.emplace(id, record);
+    return id;
+  }
+};
+
+// A jump from `from` to `to` with a guard (constraint number, 0 for none), assignments and a
+// synchronisation: `synType` 1 sends on `channel`, 0 receives; `broadcast` marks it.
+JumpSpec Edge(int32_t from, int32_t to, int32_t guard = 0, std::vector<AssignmentSpec> updates = {},
+              int32_t channel = 0, int32_t synType = 0, bool broadcast = false,
+              bool urgent = false) {
+  return JumpSpec{.from = from,
+                  .to = to,
+                  .guard = guard,
+                  .urgent = urgent ? 1 : 0,
+                  .syn = channel,
+                  .synType = synType,
+                  .broadcast = broadcast ? 1 : 0,
+                  .assignments = std::move(updates)};
+}
+
+AtomSpec ClockIs(int32_t clock, int32_t value) {
+  return {.negated = 0, .variable = clock, .bound = value, .relation = 1};
+}
+
+struct TimingCase {
+  const char* name;
+  std::function<ModelSpec()> model;
+  std::string expected;  // the verdict of each property
+};
+
+// Each rule and each interaction of two, with verdicts derived by hand; the variants without the
+// rule show what it changes.
+TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
+  constexpr int32_t kEq = ExpType::kEqual;
+  constexpr int32_t kGe = ExpType::kAtLeast;
+  constexpr int32_t kLe = ExpType::kAtMost;
+  constexpr int32_t kBroadcast = 3;
+  // P leaves a committed location setting n := 1; Q's edge needs n == 0, so only a step of Q
+  // before P's could take it, and the committed location forbids that.
+  auto committedBlocks = [](bool committed) {
+    SmallModel m;
+    const int32_t n = m.Integer("n", 0, 1);
+    m.Process("P",
+              {committed ? SmallModel::Committed(SmallModel::At("c0")) : SmallModel::At("c0"),
+               SmallModel::At("c1")},
+              {Edge(1, 2, 0, {m.Set(n, 1)})});
+    m.Process("Q", {SmallModel::At("q0"), SmallModel::At("q1")},
+              {Edge(1, 2, m.When({{n, kEq, 0}}))});
+    m.Reachable({At(2, 2)});
+    m.Reachable({At(1, 2)});
+    return m.model;
+  };
+  // Time cannot pass in an urgent location: x never reaches 1 there.
+  auto urgentLocation = [](bool urgent) {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const LocationSpec u = SmallModel::At("u", {x});
+    m.Process("P", {urgent ? SmallModel::Urgent(u) : u, SmallModel::At("v")},
+              {Edge(1, 2, m.When({{x, kGe, 1}}))});
+    m.Reachable({At(1, 2)});
+    m.Reachable({ClockIs(x, 1)});
+    return m.model;
+  };
+  // P and Q can synchronise on channel 1 at once; R's edge needs x >= 2. While the channel is
+  // urgent, R cannot wait for its guard before the synchronisation.
+  auto urgentChannel = [](bool urgent) {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    if (urgent)
+      m.model.urgentChannels = {1};
+    m.Process("P", {SmallModel::At("p0"), SmallModel::At("p1")}, {Edge(1, 2, 0, {}, 1, 1)});
+    m.Process("Q", {SmallModel::At("q0"), SmallModel::At("q1")}, {Edge(1, 2, 0, {}, 1, 0)});
+    m.Process("R", {SmallModel::At("r0", {x}), SmallModel::At("r1")},
+              {Edge(1, 2, m.When({{x, kGe, 2}}))});
+    m.Reachable({At(3, 2), At(1, 1)});
+    m.Reachable({At(3, 2)});
+    m.Reachable({ClockIs(x, 1), At(1, 1)});
+    return m.model;
+  };
+  // The synchronisation on the urgent channel needs x >= 2 (model files may guard it with a
+  // clock): time passes up to x == 2 and stops there, before z reaches 3.
+  auto urgentChannelWithClockGuard = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const int32_t z = m.Clock("z");
+    m.model.urgentChannels = {1};
+    m.Process("P", {SmallModel::At("p0", {x}), SmallModel::At("p1")},
+              {Edge(1, 2, m.When({{x, kGe, 2}}), {}, 1, 1)});
+    m.Process("Q", {SmallModel::At("q0"), SmallModel::At("q1")}, {Edge(1, 2, 0, {}, 1, 0)});
+    m.Process("R", {SmallModel::At("r0", {z}), SmallModel::At("r1")},
+              {Edge(1, 2, m.When({{z, kGe, 3}}))});
+    m.Reachable({At(3, 2), At(1, 1)});
+    m.Reachable({At(3, 2)});
+    m.Reachable({ClockIs(z, 2), At(1, 1)});
+    return m.model;
+  };
+  // P broadcasts; the only listener's receiving edge needs n == 1, which never holds. Under the
+  // usual rule P sends alone; under the old one the disabled receiver blocks it.
+  auto disabledListener = [](bool usual) {
+    SmallModel m;
+    const int32_t n = m.Integer("n", 0, 1);
+    if (usual)
+      m.model.broadcastRule = 1;
+    m.Process("P", {SmallModel::At("p0"), SmallModel::At("p1")},
+              {Edge(1, 2, 0, {}, kBroadcast, 1, true)});
+    m.Process("Q", {SmallModel::At("q0"), SmallModel::At("q1")},
+              {Edge(1, 2, m.When({{n, kEq, 1}}), {}, kBroadcast, 0, true)});
+    m.Reachable({At(1, 2)});
+    m.Reachable({At(2, 2)});
+    return m.model;
+  };
+  // Q has two enabled receiving edges: either target is reached, and Q always takes part.
+  auto twoReceivingEdges = [] {
+    SmallModel m;
+    m.model.broadcastRule = 1;
+    m.Process("P", {SmallModel::At("p0"), SmallModel::At("p1")},
+              {Edge(1, 2, 0, {}, kBroadcast, 1, true)});
+    m.Process("Q", {SmallModel::At("q0"), SmallModel::At("q1"), SmallModel::At("q2")},
+              {Edge(1, 2, 0, {}, kBroadcast, 0, true), Edge(1, 3, 0, {}, kBroadcast, 0, true)});
+    m.Reachable({At(2, 2)});
+    m.Reachable({At(2, 3)});
+    m.Reachable({At(1, 2), At(2, 1)});
+    return m.model;
+  };
+  // Q's receiving edge is guarded by its clock: a broadcast at y <= 1 takes Q along, a later one
+  // leaves it behind.
+  auto clockGuardedListener = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const int32_t y = m.Clock("y");
+    m.model.broadcastRule = 1;
+    m.Process("P", {SmallModel::At("p0", {x}), SmallModel::At("p1", {x})},
+              {Edge(1, 2, 0, {}, kBroadcast, 1, true)});
+    m.Process("Q", {SmallModel::At("q0", {y}), SmallModel::At("q1", {y})},
+              {Edge(1, 2, m.When({{y, kLe, 1}}), {}, kBroadcast, 0, true)});
+    m.Reachable({At(1, 2), At(2, 1), ClockIs(x, 1)});
+    m.Reachable({At(1, 2), At(2, 1), ClockIs(x, 2)});
+    m.Reachable({At(1, 2), At(2, 2), ClockIs(x, 2)});
+    return m.model;
+  };
+  // A is left by the urgent jump at the first delay at which x >= 1, when y := 0 makes
+  // x - y == 1; an ordinary jump may also be taken later.
+  auto urgentJump = [](bool urgent) {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const int32_t y = m.Clock("y");
+    m.Process("P", {SmallModel::At("A", {x, y}), SmallModel::At("B", {x, y})},
+              {Edge(1, 2, m.When({{x, kGe, 1}}), {m.Set(y, 0)}, 0, 0, false, urgent)});
+    m.Reachable({At(1, 2), ClockIs(x, 2), ClockIs(y, 0)});
+    m.Reachable({At(1, 2), ClockIs(x, 1), ClockIs(y, 0)});
+    return m.model;
+  };
+  // A -> B may fire at any delay up to x == 3 and resets y; B's urgent jump then fires at its own
+  // first delay, x == 4, from each of these firings: y is 4 - (the delay of A -> B) in C.
+  auto urgentJumpAfterResets = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const int32_t y = m.Clock("y");
+    m.Process(
+        "P",
+        {SmallModel::At("A", {x, y}, m.When({{x, kLe, 3}})), SmallModel::At("B", {x, y}),
+         SmallModel::At("C", {x, y})},
+        {Edge(1, 2, 0, {m.Set(y, 0)}), Edge(2, 3, m.When({{x, kGe, 4}}), {}, 0, 0, false, true)});
+    m.Reachable({At(1, 3), ClockIs(y, 1)});
+    m.Reachable({At(1, 3), ClockIs(y, 4)});
+    m.Reachable({At(1, 3), ClockIs(x, 5), ClockIs(y, 1)});
+    return m.model;
+  };
+  // Q waits committed for P's broadcast: the broadcast moves Q on, P's internal edge may not.
+  auto committedReceiver = [] {
+    SmallModel m;
+    m.model.broadcastRule = 1;
+    m.Process("P", {SmallModel::At("p0"), SmallModel::At("p1"), SmallModel::At("p2")},
+              {Edge(1, 2, 0, {}, kBroadcast, 1, true), Edge(1, 3)});
+    m.Process("Q", {SmallModel::Committed(SmallModel::At("q0")), SmallModel::At("q1")},
+              {Edge(1, 2, 0, {}, kBroadcast, 0, true)});
+    m.Reachable({At(2, 2)});
+    m.Reachable({At(1, 3), At(2, 1)});
+    m.Reachable({At(1, 3)});
+    return m.model;
+  };
+  // A broadcast on an urgent channel that P can always send stops time until it is sent.
+  auto urgentBroadcast = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    m.model.broadcastRule = 1;
+    m.model.urgentChannels = {kBroadcast};
+    m.Process("P", {SmallModel::At("p0"), SmallModel::At("p1")},
+              {Edge(1, 2, 0, {}, kBroadcast, 1, true)});
+    m.Process("R", {SmallModel::At("r0", {x}), SmallModel::At("r1")},
+              {Edge(1, 2, m.When({{x, kGe, 1}}))});
+    m.Reachable({At(2, 2), At(1, 1)});
+    m.Reachable({At(2, 2)});
+    return m.model;
+  };
+  // g is listed by both processes and reset by Q, which leaves q0 by g <= 1 (at g == 1 with
+  // `exactly`); P needs g >= 2 while its own y <= 2, so only a reset at 0 lets P go on.
+  auto sharedClock = [](bool exactly) {
+    SmallModel m;
+    const int32_t g = m.Clock("g");
+    const int32_t y = m.Clock("y");
+    m.Process("P", {SmallModel::At("p0", {g, y}), SmallModel::At("p1", {g, y})},
+              {Edge(1, 2, m.When({{g, kGe, 2}, {y, kLe, 2}}))});
+    m.Process("Q", {SmallModel::At("q0", {g}, m.When({{g, kLe, 1}})), SmallModel::At("q1", {g})},
+              {Edge(1, 2, exactly ? m.When({{g, kGe, 1}}) : 0, {m.Set(g, 0)})});
+    m.Reachable({At(1, 2)});
+    return m.model;
+  };
+  // P must leave l0 while x <= 1, by x == 2 at the latest: there it can neither wait nor move.
+  // In l1 nothing can ever be taken, though time passes.
+  auto timeLock = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    m.Process("P", {SmallModel::At("l0", {x}, m.When({{x, kLe, 2}})), SmallModel::At("l1", {x})},
+              {Edge(1, 2, m.When({{x, kLe, 1}}))});
+    m.Property(0, Expr::Deadlock());
+    m.Property(0, Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 1)));
+    m.Property(0, Expr::Op(ExpType::kAnd,
+                           Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 1)),
+                           Expr::Op(ExpType::kLess, Expr::Var(x), Expr::Const(2))));
+    m.Property(0, Expr::Op(ExpType::kAnd, Expr::Deadlock(), Expr::AtLocation(1, 2)));
+    return m.model;
+  };
+  // x is reset whenever it reaches 2: time can always pass, and a transition always comes.
+  auto noDeadlock = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    m.Process("P", {SmallModel::At("l0", {x})}, {Edge(1, 1, m.When({{x, kGe, 2}}), {m.Set(x, 0)})});
+    m.Property(1, Expr::Unary(ExpType::kLogicalNot, Expr::Deadlock()));
+    return m.model;
+  };
+  // P is committed in c and its only edge needs n == 1, which never holds: Q's edge, always
+  // enabled, may not be taken, and time stands still.
+  auto committedDeadlock = [](bool committed) {
+    SmallModel m;
+    const int32_t n = m.Integer("n", 0, 1);
+    const LocationSpec c = SmallModel::At("c");
+    m.Process("P", {committed ? SmallModel::Committed(c) : c, SmallModel::At("d")},
+              {Edge(1, 2, m.When({{n, kEq, 1}}))});
+    m.Process("Q", {SmallModel::At("q0")}, {Edge(1, 1)});
+    m.Property(0, Expr::Deadlock());
+    return m.model;
+  };
+  const std::vector<TimingCase> cases = {
+      {"committed location blocks a later-falsified edge", [&] { return committedBlocks(true); },
+       "01"},
+      {"without the committed location", [&] { return committedBlocks(false); }, "11"},
+      {"no time in an urgent location", [&] { return urgentLocation(true); }, "00"},
+      {"time in an ordinary location", [&] { return urgentLocation(false); }, "11"},
+      {"urgent channel forbids waiting", [&] { return urgentChannel(true); }, "010"},
+      {"ordinary channel lets R wait", [&] { return urgentChannel(false); }, "111"},
+      {"urgent channel with a clock guard", urgentChannelWithClockGuard, "011"},
+      {"broadcast past a disabled listener", [&] { return disabledListener(true); }, "10"},
+      {"old rule: the disabled listener blocks", [&] { return disabledListener(false); }, "00"},
+      {"listener with two receiving edges", twoReceivingEdges, "110"},
+      {"listener with a clock guard", clockGuardedListener, "011"},
+      {"urgent jump at its first delay", [&] { return urgentJump(true); }, "01"},
+      {"ordinary jump at any delay", [&] { return urgentJump(false); }, "11"},
+      {"urgent jump after each firing delay", urgentJumpAfterResets, "110"},
+      {"committed broadcast receiver", committedReceiver, "100"},
+      {"urgent broadcast channel", urgentBroadcast, "01"},
+      {"shared clock reset at 0 or 1", [&] { return sharedClock(false); }, "1"},
+      {"shared clock reset at 1", [&] { return sharedClock(true); }, "0"},
+      {"time-lock", timeLock, "1101"},
+      {"no deadlock where time can always pass", noDeadlock, "1"},
+      {"deadlock of a committed location", [&] { return committedDeadlock(true); }, "1"},
+      {"without the committed location", [&] { return committedDeadlock(false); }, "0"},
+  };
+  for (const TimingCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    ExpectVerdicts(row.model(), row.expected);
+  }
 }
 
 int64_t EnvironmentNumber(const char* name, int64_t fallback) {

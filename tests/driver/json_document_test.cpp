@@ -155,7 +155,8 @@ TEST(JsonDocumentTest, DocumentsOfEveryInputSatisfyTheDocumentedSchema) {
 }
 
 // A model in the language: its queries with their verdicts, the properties that decide them and
-// the trace that shows a satisfied E<> query, in the names of the source.
+// the traces that show a satisfied E<> query and a violated leads-to (a lasso with its cycle), in
+// the names of the source.
 TEST(JsonDocumentTest, QueriesOfALanguageModel) {
   const auto result =
       RunTickcheckBinary({EXAMPLES_DIR "/fischer-incorrect.tck", "--trace", "--json", "-"});
@@ -167,12 +168,17 @@ TEST(JsonDocumentTest, QueriesOfALanguageModel) {
   EXPECT_EQ(document["input"], "language");
   EXPECT_EQ(document["model"], EXAMPLES_DIR "/fischer-incorrect.tck");
   const json& queries = document["queries"];
-  ASSERT_EQ(queries.size(), 3u);
+  ASSERT_EQ(queries.size(), 5u);
   EXPECT_EQ(queries[0]["text"], "E<> P(1).cs && P(2).cs");
   EXPECT_EQ(queries[2]["text"], "A[] id <= N");
-  for (const json& query : queries)
-    EXPECT_EQ(query["satisfied"], true) << query["text"];
+  EXPECT_EQ(queries[3]["text"], "P(1).req --> P(1).cs");
+  for (const size_t q : {0, 1, 2, 4})
+    EXPECT_EQ(queries[q]["satisfied"], true) << queries[q]["text"];
+  EXPECT_EQ(queries[3]["satisfied"], false);
   EXPECT_EQ(queries[2]["trace"], nullptr);
+  EXPECT_EQ(queries[4]["trace"], nullptr);
+  EXPECT_FALSE(queries[3]["trace"]["cycle"].empty());
+  EXPECT_EQ(document["properties"][3]["liveness"], "-->");
   const json& trace = queries[0]["trace"];
   ASSERT_TRUE(trace.is_object());
   const json& last = trace["steps"].back()["state"]["location_names"];

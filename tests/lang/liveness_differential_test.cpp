@@ -74,7 +74,7 @@ TEST(LivenessDifferentialTest, RandomModelsAgreeWithTheFixpointsOfBothExplorers)
         break;
       }
       const LivenessResults search =
-          DecideLiveness(run.system, run.composition(), noZeno, false, 0, {});
+          DecideLiveness(run.system, run.composition().Messages(), noZeno, false, 0, {});
       ASSERT_EQ(search.end, LivenessResults::End::kComplete) << shown;
       ASSERT_EQ(search.verdicts.size(), truth.satisfied.size()) << shown;
       for (size_t q = 0; q < truth.satisfied.size(); ++q) {

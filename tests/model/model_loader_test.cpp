@@ -160,6 +160,37 @@ TEST_F(ModelLoaderTest, JumpFlagsFollowTheirKeys) {
   EXPECT_EQ(system_.processes[0].broadcastChannels, (std::vector<int32_t>{4}));
 }
 
+// The keys of the timing rules count only with the value 1; urgent channels are read for the
+// channels that jumps name.
+TEST_F(ModelLoaderTest, TimingKeysCountOnlyWithTheValueOne) {
+  ModelSpec model = FormatExampleModel();
+  model.broadcastRule = 1;
+  model.processes[0].locations[0].committed = 1;
+  model.processes[0].locations[0].urgent = 2;
+  model.processes[0].locations[1].urgent = 1;
+  model.processes[0].jumps = {{.from = 2, .to = 1, .syn = 4},
+                              {.from = 2, .to = 2, .syn = 6},
+                              {.from = 1, .to = 1, .syn = 9}};
+  model.urgentChannels = {4, 9, 12};
+  ASSERT_EQ(Load(model), 0);
+  const std::vector<CLocation>& locations = system_.processes[0].locations;
+  EXPECT_TRUE(locations[0].committed);
+  EXPECT_FALSE(locations[0].urgent);
+  EXPECT_FALSE(locations[1].committed);
+  EXPECT_TRUE(locations[1].urgent);
+  EXPECT_EQ(system_.urgentChannels, (std::vector<int32_t>{4, 9}));
+  EXPECT_TRUE(system_.usualBroadcast);
+  EXPECT_TRUE(system_.HasTimeStops());
+  model.broadcastRule = 2;
+  model.urgentChannels.clear();
+  model.processes[0].locations[0].committed = 0;
+  model.processes[0].locations[1].urgent = 0;
+  CSystem other;
+  ASSERT_FALSE(testing::LoadModelFile(other, testing::WriteModel(dir_, model), nullptr));
+  EXPECT_FALSE(other.usualBroadcast);
+  EXPECT_FALSE(other.HasTimeStops());
+}
+
 struct RefusalCase {
   const char* name;
   void (*damage)(ModelSpec&);

@@ -79,7 +79,7 @@ ReferenceLiveness DecideLivenessByFixpoints(const CSystem& system, CComposition&
                                             bool noZeno, size_t stateLimit) {
   ReferenceLiveness reference;
   reference.verdicts.resize(system.properties.size());
-  SemanticsExplorer explorer(system, composition);
+  SemanticsExplorer explorer(system, composition.Messages());
   LivenessGraph graph;
   explorer.StartGraph();
   for (int64_t state = 0; state < explorer.Visited(); ++state) {

@@ -35,6 +35,7 @@ struct Jump {
   int32_t channel = 0;
   int32_t synType = 0;
   bool broadcast = false;
+  bool urgent = false;  // iUrgent, internal jumps only
   // Format 2: integer conditions of the guard, values assigned to integers, effects (after the
   // updates, in this order).
   std::vector<Term> conditions{};
@@ -51,6 +52,8 @@ struct Location {
   std::vector<int32_t> clocks;
   std::vector<Condition> invariant;
   std::map<int32_t, Bounds> bounds;
+  bool committed = false;
+  bool urgent = false;
 };
 
 struct Process {
@@ -67,6 +70,7 @@ struct Variable {
   int32_t min = 0;
   size_t owner = 0;         // clocks: the 0-based process that lists it
   bool everywhere = false;  // clocks: active in every location of the owner
+  bool shared = false;      // clocks: listed, compared and reset by every process
 };
 
 struct Atom {
@@ -116,6 +120,11 @@ class Generator {
   explicit Generator(uint64_t seed) : random_(seed), seed_(seed), format2_(seed % 2 == 0) {}
 
   RandomModel Generate() {
+    usualBroadcast_ = Chance(0.5);
+    for (int32_t channel = 1; channel <= kBroadcastChannel; ++channel) {
+      if (Chance(0.12))
+        urgentChannels_.push_back(channel);
+    }
     MakeVariables();
     MakeLocations();
     MakeJumps();
@@ -157,6 +166,19 @@ class Generator {
              .everywhere = Chance(0.3)});
         processes_[p].clocks.push_back(static_cast<int32_t>(variables_.size()));
       }
+    }
+    // A clock of no process in particular: locations of every process list it now and then, and
+    // every process compares and resets it.
+    if (processes_.size() > 1 && Chance(0.25)) {
+      const int32_t max = Pick(2, 7);
+      variables_.push_back(
+          {.name = std::string("g").append(std::to_string(variables_.size() + 1 - integers)),
+           .clock = true,
+           .init = Chance(0.8) ? 0 : Pick(0, max),
+           .max = max,
+           .shared = true});
+      for (Process& process : processes_)
+        process.clocks.push_back(static_cast<int32_t>(variables_.size()));
     }
     integers_ = integers;
   }
@@ -233,8 +255,10 @@ class Generator {
     for (Process& process : processes_) {
       process.locations.resize(static_cast<size_t>(Pick(2, 5)));
       for (Location& location : process.locations) {
+        location.committed = Chance(0.06);
+        location.urgent = Chance(0.05);
         for (int32_t clock : process.clocks) {
-          if (Var(clock).everywhere || Chance(0.7))
+          if (Var(clock).everywhere || Chance(Var(clock).shared ? 0.5 : 0.7))
             location.clocks.push_back(clock);
         }
         // Now and then a location also lists a clock of another process that is always active.
@@ -310,9 +334,38 @@ class Generator {
           if (!jump.broadcast && Chance(0.1))
             jump.synType = 2;
         }
+        jump.urgent = jump.channel == 0 && Chance(0.1);
         process.jumps.push_back(std::move(jump));
       }
+      // Under the usual rule, locations with several receiving jumps on the broadcast channel.
+      if (usualBroadcast_ && processes_.size() > 1 && Chance(0.3)) {
+        const int32_t from = Pick(1, locations);
+        const std::vector<int32_t>& active =
+            process.locations[static_cast<size_t>(from) - 1].clocks;
+        for (int32_t k = Pick(1, 2); k > 0; --k) {
+          Jump jump{.from = from,
+                    .to = Pick(1, locations),
+                    .channel = kBroadcastChannel,
+                    .synType = 0,
+                    .broadcast = true};
+          if (!active.empty() && Chance(0.6)) {
+            jump.guard.push_back(Compare(
+                active[static_cast<size_t>(Pick(0, static_cast<int32_t>(active.size()) - 1))],
+                false));
+          }
+          if (integers_ > 0 && Chance(0.5))
+            jump.guard.push_back(Compare(Pick(1, integers_), false));
+          if (integers_ > 0 && Chance(0.4)) {
+            const int32_t n = Pick(1, integers_);
+            jump.updates.push_back({n, Pick(0, Var(n).max), Chance(0.5)});
+          }
+          process.jumps.push_back(std::move(jump));
+        }
+      }
     }
+    // Under the usual rule a broadcast fires also without receivers.
+    if (usualBroadcast_)
+      return;
     // A broadcast that no other process listens to would be reported while composing.
     std::set<size_t> listeners;
     for (size_t p = 0; p < processes_.size(); ++p) {
@@ -419,6 +472,37 @@ class Generator {
       }
       properties_.push_back(std::move(property));
     }
+    if (format2_ && Chance(0.4))
+      properties_.push_back(DeadlockProperty(clocks));
+  }
+
+  // A property that asks for a deadlock: alone, with a location, or with a clock comparison.
+  Property DeadlockProperty(const std::vector<int32_t>& clocks) {
+    Property property{.type = Chance(0.5) ? 0 : 1};
+    Term term{Expr::Deadlock(), "deadlock"};
+    const int32_t roll = Pick(1, 3);
+    if (roll == 2) {
+      const int32_t p = Pick(1, static_cast<int32_t>(processes_.size()));
+      const int32_t l =
+          Pick(1, static_cast<int32_t>(processes_[static_cast<size_t>(p) - 1].locations.size()));
+      term = {Expr::Op(ExpType::kAnd, Expr::AtLocation(p, l), term.expression),
+              "P" + std::to_string(p) + ".l" + std::to_string(l) + " && deadlock"};
+    } else if (roll == 3 && !clocks.empty()) {
+      const int32_t clock =
+          clocks[static_cast<size_t>(Pick(0, static_cast<int32_t>(clocks.size()) - 1))];
+      const int32_t bound = Pick(0, Var(clock).max);
+      const int32_t code = Pick(2, 5);
+      propertyClockUses_.push_back({clock, bound});
+      term = {Expr::Op(ExpType::kAnd, term.expression,
+                       Expr::Op(code, Expr::Var(clock), Expr::Const(bound))),
+              "deadlock && " + Var(clock).name + ' ' + RelationText(code) + ' ' +
+                  std::to_string(bound)};
+    }
+    // A Type 1 property says that no such state is reachable.
+    if (property.type == 1)
+      term = {Expr::Unary(200, term.expression), "!(" + term.text + ")"};
+    property.expression = term;
+    return property;
   }
 
   static void Raise(Bounds& bounds, int32_t code, int32_t constant) {
@@ -469,8 +553,10 @@ class Generator {
         Location& location = process.locations[l];
         for (int32_t clock : location.clocks) {
           Bounds& bounds = location.bounds[clock];
+          // A shared clock may have been left running by another process: every comparison of
+          // it may be met from here.
           for (const Use& use : uses[clock]) {
-            if (use.process != static_cast<int32_t>(p))
+            if (use.process != static_cast<int32_t>(p) || Var(clock).shared)
               Raise(bounds, use.code, use.constant);
           }
           for (const Condition& c : location.invariant) {
@@ -522,6 +608,9 @@ class Generator {
 
   ModelSpec Records() const {
     ModelSpec model;
+    if (usualBroadcast_)
+      model.broadcastRule = 1;
+    model.urgentChannels = urgentChannels_;
     if (format2_) {
       model.format = 2;
       model.loops = terms_->Loops();
@@ -570,13 +659,17 @@ class Generator {
         for (const auto& [clock, bounds] : location.bounds)
           locationSpec.activeClocks.push_back({clock, bounds.L, bounds.U});
         locationSpec.invariant = constraint(location.invariant);
+        if (location.committed)
+          locationSpec.committed = 1;
+        if (location.urgent)
+          locationSpec.urgent = 1;
         processRecord.locations.push_back(locationSpec);
       }
       for (const Jump& jump : process.jumps) {
         JumpSpec jumpSpec{.from = jump.from,
                           .to = jump.to,
                           .guard = constraint(jump.guard, jump.conditions),
-                          .urgent = 0,
+                          .urgent = jump.urgent ? 1 : 0,
                           .syn = jump.channel,
                           .synType = jump.synType,
                           .broadcast = jump.broadcast ? 1 : 0};
@@ -624,12 +717,18 @@ class Generator {
 
   std::string Describe() const {
     std::ostringstream out;
-    out << "random model of seed " << seed_ << (format2_ ? ", format 2" : "") << '\n';
+    out << "random model of seed " << seed_ << (format2_ ? ", format 2" : "")
+        << (usualBroadcast_ ? ", usual broadcast rule" : "");
+    for (int32_t channel : urgentChannels_)
+      out << ", urgent channel " << channel;
+    out << '\n';
     for (const Variable& variable : variables_) {
       out << (variable.clock ? "  clock " : "  int ") << variable.name << " init " << variable.init
           << (variable.min != 0 ? std::string(" min ").append(std::to_string(variable.min)) : "")
           << " max " << variable.max;
-      if (variable.clock) {
+      if (variable.shared) {
+        out << " of every process";
+      } else if (variable.clock) {
         out << " of P" << variable.owner + 1 << (variable.everywhere ? ", active everywhere" : "");
       }
       out << '\n';
@@ -639,7 +738,8 @@ class Generator {
       out << "  P" << p + 1 << " (initial l1)\n";
       for (size_t l = 0; l < process.locations.size(); ++l) {
         const Location& location = process.locations[l];
-        out << "    l" << l + 1 << ':';
+        out << "    l" << l + 1 << ':' << (location.committed ? " committed" : "")
+            << (location.urgent ? " urgent" : "");
         for (const auto& [clock, bounds] : location.bounds)
           out << ' ' << Var(clock).name << "[L " << bounds.L << ", U " << bounds.U << ']';
         if (!location.invariant.empty()) {
@@ -650,6 +750,8 @@ class Generator {
       }
       for (const Jump& jump : process.jumps) {
         out << "    l" << jump.from << " -> l" << jump.to;
+        if (jump.urgent)
+          out << " urgent";
         if (!jump.guard.empty()) {
           out << " when ";
           Write(out, jump.guard);
@@ -700,6 +802,8 @@ class Generator {
   std::mt19937_64 random_;
   uint64_t seed_;
   const bool format2_;
+  bool usualBroadcast_ = false;
+  std::vector<int32_t> urgentChannels_;
   int32_t integers_ = 0;
   // Format 2: the integers that are no array element, the maker of the terms, and the clock
   // comparisons of the property expressions.

@@ -12,7 +12,7 @@ ModelVerdicts ExploreModelFile(const std::string& path, size_t stateLimit) {
   ModelCheck check(messages);
   if (check.Load(ProfileIndex(path)) || check.Compose())
     return verdicts;
-  SemanticsExplorer explorer(check.Model(), check.Composition());
+  SemanticsExplorer explorer(check.Model(), messages);
   const SemanticsExplorer::Verdicts decided =
       explorer.Decide(static_cast<int64_t>(stateLimit), SemanticsExplorer::Extent::kWhole);
   verdicts.properties.assign(decided.results.begin(), decided.results.end());

@@ -23,10 +23,17 @@ struct ReplayState {
   bool operator==(const ReplayState&) const = default;
 };
 
-class Replay {
+// One transition as the replay makes it: each participating process with its jump, the
+// initiator first.
+struct Part {
+  int32_t process;
+  const CJump* jump;
+};
+using Transition = std::vector<Part>;
+
+class Replay : private DeadlockHook {
  public:
-  Replay(const CSystem& system, CComposition& composition)
-      : system_(system), composition_(composition) {}
+  explicit Replay(const CSystem& system) : system_(system) {}
 
   std::string Run(const CProperty& property, const json& trace, bool noZeno) {
     ReplayState state = Initial();
@@ -71,6 +78,12 @@ class Replay {
       const std::string at = label + std::to_string(i + 1) + ": ";
       const json& step = steps[i];
       for (int32_t tick = 0; tick < step["delay"].get<int32_t>(); ++tick) {
+        if (const std::string stop = TimeStops(state); !stop.empty())
+          return at + "time cannot pass before tick " + std::to_string(tick + 1) + ": " + stop;
+        for (const Transition& transition : Transitions(state)) {
+          if (transition.size() == 1 && transition[0].jump->iUrgent && Result(state, transition))
+            passed_.push_back(transition[0].jump);
+        }
         state = Ticked(state);
         if (!InvariantsHold(state))
           return at + "an invariant fails after tick " + std::to_string(tick + 1);
@@ -88,6 +101,7 @@ class Replay {
       if (!next)
         return at + "no enabled transition with these jumps gives the state shown";
       state = *next;
+      passed_.clear();
       run.push_back(state);
     }
     return "";
@@ -126,47 +140,17 @@ class Replay {
   }
 
   // Whether some tick or transition can be taken from `state`.
-  bool CanStep(const ReplayState& state) {
-    if (InvariantsHold(Ticked(state)))
+  bool CanStep(const ReplayState& state) const {
+    if (TimeStops(state).empty() && InvariantsHold(Ticked(state)))
       return true;
-    return Fire(state, std::nullopt, std::nullopt).has_value();
+    return std::ranges::any_of(Transitions(state), [&](const Transition& transition) {
+      const std::optional<ReplayState> next = Result(state, transition);
+      return !Passed(transition) && next && InRange(*next);
+    });
   }
 
   const CLocation& LocationOf(const ReplayState& state, size_t p) const {
     return system_.processes[p].locations[static_cast<size_t>(state.locations[p]) - 1];
-  }
-
-  // The jump that a step's jump names, when it leaves the step's `from` for its `to`.
-  const CJump* NamedJump(const json& shown) const {
-    const int32_t process = shown["process"];
-    if (process < 1 || static_cast<size_t>(process) > system_.processes.size())
-      return nullptr;
-    for (const CLocation& location :
-         system_.processes[static_cast<size_t>(process) - 1].locations) {
-      for (const CJump& jump : location.jumps) {
-        if (jump.number == shown["jump"])
-          return jump.From == shown["from"] && jump.To == shown["to"] ? &jump : nullptr;
-      }
-    }
-    return nullptr;
-  }
-
-  // Whether the jumps named by a step leave their locations for their targets and play the roles
-  // of one composed transition: alone, an internal or broadcast jump; together, a sender first
-  // and the others on its channel.
-  bool NamesItsJumps(const json& jumps) const {
-    std::vector<const CJump*> named;
-    for (const json& shown : jumps) {
-      named.push_back(NamedJump(shown));
-      if (named.back() == nullptr)
-        return false;
-    }
-    if (named.size() == 1)
-      return named[0]->Syn <= 0 || named[0]->Broadcast;
-    return named.empty() || (named[0]->SynType != 0 &&
-                             std::all_of(named.begin() + 1, named.end(), [&](const CJump* jump) {
-                               return jump->Syn == named[0]->Syn;
-                             }));
   }
 
   ReplayState Initial() const {
@@ -216,7 +200,8 @@ class Replay {
   bool True(int32_t expression, const ReplayState& state) const {
     const DsState evaluable = Evaluable(state);
     if (system_.format == 2) {
-      const Evaluated result = EvaluateChecked(system_.expressions[expression], system_, evaluable);
+      const Evaluated result =
+          EvaluateChecked(system_.expressions[expression], system_, evaluable, this);
       return result.Ok() && result.value != 0;
     }
     return Evaluate(system_.expressions[expression], Valuation(system_, evaluable)) != 0;
@@ -238,6 +223,10 @@ class Replay {
     return all;
   }
 
+  bool GuardHolds(const CJump& jump, const ReplayState& state) const {
+    return AllTrue(jump.guardExpIds, state);
+  }
+
   bool InvariantsHold(const ReplayState& state) const {
     for (size_t p = 0; p < state.locations.size(); ++p) {
       if (!AllTrue(LocationOf(state, p).invariantExpIds, state))
@@ -246,29 +235,29 @@ class Replay {
     return true;
   }
 
-  // Applies one update to `next`; false when it meets a run-time error or, in a format-2 model,
-  // leaves its variable's range.
-  bool Apply(const CUpdate& update, ReplayState& next) const {
+  // Applies one assignment to `next`; false when it meets a run-time error or, in a format-2
+  // model, leaves its variable's range.
+  bool Apply(const Assignment& update, ReplayState& next) const {
     DsState evaluable = Evaluable(next);
     int32_t value = 0;
     if (system_.format == 2) {
-      const Evaluated result = Execute(system_.expressions[update.updateExpId], system_, evaluable);
+      const Evaluated result = Execute(system_.expressions[update.expId], system_, evaluable);
       if (!result.Ok())
         return false;
       value = result.value;
       next.integers = evaluable.intValues;
     } else {
-      value = Evaluate(system_.expressions[update.updateExpId], Valuation(system_, evaluable));
+      value = Evaluate(system_.expressions[update.expId], Valuation(system_, evaluable));
     }
-    if (update.updateVar == 0)
+    if (update.varId == 0)
       return true;
-    const CVariable& variable = system_.variables[static_cast<size_t>(update.updateVar) - 1];
+    const CVariable& variable = system_.variables[static_cast<size_t>(update.varId) - 1];
     if (variable.Type == VarType::kInteger) {
       if (system_.format == 2 && (value < variable.Min || value > variable.Max))
         return false;
       next.integers[static_cast<size_t>(variable.intValueIndex)] = value;
-    } else if (next.clocks.contains(update.updateVar)) {
-      next.clocks[update.updateVar] = value;
+    } else if (next.clocks.contains(update.varId)) {
+      next.clocks[update.varId] = value;
     }
     return true;
   }
@@ -286,48 +275,194 @@ class Replay {
     return true;
   }
 
-  // The state that some enabled transition with `jumps` makes from `state`, when it is `expected`
-  // (without `jumps`, any enabled transition; without `expected`, any state it makes).
-  std::optional<ReplayState> Fire(const ReplayState& state, const std::optional<json>& jumps,
-                                  const std::optional<ReplayState>& expected) {
-    // The names beside the numbers are the model's, which the replay does not judge.
-    if (jumps && !NamesItsJumps(*jumps))
-      return std::nullopt;
-    json numbered = json::array();
-    for (const json& jump : jumps.value_or(json::array()))
-      numbered.push_back(
-          {{"process", jump["process"]}, {"from", jump["from"]}, {"to", jump["to"]}});
-    composition_.composeLocation(state.locations);
-    const std::optional<int64_t> index = composition_.Find(state.locations);
-    if (!index)
-      return std::nullopt;
-    for (const CComposedTransition& transition : composition_.Transitions(*index)) {
-      const std::span<const int32_t> post = transition.postLocations;
-      json shown = json::array();
-      for (int32_t p : transition.procId) {
-        shown.push_back({{"process", p + 1},
-                         {"from", state.locations[static_cast<size_t>(p)]},
-                         {"to", post[static_cast<size_t>(p)]}});
-      }
-      if (jumps && shown != numbered)
-        continue;
-      if (!AllTrue(transition.guardExpId, state))
-        continue;
-      ReplayState next;
-      next.locations.assign(post.begin(), post.end());
-      next.integers = state.integers;
-      for (size_t p = 0; p < next.locations.size(); ++p) {
-        for (int32_t clock : LocationOf(next, p).activeClocks) {
-          const auto kept = state.clocks.find(clock);
-          next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
+  // Why time cannot pass in `state`, or "".
+  std::string TimeStops(const ReplayState& state) const {
+    for (size_t p = 0; p < state.locations.size(); ++p) {
+      if (LocationOf(state, p).committed)
+        return "a committed location";
+      if (LocationOf(state, p).urgent)
+        return "an urgent location";
+    }
+    for (const Transition& transition : Transitions(state)) {
+      const CJump& initiator = *transition[0].jump;
+      if (initiator.Syn > 0 && system_.IsUrgentChannel(initiator.Syn) && Result(state, transition))
+        return "a synchronisation on an urgent channel can be taken";
+    }
+    return "";
+  }
+
+  // Every transition out of `state` whose guards hold: internal jumps, pairs of a sender and a
+  // receiver, broadcasts (all listeners under the old rule; one enabled receiving jump, or none,
+  // per other process under the usual rule), only those that move a committed process on when
+  // one is committed.
+  std::vector<Transition> Transitions(const ReplayState& state) const {
+    std::vector<Transition> all;
+    const auto count = static_cast<int32_t>(system_.processes.size());
+    for (int32_t i = 0; i < count; ++i) {
+      for (const CJump& jump : LocationOf(state, static_cast<size_t>(i)).jumps) {
+        if (jump.Syn <= 0) {
+          all.push_back({{i, &jump}});
+        } else if (jump.SynType == 0) {
+          continue;
+        } else if (!jump.Broadcast) {
+          for (int32_t k = 0; k < count; ++k) {
+            for (const CJump& partner : LocationOf(state, static_cast<size_t>(k)).jumps) {
+              if (k != i && partner.Syn == jump.Syn && partner.SynType != 1)
+                all.push_back({{i, &jump}, {k, &partner}});
+            }
+          }
+        } else if (system_.usualBroadcast) {
+          AddUsualBroadcasts(state, i, jump, all);
+        } else if (!AddOldBroadcast(state, i, jump, all)) {
+          i = count;
+          break;
         }
       }
-      const bool applied = std::all_of(transition.updates.begin(), transition.updates.end(),
-                                       [&](const CUpdate& update) { return Apply(update, next); });
-      if (applied && InvariantsHold(next) && InRange(next) && (!expected || next == *expected))
+    }
+    bool committed = false;
+    for (size_t p = 0; p < state.locations.size(); ++p)
+      committed = committed || LocationOf(state, p).committed;
+    std::vector<Transition> enabled;
+    for (Transition& transition : all) {
+      const bool guards = std::all_of(transition.begin(), transition.end(), [&](const Part& part) {
+        return GuardHolds(*part.jump, state);
+      });
+      const bool movesCommitted =
+          std::any_of(transition.begin(), transition.end(), [&](const Part& part) {
+            return LocationOf(state, static_cast<size_t>(part.process)).committed;
+          });
+      if (guards && (!committed || movesCommitted))
+        enabled.push_back(std::move(transition));
+    }
+    return enabled;
+  }
+
+  void AddUsualBroadcasts(const ReplayState& state, int32_t sender, const CJump& jump,
+                          std::vector<Transition>& all) const {
+    std::vector<Transition> partial = {{{sender, &jump}}};
+    for (int32_t k = 0; k < static_cast<int32_t>(system_.processes.size()); ++k) {
+      if (k == sender)
+        continue;
+      std::vector<const CJump*> receivers;
+      for (const CJump& receiver : LocationOf(state, static_cast<size_t>(k)).jumps) {
+        if (receiver.Syn == jump.Syn && receiver.Broadcast && receiver.SynType != 1 &&
+            GuardHolds(receiver, state))
+          receivers.push_back(&receiver);
+      }
+      if (receivers.empty())
+        continue;
+      std::vector<Transition> extended;
+      for (const Transition& transition : partial) {
+        for (const CJump* receiver : receivers) {
+          extended.push_back(transition);
+          extended.back().push_back({k, receiver});
+        }
+      }
+      partial = std::move(extended);
+    }
+    all.insert(all.end(), partial.begin(), partial.end());
+  }
+
+  // Answers false when no other process has a broadcast jump on the channel.
+  bool AddOldBroadcast(const ReplayState& state, int32_t sender, const CJump& jump,
+                       std::vector<Transition>& all) const {
+    Transition transition = {{sender, &jump}};
+    bool listened = false;
+    for (int32_t k = 0; k < static_cast<int32_t>(system_.processes.size()); ++k) {
+      const CProcess& process = system_.processes[static_cast<size_t>(k)];
+      if (k == sender ||
+          std::find(process.broadcastChannels.begin(), process.broadcastChannels.end(), jump.Syn) ==
+              process.broadcastChannels.end())
+        continue;
+      listened = true;
+      const std::vector<CJump>& jumps = LocationOf(state, static_cast<size_t>(k)).jumps;
+      const auto first = std::find_if(jumps.begin(), jumps.end(),
+                                      [&](const CJump& other) { return other.Syn == jump.Syn; });
+      if (first == jumps.end())
+        return true;
+      transition.push_back({k, &*first});
+    }
+    if (listened)
+      all.push_back(std::move(transition));
+    return listened;
+  }
+
+  // The state that `transition` makes from `state` when the target's invariants hold after it.
+  std::optional<ReplayState> Result(const ReplayState& state, const Transition& transition) const {
+    ReplayState next;
+    next.locations = state.locations;
+    for (const Part& part : transition)
+      next.locations[static_cast<size_t>(part.process)] = part.jump->To;
+    next.integers = state.integers;
+    for (size_t p = 0; p < next.locations.size(); ++p) {
+      for (int32_t clock : LocationOf(next, p).activeClocks) {
+        const auto kept = state.clocks.find(clock);
+        next.clocks[clock] = kept == state.clocks.end() ? 0 : kept->second;
+      }
+    }
+    for (const Part& part : transition) {
+      for (const Assignment& assignment : part.jump->assignments) {
+        if (!Apply(assignment, next))
+          return std::nullopt;
+      }
+    }
+    if (!InvariantsHold(next))
+      return std::nullopt;
+    return next;
+  }
+
+  // The state that some transition with `jumps` makes from `state`, when it is `expected`.
+  std::optional<ReplayState> Fire(const ReplayState& state, const json& jumps,
+                                  const ReplayState& expected) const {
+    // The names beside the numbers are the model's, which the replay does not judge.
+    json numbered = json::array();
+    for (const json& jump : jumps) {
+      numbered.push_back({{"process", jump["process"]},
+                          {"from", jump["from"]},
+                          {"to", jump["to"]},
+                          {"jump", jump["jump"]}});
+    }
+    for (const Transition& transition : Transitions(state)) {
+      json shown = json::array();
+      for (const Part& part : transition) {
+        shown.push_back({{"process", part.process + 1},
+                         {"from", state.locations[static_cast<size_t>(part.process)]},
+                         {"to", part.jump->To},
+                         {"jump", part.jump->number}});
+      }
+      if (shown != numbered)
+        continue;
+      if (Passed(transition))
+        continue;
+      const std::optional<ReplayState> next = Result(state, transition);
+      if (next && InRange(*next) && *next == expected)
         return next;
     }
     return std::nullopt;
+  }
+
+  // A state is a deadlock when no transition can be taken in it nor after any number of ticks that
+  // time may pass.
+  bool IsDeadlock(const DsState& evaluated) const override {
+    ReplayState state;
+    state.locations.assign(evaluated.locations.begin(), evaluated.locations.end());
+    state.integers = evaluated.intValues;
+    for (size_t k = 0; k < evaluated.activeClocks.size(); ++k)
+      state.clocks[evaluated.activeClocks[k]] = evaluated.clockValues[k];
+    for (;;) {
+      for (const Transition& transition : Transitions(state)) {
+        if (Result(state, transition))
+          return false;
+      }
+      if (!TimeStops(state).empty())
+        return true;
+      ReplayState ticked = state;
+      for (auto& [clock, value] : ticked.clocks)
+        value = std::min(value + 1, system_.variables[static_cast<size_t>(clock) - 1].Max);
+      if (!InvariantsHold(ticked) || ticked == state)
+        return true;
+      state = std::move(ticked);
+    }
   }
 
   bool Holds(const CProperty& property, const ReplayState& state) const {
@@ -373,15 +508,23 @@ class Replay {
     return true;
   }
 
+  // Whether `transition` is an urgent jump that could already be taken earlier in this wait.
+  bool Passed(const Transition& transition) const {
+    return transition.size() == 1 && transition[0].jump->iUrgent &&
+           std::find(passed_.begin(), passed_.end(), transition[0].jump) != passed_.end();
+  }
+
   const CSystem& system_;
-  CComposition& composition_;
+  // The urgent jumps that could be taken in an earlier state of the wait under way (the ticks
+  // since the last transition).
+  std::vector<const CJump*> passed_;
 };
 
 }  // namespace
 
-std::string ReplayTrace(const CSystem& system, CComposition& composition, const CProperty& property,
-                        const json& trace, bool noZeno) {
-  return Replay(system, composition).Run(property, trace, noZeno);
+std::string ReplayTrace(const CSystem& system, const CProperty& property, const json& trace,
+                        bool noZeno) {
+  return Replay(system).Run(property, trace, noZeno);
 }
 
 std::string ReplayDocument(const std::string& path, const json& document) {
@@ -411,9 +554,8 @@ std::string ReplayDocument(const std::string& path, const json& document) {
       faults += name + "a trace for a verdict that needs none\n";
       continue;
     }
-    const std::string fault =
-        ReplayTrace(check.Model(), check.Composition(), properties[i], outcome["trace"],
-                    document["options"].value("no_zeno", false));
+    const std::string fault = ReplayTrace(check.Model(), properties[i], outcome["trace"],
+                                          document["options"].value("no_zeno", false));
     if (!fault.empty())
       faults += name + fault + "\n";
   }
