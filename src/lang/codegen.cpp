@@ -172,8 +172,6 @@ class Generator {
             .Compile());
   }
 
-  int32_t Never() { return Expression(Comparison(1, ExpType::kLess, 0)); }
-
   std::vector<AssignmentSpec> Assignments(const Edge& edge) {
     std::vector<AssignmentSpec> assignments;
     for (const Term& update : edge.updates) {
