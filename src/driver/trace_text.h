@@ -12,7 +12,7 @@
 // step shows the time waited before its jumps, its jumps ("(waiting)" for a last step that only
 // waits) and the state after them; the columns are aligned within one trace. For a compiled
 // model a jump shows the values of its edge's select names (`Train(2): appr -> stop [e=1]`),
-// and a jump that the compiler added (a broadcast listener's receiving self-loop) is not shown.
+// and a jump that the compiler added is not shown.
 // The compact view shows after the first state only what a step changed: the locations and
 // integers whose values differ, and the clocks that were set or became active (the others
 // advanced by the step's delay).

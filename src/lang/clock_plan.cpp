@@ -48,12 +48,15 @@ class Planner {
     plan_.owner.assign(clocks, -1);
     plan_.max.assign(clocks, 1);
     largestCompared_.assign(clocks, 0);
-    if (!Owners())
-      return std::nullopt;
+    Owners();
     for (const ClockUse& use : queries_)
       Compared(use.clock, use.bound);
+    std::vector<ProcessUses> uses;
     for (size_t p = 0; p < network_.processes.size(); ++p)
-      plan_.active.push_back(ActiveIn(static_cast<int32_t>(p)));
+      uses.push_back(Uses(static_cast<int32_t>(p)));
+    SharedBounds(uses);
+    for (size_t p = 0; p < network_.processes.size(); ++p)
+      plan_.active.push_back(ActiveIn(static_cast<int32_t>(p), uses[p]));
     for (size_t c = 0; c < clocks; ++c) {
       if (largestCompared_[c] >= kMaxClockBound) {
         diagnostics_.Error(network_.processes.empty() ? SourcePos{} : network_.processes[0].pos,
@@ -74,52 +77,63 @@ class Planner {
     largest = std::max(largest, bound);
   }
 
-  // Records that process `p` uses `clock` at `pos`; a second process using it is an error.
-  bool Use(int32_t clock, int32_t p, SourcePos pos) {
-    const ClockVariable& variable = network_.clocks[static_cast<size_t>(clock)];
-    int32_t& owner = plan_.owner[static_cast<size_t>(clock)];
-    if (owner == -1 || owner == p) {
-      owner = p;
-      return true;
-    }
-    diagnostics_.Error(pos, "the clock " + variable.name + " is used by " +
-                                network_.processes[static_cast<size_t>(owner)].name + " and " +
-                                network_.processes[static_cast<size_t>(p)].name +
-                                ": a clock may be read and reset by one process only");
-    return false;
-  }
-
-  bool Owners() {
-    bool ok = true;
+  // A global clock belongs to the first process that reads or resets it.
+  void Owners() {
     for (size_t c = 0; c < network_.clocks.size(); ++c) {
       if (network_.clocks[c].process >= 0)
         plan_.owner[c] = network_.clocks[c].process;
     }
+    users_.assign(network_.clocks.size(), {});
+    auto use = [this](int32_t clock, int32_t p) {
+      int32_t& owner = plan_.owner[static_cast<size_t>(clock)];
+      if (owner == -1)
+        owner = p;
+      users_[static_cast<size_t>(clock)].insert(p);
+    };
     for (size_t pi = 0; pi < network_.processes.size(); ++pi) {
       const auto p = static_cast<int32_t>(pi);
       const Process& process = network_.processes[pi];
       for (const GuardDisjunct& invariant : invariants_[pi]) {
         for (const ClockAtom& atom : invariant.clocks)
-          ok = Use(atom.clock, p, atom.pos) && ok;
+          use(atom.clock, p);
       }
       for (size_t e = 0; e < process.edges.size(); ++e) {
-        const Edge& edge = process.edges[e];
         for (const GuardDisjunct& disjunct : guards_[pi][e]) {
           for (const ClockAtom& atom : disjunct.clocks)
-            ok = Use(atom.clock, p, edge.pos) && ok;
+            use(atom.clock, p);
         }
-        for (const Term& update : edge.updates) {
+        for (const Term& update : process.edges[e].updates) {
           if (const Term* clock = SetClock(update))
-            ok = Use(clock->value, p, update.pos) && ok;
+            use(clock->value, p);
         }
       }
     }
-    for (const ClockUse& use : queries_) {
-      int32_t& owner = plan_.owner[static_cast<size_t>(use.clock)];
+    for (const ClockUse& query : queries_) {
+      int32_t& owner = plan_.owner[static_cast<size_t>(query.clock)];
       if (owner == -1 && !network_.processes.empty())
         owner = 0;
     }
-    return ok;
+  }
+
+  // A clock that several processes use may be compared by any of them wherever it is active, so
+  // each location that lists it bounds it by every comparison of the clock, the queries' too.
+  void SharedBounds(const std::vector<ProcessUses>& uses) {
+    sharedBounds_.assign(network_.clocks.size(), {-1, -1});
+    auto raise = [this](const Comparison& comparison) {
+      auto& [L, U] = sharedBounds_[static_cast<size_t>(comparison.clock)];
+      if (BoundsFromBelow(comparison.relation))
+        L = std::max(L, comparison.bound);
+      if (BoundsFromAbove(comparison.relation))
+        U = std::max(U, comparison.bound);
+    };
+    for (const ProcessUses& process : uses) {
+      for (const auto* reads : {&process.locationReads, &process.edgeReads}) {
+        for (const std::vector<Comparison>& comparisons : *reads)
+          std::for_each(comparisons.begin(), comparisons.end(), raise);
+      }
+    }
+    for (const ClockUse& query : queries_)
+      raise({query.clock, ExpType::kNotEqual, query.bound});
   }
 
   ProcessUses Uses(int32_t p) {
@@ -167,9 +181,8 @@ class Planner {
   }
 
   // Active clocks with their bounds, by the backward fixpoint over the process's edges.
-  std::vector<std::vector<ActiveClock>> ActiveIn(int32_t p) {
+  std::vector<std::vector<ActiveClock>> ActiveIn(int32_t p, const ProcessUses& uses) {
     const Process& process = network_.processes[static_cast<size_t>(p)];
-    const ProcessUses uses = Uses(p);
     using Bounds = std::map<int32_t, std::pair<int64_t, int64_t>>;  // clock -> (L, U)
     std::vector<Bounds> bounds(process.locations.size());
     auto raise = [](Bounds& into, const Comparison& comparison) {
@@ -203,7 +216,11 @@ class Planner {
     }
     std::vector<std::vector<ActiveClock>> active(process.locations.size());
     for (size_t l = 0; l < process.locations.size(); ++l) {
-      for (const auto& [clock, lu] : bounds[l]) {
+      for (auto [clock, lu] : bounds[l]) {
+        if (users_[static_cast<size_t>(clock)].size() > 1) {
+          lu.first = std::max(lu.first, sharedBounds_[static_cast<size_t>(clock)].first);
+          lu.second = std::max(lu.second, sharedBounds_[static_cast<size_t>(clock)].second);
+        }
         // Bounds below 0 bound nothing a clock can reach.
         active[l].push_back({clock, static_cast<int32_t>(std::max<int64_t>(lu.first, -1)),
                              static_cast<int32_t>(std::max<int64_t>(lu.second, -1))});
@@ -226,6 +243,8 @@ class Planner {
   Diagnostics& diagnostics_;
   ClockPlan plan_;
   std::vector<int64_t> largestCompared_;
+  std::vector<std::set<int32_t>> users_;                   // per clock: the processes using it
+  std::vector<std::pair<int64_t, int64_t>> sharedBounds_;  // per clock: (L, U) of all its uses
 };
 
 }  // namespace

@@ -1,10 +1,14 @@
 #pragma once
 // The static analyses of clocks that the model file's checker trusts:
-//  - the owner: the one process that reads or resets a clock (a clock used by two processes is
-//    refused); a clock that only queries name goes to the first process;
-//  - the active clocks of each location: a clock is active where some path of its process may
-//    read it (a guard, an invariant, a query) before resetting it; a clock that a query names
-//    is active in every location of its process;
+//  - the owner of a clock: the process that declares it; for a global clock the first process
+//    that reads or resets it, or the first process when only queries name it. A global clock may
+//    be read and reset by several processes (it is shared);
+//  - the active clocks of each location: a clock is active where some path of the location's
+//    process may read it (a guard, an invariant, a query) before that process resets it; a clock
+//    that a query names is active in every location of its owner. A shared clock is then listed
+//    by some current location whenever some process may read it before some process resets it:
+//    the process that reads it lists it from where it is until it reads it, since its own path
+//    there does not reset it;
 //  - the L and U bounds of each active clock in each location: the largest constant of a lower-
 //    bound (>, >=, ==) and of an upper-bound (<, <=, ==) comparison that a path from the location
 //    may reach before the clock is reset, queries counting everywhere and from both sides (a
@@ -47,13 +51,13 @@ struct ActiveClock {
 };
 
 struct ClockPlan {
-  std::vector<int32_t> owner;  // per clock: its process, or -1 when nothing reads or resets it
+  std::vector<int32_t> owner;  // per clock: its owner, or -1 when nothing reads or resets it
   std::vector<int32_t> max;    // per clock
   // [process][location]: the active clocks, in increasing clock order.
   std::vector<std::vector<std::vector<ActiveClock>>> active;
 };
 
-// The plan, or nullopt after an error (a clock used by two processes, a bound too large).
+// The plan, or nullopt after an error (a bound too large).
 std::optional<ClockPlan> PlanClocks(const Network& network, const NetworkGuards& guards,
                                     const NetworkInvariants& invariants,
                                     const std::vector<ClockUse>& queries, Diagnostics& diagnostics);

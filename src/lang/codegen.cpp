@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
-#include <tuple>
 
 #include "expr/comparison.h"
 #include "lang/fold.h"
@@ -63,9 +61,8 @@ class Generator {
 
   std::optional<GeneratedModel> Run(const std::vector<Query>& queries) {
     result_.model.format = 2;
-    RefuseTiming();
+    Channels();
     Variables();
-    Listeners();
     for (size_t p = 0; p < network_.processes.size(); ++p) {
       result_.origins.emplace_back();
       result_.model.processes.push_back(ProcessOf(static_cast<int32_t>(p)));
@@ -93,18 +90,14 @@ class Generator {
  private:
   ModelSpec& model() { return result_.model; }
 
-  void RefuseTiming() {
-    for (const Process& process : network_.processes) {
-      for (const Location& location : process.locations) {
-        if (location.committed)
-          diagnostics_.Error(location.pos, "committed locations are not supported yet");
-        if (location.urgent)
-          diagnostics_.Error(location.pos, "urgent locations are not supported yet");
-      }
-    }
-    for (const Channel& channel : network_.channels) {
-      if (channel.urgent)
-        diagnostics_.Error(channel.pos, "urgent channels are not supported yet");
+  // Broadcasts follow the usual rule, which the model file asks for with BroadcastRule=1; the
+  // urgent channels are listed by their Syn numbers.
+  void Channels() {
+    for (size_t c = 0; c < network_.channels.size(); ++c) {
+      if (network_.channels[c].broadcast)
+        model().broadcastRule = 1;
+      if (network_.channels[c].urgent)
+        model().urgentChannels.push_back(static_cast<int32_t>(c) + 1);
     }
   }
 
@@ -125,36 +118,6 @@ class Generator {
   }
 
   int32_t ClockId(int32_t clock) const { return clockIds_[static_cast<size_t>(clock)]; }
-
-  // The processes receiving on each broadcast channel, and those that the checker's composition
-  // takes for listeners: every process with a broadcast jump on the channel, sending ones too.
-  void Listeners() {
-    for (size_t p = 0; p < network_.processes.size(); ++p) {
-      for (const Edge& edge : network_.processes[p].edges) {
-        if (edge.sync && !edge.sync->send && Broadcast(*edge.sync))
-          listeners_[edge.sync->channels[0]].insert(static_cast<int32_t>(p));
-      }
-    }
-    jumpsOn_ = listeners_;
-    for (size_t p = 0; p < network_.processes.size(); ++p) {
-      for (const Edge& edge : network_.processes[p].edges) {
-        if (!edge.sync || !edge.sync->send || !Broadcast(*edge.sync))
-          continue;
-        for (int32_t channel : edge.sync->channels) {
-          if (Heard(static_cast<int32_t>(p), channel))
-            jumpsOn_[channel].insert(static_cast<int32_t>(p));
-        }
-      }
-    }
-  }
-
-  // Whether a process other than `p` receives on the broadcast channel.
-  bool Heard(int32_t p, int32_t channel) const {
-    const auto listeners = listeners_.find(channel);
-    return listeners != listeners_.end() &&
-           std::any_of(listeners->second.begin(), listeners->second.end(),
-                       [p](int32_t q) { return q != p; });
-  }
 
   bool Broadcast(const Sync& sync) const {
     return network_.channels[static_cast<size_t>(sync.channels[0])].broadcast;
@@ -209,8 +172,6 @@ class Generator {
             .Compile());
   }
 
-  int32_t Never() { return Expression(Comparison(1, ExpType::kLess, 0)); }
-
   std::vector<AssignmentSpec> Assignments(const Edge& edge) {
     std::vector<AssignmentSpec> assignments;
     for (const Term& update : edge.updates) {
@@ -234,9 +195,8 @@ class Generator {
     return assignments;
   }
 
-  // The jumps of one edge, with their location's order: receiving broadcasts first.
-  void Jumps(int32_t p, size_t e, std::vector<std::pair<JumpSpec, JumpOrigin>>& receiving,
-             std::vector<std::pair<JumpSpec, JumpOrigin>>& other) {
+  // The jumps of one edge, in order.
+  void Jumps(int32_t p, size_t e, std::vector<std::pair<JumpSpec, JumpOrigin>>& jumps) {
     const Edge& edge = network_.processes[static_cast<size_t>(p)].edges[e];
     const std::vector<GuardDisjunct>& disjuncts = guards_[static_cast<size_t>(p)][e];
     const JumpOrigin origin{edge.source, edge.selectValues};
@@ -249,15 +209,11 @@ class Generator {
                   .assignments = Assignments(edge)};
     if (!edge.sync) {
       for (const GuardDisjunct& disjunct : disjuncts)
-        other.emplace_back(WithGuard(jump, disjunct, {}), origin);
+        jumps.emplace_back(WithGuard(jump, disjunct, {}), origin);
       return;
     }
     const Sync& sync = *edge.sync;
-    const bool broadcast = Broadcast(sync);
-    if (broadcast && !sync.send) {
-      ReceivingJump(p, edge, disjuncts, jump, origin, receiving);
-      return;
-    }
+    RefuseClockGuard(edge);
     // A channel that the index never selects gets no jump; an index that may leave the array is
     // checked, so that leaving it is an error.
     const auto count = static_cast<int64_t>(sync.channels.size());
@@ -281,45 +237,35 @@ class Generator {
                                         Term::Const(static_cast<int32_t>(k)), sync.pos));
       }
       JumpSpec synchronising = jump;
-      if (!broadcast || Heard(p, channel)) {
-        synchronising.syn = channel + 1;
-        synchronising.synType = sync.send ? 1 : 0;
-        synchronising.broadcast = broadcast ? 1 : 0;
-      }
+      synchronising.syn = channel + 1;
+      synchronising.synType = sync.send ? 1 : 0;
+      synchronising.broadcast = Broadcast(sync) ? 1 : 0;
       for (const GuardDisjunct& disjunct : disjuncts)
-        other.emplace_back(WithGuard(synchronising, disjunct, selected), origin);
+        jumps.emplace_back(WithGuard(synchronising, disjunct, selected), origin);
     }
   }
 
-  void ReceivingJump(int32_t p, const Edge& edge, const std::vector<GuardDisjunct>& disjuncts,
-                     JumpSpec jump, const JumpOrigin& origin,
-                     std::vector<std::pair<JumpSpec, JumpOrigin>>& receiving) {
-    const int32_t channel = edge.sync->channels[0];
-    if (disjuncts.size() > 1) {
-      diagnostics_.Error(edge.sync->pos,
-                         "a broadcast receive needs a guard that is one conjunction over clocks "
-                         "(no ||, no != on a clock)");
+  // Time stops while a synchronisation on an urgent channel can be taken, which a clock guard
+  // would make depend on the delay: such an edge is refused at its first clock.
+  void RefuseClockGuard(const Edge& edge) {
+    const Channel& channel = network_.channels[static_cast<size_t>(edge.sync->channels[0])];
+    if (!channel.urgent)
       return;
+    if (const Term* clock = FirstClock(edge.guard)) {
+      const std::string array = channel.name.substr(0, channel.name.find('['));
+      diagnostics_.Error(clock->pos, "an edge on the urgent channel " + array +
+                                         " cannot have a clock in its guard");
     }
-    if (!receivers_.insert({p, edge.from, channel}).second) {
-      diagnostics_.Error(edge.sync->pos, "a second receive on the broadcast channel " +
-                                             network_.channels[static_cast<size_t>(channel)].name +
-                                             " out of " +
-                                             network_.processes[static_cast<size_t>(p)]
-                                                 .locations[static_cast<size_t>(edge.from)]
-                                                 .name);
-      return;
+  }
+
+  static const Term* FirstClock(const Term& term) {
+    if (term.kind == Term::Kind::kClock)
+      return &term;
+    for (const Term& operand : term.operands) {
+      if (const Term* clock = FirstClock(operand))
+        return clock;
     }
-    jump.syn = channel + 1;
-    jump.synType = 0;
-    jump.broadcast = 1;
-    if (disjuncts.empty()) {
-      // A receiving edge that can never be taken still blocks the broadcast.
-      jump.guard = Constraint({Never()});
-      receiving.emplace_back(jump, origin);
-      return;
-    }
-    receiving.emplace_back(WithGuard(jump, disjuncts[0], {}), origin);
+    return nullptr;
   }
 
   // The guard's entries: the clock comparisons, then the integer conditions as one entry, so that
@@ -343,10 +289,14 @@ class Generator {
     ProcessSpec written;
     written.name = process.name;
     written.initLocation = process.init + 1;
-    std::vector<std::vector<std::pair<JumpSpec, JumpOrigin>>> receiving(process.locations.size());
-    std::vector<std::vector<std::pair<JumpSpec, JumpOrigin>>> other(process.locations.size());
+    std::vector<std::vector<std::pair<JumpSpec, JumpOrigin>>> jumps(process.locations.size());
     for (size_t l = 0; l < process.locations.size(); ++l) {
-      LocationSpec locationSpec{process.locations[l].name, {}, {}};
+      const Location& location = process.locations[l];
+      LocationSpec locationSpec{location.name, {}, {}};
+      if (location.committed)
+        locationSpec.committed = 1;
+      if (location.urgent)
+        locationSpec.urgent = 1;
       for (const ActiveClock& active : clocks_.active[static_cast<size_t>(p)][l])
         locationSpec.activeClocks.push_back({ClockId(active.clock), active.L, active.U});
       const GuardDisjunct& invariant = invariants_[static_cast<size_t>(p)][l];
@@ -361,33 +311,13 @@ class Generator {
     }
     for (size_t e = 0; e < process.edges.size(); ++e) {
       const auto from = static_cast<size_t>(process.edges[e].from);
-      Jumps(p, e, receiving[from], other[from]);
-    }
-    // A process with a jump on a broadcast channel takes part in every broadcast on it: where it
-    // has no receiving edge, a receiving self-loop lets it stay where it is.
-    for (const auto& [channel, processes] : jumpsOn_) {
-      if (processes.count(p) == 0)
-        continue;
-      for (size_t l = 0; l < process.locations.size(); ++l) {
-        if (receivers_.count({p, static_cast<int32_t>(l), channel}) != 0)
-          continue;
-        const auto self = static_cast<int32_t>(l) + 1;
-        receiving[l].emplace_back(JumpSpec{.from = self,
-                                           .to = self,
-                                           .urgent = 0,
-                                           .syn = channel + 1,
-                                           .synType = 0,
-                                           .broadcast = 1},
-                                  JumpOrigin{});
-      }
+      Jumps(p, e, jumps[from]);
     }
     std::vector<JumpOrigin>& origins = result_.origins[static_cast<size_t>(p)];
-    for (size_t l = 0; l < process.locations.size(); ++l) {
-      for (const auto* list : {&receiving[l], &other[l]}) {
-        for (const auto& [jump, origin] : *list) {
-          written.jumps.push_back(jump);
-          origins.push_back(origin);
-        }
+    for (const auto& location : jumps) {
+      for (const auto& [jump, origin] : location) {
+        written.jumps.push_back(jump);
+        origins.push_back(origin);
       }
     }
     return written;
@@ -403,9 +333,6 @@ class Generator {
   Lowering lowering_;
   std::map<std::string, int32_t> expressionIds_;
   std::map<std::vector<int32_t>, int32_t> constraintNumbers_;
-  std::map<int32_t, std::set<int32_t>> listeners_;  // broadcast channel -> receiving processes
-  std::map<int32_t, std::set<int32_t>> jumpsOn_;    // broadcast channel -> processes with jumps
-  std::set<std::tuple<int32_t, int32_t, int32_t>> receivers_;  // (process, location, channel)
 };
 
 }  // namespace

@@ -7,14 +7,11 @@
 // property that holds its formula (lower.h says how terms become expression trees).
 //
 // Updates stay assignment pairs where they can (a variable or a clock set to a value without
-// calls or side effects) and are effects otherwise, in their order. Broadcast channels are made
-// exact for the checker's composition: a process that receives on a channel somewhere gets a
-// receiving self-loop in every location without a receiving edge on it (it stays where it is),
-// receiving jumps come first in their location, and a send that no other process receives
-// becomes an internal jump.
-//
-// Committed and urgent locations and urgent channels are refused: the model file does not carry
-// them yet.
+// calls or side effects) and are effects otherwise, in their order. Committed and urgent
+// locations and urgent channels become the keys `Committed<l>`, `Urgent<l>` and `[Channels]
+// Urgent<c>`; a model with a broadcast channel asks for the usual broadcast rule
+// (`BroadcastRule=1`): every receiving edge is a receiving jump, whatever else the process does
+// on the channel. An edge on an urgent channel with a clock in its guard is refused.
 
 #include <optional>
 #include <vector>
@@ -27,8 +24,8 @@
 namespace tickcheck::lang {
 
 // Where a jump of the model file comes from: a source edge of the process's template (its
-// number from 0) with the values of its select names, or nothing (edge -1) for a jump that code
-// generation added (a broadcast listener's receiving self-loop).
+// number from 0) with the values of its select names; edge -1 would mark a jump that code
+// generation added (none is added today).
 struct JumpOrigin {
   int32_t edge = -1;
   std::vector<int32_t> selectValues;
@@ -41,9 +38,8 @@ struct GeneratedModel {
   std::vector<std::vector<JumpOrigin>> origins;
 };
 
-// The model file's description; nullopt after an error (a broadcast receive that would need
-// several jumps, two receives on one broadcast channel out of one location, a construct the
-// model file cannot carry).
+// The model file's description; nullopt after an error (a clock in the guard of an edge on an
+// urgent channel, an expression the model file cannot carry).
 std::optional<GeneratedModel> GenerateModel(const Network& network, const NetworkGuards& guards,
                                             const NetworkInvariants& invariants,
                                             const ClockPlan& clocks,

@@ -562,12 +562,6 @@ class Elaborator {
   // The checks that need the values of the select names.
   bool Check(const Edge& edge, const SyntaxEdge& syntax) {
     bool ok = true;
-    if (edge.sync && !edge.sync->send && edge.sync->index &&
-        network().channels[static_cast<size_t>(edge.sync->channels[0])].broadcast) {
-      diagnostics_.Error(syntax.sync->channel.pos,
-                         "a broadcast receive needs a constant channel index");
-      ok = false;
-    }
     for (size_t k = 0; k < edge.updates.size(); ++k) {
       const Term& update = edge.updates[k];
       if (update.kind != Term::Kind::kAssign || update.operands[0].kind != Term::Kind::kClock)

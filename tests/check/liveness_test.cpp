@@ -28,10 +28,13 @@ using nlohmann::json;
 
 constexpr int32_t kNone = -1;
 
-// A location of the one process: its name and the bound of its invariant x <= bound.
+// A location of the one process: its name, the bound of its invariant x <= bound, and whether
+// time may pass in it.
+enum class Timing { kPlain, kCommitted, kUrgent };
 struct Place {
   std::string name;
   int32_t invariant = kNone;
+  Timing timing = Timing::kPlain;
 };
 // A jump: guard x >= at least (none: no guard), and whether it resets x.
 struct Move {
@@ -59,6 +62,10 @@ ModelSpec Automaton(const std::vector<Place>& places, const std::vector<Move>& m
     LocationSpec location{.name = place.name, .activeClocks = {{1, 4, 4}}};
     if (place.invariant != kNone)
       location.invariant = constraint(ExpType::kAtMost, place.invariant);
+    if (place.timing == Timing::kCommitted)
+      location.committed = 1;
+    if (place.timing == Timing::kUrgent)
+      location.urgent = 1;
     process.locations.push_back(location);
   }
   for (const Move& move : moves) {
@@ -116,6 +123,16 @@ const std::vector<Move> kZenoMoves = {{1, 1}, {1, 2}};
 const std::vector<Place> kLater = {{"c", 1}, {"a", 2}, {"b"}};
 const std::vector<Move> kLaterMoves = {{1, 2, kNone, true}, {2, 2, kNone, true}, {2, 3}};
 
+// a, committed or urgent, --> b: no time passes in a, so the move is forced.
+const std::vector<Place> kCommittedStart = {{"a", kNone, Timing::kCommitted}, {"b"}};
+const std::vector<Place> kUrgentStart = {{"a", kNone, Timing::kUrgent}, {"b"}};
+// a and b committed on a cycle, and b --> c: only the Zeno run round the cycle avoids c.
+const std::vector<Place> kCommittedCycle = {
+    {"a", kNone, Timing::kCommitted}, {"b", kNone, Timing::kCommitted}, {"c"}};
+const std::vector<Move> kCommittedCycleMoves = {{1, 2}, {2, 1}, {2, 3}};
+// a committed --> b with x >= 3: no time passes in a and the guard fails, so the run ends there.
+const std::vector<Place> kCommittedStuck = {{"a", kNone, Timing::kCommitted}, {"b"}};
+
 std::vector<HandCase> HandCases() {
   return {
       {"self-loop starves", Automaton(kStarving, kStarvingMoves, Eventually(At(2))), false, false,
@@ -152,6 +169,26 @@ std::vector<HandCase> HandCases() {
        true, Shape::kNone},
       {"leads-to from an unreachable state", Automaton(kForced, {}, LeadsTo(At(2), At(1, 1))),
        false, true, Shape::kNone},
+      {"committed location forces progress",
+       Automaton(kCommittedStart, kForcedMoves, Eventually(At(2))), false, true, Shape::kNone},
+      {"urgent location forces progress", Automaton(kUrgentStart, kForcedMoves, Eventually(At(2))),
+       false, true, Shape::kNone},
+      {"committed cycle starves",
+       Automaton(kCommittedCycle, kCommittedCycleMoves, Eventually(At(3))), false, false,
+       Shape::kCycle},
+      {"committed cycle left out",
+       Automaton(kCommittedCycle, kCommittedCycleMoves, Eventually(At(3))), true, true,
+       Shape::kNone},
+      {"committed cycle keeps E[]",
+       Automaton(kCommittedCycle, kCommittedCycleMoves, Always(At(3, 1))), false, true,
+       Shape::kCycle},
+      {"committed cycle leads to c without Zeno runs",
+       Automaton(kCommittedCycle, kCommittedCycleMoves, LeadsTo(At(2), At(3))), true, true,
+       Shape::kNone},
+      {"committed deadlock ends the run",
+       Automaton(kCommittedStuck, kStuckMoves, Eventually(At(2))), false, false, Shape::kEnd},
+      {"committed deadlock ends the run without Zeno runs",
+       Automaton(kCommittedStuck, kStuckMoves, Always(At(1))), true, true, Shape::kEnd},
   };
 }
 

@@ -41,8 +41,9 @@ std::string Lines(const std::string& out, const std::vector<std::string>& prefix
 // with TICKCHECK_UPDATE_GOLDEN=1); it must be the verdicts of the language's semantics, and every
 // mode of the checker must print it.
 TEST(LanguageRunTest, ExamplesGiveTheirDocumentedVerdictsInEveryMode) {
-  for (const char* example : {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd",
-                              "pulse", "train-bridge", "printers", "gate-queue", "token-ring"}) {
+  for (const char* example :
+       {"fischer", "fischer-incorrect", "train-gate", "bridge", "csma-cd", "pulse", "train-bridge",
+        "printers", "gate-queue", "token-ring", "csma-backoff", "train-gate-urgent"}) {
     const std::string stem = std::string(EXAMPLES_DIR) + "/" + example;
     const std::string golden = std::string(TEST_DATA_DIR) + "/golden/" + example + ".tck.expected";
     const testing::ProcessResult run = RunTickcheckBinary({stem + ".tck"});
@@ -249,6 +250,32 @@ TEST(LanguageRunTest, XtaFilesWithTheQueriesBesideThem) {
   const testing::ProcessResult missing = RunTickcheckBinary({dir.File("none.xta")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "tickcheck: " + dir.File("none.xta") + ": No such file or directory\n");
+}
+
+// XTA's `commit` and `urgent` in a process body and its urgent channels mean what the language's
+// do: P leaves the committed a (telling Q on the urgent u) before Q's own edge could set n; the
+// emitted model file means the same.
+TEST(LanguageRunTest, XtaCommittedAndUrgentLocationsAndChannels) {
+  TempDir dir;
+  WriteFile(dir.File("m.xta"),
+            "int[0,3] n; clock x; urgent chan u;\n"
+            "process P() { state a, b, c; commit a; urgent b; init a;\n"
+            "  trans a -> b { sync u!; assign n := 1; }, b -> c { }; }\n"
+            "process Q() { state q, r; init q;\n"
+            "  trans q -> q { guard n == 0; assign n := 2; }, q -> r { sync u?; }; }\n"
+            "system P, Q;\n");
+  WriteFile(dir.File("m.q"),
+            "E<> n == 2\nA[] P.b imply x == 0 and Q.r\nE<> P.c and x > 0\nE<> deadlock\n");
+  const testing::ProcessResult run = RunTickcheckBinary({dir.File("m.xta")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "E<> n == 2  -- not satisfied\nA[] P.b imply x == 0 and Q.r  -- satisfied\n"
+            "E<> P.c and x > 0  -- satisfied\nE<> deadlock  -- satisfied\n");
+  // The emitted model file carries the rules in its keys: checked alone, it says the same.
+  ASSERT_EQ(RunTickcheckBinary({dir.File("m.xta"), "--emit-model", dir.File("m.txt")}).exitCode,
+            0);
+  EXPECT_EQ(Lines(RunTickcheckBinary({dir.File("m.txt")}).out, {"property"}),
+            "property1 : 0\nproperty2 : 1\nproperty3 : 1\nproperty4 : 1\n");
 }
 
 // The emitted model file is an ordinary model file: checked on its own it gives the same

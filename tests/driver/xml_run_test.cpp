@@ -162,6 +162,28 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "DIR/m.xml:1:22: \"1P\" is not a template name\n"
                    "DIR/m.xml:1:54: \"x y\" is not a location name\n"},
+        // P leaves the committed a before Q can take its edge, which n = 1 then disables; no
+        // time passes in the urgent b; in c nothing can move any more.
+        CommandRow{"CommittedAndUrgentLocations",
+                   "<nta><declaration>int[0,3] n; clock x;</declaration>\n"
+                   "<template><name>P</name><location id=\"a\"><committed/></location>"
+                   "<location id=\"b\"><urgent/></location><location id=\"c\"/>"
+                   "<init ref=\"a\"/>\n<transition><source ref=\"a\"/><target ref=\"b\"/>"
+                   "<label kind=\"assignment\">n = 1</label></transition>"
+                   "<transition><source ref=\"b\"/><target ref=\"c\"/></transition></template>\n"
+                   "<template><name>Q</name><location id=\"q\"/><init ref=\"q\"/>"
+                   "<transition><source ref=\"q\"/><target ref=\"q\"/>"
+                   "<label kind=\"guard\">n == 0</label><label kind=\"assignment\">n = 2"
+                   "</label></transition></template>\n<system>system P, Q;</system><queries>"
+                   "<query><formula>E&lt;&gt; n == 2</formula></query>"
+                   "<query><formula>A[] P.b imply x == 0</formula></query>"
+                   "<query><formula>E&lt;&gt; P.c &amp;&amp; x &gt; 0</formula></query>"
+                   "<query><formula>A[] !deadlock || P.c</formula></query></queries></nta>\n",
+                   {},
+                   0,
+                   "E<> n == 2  -- not satisfied\nA[] P.b imply x == 0  -- satisfied\n"
+                   "E<> P.c && x > 0  -- satisfied\nA[] !deadlock || P.c  -- satisfied\n",
+                   ""},
         CommandRow{"RefusedInTheLanguage",
                    "<nta><declaration>chan priority c;</declaration><template><name>P</name>"
                    "<location id=\"a\"/><init ref=\"a\"/></template>\n"

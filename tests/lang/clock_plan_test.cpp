@@ -79,5 +79,21 @@ TEST(ClockPlanTest, OwnersMaxAndBoundsOfNonConstantComparisons) {
   EXPECT_EQ(max, (std::vector<int32_t>{5, 1, 7, 12}));  // g, u, P.z, P.w
 }
 
+TEST(ClockPlanTest, ASharedClockIsActiveWhereAProcessMayReadItAndBoundedByAllItsUses) {
+  // P reads g out of a and resets it out of b, so P lists g in a only; Q's invariant reads g in
+  // c, which d reaches without Q resetting it. Each listing location takes every comparison of g
+  // as its bounds (L 2 from P, U 5 from Q), since the other process may compare it meanwhile.
+  const std::optional<lang::Compilation> compiled = Compiled(
+      "clock g;\n"
+      "process P() { state a, b; init a; trans a -> b { guard g > 2; }, b -> a { assign g = 0; }; "
+      "}\n"
+      "process Q() { state c { g <= 5 }, d; init c; trans c -> d { assign g = 0; }, d -> c {}; }\n"
+      "system P, Q;\n",
+      "");
+  ASSERT_TRUE(compiled);
+  EXPECT_EQ(Active(compiled->model, 0), (std::vector<std::string>{"g(2,5)", ""}));
+  EXPECT_EQ(Active(compiled->model, 1), (std::vector<std::string>{"g(2,5)", "g(2,5)"}));
+}
+
 }  // namespace
 }  // namespace tickcheck

@@ -1,5 +1,5 @@
 // The jumps that edges become: one per disjunct of a clock guard and per channel of a variable
-// channel index, receiving self-loops that complete broadcasts, and broadcasts nobody hears.
+// channel index, broadcasts under the usual rule, and the keys of the timing rules.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,26 +72,43 @@ TEST(CodegenTest, VariableChannelIndexMakesOneJumpPerChannel) {
   EXPECT_EQ(Jumps(model, 1), (std::vector<std::string>{"1>1 3:0:0 g0 a0"}));
 }
 
-TEST(CodegenTest, BroadcastsReachEveryProcessWithAJumpOnTheChannel) {
+TEST(CodegenTest, BroadcastsAreJumpsAsWrittenUnderTheUsualRule) {
   const ModelSpec model = Compiled(
-      "broadcast chan b, lonely;\nint[0,1] k;\n"
+      "broadcast chan b, lonely, r[2];\nint[0,1] k;\n"
       "process S() { state s, t; init s;\n"
-      "  trans s -> t { sync b!; }, t -> s { sync lonely!; }; }\n"
-      "process R() { state r1, r2; init r1;\n"
-      "  trans r1 -> r2 { guard k == 1; sync b!; }, r1 -> r2 { sync b?; },\n"
-      "        r2 -> r1 { guard false; sync b?; }; }\n"
-      "process Q() { state q; init q; }\n"
-      "system S, R, Q;");
-  // S sends b, which R hears: S takes part in every b and stays put by its self-loops, placed
-  // first; nobody hears `lonely`, which becomes an internal jump, and nobody but R itself hears
-  // R's b, which becomes one too. R's receive comes first in r1; its receive out of r2 can
-  // never be taken but still blocks b (a comparison that never holds). Q has no jump on b and
-  // takes no part.
-  EXPECT_EQ(Jumps(model, 0), (std::vector<std::string>{"1>1 1:0:1 g0 a0", "1>2 1:1:1 g0 a0",
-                                                       "2>2 1:0:1 g0 a0", "2>1 0:0:0 g0 a0"}));
+      "  trans s -> t { sync b!; }, t -> s { sync lonely!; }, t -> t { sync r[k]!; }; }\n"
+      "process R() { clock x; state r1, r2; init r1;\n"
+      "  trans r1 -> r2 { guard x < 1 || x > 2; sync b?; }, r1 -> r1 { sync b?; },\n"
+      "        r2 -> r1 { guard false; sync b?; }, r2 -> r2 { sync r[k]?; }; }\n"
+      "system S, R;");
+  // Every edge keeps its sync, in edge order: no self-loops are added, a send that nobody hears
+  // still sends, two receives out of r1 and a receive with a disjunction (two jumps) stay, a
+  // receive that can never be taken makes no jump, and a variable index one jump per channel.
+  EXPECT_EQ(Jumps(model, 0), (std::vector<std::string>{"1>2 1:1:1 g0 a0", "2>1 2:1:1 g0 a0",
+                                                       "2>2 3:1:1 g1 a0", "2>2 4:1:1 g1 a0"}));
   EXPECT_EQ(Jumps(model, 1),
-            (std::vector<std::string>{"1>2 1:0:1 g0 a0", "1>2 0:0:0 g1 a0", "2>1 1:0:1 g1 a0"}));
-  EXPECT_TRUE(model.processes[2].jumps.empty());
+            (std::vector<std::string>{"1>2 1:0:1 g1 a0", "1>2 1:0:1 g1 a0", "1>1 1:0:1 g0 a0",
+                                      "2>2 3:0:1 g1 a0", "2>2 4:0:1 g1 a0"}));
+  EXPECT_EQ(model.broadcastRule, 1);
+}
+
+TEST(CodegenTest, CommittedAndUrgentLocationsAndUrgentChannelsBecomeKeys) {
+  const ModelSpec model = Compiled(
+      "chan c;\nurgent chan u[2];\nurgent broadcast chan ub;\n"
+      "process P() { state a, b, c; commit b; urgent c; init a;\n"
+      "  trans a -> b { sync u[1]!; }, b -> c { sync ub!; }; }\n"
+      "system P;");
+  std::vector<std::string> locations;
+  for (const LocationSpec& location : model.processes[0].locations) {
+    locations.push_back(location.name + ":" + std::to_string(location.committed.value_or(0)) +
+                        std::to_string(location.urgent.value_or(0)));
+  }
+  EXPECT_EQ(locations, (std::vector<std::string>{"a:00", "b:10", "c:01"}));
+  // Channels are numbered from 1 as jumps name them: c, u[0], u[1], ub.
+  EXPECT_EQ(model.urgentChannels, (std::vector<int32_t>{2, 3, 4}));
+  EXPECT_EQ(model.broadcastRule, 1);
+  // Without a broadcast channel, the file does not ask for the broadcast rule.
+  EXPECT_FALSE(Compiled("chan c;\nprocess P() { state a; init a; }\nsystem P;").broadcastRule);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // the same fixpoints over the graph of the compiled model file's explorer
 // (support/liveness_reference.h), and by the checker's search for a lasso on the compiled model;
 // with and without --no-zeno. A difference between the first two is a fault of the compiler or
-// of an explorer, one with the third a fault of the search.
+// of an explorer, one with the third a fault of the search. The lassos that the binary prints
+// for every tenth model replay (support/trace_replay.h).
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <iostream>
@@ -17,7 +19,9 @@
 #include "support/language_explorer.h"
 #include "support/liveness_reference.h"
 #include "support/model_run.h"
+#include "support/process.h"
 #include "support/random_language_models.h"
+#include "support/trace_replay.h"
 
 namespace tickcheck {
 namespace {
@@ -49,6 +53,7 @@ TEST(LivenessDifferentialTest, RandomModelsAgreeWithTheFixpointsOfBothExplorers)
   int64_t compared = 0;
   int64_t satisfied = 0;
   int64_t tooLarge = 0;
+  int64_t lassos = 0;
   for (int64_t k = 0; k < count; ++k) {
     const auto seed = static_cast<uint64_t>(first + k);
     const testing::RandomLanguageModel random = testing::MakeRandomLanguageModel(seed);
@@ -84,12 +89,23 @@ TEST(LivenessDifferentialTest, RandomModelsAgreeWithTheFixpointsOfBothExplorers)
         satisfied += truth.satisfied[q] ? 1 : 0;
       }
       compared += static_cast<int64_t>(truth.satisfied.size());
+      if (k % 10 == 0) {
+        std::vector<std::string> arguments = {run.path, "--trace", "--json", "-"};
+        if (noZeno)
+          arguments.push_back("--no-zeno");
+        const testing::ProcessResult replayed = testing::RunTickcheckBinary(arguments);
+        const nlohmann::json document = nlohmann::json::parse(replayed.out);
+        EXPECT_EQ(testing::ReplayDocument(run.path, document), "") << shown;
+        for (const nlohmann::json& property : document["properties"])
+          lassos += property["trace"].is_null() ? 0 : 1;
+      }
     }
   }
   std::cout << compared << " liveness verdicts compared (" << satisfied << " satisfied), "
-            << tooLarge << " models too large\n";
+            << tooLarge << " models too large, " << lassos << " lassos replayed\n";
   EXPECT_GT(satisfied, compared / 10);
   EXPECT_LT(satisfied, compared * 9 / 10);
+  EXPECT_GT(lassos, count / 10);
 }
 
 }  // namespace

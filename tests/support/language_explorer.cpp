@@ -154,8 +154,9 @@ class Explorer {
           else
             verdicts.satisfied[q] = verdicts.satisfied[q] && holds;
         }
-        std::vector<State> next = Transitions(state);
-        if (std::optional<State> later = Tick(state))
+        Transitions transitions = TransitionsOf(state);
+        std::vector<State>& next = transitions.targets;
+        if (std::optional<State> later = Tick(state, transitions.urgentSync))
           next.insert(next.begin(), std::move(*later));
         for (State& successor : next) {
           if (seen.insert(successor).second)
@@ -189,9 +190,10 @@ class Explorer {
       for (size_t s = 0; s < states.size(); ++s) {
         const State state = states[s];
         std::vector<std::pair<State, bool>> steps;  // with whether the step is a tick
-        if (std::optional<State> later = Tick(state))
+        Transitions transitions = TransitionsOf(state);
+        if (std::optional<State> later = Tick(state, transitions.urgentSync))
           steps.emplace_back(std::move(*later), true);
-        for (State& next : Transitions(state))
+        for (State& next : transitions.targets)
           steps.emplace_back(std::move(next), false);
         std::vector<LivenessGraph::Arc> arcs;
         for (auto& [next, tick] : steps) {
@@ -534,7 +536,20 @@ class Explorer {
     return true;
   }
 
-  std::optional<State> Tick(const State& state) {
+  const lang::Location& LocationOf(size_t p, const State& state) const {
+    return network_.processes[p].locations[static_cast<size_t>(state.locations[p])];
+  }
+
+  // The state one time unit later, or nothing when time cannot pass: a process is in a committed
+  // or urgent location, a transition on an urgent channel can be taken, or an invariant would
+  // fail (or cannot be evaluated) afterwards.
+  std::optional<State> Tick(const State& state, bool urgentSync) {
+    for (size_t p = 0; p < network_.processes.size(); ++p) {
+      if (LocationOf(p, state).committed || LocationOf(p, state).urgent)
+        return std::nullopt;
+    }
+    if (urgentSync)
+      return std::nullopt;
     State later = state;
     for (int32_t& clock : later.clocks)
       clock = std::min(clock + 1, ceiling_);
@@ -571,16 +586,28 @@ class Explorer {
     return receivers;
   }
 
-  void Fire(const Step& step, const State& state, std::vector<State>& out) {
-    for (const auto& [p, edge] : step) {
-      const std::optional<int32_t> guard = Value(edge->guard, state);
-      if (!guard) {
-        error_ = true;
-        return;
-      }
-      if (*guard == 0)
-        return;
-    }
+  // Whether the edge's guard holds; an error counts and answers false.
+  bool GuardHolds(const lang::Edge& edge, const State& state) {
+    const std::optional<int32_t> guard = Value(edge.guard, state);
+    error_ = error_ || !guard;
+    return guard.value_or(0) != 0;
+  }
+
+  // What the transitions of a state are: the states they lead to, and whether one of them
+  // synchronises on an urgent channel.
+  struct Transitions {
+    std::vector<State> targets;
+    bool urgentSync = false;
+  };
+
+  // Takes the step when every guard holds, a process of the step leaves a committed location
+  // while some process is in one, its updates succeed and the target invariants hold.
+  void Fire(const Step& step, const State& state, bool urgent, Transitions& out) {
+    bool holds = true;
+    for (const auto& [p, edge] : step)
+      holds = GuardHolds(*edge, state) && holds;
+    if (!holds || !LeavesCommitted(step, state))
+      return;
     State next = state;
     for (const auto& [p, edge] : step)
       next.locations[p] = edge->to;
@@ -595,41 +622,79 @@ class Explorer {
       error_ = true;
       return;
     }
-    const std::optional<bool> holds = InvariantsHold(next);
-    error_ = error_ || !holds;
-    if (holds.value_or(false))
-      out.push_back(std::move(next));
+    const std::optional<bool> invariants = InvariantsHold(next);
+    error_ = error_ || !invariants;
+    if (!invariants.value_or(false))
+      return;
+    out.urgentSync = out.urgentSync || urgent;
+    out.targets.push_back(std::move(next));
   }
 
-  std::vector<State> Transitions(const State& state) {
-    std::vector<State> out;
+  // True unless some process is in a committed location and no process of the step is.
+  bool LeavesCommitted(const Step& step, const State& state) const {
+    bool committed = false;
+    for (size_t p = 0; p < network_.processes.size(); ++p)
+      committed = committed || LocationOf(p, state).committed;
+    return !committed || std::any_of(step.begin(), step.end(), [&](const auto& part) {
+      return LocationOf(part.first, state).committed;
+    });
+  }
+
+  // A broadcast: with the sender, every other process takes one of its receiving edges whose
+  // guard holds, when it has one; one step per choice.
+  void Broadcast(size_t sender, const lang::Edge& edge, int32_t channel, const State& state,
+                 Transitions& out) {
+    std::vector<std::pair<size_t, std::vector<const lang::Edge*>>> choices;
+    for (size_t q = 0; q < network_.processes.size(); ++q) {
+      if (q == sender)
+        continue;
+      std::vector<const lang::Edge*> enabled;
+      for (const lang::Edge* receiver : Receivers(q, channel, state)) {
+        if (GuardHolds(*receiver, state))
+          enabled.push_back(receiver);
+      }
+      if (!enabled.empty())
+        choices.emplace_back(q, std::move(enabled));
+    }
+    const bool urgent = network_.channels[static_cast<size_t>(channel)].urgent;
+    std::vector<size_t> picked(choices.size(), 0);
+    while (true) {
+      Step step{{sender, &edge}};
+      for (size_t k = 0; k < choices.size(); ++k)
+        step.push_back({choices[k].first, choices[k].second[picked[k]]});
+      Fire(step, state, urgent, out);
+      size_t k = 0;
+      while (k < picked.size() && ++picked[k] == choices[k].second.size())
+        picked[k++] = 0;
+      if (k == picked.size())
+        return;
+    }
+  }
+
+  Transitions TransitionsOf(const State& state) {
+    Transitions out;
     for (size_t p = 0; p < network_.processes.size(); ++p) {
       for (const lang::Edge& edge : network_.processes[p].edges) {
         if (edge.from != state.locations[p] || (edge.sync && !edge.sync->send))
           continue;
         if (!edge.sync) {
-          Fire({{p, &edge}}, state, out);
+          Fire({{p, &edge}}, state, false, out);
           continue;
         }
         const std::optional<int32_t> channel = ChannelOf(*edge.sync, state);
         if (!channel)
           continue;
-        if (!network_.channels[static_cast<size_t>(*channel)].broadcast) {
-          for (size_t q = 0; q < network_.processes.size(); ++q) {
-            if (q == p)
-              continue;
-            for (const lang::Edge* receiver : Receivers(q, *channel, state))
-              Fire({{p, &edge}, {q, receiver}}, state, out);
-          }
+        const lang::Channel& declared = network_.channels[static_cast<size_t>(*channel)];
+        if (declared.broadcast) {
+          Broadcast(p, edge, *channel, state, out);
           continue;
         }
-        Step step{{p, &edge}};
         for (size_t q = 0; q < network_.processes.size(); ++q) {
-          const std::vector<const lang::Edge*> receivers = Receivers(q, *channel, state);
-          if (q != p && !receivers.empty())
-            step.push_back({q, receivers.front()});
+          if (q == p)
+            continue;
+          for (const lang::Edge* receiver : Receivers(q, *channel, state))
+            Fire({{p, &edge}, {q, receiver}}, state, declared.urgent, out);
         }
-        Fire(step, state, out);
       }
     }
     return out;
@@ -644,11 +709,12 @@ class Explorer {
     bool deadlocked = true;
     State current = state;
     while (true) {
-      if (!Transitions(current).empty()) {
+      const Transitions transitions = TransitionsOf(current);
+      if (!transitions.targets.empty()) {
         deadlocked = false;
         break;
       }
-      std::optional<State> later = Tick(current);
+      std::optional<State> later = Tick(current, transitions.urgentSync);
       if (!later || *later == current)
         break;
       current = std::move(*later);

@@ -1,7 +1,6 @@
 #include "support/random_language_models.h"
 
 #include <random>
-#include <set>
 #include <vector>
 
 namespace tickcheck::testing {
@@ -64,6 +63,9 @@ class Generator {
     }
     text_ += Cat("bool f = ", Chance(2) ? "false" : "true", ";\n");
     text_ += "int[0,2] a[2];\nchan c0, c1[2];\nbroadcast chan b0;\nclock global;\n";
+    timing_ = Chance(2);
+    if (timing_)
+      text_ += "urgent chan u0;\nurgent broadcast chan ub[2];\n";
     text_ += Cat("const int K[3] = {", Num(Pick(3)), ", ", Num(Pick(3)), ", 1};\n");
     negative_ = Chance(2);
     if (negative_)
@@ -183,18 +185,19 @@ class Generator {
     }
   }
 
-  std::string Guard(int depth) {
+  // A guard; without clocks for an edge on an urgent channel.
+  std::string Guard(int depth, bool clocks) {
     if (depth == 0 || Chance(3))
-      return Atom(true, true);
+      return Atom(clocks, true);
     switch (Pick(4)) {
       case 0:
-        return Cat(Guard(depth - 1), " && ", Guard(depth - 1));
+        return Cat(Guard(depth - 1, clocks), " && ", Guard(depth - 1, clocks));
       case 1:
-        return Cat("(", Guard(depth - 1), " || ", Guard(depth - 1), ")");
+        return Cat("(", Guard(depth - 1, clocks), " || ", Guard(depth - 1, clocks), ")");
       case 2:
-        return Cat("!(", Guard(depth - 1), ")");
+        return Cat("!(", Guard(depth - 1, clocks), ")");
       default:
-        return Cat("(", Guard(depth - 1), " imply ", Guard(depth - 1), ")");
+        return Cat("(", Guard(depth - 1, clocks), " imply ", Guard(depth - 1, clocks), ")");
     }
   }
 
@@ -256,7 +259,7 @@ class Generator {
   void Template(int p, bool parameterised) {
     parameterised_ = parameterised;
     clocks_ = 1 + Pick(2);
-    usesGlobal_ = p == 0;
+    usesGlobal_ = p == 0 || Chance(2);
     const int locations = 2 + Pick(3);
     locations_.push_back(locations);
     text_ += Cat("process T", Num(p), "(", parameterised ? "const int[0,1] i" : "",
@@ -270,15 +273,17 @@ class Generator {
                      Num(Pick(3) + (strict ? 1 : 0)), " }");
       }
     }
-    text_ += ";\n  init l0;\n  trans\n";
-    std::set<int> receiving;
+    text_ += ";\n";
+    if (timing_)
+      TimedLocations(locations);
+    text_ += "  init l0;\n  trans\n";
     const int edges = locations + Pick(3);
     for (int e = 0; e < edges; ++e) {
       const int from = Pick(locations);
       std::string body;
       std::string sync;
-      bool receiver = false;
-      switch (Pick(6)) {
+      bool urgent = false;
+      switch (Pick(timing_ ? 8 : 6)) {
         case 0:
           sync = Chance(2) ? "c0!" : "c0?";
           break;
@@ -286,11 +291,18 @@ class Generator {
           sync = Cat("c1[", Chance(2) ? "f" : "1", "]", Chance(2) ? "!" : "?");
           break;
         case 2:
-          receiver = receiving.insert(from).second;
-          sync = receiver ? "b0?" : "b0!";
+          sync = Chance(3) ? "b0!" : "b0?";
           break;
         case 3:
-          sync = "b0!";
+          sync = Chance(2) ? "b0!" : "b0?";
+          break;
+        case 6:
+          urgent = true;
+          sync = Chance(2) ? "u0!" : "u0?";
+          break;
+        case 7:
+          urgent = true;
+          sync = Cat("ub[", Chance(2) ? "f" : "0", "]", Chance(3) ? "!" : "?");
           break;
         default:
           break;
@@ -298,10 +310,8 @@ class Generator {
       select_ = sync.empty() && typed_ && Chance(3);
       if (select_)
         body += " select k : id_t;";
-      if (!Chance(3)) {
-        body += Cat(" guard ",
-                    receiver ? Cat(Atom(true, false), " && ", Atom(false, false)) : Guard(2), ";");
-      }
+      if (!Chance(3))
+        body += Cat(" guard ", Guard(2, !urgent), ";");
       if (!sync.empty())
         body += Cat(" sync ", sync, ";");
       if (Chance(2)) {
@@ -317,6 +327,28 @@ class Generator {
     text_ += "}\n";
   }
 
+  // Some locations committed, some urgent.
+  void TimedLocations(int locations) {
+    std::vector<std::string> committed;
+    std::vector<std::string> urgent;
+    for (int l = 0; l < locations; ++l) {
+      if (Chance(5))
+        committed.push_back(Cat("l", Num(l)));
+      else if (Chance(6))
+        urgent.push_back(Cat("l", Num(l)));
+    }
+    const std::pair<const char*, const std::vector<std::string>*> kinds[] = {{"commit", &committed},
+                                                                             {"urgent", &urgent}};
+    for (const auto& [word, names] : kinds) {
+      if (names->empty())
+        continue;
+      text_ += Cat("  ", word, " ");
+      for (size_t k = 0; k < names->size(); ++k)
+        text_ += Cat(k > 0 ? ", " : "", (*names)[k]);
+      text_ += ";\n";
+    }
+  }
+
   std::string LocationOf(std::string& process) {
     const size_t p = static_cast<size_t>(Pick(static_cast<int>(names_.size())));
     process = names_[p];
@@ -325,6 +357,8 @@ class Generator {
 
   std::string QueryAtom() {
     std::string process;
+    if (Chance(8))
+      return Chance(2) ? "deadlock" : "!deadlock";
     switch (Pick(7)) {
       case 0:
       case 1:
@@ -383,6 +417,7 @@ class Generator {
   std::vector<int> locations_;
   int clocks_ = 1;
   bool usesGlobal_ = false;
+  bool timing_ = false;  // committed and urgent locations, urgent channels
   bool parameterised_ = false;
   bool negative_ = false;
   bool typed_ = false;
