@@ -4,8 +4,11 @@
 # (30 by default) and interrupted then: stored states, wall seconds, stored states per second, peak
 # resident memory, and a verdict per query (s satisfied, n not satisfied, u unknown). With BASELINE
 # set to another tickcheck binary, that binary runs the same models in the same run and its figures
-# stand beside.
-# Usage: [BASELINE=old/tickcheck] [BENCH_SECONDS=30] bench/csma.sh [build dir] [stations ...]
+# stand beside. With MODEL_FILES=1 as well, the baseline compiles each model first (--emit-model,
+# in a run bounded like the others) and both binaries check the model file it wrote: with a
+# baseline from before format 2, a model file of format 1.
+# Usage: [BASELINE=old/tickcheck [MODEL_FILES=1]] [BENCH_SECONDS=30] bench/csma.sh [build dir]
+#        [stations ...]
 set -euo pipefail
 . "$(dirname "$0")/measure.sh"
 build=${1:-build}
@@ -24,6 +27,10 @@ fi
 for n in "${stations[@]}"; do
   model="$work/csma$n.tck"
   "$build/tools/tickcheck-csma" "$n" 808 26 "$model"
+  if [ -n "$baseline" ] && [ "${MODEL_FILES:-}" = 1 ]; then
+    measure "$baseline" "$model" --emit-model "$work/csma$n.txt"
+    model="$work/csma$n.txt"
+  fi
   measure "$build/src/tickcheck" "$model"
   if [ -z "$baseline" ]; then
     printf '%-8s %10s %8s %9s %9s %s\n' "csma$n" "$states" "$seconds" "$rate" "$megabytes" \
