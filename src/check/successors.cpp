@@ -29,6 +29,7 @@ SuccessorGenerator::SuccessorGenerator(const ConstraintTests& tests,
       errors_(errors),
       budget_(budget),
       checked_(tests.Model().format == 2),
+      timeStops_(model_.HasTimeStops()),
       urgentJumps_(std::ranges::any_of(model_.processes, [](const CProcess& process) {
         return std::ranges::any_of(process.locations, [](const CLocation& location) {
           return std::ranges::any_of(
@@ -187,15 +188,14 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
 bool SuccessorGenerator::StandsForLaterFirings(const CComposedTransition& transition) {
   if (!successor_.frozenClocks.empty())
     return true;
-  const bool timeStops = model_.HasTimeStops();
-  if (!timeStops && !urgentJumps_)
+  if (!timeStops_ && !urgentJumps_)
     return false;
   if (!composition_.IsComposed(transition.post)) {
     const std::vector<int32_t> vector(transition.postLocations.begin(),
                                       transition.postLocations.end());
     composition_.composeLocation(vector);
   }
-  if (timeStops &&
+  if (timeStops_ &&
       (composition_.TimeStopped(transition.post) || composition_.HasUrgentChannel(transition.post)))
     return true;
   if (!urgentJumps_)
@@ -208,7 +208,7 @@ bool SuccessorGenerator::StandsForLaterFirings(const CComposedTransition& transi
 }
 
 std::optional<int64_t> SuccessorGenerator::DelayCap(const DsState& state) {
-  if (!model_.HasTimeStops())
+  if (!timeStops_)
     return std::nullopt;
   const int64_t index = state.locationIndex;
   if (!composition_.IsComposed(index)) {

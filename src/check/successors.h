@@ -130,6 +130,7 @@ class SuccessorGenerator {
   RunTimeErrors& errors_;
   SearchBudget& budget_;
   const bool checked_;      // format 2: expressions may meet run-time errors
+  const bool timeStops_;    // CSystem::HasTimeStops
   const bool urgentJumps_;  // some internal jump is urgent
   CanonicalStates* canonical_ = nullptr;
   int64_t firedTransitions_ = 0;
