@@ -9,8 +9,10 @@
 # Per model: stored states, CPU seconds and peak MiB of the plain check; CPU seconds and peak MiB
 # with the liveness query, their ratios to the plain check's, the states the liveness search
 # explored, its seconds, and the verdicts (s, n per query). Every run is bounded by BENCH_SECONDS
-# of wall clock (120 by default).
-# Usage: bench/liveness.sh [build directory] [smallest N] [largest N]   (Fischer's N, 4 and 8)
+# of wall clock (120 by default). With BASELINE set to another tickcheck binary, that binary runs
+# each model with the liveness query too, and its CPU seconds and peak MiB stand beside.
+# Usage: [BASELINE=old/tickcheck] bench/liveness.sh [build directory] [smallest N] [largest N]
+# (Fischer's N, 4 and 8 by default)
 set -euo pipefail
 . "$(dirname "$0")/measure.sh"
 build=${1:-build}
@@ -19,7 +21,9 @@ largest=${3:-8}
 examples="$(dirname "$0")/../examples"
 export BENCH_SECONDS=${BENCH_SECONDS:-120}
 
-echo "model                      states  CPU s  peak MiB  live CPU s  peak MiB  CPU x  MiB x  live states  live s  verdicts"
+header="model                      states  CPU s  peak MiB  live CPU s  peak MiB  CPU x  MiB x  live states  live s  verdicts"
+[ -n "$baseline" ] && header="$header  base live CPU s  peak MiB"
+echo "$header"
 # row <name> <model.tck> <plain queries file> <liveness query>
 row() {
   local name=$1 model=$2 plain=$3 query=$4 line cpu0 mib0
@@ -33,6 +37,10 @@ row() {
     "$(awk -v a="$cpu" -v b="$cpu0" 'BEGIN { if (b > 0) printf "%.1f", a / b; else print "-" }')" \
     "$(awk -v a="$megabytes" -v b="$mib0" 'BEGIN { printf "%.2f", a / b }')" "${lived:--}" \
     "${live_seconds:--}" "$verdicts")
+  if [ -n "$baseline" ]; then
+    measure "$baseline" "$model" -q "$work/live.q"
+    line=$(printf '%s %16s %9s' "$line" "$cpu" "$megabytes")
+  fi
   echo "$line"
 }
 for n in $(seq "$smallest" "$largest"); do

@@ -163,20 +163,25 @@ LivenessOutcome LivenessSearch::Decide(const CProperty& property, int64_t stateL
       found = Found::kStopped;
   } else {
     // Every reachable state is expanded in the order of its number, which the searches from
-    // the states where the first formula holds and the second does not extend.
+    // the states where the first formula holds and the second does not extend. A state that a
+    // search has met is expanded already (its successors are numbered), so only the others are
+    // expanded here.
     for (int64_t state = 0; state < explorer_.Visited() && found == Found::kNothing; ++state) {
       if (!Poll()) {
         found = Found::kStopped;
         break;
       }
-      explorer_.Edges(state);
-      Grow();
-      const bool start = Kept(state) && (answers_[static_cast<size_t>(state)] & kFirst) != 0 &&
-                         order_[static_cast<size_t>(state)] == 0;
-      if (stopped_)
+      const bool met = order_[static_cast<size_t>(state)] != 0;
+      const bool start =
+          !met && Kept(state) && (answers_[static_cast<size_t>(state)] & kFirst) != 0;
+      if (stopped_) {
         found = Found::kStopped;
-      else if (start)
+      } else if (start) {
         found = SearchFrom(state);
+      } else if (!met) {
+        explorer_.Edges(state);
+        Grow();
+      }
     }
   }
   frames_.clear();

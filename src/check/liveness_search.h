@@ -19,7 +19,8 @@
 // that marks a component as soon as one of its edges is accepting (every edge, or every tick),
 // over the states of the formula only; a leads-to runs it from each reachable state where p holds
 // and q does not, in the order of their numbers, keeping what earlier searches found. Every state
-// is expanded at most once per search (twice for a leads-to: once to find the reachable states).
+// is expanded at most once per decision (for a leads-to, the states that no search meets are
+// expanded once to find the reachable states).
 //
 // Such a run is a lasso: the steps from the initial state to the state where its cycle starts,
 // then the steps of the cycle back to that state (none when the run ends there, in a state with no

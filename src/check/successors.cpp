@@ -28,7 +28,14 @@ SuccessorGenerator::SuccessorGenerator(const ConstraintTests& tests,
       values_(values),
       errors_(errors),
       budget_(budget),
-      checked_(tests.Model().format == 2) {}
+      checked_(tests.Model().format == 2),
+      timeStops_(model_.HasTimeStops()),
+      urgentJumps_(std::ranges::any_of(model_.processes, [](const CProcess& process) {
+        return std::ranges::any_of(process.locations, [](const CLocation& location) {
+          return std::ranges::any_of(
+              location.jumps, [](const CJump& jump) { return jump.Syn <= 0 && jump.iUrgent; });
+        });
+      })) {}
 
 namespace {
 
@@ -176,19 +183,29 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
 }
 
 bool SuccessorGenerator::StandsForLaterFirings(const CComposedTransition& transition) {
-  if (!successor_.frozenClocks.empty() || !model_.HasTimeStops())
-    return !successor_.frozenClocks.empty();
+  if (!successor_.frozenClocks.empty())
+    return true;
+  if (!timeStops_ && !urgentJumps_)
+    return false;
   if (!composition_.IsComposed(transition.post)) {
     const std::vector<int32_t> vector(transition.postLocations.begin(),
                                       transition.postLocations.end());
     composition_.composeLocation(vector);
   }
-  return composition_.TimeStopped(transition.post) ||
-         composition_.HasUrgentChannel(transition.post);
+  if (timeStops_ &&
+      (composition_.TimeStopped(transition.post) || composition_.HasUrgentChannel(transition.post)))
+    return true;
+  if (!urgentJumps_)
+    return false;
+  for (const CComposedTransition& next : composition_.Transitions(transition.post)) {
+    if (next.isUrgent)
+      return true;
+  }
+  return false;
 }
 
 std::optional<int64_t> SuccessorGenerator::DelayCap(const DsState& state) {
-  if (!model_.HasTimeStops())
+  if (!timeStops_)
     return std::nullopt;
   const int64_t index = state.locationIndex;
   if (!composition_.IsComposed(index)) {

@@ -92,7 +92,8 @@ class SuccessorGenerator {
   // stands for the later firing delays too. Firing later changes the clocks that the jump does not
   // fix; when it fixes none, the successors of later firings are the first one delayed, which
   // waiting in the target reaches, unless time may stop there (a committed or urgent location, or
-  // an urgent channel, in the target).
+  // an urgent channel, in the target) or an urgent jump leaves the target: each later firing
+  // starts a wait of its own, in which the urgent jump may be taken at once.
   bool StandsForLaterFirings(const CComposedTransition& transition);
   // The first delay at which a transition synchronising on an urgent channel can be taken from
   // `state` (whose location is composed), if any. Prepares the delay windows for `state`.
@@ -124,7 +125,9 @@ class SuccessorGenerator {
   ValueRanges& values_;
   RunTimeErrors& errors_;
   SearchBudget& budget_;
-  const bool checked_;  // format 2: expressions may meet run-time errors
+  const bool checked_;      // format 2: expressions may meet run-time errors
+  const bool timeStops_;    // CSystem::HasTimeStops
+  const bool urgentJumps_;  // some internal jump is urgent
   int64_t firedTransitions_ = 0;
   // Scratch of GenerateSuccessors, kept so that its vectors keep their storage from call to call.
   DelayBounds bounds_;

@@ -628,6 +628,20 @@ TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
     m.Reachable({At(1, 3), ClockIs(x, 5), ClockIs(y, 1)});
     return m.model;
   };
+  // A -> B fixes no clock and may fire at any delay up to x == 3; each firing enters B anew, and
+  // B's urgent jump, which resets y, is taken at once: in C, x - y is the firing delay.
+  auto urgentJumpAfterLaterFirings = [] {
+    SmallModel m;
+    const int32_t x = m.Clock("x");
+    const int32_t y = m.Clock("y");
+    m.Process("P",
+              {SmallModel::At("A", {x, y}, m.When({{x, kLe, 3}})), SmallModel::At("B", {x, y}),
+               SmallModel::At("C", {x, y})},
+              {Edge(1, 2), Edge(2, 3, 0, {m.Set(y, 0)}, 0, 0, false, true)});
+    m.Reachable({At(1, 3), ClockIs(x, 3), ClockIs(y, 0)});
+    m.Reachable({At(1, 2), ClockIs(x, 4)});
+    return m.model;
+  };
   // Q waits committed for P's broadcast: the broadcast moves Q on, P's internal edge may not.
   auto committedReceiver = [] {
     SmallModel m;
@@ -719,6 +733,7 @@ TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
       {"urgent jump at its first delay", [&] { return urgentJump(true); }, "01"},
       {"ordinary jump at any delay", [&] { return urgentJump(false); }, "11"},
       {"urgent jump after each firing delay", urgentJumpAfterResets, "110"},
+      {"urgent jump after later firings without resets", urgentJumpAfterLaterFirings, "11"},
       {"committed broadcast receiver", committedReceiver, "100"},
       {"urgent broadcast channel", urgentBroadcast, "01"},
       {"shared clock reset at 0 or 1", [&] { return sharedClock(false); }, "1"},

@@ -63,6 +63,40 @@ TEST(LimitsTest, AReachedLimitEndsTheSearchWithTheVerdictsSoFarAndKeepsTheOldRep
   }
 }
 
+// A limit reached while the liveness properties are decided: the other verdicts stand, the
+// liveness property is unknown. Its states are visited tick by tick, so a true leads-to over
+// delays of 4000 ticks needs far more memory than the search.
+TEST(LimitsTest, ALimitReachedWhileDecidingLivenessLeavesItUnknown) {
+  TempDir dir;
+  ModelSpec model = FischerModel(2, 4000, 3999);
+  const AtomSpec req{.negated = 0, .variable = -1, .bound = 2};
+  const AtomSpec wait{.negated = 0, .variable = -1, .bound = 3};
+  model.properties = {model.properties[1],
+                      {.type = 2, .atoms = {req}, .liveness = 3, .thenAtoms = {wait}}};
+  testing::WriteModel(dir, model, "model.txt");
+  // The limit lies 8 MiB above the peak of the run without the liveness property.
+  ModelSpec plain = model;
+  plain.properties.resize(1);
+  testing::WriteModel(dir, plain, "plain.txt");
+  testing::RunTickcheckBinary({"plain.txt", "--json", "plain.json"}, dir.Path().string());
+  const auto peak =
+      nlohmann::json::parse(ReadFile(dir.File("plain.json")))["statistics"]["peak_rss_bytes"]
+          .get<int64_t>();
+  const auto result = testing::RunTickcheckBinary(
+      {"model.txt", "--memory-limit", std::to_string(peak + (8 << 20)), "--json", "run.json"},
+      dir.Path().string());
+  EXPECT_EQ(result.exitCode, 4) << result.err;
+  EXPECT_NE(result.out.find("property1 : 1\nproperty2 : unknown\nexecute time:"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.err.find("tickcheck: the memory limit was reached while deciding liveness "
+                            "properties; those not decided are unknown\n"),
+            std::string::npos)
+      << result.err;
+  const nlohmann::json document = nlohmann::json::parse(ReadFile(dir.File("run.json")));
+  EXPECT_EQ(document["limit"], "memory");
+  EXPECT_EQ(document["properties"][1]["verdict"], nullptr);
+}
+
 TEST(LimitsTest, ARunWithinItsLimitsIsTheRunWithoutThem) {
   TempDir dir;
   testing::WriteModel(dir, FischerModel(3, 2, 1), "model.txt");
