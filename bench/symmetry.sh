@@ -12,7 +12,7 @@ set -euo pipefail
 build=${1:-build}
 sizes="6 8 10 12 15 20"
 [ "${BENCH_LARGE:-0}" = 1 ] && sizes="$sizes 25 30"
-seconds=${BENCH_SECONDS:-120}
+limit=${BENCH_SECONDS:-120}
 
 cat > "$work/query20.tck" <<'MODEL'
 const int N = 20;
@@ -44,7 +44,7 @@ row() {
   measure "$build/src/tickcheck" "$model"
   local with=("$states" "$cpu" "$megabytes" "$verdicts")
   if [ "$plain" = 1 ]; then
-    BENCH_SECONDS=$seconds measure "$build/src/tickcheck" "$model" --no-symmetry
+    BENCH_SECONDS=$limit measure "$build/src/tickcheck" "$model" --no-symmetry
   else
     states=- cpu=- megabytes=- verdicts=-
   fi
