@@ -65,6 +65,7 @@ bench: build
 	BASELINE=$(BASELINE) BENCH_LARGE=$(BENCH_LARGE) OPTIONS="$(OPTIONS)" bench/scale.sh $(BUILD)
 	BASELINE=$(BASELINE) bench/csma.sh $(BUILD)
 	BASELINE=$(BASELINE) bench/trace.sh $(BUILD)
+	BENCH_LARGE=$(BENCH_LARGE) bench/symmetry.sh $(BUILD)
 	bench/liveness.sh $(BUILD)
 
 # Builds the libFuzzer targets with clang 14 in their own tree and runs each for FUZZ_SECONDS,

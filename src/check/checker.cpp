@@ -6,14 +6,28 @@
 #include "check/delay_run.h"
 
 namespace tickcheck {
+namespace {
+
+std::unique_ptr<const SymmetryIndex> SymmetryOf(const CSystem& model,
+                                                const SearchOptions& options) {
+  if (!options.symmetry || model.symmetry.empty())
+    return nullptr;
+  return std::make_unique<const SymmetryIndex>(model);
+}
+
+}  // namespace
 
 Checker::Checker(const CSystem& model, CComposition& composition, const CStateSpace& space,
                  const SearchOptions& options, MessageSink& messages)
     : model_(model),
       space_(space),
       messages_(messages),
+      symmetryIndex_(SymmetryOf(model, options)),
+      propertySymmetry_(symmetryIndex_
+                            ? std::make_unique<const PropertySymmetry>(model, *symmetryIndex_)
+                            : nullptr),
       limits_(model, messages),
-      intervals_(model, limits_),
+      intervals_(model, limits_, propertySymmetry_.get()),
       tests_(model, messages),
       budget_(options.limits),
       values_(model, messages),
@@ -30,7 +44,13 @@ Checker::Checker(const CSystem& model, CComposition& composition, const CStateSp
                    return !controlStopped_;
                  }),
       successors_(tests_, intervals_, composition, waiting_, values_, errors_, budget_),
-      deadlock_(tests_, successors_, composition) {}
+      deadlock_(tests_, successors_, composition) {
+  if (propertySymmetry_) {
+    canonical_ = std::make_unique<CanonicalStates>(*propertySymmetry_, composition);
+    successors_.SetSymmetry(canonical_.get());
+    verdicts_.SetSymmetry(propertySymmetry_.get());
+  }
+}
 
 SearchProgress Checker::Progress() const {
   return {newStates_.Count(), static_cast<int64_t>(waiting_.Size()), successors_.FiredTransitions(),
@@ -38,8 +58,11 @@ SearchProgress Checker::Progress() const {
 }
 
 void Checker::Check(const DsState& initial, std::FILE* info) {
-  waiting_.Insert({initial, 1, {}}, false);
-  std::optional<int64_t> current = initial.locationIndex;
+  WaitingDsState start{initial, 1, {}};
+  if (canonical_)
+    canonical_->Canonicalise(start);
+  waiting_.Insert(start, false);
+  std::optional<int64_t> current = start.state.locationIndex;
   messages_.Stage("begin checking");
 
   std::vector<DsState> fresh;

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
+#include "check/canonical_states.h"
 #include "check/constraints.h"
 #include "check/deadlock.h"
 #include "check/new_states.h"
@@ -19,8 +21,10 @@
 #include "check/value_ranges.h"
 #include "check/verdicts.h"
 #include "compose/composition.h"
+#include "expr/property_symmetry.h"
 #include "model/ds_state.h"
 #include "model/messages.h"
+#include "model/symmetry.h"
 #include "model/system.h"
 #include "statespace/clock_intervals.h"
 #include "statespace/clock_limits.h"
@@ -34,6 +38,8 @@ struct SearchOptions {
   bool noClockIntervals = false;     // "-n": every state is stored exactly
   bool checkTimeSuccessors = false;  // "-t": properties also on the delays MaxDelay admits
   SearchLimits limits{};
+  // Store one representative per orbit of the model's symmetry ([Symmetry]), when it has one.
+  bool symmetry = true;
 };
 
 class Checker {
@@ -68,11 +74,15 @@ class Checker {
   RunTimeErrors& Errors() { return errors_; }
   // The reached set as a diagram (after Check: the states of the sweeps that ended).
   const bdd& Reached() const { return reached_.Diagram(); }
+  // The symmetry that the search uses (which members are free), or null when it uses none.
+  const PropertySymmetry* Symmetry() const { return propertySymmetry_.get(); }
 
  private:
   const CSystem& model_;
   const CStateSpace& space_;
   MessageSink& messages_;
+  const std::unique_ptr<const SymmetryIndex> symmetryIndex_;
+  const std::unique_ptr<const PropertySymmetry> propertySymmetry_;
   const ClockLimits limits_;
   const ClockIntervals intervals_;
   const ConstraintTests tests_;
@@ -84,6 +94,7 @@ class Checker {
   WaitingLists waiting_;
   NewStates newStates_;
   SuccessorGenerator successors_;
+  std::unique_ptr<CanonicalStates> canonical_;
   DeadlockTest deadlock_;
   SearchControl* control_ = nullptr;
   bool controlStopped_ = false;  // the control answered no

@@ -111,6 +111,8 @@ class SemanticsExplorer : private DeadlockHook {
   bool LoopBoundReached() const { return loopBound_; }
   // Whether `state` is a deadlock (see above).
   bool IsDeadlock(const DsState& state) const override;
+  // The explorer as the hook that answers `deadlock` in property expressions.
+  const DeadlockHook& Deadlock() const { return *this; }
   // The property in one state: its expression, or its conjunction of atoms. A clock atom on a
   // clock the state does not carry holds unless negated; a location atom that names no process
   // never holds, negated or not. An expression property that meets a run-time error does not

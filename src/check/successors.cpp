@@ -148,7 +148,6 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
     const BatchWindow batch(windows_.Of(bounds_), bounds_);
     // No transition is passed over because the first state's window is empty: the later states
     // of the batch have smaller lower ends.
-    const bool selfLoop = transition.pre == transition.post;
     for (size_t i = 0; i < states.size(); ++i) {
       Window window = batch.At(int64_t{positions[i]} - positions[0]);
       if (caps_[i])
@@ -170,6 +169,10 @@ void SuccessorGenerator::GenerateSuccessors(const std::vector<DsState>& states,
           continue;
         }
         ++firedTransitions_;
+        if (canonical_ != nullptr)
+          canonical_->Canonicalise(successor_);
+        // The entry being expanded waits at the front of its list and takes no merge.
+        const bool selfLoop = successor_.state.locationIndex == index;
         if (transition.isUrgent) {
           successor_.delayCount = 1;
           waiting_.Insert(successor_, selfLoop);

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "check/canonical_states.h"
 #include "check/constraints.h"
 #include "check/delay_window.h"
 #include "check/run_time_errors.h"
@@ -79,6 +80,9 @@ class SuccessorGenerator {
   std::optional<int32_t> RemainingDelays(const DsState& target, int32_t limit,
                                          const std::vector<int32_t>& fixed) const;
 
+  // Makes every successor the representative of its orbit before it waits (null: none).
+  void SetSymmetry(CanonicalStates* canonical) { canonical_ = canonical; }
+
   // The number of transitions that GenerateSuccessors fired into an encodable successor.
   int64_t FiredTransitions() const { return firedTransitions_; }
 
@@ -128,6 +132,7 @@ class SuccessorGenerator {
   const bool checked_;      // format 2: expressions may meet run-time errors
   const bool timeStops_;    // CSystem::HasTimeStops
   const bool urgentJumps_;  // some internal jump is urgent
+  CanonicalStates* canonical_ = nullptr;
   int64_t firedTransitions_ = 0;
   // Scratch of GenerateSuccessors, kept so that its vectors keep their storage from call to call.
   DelayBounds bounds_;

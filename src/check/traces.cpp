@@ -9,6 +9,7 @@
 
 #include "check/semantics_explorer.h"
 #include "expr/comparison_table.h"
+#include "expr/program.h"
 
 namespace tickcheck {
 namespace {
@@ -74,12 +75,13 @@ Trace FoldedJumps(const DsState& initial, const std::vector<JumpStep>& path) {
 }
 
 // A breadth-first search of the discrete-time semantics that waits from a state only to the next
-// delay at which some comparison of a clock (in a guard, an invariant or a property atom) may
-// change its answer, or a clock reaches its Max, instead of tick by tick: its cost does not grow
-// with the clock constants. Between two such delays every comparison keeps its answer, so the
-// ticks in between are allowed when the first is, and the transitions enabled stay the same; but
-// a transition is taken only at those delays, so the search may miss a state that needs a
-// transition at another delay, and FindTraces then asks the tick-by-tick search.
+// delay at which some comparison of a clock (in a guard, an invariant, a property atom, or met by
+// the evaluation of a property expression in the state) may change its answer, or a clock reaches
+// its Max, instead of tick by tick: its cost does not grow with the clock constants. Between two
+// such delays every comparison keeps its answer, so the ticks in between are allowed when the first
+// is, and the transitions enabled stay the same; but a transition is taken only at those delays, so
+// the search may miss a state that needs a transition at another delay, and FindTraces then asks
+// the tick-by-tick search.
 class JumpSearch {
  public:
   JumpSearch(const CSystem& system, SemanticsExplorer& explorer)
@@ -95,6 +97,11 @@ class JumpSearch {
       }
     }
     for (const CProperty& property : system.properties) {
+      if (property.expression >= 0 && (property.Type == 0 || property.Type == 1) &&
+          std::ranges::any_of(
+              system.expressions[property.expression].Bindings(),
+              [this](const ExpBinding& binding) { return IsClock(binding.variable); }))
+        clockExpressions_.push_back(property.expression);
       for (const CAtomProperty& atom : property.atoms) {
         if (atom.kind == CAtomProperty::kClock && IsClock(atom.variable))
           boundsOf_[static_cast<size_t>(atom.variable)].push_back({-1, atom.bound});
@@ -219,6 +226,23 @@ class JumpSearch {
           offer(bound + side - value);
       }
     }
+    // A property expression takes the same path, and gives the same answer, until a comparison
+    // of a clock that it meets changes its answer.
+    met_.clear();
+    for (int32_t id : clockExpressions_)
+      EvaluateObserved(system_.expressions[id], system_, state, &explorer_.Deadlock(), met_);
+    for (const ClockComparison& comparison : met_) {
+      const auto active =
+          std::find(state.activeClocks.begin(), state.activeClocks.end(), comparison.clock);
+      if (active == state.activeClocks.end())
+        continue;
+      const int64_t value =
+          state.clockValues[static_cast<size_t>(active - state.activeClocks.begin())];
+      if (value >= system_.variables[static_cast<size_t>(comparison.clock) - 1].Max)
+        continue;
+      for (int64_t side = -1; side <= 1; ++side)
+        offer(int64_t{comparison.bound} + side - value);
+    }
     return next;
   }
 
@@ -284,8 +308,10 @@ class JumpSearch {
   const CSystem& system_;
   SemanticsExplorer& explorer_;
   const ComparisonTable table_;
-  std::vector<std::vector<Mark>> boundsOf_;  // by clock variable id
-  size_t integers_ = 0;                      // the integer values of a state
+  std::vector<std::vector<Mark>> boundsOf_;   // by clock variable id
+  std::vector<int32_t> clockExpressions_;     // the property expressions that read a clock
+  mutable std::vector<ClockComparison> met_;  // scratch of NextDelay
+  size_t integers_ = 0;                       // the integer values of a state
   std::vector<int32_t> words_;
   std::vector<Node> nodes_;
   std::unordered_set<size_t, NodeHash, NodeEqual> seen_{64, NodeHash{this}, NodeEqual{this}};
@@ -322,18 +348,15 @@ TraceSearch FindTraces(const CSystem& system, MessageSink& messages,
   // First waiting from delay to delay at which something may change; what that misses, tick by
   // tick.
   const DsState initial = explorer.Initial();
-  // The marks of the jumps come from comparisons of atoms, guards and invariants: a property that
-  // is an expression is looked for tick by tick. So is a model with urgent jumps, which the jumps
-  // would take at the end of a wait rather than at its first moment.
-  const bool atomsOnly = std::ranges::all_of(
-      properties, [](const CProperty& property) { return property.expression < 0; });
+  // A model with urgent jumps is looked for tick by tick: the jumps would take them at the end of
+  // a wait rather than at its first moment.
   const bool urgentJumps = std::ranges::any_of(system.processes, [](const CProcess& process) {
     return std::ranges::any_of(process.locations, [](const CLocation& location) {
       return std::ranges::any_of(location.jumps,
                                  [](const CJump& jump) { return jump.Syn <= 0 && jump.iUrgent; });
     });
   });
-  if (open > 0 && atomsOnly && !urgentJumps) {
+  if (open > 0 && !urgentJumps) {
     JumpSearch jumps(system, explorer);
     const ExploreEnd end = jumps.Explore(show, stateLimit, goOn);
     search.states += jumps.Visited();

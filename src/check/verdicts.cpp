@@ -58,6 +58,12 @@ bool Verdicts::IsOpen(size_t property) const {
 
 bool Verdicts::HoldsIn(size_t property, const DsState& state, std::vector<ClockComparison>* met) {
   const CProperty& record = model_.properties[property];
+  if (symmetry_ != nullptr) {
+    const PropertySymmetry::Answer answer = symmetry_->Decide(property, state, deadlock_, met);
+    if (answer.error)
+      errors_.InProperty(*answer.error, property);
+    return answer.holds;
+  }
   if (record.expression < 0)
     return Holds(record, model_, state);
   std::vector<ClockComparison> unused;

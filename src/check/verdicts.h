@@ -21,6 +21,7 @@
 #include "check/run_time_errors.h"
 #include "check/search_control.h"
 #include "expr/program.h"
+#include "expr/property_symmetry.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 
@@ -38,6 +39,10 @@ class Verdicts {
   // All arguments must outlive the object.
   Verdicts(const ConstraintTests& tests, bool checkTimeSuccessors, SearchBudget& budget,
            RunTimeErrors& errors, DelayCap cap, const DeadlockTest* deadlock = nullptr);
+
+  // Decides every property on representatives of the orbits of `symmetry` (null: on the states
+  // themselves); it must outlive the object.
+  void SetSymmetry(const PropertySymmetry* symmetry) { symmetry_ = symmetry; }
 
   // Per property, in model order: 1 true, 0 false.
   const std::vector<uint8_t>& Results() const { return results_; }
@@ -81,6 +86,7 @@ class Verdicts {
   const DelayCap cap_;
   const DeadlockTest* deadlock_;
   bool asksDeadlock_ = false;  // some property's expression asks for a deadlock
+  const PropertySymmetry* symmetry_ = nullptr;
   std::vector<uint8_t> results_;
   std::vector<Group> groups_;         // per property
   bool searchesWhole_ = false;        // a liveness property keeps the search going

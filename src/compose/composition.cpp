@@ -148,6 +148,10 @@ std::optional<int64_t> CComposition::Find(std::span<const int32_t> vector) const
   return entry - 1;
 }
 
+int64_t CComposition::Number(std::span<const int32_t> vector) {
+  return Store(vector, RowHash(vector));
+}
+
 int32_t CComposition::Store(std::span<const int32_t> vector, uint64_t hash) {
   if (!table_.empty()) {
     if (const int32_t entry = table_[CellOf(vector, hash)]; entry != 0)

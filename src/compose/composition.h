@@ -173,6 +173,9 @@ class CComposition {
 
   // The number of the composed location `vector`, if it is stored.
   std::optional<int64_t> Find(std::span<const int32_t> vector) const;
+  // The number of the composed location `vector` (one location id of each process), stored now
+  // when it is new (the search's symmetry reaches locations by permuting others').
+  int64_t Number(std::span<const int32_t> vector);
 
   // Creates every composed transition that leaves the composed location `vector` (internal jumps,
   // binary synchronisations, broadcasts) and stores them as its list, in the order in which the

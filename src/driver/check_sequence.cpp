@@ -14,6 +14,7 @@
 #include "driver/trace_text.h"
 #include "driver/units.h"
 #include "expr/clock_bounds.h"
+#include "expr/property_symmetry.h"
 
 namespace tickcheck {
 namespace {
@@ -94,6 +95,40 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
   return TraceEnd::kDone;
 }
 
+// One line per set of interchangeable processes: how many the search permutes, and which members
+// the properties keep apart.
+std::vector<std::string> SymmetryLines(const CSystem& system, const PropertySymmetry& symmetry) {
+  std::vector<std::string> lines;
+  const std::vector<SymmetrySet>& sets = system.symmetry;
+  for (size_t s = 0; s < sets.size(); ++s) {
+    const int32_t free = symmetry.FreeCount(static_cast<int32_t>(s));
+    std::string line = "symmetry: " + (free == 0 ? std::string("no") : std::to_string(free)) +
+                       " processes of " + sets[s].name + " are interchangeable";
+    // Members kept apart, grouped by the property that keeps them.
+    std::vector<std::pair<int32_t, std::string>> apart;
+    for (size_t k = 0; k < sets[s].members.size(); ++k) {
+      const int32_t property = symmetry.FixedBy()[s][k];
+      if (property < 0)
+        continue;
+      const std::string& name =
+          system.processes[static_cast<size_t>(sets[s].members[k].process) - 1].ProcessName;
+      const auto group = std::find_if(apart.begin(), apart.end(), [property](const auto& entry) {
+        return entry.first == property;
+      });
+      if (group == apart.end())
+        apart.emplace_back(property, name);
+      else
+        group->second += ", " + name;
+    }
+    for (size_t g = 0; g < apart.size(); ++g) {
+      line += (g == 0 ? "; " : ", ") + apart[g].second + " apart for property " +
+              std::to_string(apart[g].first + 1);
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 }  // namespace
 
 uint32_t MillisecondTicks() {
@@ -146,9 +181,17 @@ CheckEnd CheckModelFile(const ProfileIndex& file, const Options& options, const 
   CComposition& composition = check.Composition();
   if (reports)
     composition.printComposedTransitions(reports->ModelInfo());
-  if (refused(
-          check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search})))
+  if (refused(check.Prepare({options.noClockIntervals, options.checkTimeSuccessors, limits.search,
+                             !options.noSymmetry})))
     return end;
+  if (!options.noSymmetry) {
+    for (const std::string& line : system.symmetryNotes)
+      ErrorLine(line);
+  }
+  if (const PropertySymmetry* symmetry = check.Checker().Symmetry()) {
+    for (const std::string& line : SymmetryLines(system, *symmetry))
+      ErrorLine(line);
+  }
   check.Search(&context.monitor, reports ? reports->Manager() : nullptr);
 
   const Checker& checker = check.Checker();

@@ -26,6 +26,8 @@ void Describe(CLI::App& app, Options& options) {
                "--trace, each state showing only what its step changed");
   app.add_flag("--fast-reached-set")
       ->description("accepted for older command lines; changes nothing");
+  app.add_flag("--no-symmetry", options.noSymmetry,
+               "store every state, not one per orbit of interchangeable processes");
   app.add_flag("--progress", options.progress, "progress every 2 s (always on a terminal)");
   app.add_option_function<std::string>(
          "--memory-limit",

@@ -19,6 +19,7 @@ struct Options {
   bool progress = false;                  // --progress (also on when standard error is a terminal)
   bool trace = false;                     // --trace (also set by --compact-trace)
   bool compactTrace = false;              // --compact-trace
+  bool noSymmetry = false;                // --no-symmetry
   bool noZeno = false;                    // --no-zeno: liveness leaves out runs that stop ticking
   std::optional<std::string> json{};      // --json FILE; "-" is standard output
   std::optional<uint64_t> memoryLimit{};  // --memory-limit SIZE, in bytes

@@ -331,6 +331,14 @@ Evaluated EvaluateObserved(const CExpression& expression, const CSystem& model,
   }
 }
 
+Evaluated EvaluateObservedAt(const CExpression& expression, int32_t node, const CSystem& model,
+                             const DsState& state, const DeadlockHook* deadlock,
+                             std::vector<ClockComparison>& met) {
+  if (node == expression.Root())
+    return EvaluateObserved(expression, model, state, deadlock, met);
+  return Interpreter(expression, model, &state, nullptr, deadlock, &met).Run(node);
+}
+
 Evaluated RightValueChecked(const CExpression& expression, const CSystem& model,
                             const DsState& state) {
   if (expression.Shape() != ExpressionShape::kProgram)

@@ -102,6 +102,13 @@ Evaluated EvaluateObserved(const CExpression& expression, const CSystem& model,
                            const DsState& state, const DeadlockHook* deadlock,
                            std::vector<ClockComparison>& met);
 
+// EvaluateObserved of the subtree at node `node` of the expression (its root, or any node of a
+// tree that the checked evaluator runs: shapes other than constant, variable and unary), as if
+// that subtree were the whole expression.
+Evaluated EvaluateObservedAt(const CExpression& expression, int32_t node, const CSystem& model,
+                             const DsState& state, const DeadlockHook* deadlock,
+                             std::vector<ClockComparison>& met);
+
 // The value of node `node` (-1: 0) of a CProgramExpression under `valuation`, 0 after a run-time
 // error: the unchecked reading of expr/evaluation.h.
 int32_t ProgramValue(const CExpression& expression, int32_t node, const Valuation& valuation);

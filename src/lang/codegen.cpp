@@ -7,6 +7,7 @@
 #include "lang/fold.h"
 #include "lang/lower.h"
 #include "lang/ranges.h"
+#include "lang/symmetry_sets.h"
 #include "model/expression_builder.h"
 #include "model/property.h"
 
@@ -67,6 +68,7 @@ class Generator {
       result_.origins.emplace_back();
       result_.model.processes.push_back(ProcessOf(static_cast<int32_t>(p)));
     }
+    Symmetry();
     for (const Query& query : queries) {
       PropertySpec property;
       property.type = query.kind == Query::Kind::kInvariant ? 1 : 0;
@@ -114,6 +116,62 @@ class Generator {
     for (size_t c = 0; c < network_.clocks.size(); ++c) {
       clockIds_.push_back(first + static_cast<int32_t>(c));
       model().variables.push_back({network_.clocks[c].name, 1, 0, 0, clocks_.max[c]});
+    }
+  }
+
+  // The proposed sets of interchangeable processes; the clocks of one role get the largest Max of
+  // the role (a query may compare one member's clock with a larger constant).
+  void Symmetry() {
+    model().symmetry = SymmetrySets(network_, clockIds_);
+    for (const SymmetrySetSpec& set : model().symmetry) {
+      for (size_t role = 0; role < set.members[0].own.size(); ++role) {
+        int32_t largest = 0;
+        for (const SymmetryMemberSpec& member : set.members)
+          largest =
+              std::max(largest, *model().variables[static_cast<size_t>(member.own[role]) - 1].max);
+        for (const SymmetryMemberSpec& member : set.members) {
+          VariableSpec& variable = model().variables[static_cast<size_t>(member.own[role]) - 1];
+          if (variable.type == 1)
+            variable.max = largest;
+        }
+      }
+      EqualiseBounds(set);
+    }
+  }
+
+  // A member's clock is active in a location when a clock of its role is active there in some
+  // member (a query may read one member's clock everywhere), with the largest L and U of the role.
+  void EqualiseBounds(const SymmetrySetSpec& set) {
+    const size_t locations =
+        model().processes[static_cast<size_t>(set.members[0].process) - 1].locations.size();
+    for (size_t l = 0; l < locations; ++l) {
+      std::map<size_t, std::pair<int32_t, int32_t>> roles;
+      for (const SymmetryMemberSpec& member : set.members) {
+        for (const ActiveClockSpec& active :
+             model().processes[static_cast<size_t>(member.process) - 1].locations[l].activeClocks) {
+          const auto role = static_cast<size_t>(
+              std::find(member.own.begin(), member.own.end(), active.clock) - member.own.begin());
+          if (role == member.own.size())
+            continue;
+          // -1: no comparison bounds the clock that way.
+          std::pair<int32_t, int32_t>& bounds = roles.try_emplace(role, -1, -1).first->second;
+          bounds.first = std::max(bounds.first, active.L.value_or(-1));
+          bounds.second = std::max(bounds.second, active.U.value_or(-1));
+        }
+      }
+      for (const SymmetryMemberSpec& member : set.members) {
+        std::vector<ActiveClockSpec>& active =
+            model().processes[static_cast<size_t>(member.process) - 1].locations[l].activeClocks;
+        // Clocks that are not the member's own (a global clock) stay as they are.
+        std::erase_if(active, [&member](const ActiveClockSpec& clock) {
+          return std::find(member.own.begin(), member.own.end(), clock.clock) != member.own.end();
+        });
+        for (const auto& [role, bounds] : roles)
+          active.push_back({member.own[role], bounds.first, bounds.second});
+        std::sort(
+            active.begin(), active.end(),
+            [](const ActiveClockSpec& a, const ActiveClockSpec& b) { return a.clock < b.clock; });
+      }
     }
   }
 

@@ -393,10 +393,15 @@ class Elaborator {
             index, arguments[i]);
       }
     }
+    const auto variablesBefore = static_cast<int32_t>(network().variables.size());
+    const auto clocksBefore = static_cast<int32_t>(network().clocks.size());
     for (const SyntaxDeclaration& declaration : templ.declarations)
       Declare(declaration, *local, name + ".", index, templ.name.text);
 
     Process process;
+    process.arguments = arguments;
+    process.ownVariables = {variablesBefore, static_cast<int32_t>(network().variables.size())};
+    process.ownClocks = {clocksBefore, static_cast<int32_t>(network().clocks.size())};
     process.name = name;
     process.templateName = templ.name.text;
     process.pos = templ.name.pos;

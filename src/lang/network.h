@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lang/diagnostics.h"
@@ -155,6 +156,11 @@ struct Process {
   int32_t init = 0;
   std::vector<Edge> edges;
   SourcePos pos;
+  // For the symmetry of processes of one template: the values of its parameters in order, and
+  // the integer variables and clocks that its declarations made (numbers from .. to, excluded).
+  std::vector<int32_t> arguments;
+  std::pair<int32_t, int32_t> ownVariables{0, 0};
+  std::pair<int32_t, int32_t> ownClocks{0, 0};
 };
 
 // A statement of a function body.

@@ -7,6 +7,8 @@
 #include "model/constraint.h"
 #include "model/format2.h"
 #include "model/profile.h"
+#include "model/symmetry.h"
+#include "model/symmetry_check.h"
 #include "model/system.h"
 
 namespace tickcheck {
@@ -61,6 +63,10 @@ class ModelLoader {
       LoadLoops();
       CheckFormat2Records(system_, messages_);
       refusal_ = CheckFormat2Uses(system_);
+      if (!refusal_)
+        refusal_ = LoadSymmetry(file_, system_);
+      if (!refusal_)
+        system_.symmetryNotes = VerifySymmetry(system_);
     }
     return refusal_;
   }

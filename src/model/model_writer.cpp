@@ -220,6 +220,26 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
     text.Missing("Loops", "Function" + Num(static_cast<int64_t>(model.loops.size()) + 1));
   }
 
+  if (!model.symmetry.empty()) {
+    text.Section("Symmetry");
+    for (size_t s = 0; s < model.symmetry.size(); ++s) {
+      const SymmetrySetSpec& set = model.symmetry[s];
+      const std::string id = Num(static_cast<int64_t>(s) + 1);
+      text.String("Set" + id, set.name);
+      for (size_t k = 0; k < set.members.size(); ++k) {
+        const SymmetryMemberSpec& member = set.members[k];
+        const std::string m = id + "-" + Num(static_cast<int64_t>(k) + 1);
+        text.Int("Process" + m, member.process);
+        text.Int("Value" + m, member.value);
+        for (size_t j = 0; j < member.own.size(); ++j)
+          text.Int("Own" + m + "-" + Num(static_cast<int64_t>(j) + 1), member.own[j]);
+      }
+      for (size_t j = 0; j < set.identities.size(); ++j)
+        text.Int("Identity" + id + "-" + Num(static_cast<int64_t>(j) + 1), set.identities[j]);
+    }
+    text.Missing("Symmetry", "Set" + Num(static_cast<int64_t>(model.symmetry.size()) + 1));
+  }
+
   // The binary records come last, so that a record's bytes can never hide a later section.
   const int32_t total = model.totalExpNum.value_or(
       model.expressions.empty() ? 0 : model.expressions.rbegin()->first + 1);

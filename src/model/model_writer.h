@@ -89,6 +89,18 @@ struct LoopSpec {
   int32_t line = 0;
 };
 
+// Format 2: a set of interchangeable processes ([Symmetry], model/symmetry.h).
+struct SymmetryMemberSpec {
+  int32_t process = 0;
+  int32_t value = 0;
+  std::vector<int32_t> own{};
+};
+struct SymmetrySetSpec {
+  std::string name{};
+  std::vector<SymmetryMemberSpec> members{};
+  std::vector<int32_t> identities{};
+};
+
 struct ModelSpec {
   std::optional<int32_t> processNumber{};  // unset: the number of processes described
   std::optional<int32_t> format{};         // [General] Format; unset: not written (format 1)
@@ -101,7 +113,8 @@ struct ModelSpec {
   std::map<int32_t, ExpressionRecord> expressions{};  // by expression index
   std::optional<int32_t> propertyNum{};               // unset: the number of properties described
   std::vector<PropertySpec> properties{};
-  std::vector<LoopSpec> loops{};  // loop id k is entry k - 1; empty: no [Loops] section
+  std::vector<LoopSpec> loops{};            // loop id k is entry k - 1; empty: no [Loops] section
+  std::vector<SymmetrySetSpec> symmetry{};  // empty: no [Symmetry] section
 };
 
 // The bytes of the model file of `model`, verified.

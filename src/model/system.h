@@ -115,6 +115,23 @@ struct LoopSource {
   bool operator==(const LoopSource&) const = default;
 };
 
+// A set of interchangeable processes (format 2, section [Symmetry]; model/symmetry.h says what
+// it means): per member its process number (1-based), its identity value and its own variables,
+// in roles that correspond from member to member; and the variables that hold the set's
+// identities.
+struct SymmetryMember {
+  int32_t process = 0;
+  int32_t value = 0;
+  std::vector<int32_t> own;
+  bool operator==(const SymmetryMember&) const = default;
+};
+struct SymmetrySet {
+  std::string name;
+  std::vector<SymmetryMember> members;
+  std::vector<int32_t> identities;
+  bool operator==(const SymmetrySet&) const = default;
+};
+
 class CSystem {
  public:
   CSystem() = default;
@@ -150,6 +167,10 @@ class CSystem {
   int32_t format = 1;
   // Format 2: the loops' sources by loop id (entry k - 1 for id k), up to the first missing one.
   std::vector<LoopSource> loops;
+  // Format 2: the sets of interchangeable processes, none when the file has no [Symmetry].
+  std::vector<SymmetrySet> symmetry;
+  // Format 2: why sets of [Symmetry] were left out (model/symmetry_check.h), one line each.
+  std::vector<std::string> symmetryNotes;
   int32_t processNumber = 0;
   int32_t clockCount = 0;
   int32_t intVarCount = 0;

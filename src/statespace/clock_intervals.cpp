@@ -37,9 +37,11 @@ bool NeedsExactStates(const CSystem& model, const CProcess& process, const CLoca
 
 }  // namespace
 
-ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
+ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits,
+                               const PropertySymmetry* symmetry)
     : model_(model),
       limits_(limits),
+      symmetry_(symmetry),
       propertyCuts_(model.variables.size() + 1),
       listings_(model.variables.size() + 1) {
   // Most clocks are listed by one process: Bounds visits only the processes that list the clock.
@@ -69,7 +71,8 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
       anyExact_ = anyExact_ || exact.back() != 0;
     }
   }
-  for (const CProperty& property : model.properties) {
+  for (size_t i = 0; i < model.properties.size(); ++i) {
+    const CProperty& property = model.properties[i];
     if (property.expression >= 0) {
       const std::vector<ExpBinding>& bindings = model.expressions[property.expression].Bindings();
       const bool readsClock =
@@ -79,8 +82,10 @@ ClockIntervals::ClockIntervals(const CSystem& model, const ClockLimits& limits)
                    model.variables[static_cast<size_t>(binding.variable) - 1].Type ==
                        VarType::kClock;
           });
-      if (readsClock)
+      if (readsClock) {
         clockExpressions_.push_back(property.expression);
+        clockProperties_.push_back(i);
+      }
     }
     for (const CAtomProperty& atom : property.atoms) {
       if (atom.kind == CAtomProperty::kClock && atom.variable >= 1 &&
@@ -117,6 +122,11 @@ std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t cloc
 void ClockIntervals::Observe(const DsState& state, std::vector<ClockComparison>& met) const {
   // An expression that meets a run-time error takes the same path up to it between the cuts, so
   // its error is kept too; the search reports it where it decides the property.
+  if (symmetry_ != nullptr) {
+    for (size_t property : clockProperties_)
+      symmetry_->Decide(property, state, nullptr, &met);
+    return;
+  }
   for (int32_t id : clockExpressions_)
     EvaluateObserved(model_.expressions[id], model_, state, nullptr, met);
 }

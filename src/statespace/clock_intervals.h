@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "expr/program.h"
+#include "expr/property_symmetry.h"
 #include "model/ds_state.h"
 #include "model/system.h"
 #include "statespace/clock_limits.h"
@@ -23,8 +24,11 @@ struct ClockBox {
 
 class ClockIntervals {
  public:
-  // `model` is loaded with its properties; both must outlive the object.
-  ClockIntervals(const CSystem& model, const ClockLimits& limits);
+  // `model` is loaded with its properties; both must outlive the object. With `symmetry` the
+  // search stores representatives, whose properties are decided over their permutations: the
+  // intervals stop where a comparison that any of those evaluations meets changes its answer.
+  ClockIntervals(const CSystem& model, const ClockLimits& limits,
+                 const PropertySymmetry* symmetry = nullptr);
 
   // The L and U bounds of clock `clock` in `state`: the largest over the current locations of all
   // processes that list the clock (a clock may be listed by several processes); none when no
@@ -62,8 +66,10 @@ class ClockIntervals {
 
   const CSystem& model_;
   const ClockLimits& limits_;
-  // The property expressions that read a clock.
+  const PropertySymmetry* symmetry_;
+  // The property expressions that read a clock, and their properties (0-based).
   std::vector<int32_t> clockExpressions_;
+  std::vector<size_t> clockProperties_;
   // Per clock: the sorted values at which a property atom comparing the clock may change its
   // truth (each atom's bound and the value after it).
   std::vector<std::vector<int64_t>> propertyCuts_;

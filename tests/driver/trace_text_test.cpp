@@ -164,6 +164,38 @@ TEST(TraceTextTest, ATraceThatTheSearchCannotFindIsNamedAndTheRunGoesOn) {
       << err;
 }
 
+// A property that is an expression comparing a clock: the trace search waits from one value at
+// which a comparison may change its answer to the next, not tick by tick, so it explores a few
+// states where the clock's constants are in the ten thousands.
+TEST(TraceTextTest, ExpressionPropertiesAreSearchedFromComparisonToComparison) {
+  enum : int32_t { kX = 1 };
+  ModelSpec model;
+  model.format = 2;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 60001}};
+  model.expressions = {{0, Comparison(kX, ExpType::kAtMost, 60000)},
+                       {1, Comparison(kX, ExpType::kAtLeast, 60000)},
+                       {2, Expr::Const(0).Compile()},
+                       {3, Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kGreater, Expr::Var(kX),
+                                                            Expr::Const(45000)),
+                                    Expr::AtLocation(1, 1))
+                               .Compile()}};
+  model.constraints = {{0}, {1}};
+  model.processes = {{.name = "P",
+                      .initLocation = 1,
+                      .locations = {{.name = "a", .activeClocks = {{kX, 60000, 60000}}, .invariant = 1},
+                                    {.name = "b"}},
+                      .jumps = {{.from = 1, .to = 2, .guard = 2, .assignments = {{kX, 2}}}}}};
+  model.properties = {{.type = 0, .expression = 3}};
+  TempDir dir;
+  testing::WriteModel(dir, model, "late.txt");
+  const auto traced = RunTickcheckBinary({"--trace", "late.txt"}, dir.Path().string());
+  EXPECT_EQ(traced.exitCode, 0) << traced.err;
+  EXPECT_NE(traced.out.find("  step 1: delay 45001  (waiting)"), std::string::npos) << traced.out;
+  const size_t at = traced.err.find("traces: 1 of 1 found, ");
+  ASSERT_NE(at, std::string::npos) << traced.err;
+  EXPECT_LT(std::stoll(traced.err.substr(at + 22)), 20) << traced.err;
+}
+
 // A compiled model's trace in its own terms: select values beside the jump, the jumps that the
 // compiler added left out, and in the compact view only what each step changed.
 TEST(TraceTextTest, SourceTermsAndTheCompactView) {

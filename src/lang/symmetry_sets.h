@@ -1,0 +1,24 @@
+#pragma once
+// The sets of interchangeable processes that code generation proposes for section [Symmetry]
+// (model/symmetry.h): the processes of one template instantiated for different values of its one
+// parameter, a scalar-set value or a bounded integer. The checker's loader keeps a set only when
+// the model bears it out (model/symmetry_check.h), so a proposal may be generous.
+//
+// A member's own variables are the integer cells and clocks its template's declarations made,
+// in declaration order, and for a scalar set the cells of global arrays indexed by the set at the
+// member's value. The identity variables are, for a scalar set, the cells of its values; for an
+// integer parameter, the variables connected to it by assignments and by == and !=.
+
+#include <cstdint>
+#include <vector>
+
+#include "lang/network.h"
+#include "model/model_writer.h"
+
+namespace tickcheck::lang {
+
+// `clockIds`: the model file's variable id of each clock; integer cell i is variable i + 1.
+std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
+                                          const std::vector<int32_t>& clockIds);
+
+}  // namespace tickcheck::lang

@@ -1,0 +1,36 @@
+#pragma once
+// Checks that every permutation of a set of [Symmetry] maps the model onto itself, so that a
+// search may store one state per orbit whatever the file's writer claimed.
+//
+// First the set's identity variables are narrowed to those used only as identities (a greatest
+// fixpoint): read only where an identity may stand, assigned only identities or constants, with
+// a range that holds every member's identity. Where an identity may stand: a side of `==` or `!=`
+// whose other side is an identity or a constant, the value assigned to an identity variable, a
+// branch of `?:` that stands there itself, and the index of an array whose cells are the members'
+// own cells of one role, one per member (the index an identity, possibly minus a constant that
+// takes each member's identity to its own cell).
+//
+// Then, for the exchange of member 1 with each other member (these generate every permutation),
+// each process must be matched by the process the exchange takes it to: its locations' clocks,
+// bounds, invariants and every other field, and each jump by a jump of that process whose
+// guards, assignments and effects are the exchanged ones. An expression is exchanged node by
+// node: variables move with their members, a constant where an identity stands is renamed, any
+// other constant stays. A broadcast receive of a member may assign only the member's own
+// variables (receivers update in process order), and no receive on that channel may read them.
+//
+// Member processes, own variables and identity values come from section [Symmetry]
+// (model/symmetry.h); properties are not part of the check (expr/property_symmetry.h decides
+// them on representatives).
+
+#include <string>
+
+#include "model/system.h"
+
+namespace tickcheck {
+
+// Narrows the identity variables of every set of `system.symmetry` and removes the sets that the
+// model does not bear out; returns one line per removed set ("symmetry: processes of <set> are
+// not interchangeable: <reason>").
+std::vector<std::string> VerifySymmetry(CSystem& system);
+
+}  // namespace tickcheck

@@ -1,0 +1,208 @@
+// The symmetry reduction on models of the modelling language: random models whose processes of a
+// template are interchangeable, decided by the language explorer (every state) and by the
+// checker without symmetry and with it in each mode, which must all agree; and the detection, which
+// must leave out a set that some use of an identity breaks, one model per rule.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/language_run.h"
+#include "lang/compiler.h"
+#include "support/language_explorer.h"
+#include "support/model_files.h"
+#include "support/random_symmetric_models.h"
+#include "support/temp_dir.h"
+
+namespace tickcheck {
+namespace {
+
+using testing::TempDir;
+
+constexpr size_t kStateLimit = 20000;
+constexpr int64_t kShards = 2;
+
+int64_t EnvironmentNumber(const char* name, int64_t fallback) {
+  const char* value = std::getenv(name);
+  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
+}
+
+struct CheckRun {
+  std::vector<bool> verdicts;
+  std::string err;
+  int64_t states = 0;
+  ExitCode exitCode = ExitCode::kFailure;
+};
+
+struct Mode {
+  const char* name;
+  bool noClockIntervals;
+  bool checkTimeSuccessors;
+};
+constexpr std::array<Mode, 3> kModes = {
+    {{"default", false, false}, {"-n", true, false}, {"-t", false, true}}};
+
+CheckRun RunModel(const std::string& model, const std::string& queries, bool symmetry,
+                  const Mode& mode = kModes[0]) {
+  TempDir dir;
+  testing::WriteFile(dir.File("m.tck"), model);
+  testing::WriteFile(dir.File("m.q"), queries);
+  CheckRun run;
+  ::testing::internal::CaptureStderr();
+  const std::string out = testing::CaptureConsole([&] {
+    run.exitCode = RunLanguageModel({.modelPath = dir.File("m.tck"),
+                                     .noClockIntervals = mode.noClockIntervals,
+                                     .checkTimeSuccessors = mode.checkTimeSuccessors,
+                                     .noSymmetry = !symmetry});
+  });
+  run.err = ::testing::internal::GetCapturedStderr();
+  std::istringstream lines(out + run.err);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const bool satisfied = line.ends_with("  -- satisfied");
+    if (satisfied || line.ends_with("  -- not satisfied"))
+      run.verdicts.push_back(satisfied);
+    if (line.starts_with("summary: "))
+      run.states = std::strtoll(line.c_str() + 9, nullptr, 10);
+  }
+  return run;
+}
+
+bool Interchangeable(const std::string& err) {
+  return err.find(" are interchangeable") != std::string::npos &&
+         err.find("symmetry: no processes") == std::string::npos;
+}
+
+class SymmetryDifferentialTest : public ::testing::TestWithParam<int64_t> {};
+
+TEST_P(SymmetryDifferentialTest, VerdictsWithAndWithoutSymmetryAreTheExplorers) {
+  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 80);
+  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
+  int64_t models = 0;
+  int64_t reduced = 0;
+  int64_t leftOut = 0;
+  int64_t states = 0;
+  int64_t reducedStates = 0;
+  for (int64_t k = GetParam(); k < count; k += kShards) {
+    const auto seed = static_cast<uint64_t>(first + k);
+    const testing::RandomSymmetricModel random = testing::MakeRandomSymmetricModel(seed);
+    const std::string shown =
+        "seed " + std::to_string(seed) + "\n" + random.model + "\n" + random.queries;
+    std::vector<lang::Diagnostic> errors;
+    const std::optional<lang::Compilation> compiled =
+        lang::Compile({"m.tck", random.model}, lang::SourceFile{"m.q", random.queries}, errors);
+    ASSERT_TRUE(compiled) << (errors.empty() ? "" : errors[0].Format()) << "\n" << shown;
+    const testing::LanguageVerdicts truth =
+        testing::ExploreLanguage(compiled->network, compiled->queries, kStateLimit);
+    if (!truth.complete)
+      continue;
+    ++models;
+    const CheckRun without = RunModel(random.model, random.queries, false);
+    EXPECT_EQ(without.verdicts, truth.satisfied) << "no symmetry\n" << shown;
+    for (const Mode& mode : std::vector<Mode>(kModes.begin() + 1, kModes.end())) {
+      const CheckRun run = RunModel(random.model, random.queries, true, mode);
+      EXPECT_EQ(run.verdicts, truth.satisfied) << "symmetry " << mode.name << "\n" << shown;
+    }
+    const CheckRun with = RunModel(random.model, random.queries, true);
+    ASSERT_EQ(with.exitCode, ExitCode::kComplete) << with.err << shown;
+    EXPECT_EQ(with.verdicts, truth.satisfied) << "symmetry\n" << with.err << shown;
+    EXPECT_EQ(without.err.find("symmetry:"), std::string::npos) << without.err;
+    if (random.breaksSymmetry) {
+      EXPECT_NE(with.err.find("symmetry: processes of P are not interchangeable"),
+                std::string::npos)
+          << with.err << shown;
+    }
+    if (Interchangeable(with.err)) {
+      ++reduced;
+      states += without.states;
+      reducedStates += with.states;
+      EXPECT_LE(with.states, without.states) << shown;
+    }
+    leftOut += with.err.find("are not interchangeable") != std::string::npos ? 1 : 0;
+  }
+  std::cout << "shard " << GetParam() << ": " << models << " models, " << reduced
+            << " reduced (stored states " << states << " -> " << reducedStates << "), " << leftOut
+            << " with a set left out\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, SymmetryDifferentialTest, ::testing::Range<int64_t>(0, kShards));
+
+// A model of N processes of P over `parameter` with the given global declarations, the
+// template's guard and update on its one edge, and a controller's guard.
+std::string Model(const std::string& parameter, const std::string& globals,
+                  const std::string& guard, const std::string& update,
+                  const std::string& controller = "true") {
+  return "const int N = 3;\n" + parameter + "\n" + globals +
+         "\nprocess P(const id_t i) {\n  clock x;\n  state idle, busy { x <= 2 };\n"
+         "  init idle;\n  trans\n    idle -> busy { guard " +
+         guard + "; assign x = 0, " + update +
+         "; },\n    busy -> idle { guard x >= 1; };\n}\n"
+         "process Ctl() {\n  state s;\n  init s;\n  trans s -> s { guard " +
+         controller + "; };\n}\nsystem P, Ctl;\n";
+}
+
+const char* const kRange = "typedef int[1,N] id_t;";
+const char* const kScalar = "typedef scalar[N] id_t;";
+
+TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterchangeable) {
+  struct Case {
+    const char* what;
+    std::string model;
+  };
+  const std::vector<Case> cases = {
+      {"integer identity compared and copied", Model(kRange, "int[0,N] id = 0;\nint[0,N] seen = 0;",
+                                                     "id == 0 || id == i", "id = i, seen = id")},
+      {"scalar identity in a variable and an indexed array",
+       Model(kScalar, "bool taken[id_t];", "!taken[i]", "taken[i] = true")},
+  };
+  for (const Case& c : cases) {
+    const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
+    EXPECT_NE(run.err.find("symmetry: 3 processes of P are interchangeable"), std::string::npos)
+        << c.what << "\n"
+        << run.err;
+  }
+}
+
+TEST(SymmetryDetectionTest, UsesThatBreakTheSymmetryLeaveTheSetOut) {
+  struct Case {
+    const char* what;
+    std::string model;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"another process compares an identity with a constant identity",
+       Model(kRange, "int[0,N] id = 0;", "id == 0", "id = i", "id == 1"),
+       "is not matched when P(1) and P(2) are exchanged"},
+      {"an identity in arithmetic",
+       Model(kRange, "int[0,N] id = 0;\nint[0,9] v = 0;", "id == 0", "id = i, v = i + 1"),
+       "is not matched when P(1) and P(2) are exchanged"},
+      {"an identity variable in arithmetic",
+       Model(kRange, "int[0,N] id = 0;\nint[0,9] v = 0;", "id == 0", "id = i, v = id + 1"),
+       "id is not used only as an identity"},
+      {"an identity variable compared with <",
+       Model(kRange, "int[0,N] id = 0;", "id < 2", "id = i"), "id is not used only as an identity"},
+      {"an identity variable whose range misses an identity",
+       Model(kRange, "int[0,2] id = 0;", "id == 0", "id = i"),
+       "is not matched when P(1) and P(2) are exchanged"},
+      {"an identity variable that starts at a member's identity",
+       Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"), "the initial value of id"},
+      {"a scalar identity compared with a constant one",
+       Model(kScalar, "bool taken[id_t];", "!taken[i] && i != 1", "taken[i] = true"),
+       "are exchanged"},
+  };
+  for (const Case& c : cases) {
+    const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
+    EXPECT_NE(run.err.find("symmetry: processes of P are not interchangeable"), std::string::npos)
+        << c.what << "\n"
+        << run.err;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << "\n" << run.err;
+    EXPECT_FALSE(Interchangeable(run.err)) << c.what << "\n" << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace tickcheck
