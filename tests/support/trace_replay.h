@@ -24,7 +24,8 @@
 // transition may be possible in that state. Every state of the run, the states between ticks
 // included, must satisfy the formula of a satisfied E[] and violate that of a violated A<>; for a
 // violated leads-to the second formula must hold nowhere on the cycle, and the first somewhere
-// after the last state of the run where the second holds.
+// after the last state of the run where the second holds. An urgent jump that could be taken in a
+// wait stays passed until the next transition, across the start of the cycle too.
 
 #include <nlohmann/json.hpp>
 
