@@ -217,6 +217,53 @@ TEST(LanguageRunTest, LivenessQueriesPrintTheirVerdictsAndLassos) {
             "  cycle 1: delay 1  (waiting)  ->  P.a  n=0\n");
 }
 
+// An arbiter tree of 32 processes, far more composed locations than a 64-bit product of the
+// location counts numbers: 16 clients at the leaves (client i at node 15 + i), 15 arbiters
+// (node j's children 2j and 2j + 1) and the top above the root. A request climbs to the top,
+// the grant comes down, the release goes up. It loads and decides what it reaches in a few steps;
+// the clients, whose channels their identity indexes, are left out of the symmetry.
+TEST(LanguageRunTest, AnArbiterTreeOf32ProcessesLoadsAndDecides) {
+  TempDir dir;
+  WriteFile(dir.File("tree.tck"),
+            "const int C = 16;\n"
+            "chan req[2 * C], grant[2 * C], rel[2 * C];\n"
+            "process Top() {\n"
+            "  state idle, busy, given;\n  init idle;\n  trans\n"
+            "    idle -> busy { sync req[1]?; },\n"
+            "    busy -> given { sync grant[1]!; },\n"
+            "    given -> idle { sync rel[1]?; };\n}\n"
+            "process Arbiter(const int[1, C - 1] j) {\n"
+            "  state idle, askL, askR, waitL, waitR, passL, passR, heldL, heldR, relL, relR;\n"
+            "  init idle;\n  trans\n"
+            "    idle -> askL { sync req[2 * j]?; },\n"
+            "    idle -> askR { sync req[2 * j + 1]?; },\n"
+            "    askL -> waitL { sync req[j]!; },\n"
+            "    askR -> waitR { sync req[j]!; },\n"
+            "    waitL -> passL { sync grant[j]?; },\n"
+            "    waitR -> passR { sync grant[j]?; },\n"
+            "    passL -> heldL { sync grant[2 * j]!; },\n"
+            "    passR -> heldR { sync grant[2 * j + 1]!; },\n"
+            "    heldL -> relL { sync rel[2 * j]?; },\n"
+            "    heldR -> relR { sync rel[2 * j + 1]?; },\n"
+            "    relL -> idle { sync rel[j]!; },\n"
+            "    relR -> idle { sync rel[j]!; };\n}\n"
+            "process Client(const int[1, C] i) {\n"
+            "  clock x;\n  state idle, want, cs { x <= 2 };\n  init idle;\n  trans\n"
+            "    idle -> want { sync req[C - 1 + i]!; },\n"
+            "    want -> cs { sync grant[C - 1 + i]?; assign x = 0; },\n"
+            "    cs -> idle { guard x >= 1; sync rel[C - 1 + i]!; };\n}\n"
+            "system Top, Arbiter, Client;\n");
+  WriteFile(dir.File("tree.q"), "E<> Client(1).want && Client(16).want\nE<> Arbiter(8).askL\n");
+  const testing::ProcessResult run = RunTickcheckBinary({dir.File("tree.tck")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "E<> Client(1).want && Client(16).want  -- satisfied\n"
+            "E<> Arbiter(8).askL  -- satisfied\n");
+  EXPECT_NE(run.err.find("symmetry: processes of Client are not interchangeable"),
+            std::string::npos)
+      << run.err;
+}
+
 TEST(LanguageRunTest, UnreadableModelFileAndLanguageOptionsOnAModelFile) {
   TempDir dir;
   testing::ProcessResult run = RunTickcheckBinary({dir.File("none.tck")});
