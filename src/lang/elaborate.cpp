@@ -52,7 +52,8 @@ class Elaborator {
   Network& network() { return result_.network; }
   const Scope& Globals() const { return *result_.globals; }
 
-  // Notes, for the symmetry of scalar sets, the cells of a value of `type` from `first` on.
+  // Notes, for the symmetry of scalar sets and integer identities, the cells of a value of `type`
+  // from `first` on.
   void NoteScalars(const Type& type, int32_t first, ScalarSet::Indexed::Kind kind) {
     if (type.kind == Type::Kind::kScalar && kind == ScalarSet::Indexed::Kind::kVariables) {
       network().scalars[static_cast<size_t>(type.scalarSet)].variables.push_back(first);
@@ -60,6 +61,8 @@ class Elaborator {
       if (type.scalarSet >= 0) {
         network().scalars[static_cast<size_t>(type.scalarSet)].arrays.push_back(
             {kind, first, type.element->cells});
+      } else if (kind == ScalarSet::Indexed::Kind::kVariables) {
+        network().rangeArrays.push_back({first, type.element->cells, type.lower, type.upper});
       }
       for (int32_t k = 0; k < type.Length(); ++k)
         NoteScalars(*type.element, first + k * type.element->cells, kind);

@@ -224,6 +224,15 @@ struct ScalarSet {
   std::vector<std::pair<int32_t, int32_t>> processes;
 };
 
+// An array of integer cells indexed by an integer range: the element of index v starts at
+// first + (v - lower) * stride.
+struct RangeArray {
+  int32_t first = 0;
+  int32_t stride = 1;
+  int32_t lower = 0;
+  int32_t upper = 0;
+};
+
 struct Network {
   std::vector<IntVariable> variables;
   std::vector<ClockVariable> clocks;
@@ -233,6 +242,7 @@ struct Network {
   std::vector<Binder> binders;
   std::vector<int32_t> constants;  // the cells of constant arrays and records
   std::vector<ScalarSet> scalars;
+  std::vector<RangeArray> rangeArrays;  // for the symmetry of integer identities
 };
 
 // A query, resolved against the network.

@@ -1,6 +1,7 @@
 #include "lang/symmetry_sets.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 
@@ -114,6 +115,12 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
     if (!fits || members.size() < 2)
       continue;
     const int32_t scalar = ScalarSetOf(network, members[0]);
+    // Integer identities from 1 up, one member each: arrays indexed by exactly that range are
+    // the members' own (a range from 0 is also what an array sized by a constant has).
+    const int32_t lowest = *values.begin();
+    const int32_t highest = *values.rbegin();
+    const bool rangeIndexed =
+        lowest >= 1 && int64_t{highest} - lowest + 1 == static_cast<int64_t>(members.size());
     SymmetrySetSpec set;
     set.name = first.templateName;
     for (int32_t p : members) {
@@ -125,6 +132,17 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
         member.own.push_back(v + 1);
       for (int32_t c = process.ownClocks.first; c < process.ownClocks.second; ++c)
         member.own.push_back(clockIds[static_cast<size_t>(c)]);
+      if (scalar < 0 && rangeIndexed) {
+        for (const RangeArray& array : network.rangeArrays) {
+          if (array.lower != lowest || array.upper != highest)
+            continue;
+          const int32_t start = array.first + (member.value - array.lower) * array.stride;
+          for (int32_t cell = start; cell < start + array.stride; ++cell) {
+            if (!declared[static_cast<size_t>(cell)])
+              member.own.push_back(cell + 1);
+          }
+        }
+      }
       if (scalar >= 0) {
         for (const ScalarSet::Indexed& array :
              network.scalars[static_cast<size_t>(scalar)].arrays) {
@@ -149,6 +167,26 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
         set.identities.push_back(v + 1);
     }
     sets.push_back(std::move(set));
+  }
+  // An array that two sets would claim (two templates over one scalar set or one range) belongs
+  // to neither: its roles leave both sets.
+  std::map<int32_t, int32_t> claims;
+  for (const SymmetrySetSpec& set : sets) {
+    for (const SymmetryMemberSpec& member : set.members) {
+      for (int32_t id : member.own)
+        ++claims[id];
+    }
+  }
+  for (SymmetrySetSpec& set : sets) {
+    for (size_t role = set.members[0].own.size(); role-- > 0;) {
+      const bool shared = std::any_of(
+          set.members.begin(), set.members.end(),
+          [&](const SymmetryMemberSpec& member) { return claims[member.own[role]] > 1; });
+      if (!shared)
+        continue;
+      for (SymmetryMemberSpec& member : set.members)
+        member.own.erase(member.own.begin() + static_cast<std::ptrdiff_t>(role));
+    }
   }
   return sets;
 }

@@ -5,9 +5,10 @@
 // the model bears it out (model/symmetry_check.h), so a proposal may be generous.
 //
 // A member's own variables are the integer cells and clocks its template's declarations made,
-// in declaration order, and for a scalar set the cells of global arrays indexed by the set at the
-// member's value. The identity variables are, for a scalar set, the cells of its values; for an
-// integer parameter, the variables connected to it by assignments and by == and !=.
+// in declaration order, and the cells at the member's value of global arrays indexed by the
+// scalar set, or, for integer identities 1 .. N (every value a member), by that range. The
+// identity variables are, for a scalar set, the cells of its values; for an integer parameter,
+// the variables connected to it by assignments and by == and !=.
 
 #include <cstdint>
 #include <vector>

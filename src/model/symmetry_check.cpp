@@ -250,8 +250,13 @@ class SetCheck {
     return true;
   }
 
+  static bool IsOne(const CExpression& e, int32_t node) {
+    return node >= 0 && !e.IsBound(node) && IsLeafCode(e.Nodes()[static_cast<size_t>(node)].type) &&
+           e.Nodes()[static_cast<size_t>(node)].value == 1;
+  }
+
   // An index `identity - shift` (or `identity + -shift`, or the identity when shift is 0),
-  // possibly under index checks.
+  // possibly under index checks and times 1.
   bool MatchIdentityIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb,
                           int32_t shift, int32_t owner) {
     const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
@@ -261,6 +266,10 @@ class SetCheck {
     }
     if (shift == 0 && HoldsIdentity(a, na))
       return Match(a, na, b, nb, Place::kIdentity, owner);
+    // An offset of one-cell elements: `index * 1`.
+    if (!a.IsBound(na) && !b.IsBound(nb) && x.type == y.type && x.type == ExpType::kMultiply &&
+        IsOne(a, x.right) && IsOne(b, y.right))
+      return MatchIdentityIndex(a, x.left, b, y.left, shift, owner);
     if (a.IsBound(na) || b.IsBound(nb) || x.type != y.type)
       return Misplaced(owner);
     const bool minus = x.type == ExpType::kSubtract;
@@ -293,12 +302,6 @@ class SetCheck {
       return !assign ||
              Match(a, x.right, b, y.right, holds ? Place::kIdentity : Place::kPlain, valueOwner);
     };
-    if (MovesWhole(x.variable, y.variable, x.value))
-      return Match(a, x.left, b, y.left, Place::kPlain, 0) && value();
-    if (const std::optional<int32_t> shift = OwnArrayShift(x.variable, x.value);
-        shift && x.variable == y.variable) {
-      return MatchIdentityIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) && value();
-    }
     // A constant index names one cell, which moves as a variable does.
     const auto constantIndex = [](const CExpression& e, int32_t node) -> std::optional<int32_t> {
       if (node < 0 || e.IsBound(node) || !IsLeafCode(e.Nodes()[static_cast<size_t>(node)].type))
@@ -311,6 +314,13 @@ class SetCheck {
         Var(x.variable + *i) == y.variable + *j) {
       return value();
     }
+    // The members' own cells, one each, need an identity for index (also where no member moves).
+    if (const std::optional<int32_t> shift = OwnArrayShift(x.variable, x.value); shift) {
+      return x.variable == y.variable &&
+             MatchIdentityIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) && value();
+    }
+    if (MovesWhole(x.variable, y.variable, x.value))
+      return Match(a, x.left, b, y.left, Place::kPlain, 0) && value();
     return Misplaced(IdentityRead(a, x.left));
   }
 

@@ -29,6 +29,7 @@ class Generator {
         text += "typedef int[1," + Num(t.members) + "] " + t.type + ";\n";
         text += "int[0," + Num(t.members) + "] owner" + t.name + " = 0;\n";
         text += "int[0," + Num(t.members) + "] last" + t.name + " = 0;\n";
+        text += "bool flag" + t.name + "[" + t.type + "];\n";
       }
     }
     for (size_t k = 0; k < templates_.size(); ++k)
@@ -84,7 +85,9 @@ class Generator {
     } else {
       for (const std::string& atom : std::vector<std::string>{
                "owner" + t.name + " == 0", "owner" + t.name + " == i", "owner" + t.name + " != i",
-               "last" + t.name + " != i", "owner" + t.name + " == last" + t.name})
+               "last" + t.name + " != i", "owner" + t.name + " == last" + t.name,
+               "!flag" + t.name + "[i]",
+               "(owner" + t.name + " == 0 || flag" + t.name + "[owner" + t.name + "])"})
         atoms.push_back(atom);
     }
     std::string guard;
@@ -103,6 +106,7 @@ class Generator {
       updates.push_back("owner" + t.name + " = i");
       updates.push_back("owner" + t.name + " = 0");
       updates.push_back("last" + t.name + " = owner" + t.name);
+      updates.push_back("flag" + t.name + "[i] = !flag" + t.name + "[i]");
     }
     std::string list;
     for (int32_t k = Pick(0, 2); k > 0; --k)
@@ -213,7 +217,10 @@ class Generator {
       }
       default:
         return t.scalar ? "E<> " + pa + ".c == 2 && " + pb + ".me == " + pb + ".me"
-                        : "A[] owner" + t.name + " != " + Num(a + 1) + " || " + pa + ".c < 2";
+                        : (Chance(0.5)
+                               ? "A[] owner" + t.name + " != " + Num(a + 1) + " || " + pa + ".c < 2"
+                               : "E<> owner" + t.name + " != 0 && flag" + t.name + "[owner" +
+                                     t.name + "] && " + pa + "." + Location());
     }
   }
 

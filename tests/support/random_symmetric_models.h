@@ -3,8 +3,8 @@
 // interchangeable, with queries that name particular processes, from a seed, for the
 // differential test of the symmetry reduction: one or two templates instantiated for every value
 // of a scalar set or of an integer range, with local clocks and counters, committed and urgent
-// locations, identities held in a global variable (integer range) or arrays indexed by the set
-// (scalar set), a global clock, binary synchronisation with a controller and broadcasts whose
+// locations, identities held in a global variable and arrays indexed by the identities, a global
+// clock, binary synchronisation with a controller and broadcasts whose
 // receivers touch only their own variables. Some models break the symmetry on purpose (a process
 // compares an identity with a constant one, the controller too, a process uses its identity in
 // arithmetic); the checker must then leave the set out. The same seed always gives the same
