@@ -254,9 +254,11 @@ SyntaxTemplate Parser::Template() {
   ExpectName("process");
   SyntaxTemplate result;
   result.name = Name("a template name");
-  Expect("(");
-  result.parameters = Parameters(")");
-  Expect(")");
+  // XTA writes a template without parameters as `process P { ... }`.
+  if (Accept("(")) {
+    result.parameters = Parameters(")");
+    Expect(")");
+  }
   Expect("{");
   bool states = false;
   while (!Accept("}")) {

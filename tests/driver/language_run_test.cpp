@@ -301,14 +301,14 @@ TEST(LanguageRunTest, XtaFilesWithTheQueriesBesideThem) {
 
 // XTA's `commit` and `urgent` in a process body and its urgent channels mean what the language's
 // do: P leaves the committed a (telling Q on the urgent u) before Q's own edge could set n; the
-// emitted model file means the same.
+// emitted model file means the same. Q, without parameters, is written without a parameter list.
 TEST(LanguageRunTest, XtaCommittedAndUrgentLocationsAndChannels) {
   TempDir dir;
   WriteFile(dir.File("m.xta"),
             "int[0,3] n; clock x; urgent chan u;\n"
             "process P() { state a, b, c; commit a; urgent b; init a;\n"
             "  trans a -> b { sync u!; assign n := 1; }, b -> c { }; }\n"
-            "process Q() { state q, r; init q;\n"
+            "process Q { state q, r; init q;\n"
             "  trans q -> q { guard n == 0; assign n := 2; }, q -> r { sync u?; }; }\n"
             "system P, Q;\n");
   WriteFile(dir.File("m.q"),
