@@ -16,13 +16,13 @@ uint64_t Mix(uint64_t key, int64_t value) {
   return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
 }
 
-uint64_t BucketHash(int32_t slot, uint64_t key) {
+uint64_t FilingHash(int32_t slot, uint64_t key) {
   uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
   return h ^ (h >> 31);
 }
 
-size_t BucketOf(int32_t slot, uint64_t key, size_t mask) {
-  return static_cast<size_t>(BucketHash(slot, key)) & mask;
+size_t HomeOf(int32_t slot, uint64_t key, size_t mask) {
+  return static_cast<size_t>(FilingHash(slot, key)) & mask;
 }
 
 // What a segment key holds for an advancing clock at its Max: no difference of two clock values
@@ -210,75 +210,81 @@ int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
 }
 
 WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) {
-  return shards_[BucketHash(slot, key) >> (64 - kShardBits)];
+  return shards_[FilingHash(slot, key) >> (64 - kShardBits)];
 }
 
 const WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) const {
-  return shards_[BucketHash(slot, key) >> (64 - kShardBits)];
+  return shards_[FilingHash(slot, key) >> (64 - kShardBits)];
 }
 
-size_t WaitingLists::FindBucket(const Shard& shard, int32_t slot, uint64_t key) {
-  const std::vector<Bucket>& buckets = shard.buckets;
-  const size_t mask = buckets.size() - 1;
-  size_t bucket = BucketOf(slot, key, mask);
-  while (buckets[bucket].slot != -1 && (buckets[bucket].slot != slot || buckets[bucket].key != key))
-    bucket = (bucket + 1) & mask;
-  return bucket;
+size_t WaitingLists::FreeCell(const Shard& shard, int32_t slot, uint64_t key) {
+  const std::vector<Filing>& cells = shard.cells;
+  const size_t mask = cells.size() - 1;
+  size_t cell = HomeOf(slot, key, mask);
+  while (cells[cell].slot != -1)
+    cell = (cell + 1) & mask;
+  return cell;
+}
+
+void WaitingLists::Collect(const Shard& shard, int32_t slot, uint64_t key,
+                           std::vector<uint32_t>& sequences) {
+  const std::vector<Filing>& cells = shard.cells;
+  if (cells.empty())
+    return;
+  // Linear probing keeps every filing of (slot, key) between its home and the next empty cell.
+  const size_t mask = cells.size() - 1;
+  for (size_t cell = HomeOf(slot, key, mask); cells[cell].slot != -1; cell = (cell + 1) & mask) {
+    if (cells[cell].slot == slot && cells[cell].key == key)
+      sequences.push_back(cells[cell].sequence);
+  }
 }
 
 void WaitingLists::File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
   for (uint64_t key : keys) {
     Shard& shard = ShardOf(slot, key);
     // At most two thirds full, so that probes stay short.
-    if (3 * (shard.used + 1) > 2 * shard.buckets.size()) {
-      std::vector<Bucket> old = std::move(shard.buckets);
-      shard.buckets.clear();
-      shard.buckets.resize(std::max<size_t>(16, 2 * old.size()));
-      for (Bucket& bucket : old) {
-        if (bucket.slot != -1)
-          shard.buckets[FindBucket(shard, bucket.slot, bucket.key)] = std::move(bucket);
+    if (3 * (shard.used + 1) > 2 * shard.cells.size()) {
+      std::vector<Filing> old = std::move(shard.cells);
+      shard.cells.assign(std::max<size_t>(16, 2 * old.size()), Filing{});
+      for (const Filing& filing : old) {
+        if (filing.slot != -1)
+          shard.cells[FreeCell(shard, filing.slot, filing.key)] = filing;
       }
     }
-    Bucket& bucket = shard.buckets[FindBucket(shard, slot, key)];
-    if (bucket.slot == -1) {
-      bucket.slot = slot;
-      bucket.key = key;
-      ++shard.used;
-    }
-    bucket.sequences.push_back(sequence);
+    shard.cells[FreeCell(shard, slot, key)] = Filing{key, slot, sequence};
+    ++shard.used;
   }
 }
 
 void WaitingLists::Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
   for (uint64_t key : keys) {
     Shard& shard = ShardOf(slot, key);
-    const size_t at = FindBucket(shard, slot, key);
-    std::vector<uint32_t>& sequences = shard.buckets[at].sequences;
-    const auto found = std::find(sequences.begin(), sequences.end(), sequence);
-    *found = sequences.back();
-    sequences.pop_back();
-    if (sequences.empty())
-      EraseBucket(shard, at);
+    const std::vector<Filing>& cells = shard.cells;
+    const size_t mask = cells.size() - 1;
+    size_t cell = HomeOf(slot, key, mask);
+    while (cells[cell].slot != slot || cells[cell].key != key || cells[cell].sequence != sequence)
+      cell = (cell + 1) & mask;
+    EraseCell(shard, cell);
   }
 }
 
-void WaitingLists::EraseBucket(Shard& shard, size_t bucket) {
-  // Linear probing: the buckets after the hole that could live in it move up, so that no search
+void WaitingLists::EraseCell(Shard& shard, size_t cell) {
+  // Linear probing: the filings after the hole that could live in it move up, so that no search
   // stops at the hole early.
-  std::vector<Bucket>& buckets = shard.buckets;
-  const size_t mask = buckets.size() - 1;
-  size_t hole = bucket;
-  for (size_t next = (hole + 1) & mask; buckets[next].slot != -1; next = (next + 1) & mask) {
-    const size_t home = BucketOf(buckets[next].slot, buckets[next].key, mask);
-    // The bucket at `next` may fill the hole when its home does not lie in (hole, next].
+  std::vector<Filing>& cells = shard.cells;
+  const size_t mask = cells.size() - 1;
+  size_t hole = cell;
+  for (size_t next = (hole + 1) & mask; cells[next].slot != -1; next = (next + 1) & mask) {
+    const size_t home = HomeOf(cells[next].slot, cells[next].key, mask);
+    // The filing at `next` may fill the hole when its home does not lie in (hole, next].
     const bool between =
         hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
     if (!between) {
-      buckets[hole] = std::move(buckets[next]);
+      cells[hole] = cells[next];
       hole = next;
     }
   }
-  buckets[hole] = Bucket{};
+  cells[hole] = Filing{};
   --shard.used;
 }
 
@@ -305,13 +311,8 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   // Every entry that is not apart from the new one is filed under one of its keys; the oldest of
   // them takes it.
   candidates_.clear();
-  for (uint64_t key : keys_) {
-    const Shard& shard = ShardOf(number, key);
-    if (shard.buckets.empty())
-      continue;
-    const Bucket& bucket = shard.buckets[FindBucket(shard, number, key)];
-    candidates_.insert(candidates_.end(), bucket.sequences.begin(), bucket.sequences.end());
-  }
+  for (uint64_t key : keys_)
+    Collect(ShardOf(number, key), number, key, candidates_);
   // Sequence numbers wrap: order them by their distance from the front.
   const uint32_t front = slot.frontSequence;
   std::sort(candidates_.begin(), candidates_.end(),

@@ -118,11 +118,12 @@ class WaitingLists {
     uint32_t count = 0;
     bool queued = false;  // in one of the heaps
   };
-  // The entries of one slot filed under one segment key, by sequence number, in no order.
-  struct Bucket {
+  // One entry of one slot filed under one segment key, by its sequence number. An entry filed
+  // under several keys has a filing for each; the filings of one key lie in no order.
+  struct Filing {
     uint64_t key = 0;
-    int32_t slot = -1;  // -1: an empty bucket
-    std::vector<uint32_t> sequences;
+    int32_t slot = -1;  // -1: an empty cell
+    uint32_t sequence = 0;
   };
   // Record words: delay count, frozen-list number, then the integer and clock values.
   static constexpr int32_t kHeader = 2;
@@ -153,22 +154,25 @@ class WaitingLists {
   // Whether the location vector of slot `a` comes after that of slot `b`: the heaps' order.
   bool After(int32_t a, int32_t b) const;
   int32_t ClockListOf(const std::vector<int32_t>& clocks);
-  // The buckets are spread over shards that grow one at a time, so that the index grows in
+  // The filings are spread over shards that grow one at a time, so that the index grows in
   // small steps too; each is an open-addressed table with linear probing, at most two thirds
-  // full.
+  // full, holding the filings themselves (no allocation per key).
   static constexpr int kShardBits = 6;
   struct Shard {
-    std::vector<Bucket> buckets;
+    std::vector<Filing> cells;
     size_t used = 0;
   };
   Shard& ShardOf(int32_t slot, uint64_t key);
   const Shard& ShardOf(int32_t slot, uint64_t key) const;
-  // The bucket of (slot, key) in `shard` (not empty), or the empty bucket where it would go.
-  static size_t FindBucket(const Shard& shard, int32_t slot, uint64_t key);
+  // The first empty cell of `shard` at or after the home of (slot, key).
+  static size_t FreeCell(const Shard& shard, int32_t slot, uint64_t key);
+  // Appends to `sequences` those filed under (slot, key).
+  static void Collect(const Shard& shard, int32_t slot, uint64_t key,
+                      std::vector<uint32_t>& sequences);
   // Files sequence `sequence` of slot `slot` under each of `keys` / takes it out of them.
   void File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
   void Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
-  static void EraseBucket(Shard& shard, size_t bucket);
+  static void EraseCell(Shard& shard, size_t cell);
   void Enqueue(Slot& slot);
 
   const CSystem& model_;
