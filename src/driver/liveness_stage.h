@@ -7,9 +7,9 @@
 //
 // With progress lines, one every 2 s while it runs ("progress: 4.062 s, deciding liveness:
 // 1745373 states explored, 155.1 MiB resident"). SIGINT or a resource limit of the run ends it:
-// the liveness properties not decided by then are unknown. The run-time errors that the formulas meet (format 2) are
-// reported as the search reports those of the other properties; a loop past its bound ends the
-// stage like SIGINT, but the run goes on (as a run with model errors).
+// the liveness properties not decided by then are unknown. The run-time errors that the formulas
+// meet (format 2) are reported as the search reports those of the other properties; a loop past its
+// bound ends the stage like SIGINT, but the run goes on (as a run with model errors).
 
 #include "check/run_time_errors.h"
 #include "driver/check_sequence.h"

@@ -319,8 +319,7 @@ TEST(LanguageRunTest, XtaCommittedAndUrgentLocationsAndChannels) {
             "E<> n == 2  -- not satisfied\nA[] P.b imply x == 0 and Q.r  -- satisfied\n"
             "E<> P.c and x > 0  -- satisfied\nE<> deadlock  -- satisfied\n");
   // The emitted model file carries the rules in its keys: checked alone, it says the same.
-  ASSERT_EQ(RunTickcheckBinary({dir.File("m.xta"), "--emit-model", dir.File("m.txt")}).exitCode,
-            0);
+  ASSERT_EQ(RunTickcheckBinary({dir.File("m.xta"), "--emit-model", dir.File("m.txt")}).exitCode, 0);
   EXPECT_EQ(Lines(RunTickcheckBinary({dir.File("m.txt")}).out, {"property"}),
             "property1 : 0\nproperty2 : 1\nproperty3 : 1\nproperty4 : 1\n");
 }

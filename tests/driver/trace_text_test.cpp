@@ -172,19 +172,20 @@ TEST(TraceTextTest, ExpressionPropertiesAreSearchedFromComparisonToComparison) {
   ModelSpec model;
   model.format = 2;
   model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 60001}};
-  model.expressions = {{0, Comparison(kX, ExpType::kAtMost, 60000)},
-                       {1, Comparison(kX, ExpType::kAtLeast, 60000)},
-                       {2, Expr::Const(0).Compile()},
-                       {3, Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kGreater, Expr::Var(kX),
-                                                            Expr::Const(45000)),
-                                    Expr::AtLocation(1, 1))
-                               .Compile()}};
+  model.expressions = {
+      {0, Comparison(kX, ExpType::kAtMost, 60000)},
+      {1, Comparison(kX, ExpType::kAtLeast, 60000)},
+      {2, Expr::Const(0).Compile()},
+      {3, Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kGreater, Expr::Var(kX), Expr::Const(45000)),
+                   Expr::AtLocation(1, 1))
+              .Compile()}};
   model.constraints = {{0}, {1}};
-  model.processes = {{.name = "P",
-                      .initLocation = 1,
-                      .locations = {{.name = "a", .activeClocks = {{kX, 60000, 60000}}, .invariant = 1},
-                                    {.name = "b"}},
-                      .jumps = {{.from = 1, .to = 2, .guard = 2, .assignments = {{kX, 2}}}}}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "a", .activeClocks = {{kX, 60000, 60000}}, .invariant = 1},
+                     {.name = "b"}},
+       .jumps = {{.from = 1, .to = 2, .guard = 2, .assignments = {{kX, 2}}}}}};
   model.properties = {{.type = 0, .expression = 3}};
   TempDir dir;
   testing::WriteModel(dir, model, "late.txt");

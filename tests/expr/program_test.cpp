@@ -42,22 +42,22 @@ class ProgramTest : public ::testing::Test {
   // Loads a format-2 model whose expressions are `expressions` (id = position), n = -2,
   // a = {1, 2, 3}, the process in its location 1 and x = 4.
   void Load(const std::vector<Expr>& expressions) {
-    ModelSpec spec;
-    spec.format = 2;
-    spec.variables = {{.name = "n", .type = 0, .initValue = -2, .min = -4, .max = 3}};
+    ModelSpec written;
+    written.format = 2;
+    written.variables = {{.name = "n", .type = 0, .initValue = -2, .min = -4, .max = 3}};
     for (int32_t k = 0; k < 3; ++k) {
-      spec.variables.push_back({.name = "a[" + std::to_string(k) + "]",
-                                .type = 0,
-                                .initValue = k + 1,
-                                .min = 0,
-                                .max = 9});
+      written.variables.push_back({.name = "a[" + std::to_string(k) + "]",
+                                   .type = 0,
+                                   .initValue = k + 1,
+                                   .min = 0,
+                                   .max = 9});
     }
-    spec.variables.push_back({.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10});
-    spec.processes = {{.name = "P", .initLocation = 1, .locations = {{.name = "l"}}}};
-    spec.loops = {{"f", 7}};
+    written.variables.push_back({.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 10});
+    written.processes = {{.name = "P", .initLocation = 1, .locations = {{.name = "l"}}}};
+    written.loops = {{"f", 7}};
     for (size_t k = 0; k < expressions.size(); ++k)
-      spec.expressions[static_cast<int32_t>(k)] = expressions[k].Compile();
-    const std::string path = testing::WriteModel(dir_, spec);
+      written.expressions[static_cast<int32_t>(k)] = expressions[k].Compile();
+    const std::string path = testing::WriteModel(dir_, written);
     ASSERT_FALSE(testing::LoadModelFile(model_, path));
     state_.intValues = {-2, 1, 2, 3};
     state_.locations = location_;
