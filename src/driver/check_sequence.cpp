@@ -43,20 +43,7 @@ TraceEnd AddTraces(const CSystem& system, CComposition& composition, const RunLi
                      (outcome.type == 1 && outcome.verdict == Verdict::kFalse));
   }
   const Clock::time_point start = Clock::now();
-  Clock::time_point nextLine = start + std::chrono::seconds(2);
-  // Stops at SIGINT; writes a progress line every 2 s when the search writes them.
-  auto goOn = [&](int64_t explored) {
-    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
-      return false;
-    const Clock::time_point now = Clock::now();
-    if (context.showProgress && now >= nextLine) {
-      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - context.start).count()) +
-                ", looking for traces: " + Counted(explored, "state") + " explored, " +
-                Mebibytes(ResidentBytes()) + " resident");
-      nextLine = now + std::chrono::seconds(2);
-    }
-    return true;
-  };
+  const std::function<bool(int64_t)> goOn = StageControl(context, "looking for traces");
   TraceSearch search;
   try {
     search = FindTraces(system, composition.Messages(), wanted, limits.search.states, goOn);
@@ -130,6 +117,22 @@ std::vector<std::string> SymmetryLines(const CSystem& system, const PropertySymm
 }
 
 }  // namespace
+
+std::function<bool(int64_t)> StageControl(const CheckContext& context, std::string doing) {
+  return [&context, doing = std::move(doing),
+          nextLine = Clock::now() + std::chrono::seconds(2)](int64_t explored) mutable {
+    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
+      return false;
+    const Clock::time_point now = Clock::now();
+    if (context.showProgress && now >= nextLine) {
+      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - context.start).count()) +
+                ", " + doing + ": " + Counted(explored, "state") + " explored, " +
+                Mebibytes(ResidentBytes()) + " resident");
+      nextLine = now + std::chrono::seconds(2);
+    }
+    return true;
+  };
+}
 
 uint32_t MillisecondTicks() {
   const auto now = Clock::now().time_since_epoch();

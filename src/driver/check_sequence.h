@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,11 @@ struct CheckContext {
   SearchMonitor& monitor;
   bool showProgress = false;
 };
+
+// The control of a stage that runs after the search (the trace search, the liveness search): it
+// answers no at SIGINT or once a resource limit is reached, and, when the run shows progress,
+// writes "progress: <s>, <doing>: <n> states explored, <MiB> resident" every 2 s.
+std::function<bool(int64_t)> StageControl(const CheckContext& context, std::string doing);
 
 // How a check ended: its summary when it printed verdicts, and whether committing the reports
 // failed (after a line on standard error).

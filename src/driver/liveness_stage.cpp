@@ -4,7 +4,6 @@
 #include <new>
 
 #include "check/liveness.h"
-#include "driver/process_memory.h"
 #include "driver/units.h"
 
 namespace tickcheck {
@@ -25,19 +24,7 @@ LivenessEnd AddLivenessVerdicts(const CSystem& system, CComposition& composition
   if (!HasLiveness(system))
     return LivenessEnd::kDone;
   const Clock::time_point start = Clock::now();
-  Clock::time_point nextLine = start + std::chrono::seconds(2);
-  auto goOn = [&](int64_t explored) {
-    if (context.interrupt.Interrupted() || !context.monitor.WithinLimits())
-      return false;
-    const Clock::time_point now = Clock::now();
-    if (context.showProgress && now >= nextLine) {
-      ErrorLine("progress: " + Seconds(std::chrono::duration<double>(now - context.start).count()) +
-                ", deciding liveness: " + Counted(explored, "state") + " explored, " +
-                Mebibytes(ResidentBytes()) + " resident");
-      nextLine = now + std::chrono::seconds(2);
-    }
-    return true;
-  };
+  const std::function<bool(int64_t)> goOn = StageControl(context, "deciding liveness");
   LivenessResults results;
   try {
     results = DecideLiveness(system, composition.Messages(), options.noZeno, options.trace,
