@@ -14,6 +14,7 @@
 
 #include "check/liveness.h"
 #include "model/expression_builder.h"
+#include "support/environment.h"
 #include "support/liveness_reference.h"
 #include "support/model_run.h"
 #include "support/process.h"
@@ -326,11 +327,6 @@ TEST(LivenessTest, ARunTimeErrorOfAFormulaIsReportedAndTheFormulaFails) {
       << result.out;
 }
 
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* text = std::getenv(name);
-  return text == nullptr ? fallback : std::atoll(text);
-}
-
 // The random model with its properties replaced by liveness properties over their formulas
 // (atoms, or expressions in format 2): E[] and A<> of each, and each leading to the next.
 ModelSpec WithLivenessProperties(ModelSpec model) {
@@ -356,8 +352,8 @@ ModelSpec WithLivenessProperties(ModelSpec model) {
 constexpr size_t kStateLimit = 20000;
 
 TEST(LivenessTest, RandomModelsAgreeWithTheFixpoints) {
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 120);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 120);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
   int64_t compared = 0;
   int64_t satisfied = 0;
   int64_t incomplete = 0;
@@ -392,8 +388,8 @@ TEST(LivenessTest, RandomModelsAgreeWithTheFixpoints) {
 
 TEST(LivenessTest, LassosOfRandomModelsReplay) {
   testing::TempDir dir;
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 120) / 10;
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 120) / 10;
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
   int64_t lassos = 0;
   for (int64_t k = 0; k < count; ++k) {
     const uint64_t seed = static_cast<uint64_t>(first + k);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/random_models.h"
@@ -140,18 +141,13 @@ TEST(TracesTest, TheReplayRefusesWhatIsNotARun) {
             "property 3: a trace for a verdict that needs none\n");
 }
 
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);
-  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
-}
-
 constexpr int32_t kShards = 6;
 
 class RandomTracesTest : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(RandomTracesTest, TracesReplayInEveryMode) {
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
   int64_t traces = 0;
   for (int64_t k = GetParam(); k < count; k += kShards) {
     const uint64_t seed = static_cast<uint64_t>(first + k);

@@ -17,6 +17,7 @@
 #include "check/semantics_explorer.h"
 #include "model/expression_builder.h"
 #include "model/system.h"
+#include "support/environment.h"
 #include "support/model_files.h"
 #include "support/process.h"
 #include "support/random_models.h"
@@ -749,18 +750,13 @@ TEST(VerdictsTest, TimingRulesGiveTheirHandDerivedVerdicts) {
   }
 }
 
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);
-  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
-}
-
 constexpr int32_t kShards = 6;
 
 class RandomModelsTest : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(RandomModelsTest, VerdictsEqualTheSemanticsInEveryMode) {
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 1);
   int64_t compared = 0;
   int64_t incomplete = 0;
   int64_t properties = 0;

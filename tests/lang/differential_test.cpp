@@ -17,6 +17,7 @@
 
 #include "driver/language_run.h"
 #include "lang/compiler.h"
+#include "support/environment.h"
 #include "support/language_explorer.h"
 #include "support/model_files.h"
 #include "support/random_language_models.h"
@@ -30,12 +31,6 @@ using testing::TempDir;
 
 constexpr size_t kStateLimit = 20000;
 constexpr int64_t kShards = 4;
-
-// TICKCHECK_RANDOM_MODELS models (300 by default) from seed TICKCHECK_RANDOM_SEED (0) on.
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);
-  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
-}
 
 struct Mode {
   const char* name;
@@ -131,8 +126,8 @@ TEST_P(DifferentialTest, CompiledModelsDecideQueriesAsTheSemantics) {
   int queries = 0;
   int modelErrors = 0;
   int tooLarge = 0;
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 300);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
   int64_t models = 0;
   for (int64_t k = GetParam(); k < count; k += kShards) {
     const auto seed = static_cast<uint64_t>(first + k);

@@ -16,6 +16,7 @@
 
 #include "check/liveness.h"
 #include "lang/compiler.h"
+#include "support/environment.h"
 #include "support/language_explorer.h"
 #include "support/liveness_reference.h"
 #include "support/model_run.h"
@@ -27,11 +28,6 @@ namespace tickcheck {
 namespace {
 
 constexpr size_t kStateLimit = 20000;
-
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);
-  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
-}
 
 // Liveness queries over the formulas of `compiled`'s queries: E[] and A<> of each, and each
 // leading to the next.
@@ -48,8 +44,8 @@ std::string LivenessQueries(const lang::Compilation& compiled) {
 }
 
 TEST(LivenessDifferentialTest, RandomModelsAgreeWithTheFixpointsOfBothExplorers) {
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 60);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 60);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
   int64_t compared = 0;
   int64_t satisfied = 0;
   int64_t tooLarge = 0;

@@ -13,6 +13,7 @@
 
 #include "driver/language_run.h"
 #include "lang/compiler.h"
+#include "support/environment.h"
 #include "support/language_explorer.h"
 #include "support/model_files.h"
 #include "support/random_symmetric_models.h"
@@ -25,11 +26,6 @@ using testing::TempDir;
 
 constexpr size_t kStateLimit = 20000;
 constexpr int64_t kShards = 2;
-
-int64_t EnvironmentNumber(const char* name, int64_t fallback) {
-  const char* value = std::getenv(name);
-  return value == nullptr || *value == '\0' ? fallback : std::strtoll(value, nullptr, 10);
-}
 
 struct CheckRun {
   std::vector<bool> verdicts;
@@ -80,8 +76,8 @@ bool Interchangeable(const std::string& err) {
 class SymmetryDifferentialTest : public ::testing::TestWithParam<int64_t> {};
 
 TEST_P(SymmetryDifferentialTest, VerdictsWithAndWithoutSymmetryAreTheExplorers) {
-  const int64_t count = EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 80);
-  const int64_t first = EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
+  const int64_t count = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 80);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 0);
   int64_t models = 0;
   int64_t reduced = 0;
   int64_t leftOut = 0;
