@@ -83,6 +83,14 @@ std::optional<int32_t> Resolver::Constant(const SyntaxExpr& expr, const std::str
   return value->term.value;
 }
 
+bool Resolver::IsClockDifference(const SyntaxExpr& expr, const Typed& left, const Typed& right) {
+  if (left.term.kind != Term::Kind::kClock || right.term.kind != Term::Kind::kClock)
+    return false;
+  diagnostics_.Error(expr.pos, "clock differences (" + WrittenName(expr.operands[0]) + " - " +
+                                   WrittenName(expr.operands[1]) + ") are not supported");
+  return true;
+}
+
 bool Resolver::RequireInteger(const Typed& value, SourcePos pos) {
   if (value.type->kind == Type::Kind::kScalar) {
     diagnostics_.Error(pos, kScalarUse);
@@ -204,13 +212,10 @@ std::optional<Typed> Resolver::Operator(const SyntaxExpr& expr, Mode mode) {
   std::optional<Typed> right = Expression(expr.operands[1], Mode::kComparand);
   if (!left || !right)
     return std::nullopt;
+  if (IsClockDifference(expr, *left, *right))
+    return std::nullopt;
   const bool leftClock = left->term.kind == Term::Kind::kClock;
   const bool rightClock = right->term.kind == Term::Kind::kClock;
-  if (leftClock && rightClock) {
-    diagnostics_.Error(expr.pos, "clock differences (" + WrittenName(expr.operands[0]) + " - " +
-                                     WrittenName(expr.operands[1]) + ") are not supported");
-    return std::nullopt;
-  }
   if (leftClock || rightClock) {
     const SyntaxExpr& clock = expr.operands[leftClock ? 0 : 1];
     diagnostics_.Error(clock.pos,
@@ -234,13 +239,9 @@ std::optional<Typed> Resolver::Comparison(const SyntaxExpr& expr, int32_t relati
   std::optional<Typed> right = Expression(expr.operands[1], operandMode);
   if (!left || !right)
     return std::nullopt;
-  const bool leftClock = left->term.kind == Term::Kind::kClock;
-  const bool rightClock = right->term.kind == Term::Kind::kClock;
-  if (leftClock && rightClock) {
-    diagnostics_.Error(expr.pos, "clock differences (" + WrittenName(expr.operands[0]) + " - " +
-                                     WrittenName(expr.operands[1]) + ") are not supported");
+  if (IsClockDifference(expr, *left, *right))
     return std::nullopt;
-  }
+  const bool rightClock = right->term.kind == Term::Kind::kClock;
   const bool leftScalar = left->type->kind == Type::Kind::kScalar;
   const bool rightScalar = right->type->kind == Type::Kind::kScalar;
   if (leftScalar || rightScalar) {

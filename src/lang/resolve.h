@@ -143,6 +143,9 @@ class Resolver {
   std::optional<Typed> Read(const Resolved& resolved, const SyntaxExpr& expr, Mode mode);
   // The place that `expr` denotes, for an assignment or a reference argument.
   std::optional<Resolved> Target(const SyntaxExpr& expr, const std::string& what);
+  // Whether the binary `expr` relates two clocks (`x - y`, `x < y`), which is refused with a
+  // message at `expr`.
+  bool IsClockDifference(const SyntaxExpr& expr, const Typed& left, const Typed& right);
   // A value of an integer kind (an int or a bool), for operator `op`.
   bool RequireInteger(const Typed& value, SourcePos pos);
   // The range of one array dimension: a constant size, a type name, or a type written out.
