@@ -1,6 +1,8 @@
 #include "model/symmetry_check.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <tuple>
 
 namespace tickcheck {
@@ -37,6 +39,11 @@ class SetCheck {
     }
     for (int32_t id : set.identities)
       identity_[static_cast<size_t>(id)] = true;
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      for (size_t j = 0; j < set.members[m].channels.size(); ++j)
+        channelOwner_[set.members[m].channels[j]] = {static_cast<int32_t>(m),
+                                                     static_cast<int32_t>(j)};
+    }
   }
 
   // Narrows the identity variables; false (with a reason) when a use breaks the symmetry.
@@ -128,6 +135,13 @@ class SetCheck {
       return variable;
     return set_.members[static_cast<size_t>(Exchange(member))]
         .own[static_cast<size_t>(role_[static_cast<size_t>(variable)])];
+  }
+  int32_t Channel(int32_t channel) const {
+    const auto owner = channelOwner_.find(channel);
+    if (owner == channelOwner_.end())
+      return channel;
+    return set_.members[static_cast<size_t>(Exchange(owner->second.first))]
+        .channels[static_cast<size_t>(owner->second.second)];
   }
   int32_t Value(int32_t value) const {
     for (size_t m = 0; m < set_.members.size(); ++m) {
@@ -286,6 +300,80 @@ class SetCheck {
     return Match(a, x.left, b, y.left, Place::kIdentity, owner);
   }
 
+  // The constant c of `identity - c` (or `identity + -c`), possibly under index checks and times
+  // 1, as the index of an array indexed by identities reads; none for another shape, or when an
+  // index check could fail for a member's identity (then renaming would change the error).
+  std::optional<int32_t> IdentityShift(const CExpression& e, int32_t node) const {
+    std::vector<int32_t> sizes;
+    for (;;) {
+      if (node < 0 || e.IsBound(node))
+        return std::nullopt;
+      const ExpNode& n = e.Nodes()[static_cast<size_t>(node)];
+      if (n.type == ExpType::kIndexCheck) {
+        sizes.push_back(n.value);
+      } else if (n.type != ExpType::kMultiply || !IsOne(e, n.right)) {
+        break;
+      }
+      node = n.left;
+    }
+    const ExpNode& n = e.Nodes()[static_cast<size_t>(node)];
+    if ((n.type != ExpType::kSubtract && n.type != ExpType::kAdd) || !HoldsIdentity(e, n.left) ||
+        !IsConstant(e, n.right))
+      return std::nullopt;
+    const int32_t constant = e.Nodes()[static_cast<size_t>(n.right)].value;
+    const int32_t shift = n.type == ExpType::kSubtract ? constant : -constant;
+    for (int32_t size : sizes) {
+      for (const SymmetryMember& member : set_.members) {
+        if (member.value - shift < 0 || member.value - shift >= size)
+          return std::nullopt;
+      }
+    }
+    return shift;
+  }
+  static bool IsConstant(const CExpression& e, int32_t node) {
+    return node >= 0 && !e.IsBound(node) && IsLeafCode(e.Nodes()[static_cast<size_t>(node)].type);
+  }
+  // `(identity - c) == k` (or !=), as a synchronisation on `channels[identity]` selects the channel
+  // of index k: the constant k stands for the identity k + c. Nothing when the comparison has
+  // another shape.
+  std::optional<bool> MatchShiftedComparison(const CExpression& a, int32_t na, const CExpression& b,
+                                             int32_t nb) {
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
+    for (const bool indexLeft : {true, false}) {
+      const int32_t index = indexLeft ? x.left : x.right;
+      const int32_t constant = indexLeft ? x.right : x.left;
+      const int32_t otherConstant = indexLeft ? y.right : y.left;
+      const std::optional<int32_t> shift = IdentityShift(a, index);
+      if (!shift || !IsConstant(a, constant))
+        continue;
+      if (!IsConstant(b, otherConstant))
+        return false;
+      const int64_t k = a.Nodes()[static_cast<size_t>(constant)].value;
+      return int64_t{Value(static_cast<int32_t>(k + *shift))} - *shift ==
+                 b.Nodes()[static_cast<size_t>(otherConstant)].value &&
+             MatchShiftedIndex(a, index, b, indexLeft ? y.left : y.right);
+    }
+    return std::nullopt;
+  }
+  // The index of MatchShiftedComparison: the same shape, the identity exchanged.
+  bool MatchShiftedIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb) {
+    if (nb < 0 || b.IsBound(nb))
+      return false;
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
+    if (x.type != y.type || x.value != y.value)
+      return false;
+    if (x.type == ExpType::kSubtract || x.type == ExpType::kAdd) {
+      return IsConstant(b, y.right) &&
+             a.Nodes()[static_cast<size_t>(x.right)].value ==
+                 b.Nodes()[static_cast<size_t>(y.right)].value &&
+             Match(a, x.left, b, y.left, Place::kIdentity, IdentityRead(a, x.left));
+    }
+    return (x.type != ExpType::kMultiply || IsOne(b, y.right)) &&
+           MatchShiftedIndex(a, x.left, b, y.left);
+  }
+
   // Array reads and element assignments: the cells, the index and (for an assignment) the value.
   bool MatchArray(const CExpression& a, int32_t na, const CExpression& b, int32_t nb, Place place,
                   int32_t owner) {
@@ -388,6 +476,8 @@ class SetCheck {
       return Match(a, cond.left, b, other.left, Place::kPlain, 0);
     }
     if (x.type == ExpType::kEqual || x.type == ExpType::kNotEqual) {
+      if (const std::optional<bool> shifted = MatchShiftedComparison(a, na, b, nb); shifted)
+        return *shifted;
       const bool identities = HoldsIdentity(a, x.left) || HoldsIdentity(a, x.right);
       const Place sides = identities ? Place::kIdentity : Place::kPlain;
       const int32_t blame = identities ? IdentityRead(a, na) : 0;
@@ -418,6 +508,7 @@ class SetCheck {
   bool SameJump(const CJump& a, const CJump& b) {
     CJump x = a;
     CJump y = b;
+    x.Syn = Channel(a.Syn);
     for (CJump* jump : {&x, &y}) {
       jump->number = 0;
       jump->assignments.clear();
@@ -484,6 +575,8 @@ class SetCheck {
     // Every field but the name and the locations must be equal.
     CProcess x = a;
     CProcess y = b;
+    for (int32_t& channel : x.broadcastChannels)
+      channel = Channel(channel);
     for (CProcess* process : {&x, &y}) {
       process->ProcessName.clear();
       process->locations.clear();
@@ -575,6 +668,7 @@ class SetCheck {
   std::vector<int32_t> role_;           // by variable id: its role among its member's own
   std::vector<bool> identity_;          // by variable id: an identity variable (still)
   std::vector<int32_t> processMember_;  // by process number: its member, or -1
+  std::map<int32_t, std::pair<int32_t, int32_t>> channelOwner_;  // its member and role
   int32_t exchanged_ = 0;
   int32_t blame_ = 0;
   std::string reason_;
