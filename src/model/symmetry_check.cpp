@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 
 namespace tickcheck {
@@ -233,16 +234,17 @@ class SetCheck {
   }
 
   // Whether the array of `count` cells from `first` holds one own cell of each member in one
-  // role, member m's at `value_m - shift`: then the array is indexed by identities.
+  // role, member m's at `value_m - shift`: then the array is indexed by identities. Its other
+  // cells belong to no member (the cells of identities that are no member's, which stay).
   std::optional<int32_t> OwnArrayShift(int32_t first, int32_t count) const {
-    if (count != static_cast<int32_t>(set_.members.size()))
-      return std::nullopt;
     std::optional<int32_t> shift;
     int32_t role = -1;
+    size_t owned = 0;
     for (int32_t c = 0; c < count; ++c) {
       const int32_t member = member_[static_cast<size_t>(first + c)];
       if (member < 0)
-        return std::nullopt;
+        continue;
+      ++owned;
       const int32_t cellRole = role_[static_cast<size_t>(first + c)];
       if ((role >= 0 && cellRole != role))
         return std::nullopt;
@@ -252,7 +254,7 @@ class SetCheck {
         return std::nullopt;
       shift = memberShift;
     }
-    return shift;
+    return owned == set_.members.size() ? shift : std::nullopt;
   }
   // Whether the array maps onto itself cell by cell under the exchange (no cell of a member, or
   // moved as a whole to the array `to`).
@@ -675,29 +677,78 @@ class SetCheck {
   std::vector<std::string> dropped_;
 };
 
+// The members whose identity a variable of the set's identities (not a member's own) starts at,
+// with that variable's name, when at least two other members remain; none otherwise.
+std::vector<std::pair<size_t, std::string>> NamedByInitialValues(const CSystem& system,
+                                                                 const SymmetrySet& set) {
+  std::set<int32_t> own;
+  for (const SymmetryMember& member : set.members)
+    own.insert(member.own.begin(), member.own.end());
+  std::vector<std::pair<size_t, std::string>> named;
+  for (int32_t id : set.identities) {
+    const CVariable& variable = system.variables[static_cast<size_t>(id) - 1];
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      const bool listed = std::any_of(named.begin(), named.end(),
+                                      [m](const auto& entry) { return entry.first == m; });
+      if (!own.contains(id) && set.members[m].value == variable.InitValue && !listed)
+        named.emplace_back(m, variable.Name);
+    }
+  }
+  if (set.members.size() < named.size() + 2)
+    named.clear();
+  return named;
+}
+
+// Verifies one set, narrowing its identities; a member that an identity variable starts at stays
+// in place (leaves the set, with a line in `notes`), since the initial state names it. The reason
+// why the set is left out, or none.
+std::optional<std::string> Verify(const CSystem& system, SymmetrySet& set,
+                                  std::vector<std::string>& notes) {
+  SetCheck check(system, set);
+  if (!check.NarrowIdentities())
+    return check.Reason();
+  set.identities = check.Identities();
+  const std::vector<std::pair<size_t, std::string>> named = NamedByInitialValues(system, set);
+  if (!named.empty()) {
+    std::vector<SymmetryMember> members;
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      const auto entry =
+          std::find_if(named.begin(), named.end(), [m](const auto& n) { return n.first == m; });
+      if (entry == named.end()) {
+        members.push_back(set.members[m]);
+        continue;
+      }
+      notes.push_back(
+          "symmetry: " +
+          system.processes[static_cast<size_t>(set.members[m].process) - 1].ProcessName +
+          " stays in place: " + entry->second + " starts at its identity");
+    }
+    set.members = std::move(members);
+    return Verify(system, set, notes);
+  }
+  SetCheck narrowed(system, set);
+  if (narrowed.Exchanges())
+    return std::nullopt;
+  std::string reason = narrowed.Reason();
+  for (const std::string& dropped : check.Dropped())
+    reason += "; " + dropped;
+  return reason;
+}
+
 }  // namespace
 
 std::vector<std::string> VerifySymmetry(CSystem& system) {
   std::vector<std::string> lines;
   std::vector<SymmetrySet> kept;
   for (SymmetrySet& set : system.symmetry) {
-    SetCheck check(system, set);
-    if (check.NarrowIdentities()) {
-      set.identities = check.Identities();
-      SetCheck narrowed(system, set);
-      if (narrowed.Exchanges()) {
-        kept.push_back(std::move(set));
-        continue;
-      }
-      std::string line =
-          "symmetry: processes of " + set.name + " are not interchangeable: " + narrowed.Reason();
-      for (const std::string& dropped : check.Dropped())
-        line += "; " + dropped;
-      lines.push_back(std::move(line));
+    std::vector<std::string> notes;
+    const std::optional<std::string> reason = Verify(system, set, notes);
+    if (!reason) {
+      lines.insert(lines.end(), notes.begin(), notes.end());
+      kept.push_back(std::move(set));
       continue;
     }
-    lines.push_back("symmetry: processes of " + set.name +
-                    " are not interchangeable: " + check.Reason());
+    lines.push_back("symmetry: processes of " + set.name + " are not interchangeable: " + *reason);
   }
   system.symmetry = std::move(kept);
   return lines;

@@ -21,6 +21,11 @@
 // other constant stays. A broadcast receive of a member may assign only the member's own
 // variables (receivers update in process order), and no receive on that channel may read them.
 //
+// A member whose identity an identity variable (not a member's own) starts at is named by the
+// initial state: it leaves the set (stays in place) when at least two members remain, and the
+// check starts over with the others; its cells in arrays indexed by identities then stay where
+// they are, as those of values that are no member's identity.
+//
 // Member processes, own variables and identity values come from section [Symmetry]
 // (model/symmetry.h); properties are not part of the check (expr/property_symmetry.h decides
 // them on representatives).
@@ -31,9 +36,10 @@
 
 namespace tickcheck {
 
-// Narrows the identity variables of every set of `system.symmetry` and removes the sets that the
-// model does not bear out; returns one line per removed set ("symmetry: processes of <set> are
-// not interchangeable: <reason>").
+// Narrows the identity variables of every set of `system.symmetry`, removes the members that stay
+// in place and the sets that the model does not bear out; returns one line per member that stays
+// ("symmetry: <process> stays in place: <variable> starts at its identity") and per removed set
+// ("symmetry: processes of <set> are not interchangeable: <reason>").
 std::vector<std::string> VerifySymmetry(CSystem& system);
 
 }  // namespace tickcheck

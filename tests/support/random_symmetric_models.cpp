@@ -15,9 +15,11 @@ class Generator {
 
   RandomSymmetricModel Make() {
     RandomSymmetricModel made;
-    templates_.push_back({"P", "pid_t", Pick(2, 4), Chance(0.5), Chance(0.4), Pick(0, 1)});
+    templates_.push_back(
+        {"P", "pid_t", Pick(2, 4), Chance(0.5), Chance(0.4), Pick(0, 1), Chance(0.4)});
     if (Chance(0.35))
-      templates_.push_back({"Q", "qid_t", Pick(2, 3), Chance(0.5), Chance(0.4), Pick(0, 1)});
+      templates_.push_back(
+          {"Q", "qid_t", Pick(2, 3), Chance(0.5), Chance(0.4), Pick(0, 1), Chance(0.4)});
     made.breaksSymmetry = Chance(0.15);
     // The controller receives on a member's channel by a constant index.
     breakByChannel_ =
@@ -28,6 +30,9 @@ class Generator {
         text += "typedef scalar[" + Num(t.members) + "] " + t.type + ";\n";
         text += "bool flag" + t.name + "[" + t.type + "];\n";
         text += "int[0,2] cnt" + t.name + "[" + t.type + "];\n";
+        // A global of the set starts at the first value, whose member stays in place.
+        if (t.global)
+          text += t.type + " at" + t.name + ";\n";
       } else {
         const std::string values = "int[" + t.None() + "," + t.Id(t.members - 1) + "] ";
         text += "typedef int[" + t.Id(0) + "," + t.Id(t.members - 1) + "] " + t.type + ";\n";
@@ -61,6 +66,7 @@ class Generator {
     bool scalar = false;
     bool channels = false;  // channel arrays indexed by the identity, with the controller
     int32_t lower = 1;      // integer identities: the first (0 or 1)
+    bool global = false;    // a scalar set: a global variable of the set
     // The identity of member k (0-based), and a value that is no member's.
     std::string Id(int32_t k) const { return std::to_string(scalar ? k : k + lower); }
     std::string None() const { return std::to_string(lower - 1); }
@@ -92,6 +98,10 @@ class Generator {
            std::vector<std::string>{"flag" + t.name + "[i]", "!flag" + t.name + "[i]",
                                     "cnt" + t.name + "[i] < 2", "me == i", "me != i"})
         atoms.push_back(atom);
+      if (t.global) {
+        atoms.push_back("at" + t.name + " == i");
+        atoms.push_back("at" + t.name + " != me");
+      }
     } else {
       for (const std::string& atom : std::vector<std::string>{
                "owner" + t.name + " == " + t.None(), "owner" + t.name + " == i",
@@ -113,6 +123,8 @@ class Generator {
       updates.push_back("flag" + t.name + "[i] = !flag" + t.name + "[i]");
       updates.push_back("cnt" + t.name + "[i] = (cnt" + t.name + "[i] + 1) % 3");
       updates.push_back("me = i");
+      if (t.global)
+        updates.push_back("at" + t.name + " = i");
     } else {
       updates.push_back("owner" + t.name + " = i");
       updates.push_back("owner" + t.name + " = " + t.None());
