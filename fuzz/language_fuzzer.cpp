@@ -4,26 +4,20 @@
 // model is only compiled and written (--emit-model). The run's limits bound the search; a run
 // must end with exit code 0, 1 or 3.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "bounded_run.h"
 #include "scratch_file.h"
 
 namespace {
 
-constexpr tickcheck::RunLimits kLimits{{5000}};
 constexpr uint8_t kNothing = 0;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The verdicts, the errors and the closing lines would only slow the search down.
-  std::cout.setstate(std::ios::badbit);
-  std::cerr.setstate(std::ios::badbit);
+  tickcheck::fuzz::SilenceStandardStreams();
   return 0;
 }
 
@@ -42,10 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.insert(argv.end(), {"--emit-model", emitted.Path().c_str()});
   else
     argv.insert(argv.end(), {"-q", queryFile.Path().c_str()});
-  const int code = tickcheck::RunTickcheck(static_cast<int>(argv.size()), argv.data(), kLimits);
-  if (code != 0 && code != 1 && code != 3) {
-    std::fprintf(stderr, "the run ended with exit code %d\n", code);
-    std::abort();
-  }
+  tickcheck::fuzz::RunBounded(argv);
   return 0;
 }

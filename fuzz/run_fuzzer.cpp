@@ -5,19 +5,12 @@
 // with errors); the decision-diagram library's failures end the process, which libFuzzer reports
 // as a crash.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "bounded_run.h"
 #include "scratch_file.h"
 
 namespace {
-
-// The search ends like an early end once it has made this many states.
-constexpr tickcheck::RunLimits kLimits{{5000}};
 
 // 0 no option, 1 "-n", 2 "-t", 3 both: the same rule as the replay of fuzz-found inputs.
 unsigned OptionChoice(const uint8_t* data, size_t size) {
@@ -30,10 +23,7 @@ unsigned OptionChoice(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The console lines of a run, its warnings about clock bounds and its closing lines would only
-  // slow the search down.
-  std::cout.setstate(std::ios::badbit);
-  std::cerr.setstate(std::ios::badbit);
+  tickcheck::fuzz::SilenceStandardStreams();
   return 0;
 }
 
@@ -45,10 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back("-n");
   if (options & 2u)
     argv.push_back("-t");
-  const int code = tickcheck::RunTickcheck(static_cast<int>(argv.size()), argv.data(), kLimits);
-  if (code != 0 && code != 1 && code != 3) {
-    std::fprintf(stderr, "the run ended with exit code %d\n", code);
-    std::abort();
-  }
+  tickcheck::fuzz::RunBounded(argv);
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "check/traces.h"
 #include "compose/composition.h"
+#include "driver/console.h"
 #include "driver/liveness_stage.h"
 #include "driver/process_memory.h"
 #include "driver/trace_text.h"
@@ -20,10 +21,6 @@ namespace tickcheck {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void ErrorLine(const std::string& text) {
-  std::cerr << text << '\n' << std::flush;
-}
 
 // What the trace search did to the run.
 enum class TraceEnd { kDone, kInterrupted, kLimitReached };

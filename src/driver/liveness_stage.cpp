@@ -1,19 +1,15 @@
 #include "driver/liveness_stage.h"
 
-#include <iostream>
 #include <new>
 
 #include "check/liveness.h"
+#include "driver/console.h"
 #include "driver/units.h"
 
 namespace tickcheck {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void ErrorLine(const std::string& text) {
-  std::cerr << text << '\n' << std::flush;
-}
 
 }  // namespace
 

@@ -24,10 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void ErrorLine(const std::string& text) {
-  std::cerr << text << '\n' << std::flush;
-}
-
 // Everything after the command line: the checks that come before anything is written, the run
 // sequence, and what closes the run on standard error and in the JSON document.
 RunOutcome Run(const Options& options, const RunLimits& limits, Clock::time_point start,

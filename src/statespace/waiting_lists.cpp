@@ -16,13 +16,9 @@ uint64_t Mix(uint64_t key, int64_t value) {
   return key ^ (static_cast<uint64_t>(value) + 0x9E3779B97F4A7C15ull + (key << 6) + (key >> 2));
 }
 
-uint64_t FilingHash(int32_t slot, uint64_t key) {
-  uint64_t h = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
-  return h ^ (h >> 31);
-}
-
-size_t HomeOf(int32_t slot, uint64_t key, size_t mask) {
-  return static_cast<size_t>(FilingHash(slot, key)) & mask;
+// A tag is already a hash.
+size_t HomeOf(uint32_t tag, size_t mask) {
+  return tag & mask;
 }
 
 // What a segment key holds for an advancing clock at its Max: no difference of two clock values
@@ -79,44 +75,40 @@ void WaitingLists::Advancing(const View& entry, std::vector<size_t>& positions) 
   }
 }
 
-void WaitingLists::SegmentKeys(const View& entry, const std::vector<size_t>& advancing,
-                               std::vector<uint64_t>& keys) const {
-  keys.clear();
-  const uint64_t merge = MergeKey(entry);
-  const auto maxOf = [&](size_t k) {
-    return int64_t{model_.variables[static_cast<size_t>(entry.activeClocks[k]) - 1].Max};
-  };
-  // The key of the run's part at delay `shift`: which advancing clocks stand at their Max, and
-  // the differences of the others to the first of them, which delays do not change.
-  const auto keyAt = [&](int64_t shift) {
-    uint64_t key = merge;
-    std::optional<int64_t> first;
-    for (size_t k : advancing) {
-      const int64_t value = entry.clockValues[k];
-      if (value + shift >= maxOf(k)) {
-        key = Mix(key, kAtMax);
-        continue;
-      }
-      if (!first)
-        first = value;
-      key = Mix(key, value - *first);
-    }
-    return key;
-  };
-  keys.push_back(keyAt(0));
-  // The run enters a new segment at each delay at which a clock reaches its Max, as far as the
-  // delay count reaches: a run merges with an entry that starts right after its last delay.
-  const size_t start = keys.size();
+uint64_t WaitingLists::SegmentKey(const View& entry, const std::vector<size_t>& advancing,
+                                  uint64_t merge, int64_t shift) const {
+  // Which advancing clocks stand at their Max after `shift`, and the differences of the others to
+  // the first of them, which delays do not change.
+  uint64_t key = merge;
+  std::optional<int64_t> first;
   for (size_t k : advancing) {
-    const int64_t reach = maxOf(k) - entry.clockValues[k];
-    if (reach > 0 && reach <= entry.delayCount)
-      keys.push_back(static_cast<uint64_t>(reach));
+    const int64_t value = entry.clockValues[k];
+    if (value + shift >= model_.variables[static_cast<size_t>(entry.activeClocks[k]) - 1].Max) {
+      key = Mix(key, kAtMax);
+      continue;
+    }
+    if (!first)
+      first = value;
+    key = Mix(key, value - *first);
   }
-  std::sort(keys.begin() + static_cast<std::ptrdiff_t>(start), keys.end());
-  keys.erase(std::unique(keys.begin() + static_cast<std::ptrdiff_t>(start), keys.end()),
-             keys.end());
-  for (size_t at = start; at < keys.size(); ++at)
-    keys[at] = keyAt(static_cast<int64_t>(keys[at]));
+  return key;
+}
+
+void WaitingLists::SegmentKeys(const View& entry, const std::vector<size_t>& advancing,
+                               uint64_t merge, int64_t reach, std::vector<uint64_t>& keys) const {
+  // The run enters a new segment at each delay at which a clock reaches its Max: first those
+  // delays, 0 for the entry's own segment, then their keys in their place.
+  keys.assign(1, 0);
+  for (size_t k : advancing) {
+    const int64_t shift =
+        model_.variables[static_cast<size_t>(entry.activeClocks[k]) - 1].Max - entry.clockValues[k];
+    if (shift > 0 && shift <= reach)
+      keys.push_back(static_cast<uint64_t>(shift));
+  }
+  std::sort(keys.begin() + 1, keys.end());
+  keys.erase(std::unique(keys.begin() + 1, keys.end()), keys.end());
+  for (uint64_t& key : keys)
+    key = SegmentKey(entry, advancing, merge, static_cast<int64_t>(key));
 }
 
 WaitingLists::View WaitingLists::ViewOf(const WaitingDsState& entry) {
@@ -209,63 +201,60 @@ int32_t WaitingLists::ClockListOf(const std::vector<int32_t>& clocks) {
   return found->second;
 }
 
-WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) {
-  return shards_[FilingHash(slot, key) >> (64 - kShardBits)];
+WaitingLists::Place WaitingLists::PlaceOf(int32_t slot, uint64_t key) {
+  uint64_t hash = Mix(key, slot) * 0x9E3779B97F4A7C15ull;
+  hash ^= hash >> 31;
+  const auto tag = static_cast<uint32_t>(hash);
+  return {static_cast<size_t>(hash >> (64 - kShardBits)), tag == 0 ? 1 : tag};
 }
 
-const WaitingLists::Shard& WaitingLists::ShardOf(int32_t slot, uint64_t key) const {
-  return shards_[FilingHash(slot, key) >> (64 - kShardBits)];
-}
-
-size_t WaitingLists::FreeCell(const Shard& shard, int32_t slot, uint64_t key) {
+size_t WaitingLists::FreeCell(const Shard& shard, uint32_t tag) {
   const std::vector<Filing>& cells = shard.cells;
   const size_t mask = cells.size() - 1;
-  size_t cell = HomeOf(slot, key, mask);
-  while (cells[cell].slot != -1)
+  size_t cell = HomeOf(tag, mask);
+  while (cells[cell].tag != 0)
     cell = (cell + 1) & mask;
   return cell;
 }
 
-void WaitingLists::Collect(const Shard& shard, int32_t slot, uint64_t key,
-                           std::vector<uint32_t>& sequences) {
+void WaitingLists::Collect(const Shard& shard, uint32_t tag, std::vector<uint32_t>& sequences) {
   const std::vector<Filing>& cells = shard.cells;
   if (cells.empty())
     return;
-  // Linear probing keeps every filing of (slot, key) between its home and the next empty cell.
+  // Linear probing keeps every filing of a tag between its home and the next empty cell.
   const size_t mask = cells.size() - 1;
-  for (size_t cell = HomeOf(slot, key, mask); cells[cell].slot != -1; cell = (cell + 1) & mask) {
-    if (cells[cell].slot == slot && cells[cell].key == key)
+  for (size_t cell = HomeOf(tag, mask); cells[cell].tag != 0; cell = (cell + 1) & mask) {
+    if (cells[cell].tag == tag)
       sequences.push_back(cells[cell].sequence);
   }
 }
 
-void WaitingLists::File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
-  for (uint64_t key : keys) {
-    Shard& shard = ShardOf(slot, key);
-    // At most two thirds full, so that probes stay short.
-    if (3 * (shard.used + 1) > 2 * shard.cells.size()) {
-      std::vector<Filing> old = std::move(shard.cells);
-      shard.cells.assign(std::max<size_t>(16, 2 * old.size()), Filing{});
-      for (const Filing& filing : old) {
-        if (filing.slot != -1)
-          shard.cells[FreeCell(shard, filing.slot, filing.key)] = filing;
-      }
+void WaitingLists::File(int32_t slot, uint32_t sequence, uint64_t key) {
+  const Place place = PlaceOf(slot, key);
+  Shard& shard = shards_[place.shard];
+  // At most two thirds full, so that probes stay short.
+  if (3 * (shard.used + 1) > 2 * shard.cells.size()) {
+    std::vector<Filing> old = std::move(shard.cells);
+    shard.cells.assign(std::max<size_t>(16, 2 * old.size()), Filing{});
+    for (const Filing& filing : old) {
+      if (filing.tag != 0)
+        shard.cells[FreeCell(shard, filing.tag)] = filing;
     }
-    shard.cells[FreeCell(shard, slot, key)] = Filing{key, slot, sequence};
-    ++shard.used;
   }
+  shard.cells[FreeCell(shard, place.tag)] = Filing{place.tag, sequence};
+  ++shard.used;
 }
 
-void WaitingLists::Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys) {
-  for (uint64_t key : keys) {
-    Shard& shard = ShardOf(slot, key);
-    const std::vector<Filing>& cells = shard.cells;
-    const size_t mask = cells.size() - 1;
-    size_t cell = HomeOf(slot, key, mask);
-    while (cells[cell].slot != slot || cells[cell].key != key || cells[cell].sequence != sequence)
-      cell = (cell + 1) & mask;
-    EraseCell(shard, cell);
-  }
+void WaitingLists::Unfile(int32_t slot, uint32_t sequence, uint64_t key) {
+  const Place place = PlaceOf(slot, key);
+  Shard& shard = shards_[place.shard];
+  const std::vector<Filing>& cells = shard.cells;
+  const size_t mask = cells.size() - 1;
+  // A filing of another slot may be equal to this one; either may go, the table stays the same.
+  size_t cell = HomeOf(place.tag, mask);
+  while (cells[cell].tag != place.tag || cells[cell].sequence != sequence)
+    cell = (cell + 1) & mask;
+  EraseCell(shard, cell);
 }
 
 void WaitingLists::EraseCell(Shard& shard, size_t cell) {
@@ -274,8 +263,8 @@ void WaitingLists::EraseCell(Shard& shard, size_t cell) {
   std::vector<Filing>& cells = shard.cells;
   const size_t mask = cells.size() - 1;
   size_t hole = cell;
-  for (size_t next = (hole + 1) & mask; cells[next].slot != -1; next = (next + 1) & mask) {
-    const size_t home = HomeOf(cells[next].slot, cells[next].key, mask);
+  for (size_t next = (hole + 1) & mask; cells[next].tag != 0; next = (next + 1) & mask) {
+    const size_t home = HomeOf(cells[next].tag, mask);
     // The filing at `next` may fill the hole when its home does not lie in (hole, next].
     const bool between =
         hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
@@ -307,14 +296,21 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   Slot& slot = slots_[static_cast<size_t>(number)];
   const View fresh = ViewOf(entry);
   Advancing(fresh, advancing_);
-  SegmentKeys(fresh, advancing_, keys_);
-  // Every entry that is not apart from the new one is filed under one of its keys; the oldest of
-  // them takes it.
+  // Whichever of a stored partner and the new entry is the earlier, the stored one's run ends
+  // where the new one's run is after at most the sum of their counts.
+  const uint64_t mergeKey = MergeKey(fresh);
+  SegmentKeys(fresh, advancing_, mergeKey, int64_t{fresh.delayCount} + slot.longestCount, keys_);
   candidates_.clear();
-  for (uint64_t key : keys_)
-    Collect(ShardOf(number, key), number, key, candidates_);
-  // Sequence numbers wrap: order them by their distance from the front.
+  for (uint64_t key : keys_) {
+    const Place place = PlaceOf(number, key);
+    Collect(shards_[place.shard], place.tag, candidates_);
+  }
+  // Sequence numbers wrap: order them by their distance from the front. Those of other slots
+  // that share a tag may lie outside the list.
   const uint32_t front = slot.frontSequence;
+  const uint32_t count = slot.count;
+  std::erase_if(candidates_,
+                [front, count](uint32_t sequence) { return sequence - front >= count; });
   std::sort(candidates_.begin(), candidates_.end(),
             [front](uint32_t a, uint32_t b) { return a - front < b - front; });
   for (size_t at = 0; at < candidates_.size(); ++at) {
@@ -327,20 +323,20 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
     if (merge.outcome == MergeOutcome::kApart)
       continue;
     if (merge.outcome != MergeOutcome::kCovered) {
-      // The merged run covers both runs, so it reaches every segment it reached before, and
-      // maybe more.
-      Advancing(stored, storedAdvancing_);
-      SegmentKeys(stored, storedAdvancing_, storedKeys_);
+      // The merged run may end in another segment. Both entries share their advancing clocks and
+      // merge key.
+      const uint64_t filed = FilingKey(stored, advancing_, mergeKey);
       if (merge.outcome == MergeOutcome::kStoredTakesNew) {
         std::copy(entry.state.clockValues.begin(), entry.state.clockValues.end(),
                   record + kHeader + slot.intCount);
       }
       record[0] = merge.mergedCount;
-      SegmentKeys(ViewOf(slot, record), storedAdvancing_, grownKeys_);
-      std::erase_if(grownKeys_, [this](uint64_t key) {
-        return std::find(storedKeys_.begin(), storedKeys_.end(), key) != storedKeys_.end();
-      });
-      File(number, sequence, grownKeys_);
+      slot.longestCount = std::max(slot.longestCount, merge.mergedCount);
+      if (const uint64_t key = FilingKey(ViewOf(slot, record), advancing_, mergeKey);
+          key != filed) {
+        Unfile(number, sequence, filed);
+        File(number, sequence, key);
+      }
     }
     return merge.outcome;
   }
@@ -348,7 +344,8 @@ MergeOutcome WaitingLists::Insert(const WaitingDsState& entry, bool skipFront) {
   const uint32_t sequence = slot.frontSequence + slot.count;
   Append(slot, entry);
   ++slot.count;
-  File(number, sequence, keys_);
+  slot.longestCount = std::max(slot.longestCount, entry.delayCount);
+  File(number, sequence, FilingKey(fresh, advancing_, mergeKey));
   Enqueue(slot);
   ++size_;
   return MergeOutcome::kApart;
@@ -471,9 +468,8 @@ void WaitingLists::PopFront(int64_t index) {
   const int32_t number = FindSlot(index);
   Slot& slot = slots_[static_cast<size_t>(number)];
   const View front = ViewOf(slot, Record(slot, slot.frontSequence));
-  Advancing(front, storedAdvancing_);
-  SegmentKeys(front, storedAdvancing_, storedKeys_);
-  Unfile(number, slot.frontSequence, storedKeys_);
+  Advancing(front, frontAdvancing_);
+  Unfile(number, slot.frontSequence, FilingKey(front, frontAdvancing_, MergeKey(front)));
   ++slot.head;
   ++slot.frontSequence;
   --slot.count;
@@ -482,6 +478,7 @@ void WaitingLists::PopFront(int64_t index) {
     // Most composed locations wait only now and then: an empty list gives its memory back.
     std::vector<std::vector<int32_t>>().swap(slot.chunks);
     slot.head = 0;
+    slot.longestCount = 0;
   } else if (slot.head == slot.perChunk) {
     slot.chunks.erase(slot.chunks.begin());
     slot.head = 0;

@@ -14,14 +14,18 @@
 // agree (their merge key), and one of them lies on the run of delays of the other within that
 // one's delay count (the clocks that advance moving together, each stopping at its Max), so the
 // search for the partner can be an index lookup rather than a walk over the list. The run of
-// delays of an entry passes through segments: while the same advancing clocks stand at their Max,
-// the differences between the others do not change. An entry is filed under its merge key with
-// the segment of each part of its run (at most one more than its advancing clocks); a new entry is
-// compared only with the entries filed under the segments of its own run, oldest first. Two
-// entries that are not apart share a segment (that of the later one), so the outcome is that of a
-// walk over the whole list. The composed locations whose lists are non-empty wait in two heaps
-// ordered by their location vectors (first process most significant): those the current round of
-// the search still reaches, and those it has passed.
+// delays of an entry, followed on without end, passes through segments: while the same advancing
+// clocks stand at their Max, the differences between the others do not change. When two entries
+// are not apart, the later one is the earlier one delayed by some s within the earlier one's
+// count, and from there on both runs pass through the same segments. So each entry is filed once,
+// under its merge key with the segment in which its run ends (at its delay count), and a new entry
+// looks up the segments that its run meets within its own count plus the largest count that has
+// waited in its list since the list was last empty (at most one more than its advancing clocks):
+// the stored partner's end lies there, whichever of the two is the earlier. The candidates are
+// compared oldest first, so the outcome is that of a walk over the whole list. The composed
+// locations whose lists are non-empty wait in two heaps ordered by their location vectors (first
+// process most significant): those the current round of the search still reaches, and those it
+// has passed.
 
 #include <cstdint>
 #include <optional>
@@ -116,13 +120,17 @@ class WaitingLists {
     uint32_t head = 0;           // the front record's place in the first chunk
     uint32_t frontSequence = 0;  // the sequence number of the front record
     uint32_t count = 0;
+    // At least the delay count of every entry in the list: the largest that has waited in it
+    // since it was last empty.
+    int32_t longestCount = 0;
     bool queued = false;  // in one of the heaps
   };
-  // One entry of one slot filed under one segment key, by its sequence number. An entry filed
-  // under several keys has a filing for each; the filings of one key lie in no order.
+  // One entry filed under its slot and segment key, by its sequence number: 8 bytes. The tag is
+  // 32 bits of the hash of slot and key (never 0, which marks an empty cell), so filings of other
+  // keys or slots may share it; a lookup then finds more candidates than it needs, which the
+  // comparison turns away. The filings of one tag lie in no order.
   struct Filing {
-    uint64_t key = 0;
-    int32_t slot = -1;  // -1: an empty cell
+    uint32_t tag = 0;
     uint32_t sequence = 0;
   };
   // Record words: delay count, frozen-list number, then the integer and clock values.
@@ -139,11 +147,19 @@ class WaitingLists {
   static uint64_t MergeKey(const View& entry);
   // The positions of the clocks of `entry` that are not frozen.
   static void Advancing(const View& entry, std::vector<size_t>& positions);
-  // Writes into `keys` the segment keys of the run of delays of `entry`, whose advancing clocks
-  // are at `advancing`: the segment of the entry, then that of each later part of its run within
-  // its delay count. Each key includes the merge key.
-  void SegmentKeys(const View& entry, const std::vector<size_t>& advancing,
-                   std::vector<uint64_t>& keys) const;
+  // The key of the segment in which the run of delays of `entry`, whose advancing clocks are at
+  // `advancing` and whose merge key is `merge`, is after `shift` time units.
+  uint64_t SegmentKey(const View& entry, const std::vector<size_t>& advancing, uint64_t merge,
+                      int64_t shift) const;
+  // Writes into `keys` the keys of the segments that the run of `entry` meets within `reach`
+  // time units: its own first, then one per advancing clock that reaches its Max within it.
+  void SegmentKeys(const View& entry, const std::vector<size_t>& advancing, uint64_t merge,
+                   int64_t reach, std::vector<uint64_t>& keys) const;
+  // The key under which `entry` is filed: the segment in which its run ends.
+  uint64_t FilingKey(const View& entry, const std::vector<size_t>& advancing,
+                     uint64_t merge) const {
+    return SegmentKey(entry, advancing, merge, entry.delayCount);
+  }
   Merge Compare(const View& fresh, const std::vector<size_t>& advancing, const View& stored) const;
 
   // The slot of `index`, made for `entry` when there is none; FindSlot answers -1 instead.
@@ -162,16 +178,19 @@ class WaitingLists {
     std::vector<Filing> cells;
     size_t used = 0;
   };
-  Shard& ShardOf(int32_t slot, uint64_t key);
-  const Shard& ShardOf(int32_t slot, uint64_t key) const;
-  // The first empty cell of `shard` at or after the home of (slot, key).
-  static size_t FreeCell(const Shard& shard, int32_t slot, uint64_t key);
-  // Appends to `sequences` those filed under (slot, key).
-  static void Collect(const Shard& shard, int32_t slot, uint64_t key,
-                      std::vector<uint32_t>& sequences);
-  // Files sequence `sequence` of slot `slot` under each of `keys` / takes it out of them.
-  void File(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
-  void Unfile(int32_t slot, uint32_t sequence, const std::vector<uint64_t>& keys);
+  // Where the filings of (slot, key) go: a shard and a tag.
+  struct Place {
+    size_t shard = 0;
+    uint32_t tag = 0;
+  };
+  static Place PlaceOf(int32_t slot, uint64_t key);
+  // The first empty cell of `shard` at or after the home of `tag`.
+  static size_t FreeCell(const Shard& shard, uint32_t tag);
+  // Appends to `sequences` those filed under `tag` in `shard`.
+  static void Collect(const Shard& shard, uint32_t tag, std::vector<uint32_t>& sequences);
+  // Files sequence `sequence` of slot `slot` under `key` / takes it out.
+  void File(int32_t slot, uint32_t sequence, uint64_t key);
+  void Unfile(int32_t slot, uint32_t sequence, uint64_t key);
   static void EraseCell(Shard& shard, size_t cell);
   void Enqueue(Slot& slot);
 
@@ -196,10 +215,8 @@ class WaitingLists {
   std::span<const int32_t> currentRow_;  // empty when the current location has no list
   // Scratch of Insert and PopFront, kept for its storage.
   std::vector<size_t> advancing_;
-  std::vector<size_t> storedAdvancing_;
+  std::vector<size_t> frontAdvancing_;
   std::vector<uint64_t> keys_;
-  std::vector<uint64_t> storedKeys_;
-  std::vector<uint64_t> grownKeys_;
   std::vector<uint32_t> candidates_;
 };
 

@@ -390,15 +390,17 @@ TEST(VerdictsTest, AClockPropertyIsDecidedOnEveryDelay) {
   ExpectVerdicts(model, "011");
 }
 
-// A location atom of process 0 or of a process beyond the last never holds, negated or not.
+// A location atom of process 0 or of a process beyond the last never holds, negated or not. A
+// property of a Type other than 0 and 1 holds whatever it asks.
 TEST(VerdictsTest, ALocationAtomThatNamesNoProcessNeverHolds) {
   ModelSpec model;
   model.processes = {{.name = "P", .initLocation = 1, .locations = {{.name = "l1"}}}};
   model.properties = {{.type = 0, .atoms = {At(0, 1, 1)}},
                       {.type = 0, .atoms = {At(2, 1, 1)}},
                       {.type = 1, .atoms = {At(2, 1, 1)}},
-                      {.type = 0, .atoms = {At(1, 1, 1)}}};
-  ExpectVerdicts(model, "0000");
+                      {.type = 0, .atoms = {At(1, 1, 1)}},
+                      {.type = 2, .atoms = {At(1, 1, 1)}}};
+  ExpectVerdicts(model, "00001");
 }
 
 // Small models of the timing rules, built one comparison at a time: each clock is listed with

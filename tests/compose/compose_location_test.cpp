@@ -50,47 +50,6 @@ CComposedTransition Guarded(int64_t post, const Vector& procId, const Vector& up
   return transition;
 }
 
-TEST(ComposeLocationTest, UrgentInternalJumpsLeadInReverseThenCompositionOrder) {
-  // Process 0: N1, an urgent sender S on channel 3, U1, U2; process 1: receivers R1 and R2,
-  // then an internal jump I; process 2: receiver R3. The receivers never initiate.
-  const LoadedModel model(Model({
-      Process(4, {{.from = 1, .to = 2},
-                  {.from = 1, .to = 2, .urgent = 1, .syn = 3, .synType = 1},
-                  {.from = 1, .to = 3, .urgent = 1},
-                  {.from = 1, .to = 4, .urgent = 1}}),
-      Process(3, {{.from = 1, .to = 2, .syn = 3, .synType = 0},
-                  {.from = 1, .to = 3, .syn = 3, .synType = 0},
-                  {.from = 1, .to = 2}}),
-      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 0}}),
-  }));
-  const auto composition = model.Compose();
-  composition->composeLocation(Vector{1, 1, 1});
-  // Weights (6, 2, 1).
-  EXPECT_EQ(Describe(*composition, composition->Transitions(0)),
-            (std::vector<std::string>{"post 18 procId 0 urgent", "post 12 procId 0 urgent",
-                                      "post 6 procId 0", "post 8 procId 0,1", "post 10 procId 0,1",
-                                      "post 7 procId 0,2", "post 2 procId 1"}));
-  EXPECT_EQ(composition->transruleSize, 7);
-}
-
-TEST(ComposeLocationTest, ASenderPairsWithEachReceiverOfAnotherProcessMovingOnlyThePair) {
-  // Process 0 also receives on channel 3 itself, and process 2 also receives on channel 4: neither
-  // pairs with the sender.
-  const LoadedModel model(Model({
-      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1},
-                  {.from = 1, .to = 2, .syn = 3, .synType = 0}}),
-      Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 0}}),
-      Process(2, {{.from = 1, .to = 2, .syn = 4, .synType = 0},
-                  {.from = 1, .to = 2, .syn = 3, .synType = 0}}),
-  }));
-  const auto composition = model.Compose();
-  composition->composeLocation(Vector{1, 1, 1});
-  ASSERT_EQ(Describe(*composition, composition->Transitions(0)),
-            (std::vector<std::string>{"post 6 procId 0,1", "post 5 procId 0,2"}));
-  EXPECT_EQ(Row(*composition, 1), (Vector{2, 2, 1}));
-  EXPECT_EQ(Row(*composition, 2), (Vector{2, 1, 2}));
-}
-
 TEST(ComposeLocationTest, TwoSendersDoNotPairWhileTwoUntypedJumpsPairBothWays) {
   const LoadedModel senders(Model({Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1}}),
                                    Process(2, {{.from = 1, .to = 2, .syn = 3, .synType = 1}})}));

@@ -12,41 +12,26 @@
 
 #include "support/model_files.h"
 #include "support/process.h"
+#include "support/stopped_runs.h"
 #include "support/temp_dir.h"
-#include "tools/example_models.h"
 
 namespace tickcheck {
 namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-using testing::WriteFile;
 
 TEST(InterruptTest, SigintEndsTheRunWithTheVerdictsSoFarAndKeepsTheOldReports) {
   TempDir dir;
-  // Fischer's protocol for 10 processes takes about a minute; it is interrupted after 2 s.
-  testing::WriteModel(dir, FischerModel(10, 2, 2), "model.txt");
-  const std::string managerReport = dir.File("model.txt-----cuddManagerInfo.txt");
-  const std::string modelReport = dir.File("model.txt------modelInfo.txt");
-  WriteFile(managerReport, "an earlier run's manager report\n");
-  WriteFile(modelReport, "an earlier run's model report\n");
-
+  // The search takes about a minute; it is interrupted after 2 s.
+  testing::WriteLongFischerBesideOldReports(dir);
   testing::BinaryRun run({"model.txt", "--progress", "--json", "run.json"}, dir.Path().string());
   ASSERT_TRUE(run.AwaitError("progress: ", 300));
   run.Signal(SIGINT);
   const auto result = run.Wait();
   EXPECT_EQ(result.exitCode, 130) << result.err;
-
-  // Property 1 (mutual exclusion violated) and 3 (an invariant that holds) cannot be decided
-  // before the search ends; property 2 may have been found already.
-  const std::regex out(
-      "(.|\n)*begin checking\n"
-      "DsState Number in pastList:\t([0-9]+)\n"
-      "property1 : unknown\nproperty2 : (1|unknown)\nproperty3 : unknown\n"
-      "execute time:[0-9]+\ntransrule size:[0-9]+\n"
-      "composition destruct end\ndestruct system\n");
   std::smatch parts;
-  ASSERT_TRUE(std::regex_match(result.out, parts, out)) << result.out;
+  ASSERT_TRUE(std::regex_match(result.out, parts, testing::StoppedFischerConsole())) << result.out;
   const std::string stored = parts[2];
   const std::regex err(
       "(progress: [0-9]+\\.[0-9]{3} s, [0-9]+ stored states?, [0-9]+ waiting, [0-9]+ states/s, "
@@ -58,8 +43,7 @@ TEST(InterruptTest, SigintEndsTheRunWithTheVerdictsSoFarAndKeepsTheOldReports) {
       "[0-9]+\\.[0-9]{3} s, [0-9]+ states/s, peak memory [0-9]+\\.[0-9] MiB\n");
   EXPECT_TRUE(std::regex_match(result.err, err)) << result.err;
 
-  EXPECT_EQ(ReadFile(managerReport), "an earlier run's manager report\n");
-  EXPECT_EQ(ReadFile(modelReport), "an earlier run's model report\n");
+  testing::ExpectOldReportsKept(dir);
   // No temporary file is left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
 
@@ -99,12 +83,7 @@ TEST(InterruptTest, SigintDuringTheTraceSearchKeepsTheVerdictsWithoutTraces) {
 // too, so a true leads-to over delays of 4000 ticks takes long.
 TEST(InterruptTest, SigintWhileDecidingLivenessLeavesItUnknown) {
   TempDir dir;
-  ModelSpec model = FischerModel(2, 4000, 3999);
-  const AtomSpec req{.negated = 0, .variable = -1, .bound = 2};
-  const AtomSpec wait{.negated = 0, .variable = -1, .bound = 3};
-  model.properties = {model.properties[1],
-                      {.type = 2, .atoms = {req}, .liveness = 3, .thenAtoms = {wait}}};
-  testing::WriteModel(dir, model, "model.txt");
+  testing::WriteModel(dir, testing::SlowLivenessModel(), "model.txt");
   testing::BinaryRun run({"model.txt", "--progress", "--json", "run.json"}, dir.Path().string());
   ASSERT_TRUE(run.AwaitError("deciding liveness: ", 300));
   run.Signal(SIGINT);

@@ -11,6 +11,7 @@
 
 #include "support/model_files.h"
 #include "support/process.h"
+#include "support/stopped_runs.h"
 #include "support/temp_dir.h"
 #include "tools/example_models.h"
 
@@ -19,7 +20,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-using testing::WriteFile;
 
 struct LimitRow {
   std::vector<std::string> limit;
@@ -35,27 +35,16 @@ TEST(LimitsTest, AReachedLimitEndsTheSearchWithTheVerdictsSoFarAndKeepsTheOldRep
       {{"--time-limit", "0.001"}, "the time limit of 0.001 s", "time"}};
   for (const LimitRow& row : rows) {
     TempDir dir;
-    testing::WriteModel(dir, FischerModel(10, 2, 2), "model.txt");
-    const std::string managerReport = dir.File("model.txt-----cuddManagerInfo.txt");
-    const std::string modelReport = dir.File("model.txt------modelInfo.txt");
-    WriteFile(managerReport, "an earlier run's manager report\n");
-    WriteFile(modelReport, "an earlier run's model report\n");
+    testing::WriteLongFischerBesideOldReports(dir);
     std::vector<std::string> arguments = {"model.txt", "--json", "run.json", "--trace"};
     arguments.insert(arguments.end(), row.limit.begin(), row.limit.end());
     const auto result = testing::RunTickcheckBinary(arguments, dir.Path().string());
     EXPECT_EQ(result.exitCode, 4) << result.err;
-    const std::regex out(
-        "(.|\n)*begin checking\n"
-        "DsState Number in pastList:\t[0-9]+\n"
-        "property1 : unknown\nproperty2 : (1|unknown)\nproperty3 : unknown\n"
-        "execute time:[0-9]+\ntransrule size:[0-9]+\n"
-        "composition destruct end\ndestruct system\n");
-    EXPECT_TRUE(std::regex_match(result.out, out)) << result.out;
+    EXPECT_TRUE(std::regex_match(result.out, testing::StoppedFischerConsole())) << result.out;
     EXPECT_EQ(testing::WithoutSummaryLine(result.err),
               "tickcheck: " + row.line +
                   " was reached; the search stopped, the verdicts not found by then are unknown\n");
-    EXPECT_EQ(ReadFile(managerReport), "an earlier run's manager report\n");
-    EXPECT_EQ(ReadFile(modelReport), "an earlier run's model report\n");
+    testing::ExpectOldReportsKept(dir);
     const nlohmann::json document = nlohmann::json::parse(ReadFile(dir.File("run.json")));
     EXPECT_EQ(document["interrupted"], false);
     EXPECT_EQ(document["limit"], row.name);
@@ -68,11 +57,7 @@ TEST(LimitsTest, AReachedLimitEndsTheSearchWithTheVerdictsSoFarAndKeepsTheOldRep
 // delays of 4000 ticks needs far more memory than the search.
 TEST(LimitsTest, ALimitReachedWhileDecidingLivenessLeavesItUnknown) {
   TempDir dir;
-  ModelSpec model = FischerModel(2, 4000, 3999);
-  const AtomSpec req{.negated = 0, .variable = -1, .bound = 2};
-  const AtomSpec wait{.negated = 0, .variable = -1, .bound = 3};
-  model.properties = {model.properties[1],
-                      {.type = 2, .atoms = {req}, .liveness = 3, .thenAtoms = {wait}}};
+  const ModelSpec model = testing::SlowLivenessModel();
   testing::WriteModel(dir, model, "model.txt");
   // The limit lies 8 MiB above the peak of the run without the liveness property.
   ModelSpec plain = model;

@@ -91,15 +91,15 @@ TEST(RunTest, AProductOfLocationCountsBeyond32BitsIsCheckedInTheMemoryOfItsReach
   EXPECT_NE(result.out.find("transrule size:4\n"), std::string::npos) << result.out;
 }
 
-// Fischer's protocol for 7 processes stores some 800000 states with -n: far more than 32 MiB of
+// Fischer's protocol for 8 processes stores millions of states with -n: far more than 24 MiB of
 // address space holds, wherever the memory runs out.
 TEST(RunTest, ASearchThatRunsOutOfMemoryEndsWithOneLineAndExitCodeOne) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs an unlimited address space";
 #else
   TempDir dir;
-  const std::string model = testing::WriteModel(dir, FischerModel(7, 2, 2));
-  const auto result = RunTickcheckBinary({model, "-n"}, "", uint64_t{32} << 20);
+  const std::string model = testing::WriteModel(dir, FischerModel(8, 2, 2));
+  const auto result = RunTickcheckBinary({model, "-n"}, "", uint64_t{24} << 20);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, "Out of memory.\n");
   EXPECT_EQ(result.out.find("property1"), std::string::npos);

@@ -7,15 +7,18 @@
 #include <optional>
 #include <random>
 
+#include "support/environment.h"
+
 namespace tickcheck {
 namespace {
 
 class CompareEntriesTest : public ::testing::Test {
  protected:
-  // Clocks x (variable 1, Max 7) and y (variable 2, Max 3), both active; two processes.
+  // Clocks x (variable 1, Max 7) and y (variable 2, Max 3), both active, and z (variable 3, Max
+  // 5); two processes.
   CompareEntriesTest() {
     model_.processes.resize(2);
-    for (const int32_t max : {7, 3}) {
+    for (const int32_t max : {7, 3, 5}) {
       CVariable clock;
       clock.Type = VarType::kClock;
       clock.Max = max;
@@ -27,6 +30,8 @@ class CompareEntriesTest : public ::testing::Test {
     WaitingDsState entry{DsState{0, row_, {}, {x, y}, {1, 2}}, count, std::move(frozen)};
     return entry;
   }
+
+  void ListsMergeAndPopAsAScan(uint32_t seed);
 
   CSystem model_;
   WaitingLists lists_{model_};
@@ -73,10 +78,20 @@ TEST_F(CompareEntriesTest, EntriesMergeWhenOneDelayRunCoversTheOther) {
 
 // The lists against the plainest reading of their rule: one vector per composed location, a new
 // entry compared with every stored one oldest first, the next location found by a scan in the
-// order of the location vectors.
+// order of the location vectors. TICKCHECK_RANDOM_MODELS runs from seed TICKCHECK_RANDOM_SEED.
 TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
-  // Three composed locations, numbered in another order than that of their vectors.
+  const int64_t runs = testing::EnvironmentNumber("TICKCHECK_RANDOM_MODELS", 1);
+  const int64_t first = testing::EnvironmentNumber("TICKCHECK_RANDOM_SEED", 16);
+  for (int64_t seed = first; seed < first + runs && !HasFatalFailure(); ++seed)
+    ListsMergeAndPopAsAScan(static_cast<uint32_t>(seed));
+}
+
+void CompareEntriesTest::ListsMergeAndPopAsAScan(uint32_t seed) {
+  SCOPED_TRACE(seed);
+  // Three composed locations, numbered in another order than that of their vectors, each with
+  // its active clocks.
   const std::vector<std::vector<int32_t>> rows = {{2, 1}, {1, 3}, {2, 0}};
+  const std::vector<std::vector<int32_t>> active = {{1, 2, 3}, {1, 2}, {2, 3}};
   struct Reference {
     // By location vector: the composed location's number and its list.
     std::map<std::vector<int32_t>, std::pair<int64_t, std::deque<WaitingDsState>>> byRow;
@@ -119,19 +134,26 @@ TEST_F(CompareEntriesTest, ListsMergeAndPopAsAScanOfEveryStoredEntryWould) {
       return byRow.begin()->second.second;
     }
   };
-  std::mt19937 random(16);
-  const std::vector<std::vector<int32_t>> frozen = {{}, {1}, {2}, {1, 2}, {5}};
+  std::mt19937 random(seed);
+  const std::vector<std::vector<int32_t>> frozen = {{}, {1}, {2}, {3}, {1, 2}, {2, 3}, {5}};
   // Chunks of three records, so that lists cross from chunk to chunk.
-  WaitingLists lists(model_, 3 * 5 * sizeof(int32_t));
+  WaitingLists lists(model_, 3 * 6 * sizeof(int32_t));
   Reference reference;
   std::optional<int64_t> current;
   auto draw = [&] {
-    WaitingDsState entry =
-        Entry(static_cast<int32_t>(random() % 8), static_cast<int32_t>(random() % 4),
-              static_cast<int32_t>(1 + random() % 4), frozen[random() % 5]);
-    entry.state.intValues = {static_cast<int32_t>(random() % 2)};
+    WaitingDsState entry;
     entry.state.locationIndex = static_cast<int64_t>(random() % rows.size());
     entry.state.locations = rows[static_cast<size_t>(entry.state.locationIndex)];
+    entry.state.activeClocks = active[static_cast<size_t>(entry.state.locationIndex)];
+    for (const int32_t clock : entry.state.activeClocks) {
+      const auto max = static_cast<uint32_t>(model_.variables[static_cast<size_t>(clock) - 1].Max);
+      entry.state.clockValues.push_back(static_cast<int32_t>(random() % (max + 1)));
+    }
+    entry.state.intValues = {static_cast<int32_t>(random() % 2)};
+    // Mostly short runs, some that pass every clock's Max.
+    entry.delayCount =
+        static_cast<int32_t>(random() % 8 == 0 ? 1 + random() % 12 : 1 + random() % 4);
+    entry.frozenClocks = frozen[random() % frozen.size()];
     return entry;
   };
   for (int round = 0; round < 6000; ++round) {
