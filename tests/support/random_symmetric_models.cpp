@@ -164,7 +164,7 @@ class Generator {
     for (int32_t k = Pick(2, 4); k > 0; --k)
       edges.push_back(Edge(t, Location(), Location()));
     if (breaks) {
-      edges.push_back(t.scalar ? "    A -> B { guard me == 0; assign c = 1; }"
+      edges.push_back(t.scalar ? "    A -> B { guard me == 1; assign c = 1; }"
                                : "    A -> B { guard c == 0; assign c = (i + 1) % 3; }");
     }
     for (size_t e = 0; e < edges.size(); ++e)
