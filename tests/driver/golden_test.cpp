@@ -188,7 +188,7 @@ TEST_P(GoldenTest, ConsoleAndReportsMatch) {
 TEST(FastReachedSetTest, TheOptionIsAcceptedAndChangesNothing) {
   for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-n"}}) {
     TempDir dir;
-    testing::WriteModel(dir, FischerModel(5, 2, 1), "model.txt");
+    testing::WriteModel(dir, FischerModel(3, 2, 1), "model.txt");
     std::vector<std::string> arguments = {"model.txt"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     const auto plain = testing::RunTickcheckBinary(arguments, dir.Path().string());

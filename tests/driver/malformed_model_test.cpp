@@ -96,6 +96,14 @@ const std::vector<Row>& Rows() {
        "ERROR! Model refused: [Location1] ActiveClock1-1=9: no such variable"},
       {"JumpFromOutOfRange", [](ModelSpec& m) { m.processes[0].jumps[0].from = 5; }, nullptr,
        "ERROR! Model refused: [Jump1] From1=5: process 1 has no location 5"},
+      {"JumpFromLocationZero", [](ModelSpec& m) { m.processes[0].jumps[0].from = 0; }, nullptr,
+       "ERROR! Model refused: [Jump1] From1=0: process 1 has no location 0"},
+      {"AssignmentToNoVariable",
+       [](ModelSpec& m) { m.processes[0].jumps[0].assignments[1].variable = 0; }, nullptr,
+       "ERROR! Model refused: [Jump1] Assign1-2=0: no such variable"},
+      {"AssignmentOfNoExpression",
+       [](ModelSpec& m) { m.processes[0].jumps[0].assignments[1].expression = 4; }, nullptr,
+       "ERROR! Model refused: [Jump1] exp1-2=4: no such expression (TotalExpNum is 4)"},
       {"JumpToOutOfRange", [](ModelSpec& m) { m.processes[0].jumps[0].to = 3; }, nullptr,
        "ERROR! Model refused: [Jump1] From=1 (its jump 1) To=3: process 1 has 2 locations"},
       {"ExpressionIdOutOfRange", [](ModelSpec& m) { m.constraints[0] = {7}; }, nullptr,
@@ -113,6 +121,8 @@ const std::vector<Row>& Rows() {
        "ERROR! Model refused: [Location1] ActiveClock1-1=1: variable n is not a clock"},
       {"EnormousProcessNumber", [](ModelSpec& m) { m.processNumber = 2147483647; }, nullptr,
        "ERROR! Model refused: [General] ProcessNumber=2147483647: more than 65534 processes"},
+      {"OneProcessTooMany", [](ModelSpec& m) { m.processNumber = 65535; }, nullptr,
+       "ERROR! Model refused: [General] ProcessNumber=65535: more than 65534 processes"},
       // Memory and time follow the records the file holds, not the declared count.
       {"EnormousExpressionCount", [](ModelSpec& m) { m.totalExpNum = 2147483647; }, nullptr,
        "expNum:2147483647", 0},
@@ -172,6 +182,21 @@ const std::vector<Row>& Rows() {
        [](ModelSpec& m) { m.expressions[0] = Comparison(2, ExpType::kNotEqual, 3); }, nullptr,
        "ERROR! Model refused: process 1 (P) location 1 (a), invariant: expression 0 compares "
        "clock x with relation code 6; clocks allow only ==, <, <=, > and >="},
+      {"ClockComparedWithNotEqualInAGuard",
+       [](ModelSpec& m) { m.expressions[1] = Comparison(2, ExpType::kNotEqual, 1); }, nullptr,
+       "ERROR! Model refused: process 1 (P) location 1 (a), guard of its jump 1: expression 1 "
+       "compares clock x with relation code 6; clocks allow only ==, <, <=, > and >="},
+      {"ClockComparedWithAnUnknownRelation",
+       [](ModelSpec& m) { m.expressions[0] = Comparison(2, 9, 3); }, nullptr,
+       "ERROR! Model refused: process 1 (P) location 1 (a), invariant: expression 0 compares "
+       "clock x with relation code 9; clocks allow only ==, <, <=, > and >="},
+      {"UnknownLivenessProperty", [](ModelSpec& m) { m.properties = {{.type = 2, .liveness = 4}}; },
+       nullptr,
+       "ERROR! Model refused: [Property1] Liveness1=4: unknown liveness property (1 E[], 2 A<>, "
+       "3 -->)"},
+      {"LivenessPropertyOfTypeZero",
+       [](ModelSpec& m) { m.properties = {{.type = 0, .liveness = 2}}; }, nullptr,
+       "ERROR! Model refused: [Property1] Liveness1=2: a liveness property has Type1=2, not 0"},
   };
   return rows;
 }
