@@ -61,8 +61,9 @@ class Elaborator {
       if (type.scalarSet >= 0) {
         network().scalars[static_cast<size_t>(type.scalarSet)].arrays.push_back(
             {kind, first, type.element->cells});
-      } else if (kind == ScalarSet::Indexed::Kind::kVariables) {
-        network().rangeArrays.push_back({first, type.element->cells, type.lower, type.upper});
+      } else {
+        network().rangeArrays.push_back(
+            {kind, first, type.element->cells, type.lower, type.upper, type.typedIndex});
       }
       for (int32_t k = 0; k < type.Length(); ++k)
         NoteScalars(*type.element, first + k * type.element->cells, kind);

@@ -224,13 +224,15 @@ struct ScalarSet {
   std::vector<std::pair<int32_t, int32_t>> processes;
 };
 
-// An array of integer cells indexed by an integer range: the element of index v starts at
-// first + (v - lower) * stride.
+// An array of integer cells, clocks or channels indexed by an integer range: the element of
+// index v starts at first + (v - lower) * stride.
 struct RangeArray {
+  ScalarSet::Indexed::Kind kind = ScalarSet::Indexed::Kind::kVariables;
   int32_t first = 0;
   int32_t stride = 1;
   int32_t lower = 0;
   int32_t upper = 0;
+  bool typed = false;  // declared with its index type (`flag[id_t]`), not a size (`flag[N]`)
 };
 
 struct Network {

@@ -153,6 +153,7 @@ class Resolver {
     int32_t lower = 0;
     int32_t upper = 0;
     int32_t scalarSet = -1;
+    bool typed = false;  // given as a type, not a size
   };
   std::optional<Dimension> DimensionOf(const SyntaxArraySize& size, const std::string& name);
   // Adds `index` (already shifted to start at 0, of an array of `length` elements of `width`

@@ -117,7 +117,7 @@ std::optional<Resolver::Dimension> Resolver::DimensionOf(const SyntaxArraySize& 
                                        TypeText(index));
       return std::nullopt;
     }
-    return Dimension{index.lower, index.upper, index.scalarSet};
+    return Dimension{index.lower, index.upper, index.scalarSet, true};
   }
   const std::optional<int32_t> count = Constant(size.size, "the size of " + name);
   if (!count)
@@ -151,7 +151,8 @@ std::optional<TypeRef> Resolver::ArrayOf(TypeRef element, const std::vector<Synt
                                            std::to_string(kMaxArraySize) + " elements");
       return std::nullopt;
     }
-    type = ArrayType(std::move(type), dimension.lower, dimension.upper, dimension.scalarSet);
+    type = ArrayType(std::move(type), dimension.lower, dimension.upper, dimension.scalarSet,
+                     dimension.typed);
   }
   return type;
 }

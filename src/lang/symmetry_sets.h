@@ -6,9 +6,12 @@
 //
 // A member's own variables are the integer cells and clocks its template's declarations made,
 // in declaration order, and the cells at the member's value of global arrays indexed by the
-// scalar set, or, for integer identities 1 .. N (every value a member), by that range. The
+// scalar set, or, for integer identities L .. L + N - 1 (every value a member) with L >= 1, by
+// that range, or with L = 0 declared with that range as their index type (`flag[id_t]`, not
+// `flag[N]`); its own channels are its elements of channel arrays indexed the same way. The
 // identity variables are, for a scalar set, the cells of its values; for an integer parameter,
-// the variables connected to it by assignments and by == and !=.
+// the variables that index such arrays and those connected to them or to the parameter by
+// assignments and by == and !=.
 
 #include <cstdint>
 #include <vector>

@@ -76,9 +76,11 @@ TypeRef ScalarType(int32_t set, int32_t size) {
   return Make(std::move(type));
 }
 
-TypeRef ArrayType(TypeRef element, int32_t lower, int32_t upper, int32_t scalarSet) {
+TypeRef ArrayType(TypeRef element, int32_t lower, int32_t upper, int32_t scalarSet,
+                  bool typedIndex) {
   Type type;
   type.kind = Type::Kind::kArray;
+  type.typedIndex = typedIndex;
   type.lower = lower;
   type.upper = upper;
   type.scalarSet = scalarSet;

@@ -31,6 +31,7 @@ struct Type {
   int32_t upper = 0;
   bool boolean = false;       // kInt: `bool`
   int32_t scalarSet = -1;     // kScalar: its set; kArray: the set of its index, -1 for integers
+  bool typedIndex = false;    // kArray: its index was given as a type (`a[id_t]`), not a size
   TypeRef element;            // kArray
   std::vector<Field> fields;  // kRecord
   bool broadcast = false;     // kChannel
@@ -48,7 +49,8 @@ struct Type {
 TypeRef IntType(int32_t lower, int32_t upper);
 TypeRef BoolType();
 TypeRef ScalarType(int32_t set, int32_t size);
-TypeRef ArrayType(TypeRef element, int32_t lower, int32_t upper, int32_t scalarSet);
+TypeRef ArrayType(TypeRef element, int32_t lower, int32_t upper, int32_t scalarSet,
+                  bool typedIndex = false);
 TypeRef RecordType(std::vector<Field> fields);  // offsets and cells are computed
 TypeRef ClockType();
 TypeRef ChannelType(bool broadcast, bool urgent);

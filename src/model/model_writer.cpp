@@ -233,6 +233,8 @@ std::string Compose(const ModelSpec& model, bool recordsInOwnSections,
         text.Int("Value" + m, member.value);
         for (size_t j = 0; j < member.own.size(); ++j)
           text.Int("Own" + m + "-" + Num(static_cast<int64_t>(j) + 1), member.own[j]);
+        for (size_t j = 0; j < member.channels.size(); ++j)
+          text.Int("Channel" + m + "-" + Num(static_cast<int64_t>(j) + 1), member.channels[j]);
       }
       for (size_t j = 0; j < set.identities.size(); ++j)
         text.Int("Identity" + id + "-" + Num(static_cast<int64_t>(j) + 1), set.identities[j]);

@@ -94,6 +94,7 @@ struct SymmetryMemberSpec {
   int32_t process = 0;
   int32_t value = 0;
   std::vector<int32_t> own{};
+  std::vector<int32_t> channels{};  // Channel<s>-<k>-<j>, none written when empty
 };
 struct SymmetrySetSpec {
   std::string name{};

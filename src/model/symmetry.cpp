@@ -70,6 +70,17 @@ class SymmetryLoader {
         return Refuse("Process" + member, read.process,
                       "a member with another number of own variables than member 1");
       }
+      for (int32_t j = 1; Present("Channel" + member + "-" + Num(j)); ++j) {
+        const std::string key = "Channel" + member + "-" + Num(j);
+        const int32_t channel = file_.Int("Symmetry", key);
+        if (!OwnChannel(set, read, key, channel))
+          return false;
+        read.channels.push_back(channel);
+      }
+      if (!set.members.empty() && read.channels.size() != set.members[0].channels.size()) {
+        return Refuse("Process" + member, read.process,
+                      "a member with another number of own channels than member 1");
+      }
       set.members.push_back(std::move(read));
     }
     if (set.members.size() < 2)
@@ -106,10 +117,29 @@ class SymmetryLoader {
     return true;
   }
 
+  bool OwnChannel(const SymmetrySet& set, const SymmetryMember& member, const std::string& key,
+                  int32_t channel) {
+    if (channel < 1)
+      return Refuse(key, channel, "not a channel");
+    if (!ownedChannels_.insert(channel).second)
+      return Refuse(key, channel, "the own channel of two members");
+    if (set.members.empty())
+      return true;
+    const std::vector<int32_t>& roles = set.members[0].channels;
+    if (member.channels.size() >= roles.size())
+      return Refuse(key, channel, "member 1 has fewer own channels");
+    const int32_t role = roles[member.channels.size()];
+    if (system_.IsUrgentChannel(role) != system_.IsUrgentChannel(channel))
+      return Refuse(key, channel,
+                    "urgent where member 1's channel " + Num(role) + " is not, or the reverse");
+    return true;
+  }
+
   const ProfileIndex& file_;
   CSystem& system_;
   std::set<int32_t> processes_;
   std::set<int32_t> owned_;
+  std::set<int32_t> ownedChannels_;
   std::optional<Refusal> refusal_;
 };
 

@@ -14,8 +14,10 @@
 //   Process<s>-<k>=<process>      member k's process number
 //   Value<s>-<k>=<value>          member k's identity value
 //   Own<s>-<k>-<j>=<variable id>  member k's j-th own variable (integer or clock)
+//   Channel<s>-<k>-<j>=<channel>  member k's j-th own channel (a jump's Syn number)
 //   Identity<s>-<j>=<variable id> an integer variable whose values are identities of the set
-// The j-th own variables of all members play one role: the same type, range (Min, Max) and Max.
+// The j-th own variables of all members play one role: the same type, range (Min, Max) and Max;
+// the j-th own channels too: all urgent or none. A file without Channel keys claims no channel.
 
 #include <cstdint>
 #include <optional>
@@ -34,7 +36,8 @@ namespace tickcheck {
 // loaded). Refuses, with "ERROR! Model refused: [Symmetry] <key>=<value>: <reason>", a set with
 // fewer than two members, a process that is not one of the model or is a member twice, a missing
 // or repeated identity value, an own variable that is not an integer variable or clock, belongs to
-// two members or does not match the role of member 1's (type, Min, Max; the same count), an
+// two members or does not match the role of member 1's (type, Min, Max; the same count), an own
+// channel below 1, of two members or not matching member 1's (urgency; the same count), an
 // identity variable that is not an integer variable. What the sets claim is then checked by
 // VerifySymmetry (model/symmetry_check.h).
 std::optional<Refusal> LoadSymmetry(const ProfileIndex& file, CSystem& system);

@@ -1,6 +1,9 @@
 #include "model/symmetry_check.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
 #include <tuple>
 
 namespace tickcheck {
@@ -37,6 +40,11 @@ class SetCheck {
     }
     for (int32_t id : set.identities)
       identity_[static_cast<size_t>(id)] = true;
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      for (size_t j = 0; j < set.members[m].channels.size(); ++j)
+        channelOwner_[set.members[m].channels[j]] = {static_cast<int32_t>(m),
+                                                     static_cast<int32_t>(j)};
+    }
   }
 
   // Narrows the identity variables; false (with a reason) when a use breaks the symmetry.
@@ -129,6 +137,13 @@ class SetCheck {
     return set_.members[static_cast<size_t>(Exchange(member))]
         .own[static_cast<size_t>(role_[static_cast<size_t>(variable)])];
   }
+  int32_t Channel(int32_t channel) const {
+    const auto owner = channelOwner_.find(channel);
+    if (owner == channelOwner_.end())
+      return channel;
+    return set_.members[static_cast<size_t>(Exchange(owner->second.first))]
+        .channels[static_cast<size_t>(owner->second.second)];
+  }
   int32_t Value(int32_t value) const {
     for (size_t m = 0; m < set_.members.size(); ++m) {
       if (set_.members[m].value == value)
@@ -219,16 +234,17 @@ class SetCheck {
   }
 
   // Whether the array of `count` cells from `first` holds one own cell of each member in one
-  // role, member m's at `value_m - shift`: then the array is indexed by identities.
+  // role, member m's at `value_m - shift`: then the array is indexed by identities. Its other
+  // cells belong to no member (the cells of identities that are no member's, which stay).
   std::optional<int32_t> OwnArrayShift(int32_t first, int32_t count) const {
-    if (count != static_cast<int32_t>(set_.members.size()))
-      return std::nullopt;
     std::optional<int32_t> shift;
     int32_t role = -1;
+    size_t owned = 0;
     for (int32_t c = 0; c < count; ++c) {
       const int32_t member = member_[static_cast<size_t>(first + c)];
       if (member < 0)
-        return std::nullopt;
+        continue;
+      ++owned;
       const int32_t cellRole = role_[static_cast<size_t>(first + c)];
       if ((role >= 0 && cellRole != role))
         return std::nullopt;
@@ -238,7 +254,7 @@ class SetCheck {
         return std::nullopt;
       shift = memberShift;
     }
-    return shift;
+    return owned == set_.members.size() ? shift : std::nullopt;
   }
   // Whether the array maps onto itself cell by cell under the exchange (no cell of a member, or
   // moved as a whole to the array `to`).
@@ -284,6 +300,80 @@ class SetCheck {
     if (!isConstant(a, x.right) || !isConstant(b, y.right) || !HoldsIdentity(a, x.left))
       return Misplaced(IdentityRead(a, na));
     return Match(a, x.left, b, y.left, Place::kIdentity, owner);
+  }
+
+  // The constant c of `identity - c` (or `identity + -c`), possibly under index checks and times
+  // 1, as the index of an array indexed by identities reads; none for another shape, or when an
+  // index check could fail for a member's identity (then renaming would change the error).
+  std::optional<int32_t> IdentityShift(const CExpression& e, int32_t node) const {
+    std::vector<int32_t> sizes;
+    for (;;) {
+      if (node < 0 || e.IsBound(node))
+        return std::nullopt;
+      const ExpNode& n = e.Nodes()[static_cast<size_t>(node)];
+      if (n.type == ExpType::kIndexCheck) {
+        sizes.push_back(n.value);
+      } else if (n.type != ExpType::kMultiply || !IsOne(e, n.right)) {
+        break;
+      }
+      node = n.left;
+    }
+    const ExpNode& n = e.Nodes()[static_cast<size_t>(node)];
+    if ((n.type != ExpType::kSubtract && n.type != ExpType::kAdd) || !HoldsIdentity(e, n.left) ||
+        !IsConstant(e, n.right))
+      return std::nullopt;
+    const int32_t constant = e.Nodes()[static_cast<size_t>(n.right)].value;
+    const int32_t shift = n.type == ExpType::kSubtract ? constant : -constant;
+    for (int32_t size : sizes) {
+      for (const SymmetryMember& member : set_.members) {
+        if (member.value - shift < 0 || member.value - shift >= size)
+          return std::nullopt;
+      }
+    }
+    return shift;
+  }
+  static bool IsConstant(const CExpression& e, int32_t node) {
+    return node >= 0 && !e.IsBound(node) && IsLeafCode(e.Nodes()[static_cast<size_t>(node)].type);
+  }
+  // `(identity - c) == k` (or !=), as a synchronisation on `channels[identity]` selects the channel
+  // of index k: the constant k stands for the identity k + c. Nothing when the comparison has
+  // another shape.
+  std::optional<bool> MatchShiftedComparison(const CExpression& a, int32_t na, const CExpression& b,
+                                             int32_t nb) {
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
+    for (const bool indexLeft : {true, false}) {
+      const int32_t index = indexLeft ? x.left : x.right;
+      const int32_t constant = indexLeft ? x.right : x.left;
+      const int32_t otherConstant = indexLeft ? y.right : y.left;
+      const std::optional<int32_t> shift = IdentityShift(a, index);
+      if (!shift || !IsConstant(a, constant))
+        continue;
+      if (!IsConstant(b, otherConstant))
+        return false;
+      const int64_t k = a.Nodes()[static_cast<size_t>(constant)].value;
+      return int64_t{Value(static_cast<int32_t>(k + *shift))} - *shift ==
+                 b.Nodes()[static_cast<size_t>(otherConstant)].value &&
+             MatchShiftedIndex(a, index, b, indexLeft ? y.left : y.right);
+    }
+    return std::nullopt;
+  }
+  // The index of MatchShiftedComparison: the same shape, the identity exchanged.
+  bool MatchShiftedIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb) {
+    if (nb < 0 || b.IsBound(nb))
+      return false;
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
+    if (x.type != y.type || x.value != y.value)
+      return false;
+    if (x.type == ExpType::kSubtract || x.type == ExpType::kAdd) {
+      return IsConstant(b, y.right) &&
+             a.Nodes()[static_cast<size_t>(x.right)].value ==
+                 b.Nodes()[static_cast<size_t>(y.right)].value &&
+             Match(a, x.left, b, y.left, Place::kIdentity, IdentityRead(a, x.left));
+    }
+    return (x.type != ExpType::kMultiply || IsOne(b, y.right)) &&
+           MatchShiftedIndex(a, x.left, b, y.left);
   }
 
   // Array reads and element assignments: the cells, the index and (for an assignment) the value.
@@ -388,6 +478,8 @@ class SetCheck {
       return Match(a, cond.left, b, other.left, Place::kPlain, 0);
     }
     if (x.type == ExpType::kEqual || x.type == ExpType::kNotEqual) {
+      if (const std::optional<bool> shifted = MatchShiftedComparison(a, na, b, nb); shifted)
+        return *shifted;
       const bool identities = HoldsIdentity(a, x.left) || HoldsIdentity(a, x.right);
       const Place sides = identities ? Place::kIdentity : Place::kPlain;
       const int32_t blame = identities ? IdentityRead(a, na) : 0;
@@ -418,6 +510,7 @@ class SetCheck {
   bool SameJump(const CJump& a, const CJump& b) {
     CJump x = a;
     CJump y = b;
+    x.Syn = Channel(a.Syn);
     for (CJump* jump : {&x, &y}) {
       jump->number = 0;
       jump->assignments.clear();
@@ -484,6 +577,8 @@ class SetCheck {
     // Every field but the name and the locations must be equal.
     CProcess x = a;
     CProcess y = b;
+    for (int32_t& channel : x.broadcastChannels)
+      channel = Channel(channel);
     for (CProcess* process : {&x, &y}) {
       process->ProcessName.clear();
       process->locations.clear();
@@ -575,11 +670,70 @@ class SetCheck {
   std::vector<int32_t> role_;           // by variable id: its role among its member's own
   std::vector<bool> identity_;          // by variable id: an identity variable (still)
   std::vector<int32_t> processMember_;  // by process number: its member, or -1
+  std::map<int32_t, std::pair<int32_t, int32_t>> channelOwner_;  // its member and role
   int32_t exchanged_ = 0;
   int32_t blame_ = 0;
   std::string reason_;
   std::vector<std::string> dropped_;
 };
+
+// The members whose identity a variable of the set's identities (not a member's own) starts at,
+// with that variable's name, when at least two other members remain; none otherwise.
+std::vector<std::pair<size_t, std::string>> NamedByInitialValues(const CSystem& system,
+                                                                 const SymmetrySet& set) {
+  std::set<int32_t> own;
+  for (const SymmetryMember& member : set.members)
+    own.insert(member.own.begin(), member.own.end());
+  std::vector<std::pair<size_t, std::string>> named;
+  for (int32_t id : set.identities) {
+    const CVariable& variable = system.variables[static_cast<size_t>(id) - 1];
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      const bool listed = std::any_of(named.begin(), named.end(),
+                                      [m](const auto& entry) { return entry.first == m; });
+      if (!own.contains(id) && set.members[m].value == variable.InitValue && !listed)
+        named.emplace_back(m, variable.Name);
+    }
+  }
+  if (set.members.size() < named.size() + 2)
+    named.clear();
+  return named;
+}
+
+// Verifies one set, narrowing its identities; a member that an identity variable starts at stays
+// in place (leaves the set, with a line in `notes`), since the initial state names it. The reason
+// why the set is left out, or none.
+std::optional<std::string> Verify(const CSystem& system, SymmetrySet& set,
+                                  std::vector<std::string>& notes) {
+  SetCheck check(system, set);
+  if (!check.NarrowIdentities())
+    return check.Reason();
+  set.identities = check.Identities();
+  const std::vector<std::pair<size_t, std::string>> named = NamedByInitialValues(system, set);
+  if (!named.empty()) {
+    std::vector<SymmetryMember> members;
+    for (size_t m = 0; m < set.members.size(); ++m) {
+      const auto entry =
+          std::find_if(named.begin(), named.end(), [m](const auto& n) { return n.first == m; });
+      if (entry == named.end()) {
+        members.push_back(set.members[m]);
+        continue;
+      }
+      notes.push_back(
+          "symmetry: " +
+          system.processes[static_cast<size_t>(set.members[m].process) - 1].ProcessName +
+          " stays in place: " + entry->second + " starts at its identity");
+    }
+    set.members = std::move(members);
+    return Verify(system, set, notes);
+  }
+  SetCheck narrowed(system, set);
+  if (narrowed.Exchanges())
+    return std::nullopt;
+  std::string reason = narrowed.Reason();
+  for (const std::string& dropped : check.Dropped())
+    reason += "; " + dropped;
+  return reason;
+}
 
 }  // namespace
 
@@ -587,23 +741,14 @@ std::vector<std::string> VerifySymmetry(CSystem& system) {
   std::vector<std::string> lines;
   std::vector<SymmetrySet> kept;
   for (SymmetrySet& set : system.symmetry) {
-    SetCheck check(system, set);
-    if (check.NarrowIdentities()) {
-      set.identities = check.Identities();
-      SetCheck narrowed(system, set);
-      if (narrowed.Exchanges()) {
-        kept.push_back(std::move(set));
-        continue;
-      }
-      std::string line =
-          "symmetry: processes of " + set.name + " are not interchangeable: " + narrowed.Reason();
-      for (const std::string& dropped : check.Dropped())
-        line += "; " + dropped;
-      lines.push_back(std::move(line));
+    std::vector<std::string> notes;
+    const std::optional<std::string> reason = Verify(system, set, notes);
+    if (!reason) {
+      lines.insert(lines.end(), notes.begin(), notes.end());
+      kept.push_back(std::move(set));
       continue;
     }
-    lines.push_back("symmetry: processes of " + set.name +
-                    " are not interchangeable: " + check.Reason());
+    lines.push_back("symmetry: processes of " + set.name + " are not interchangeable: " + *reason);
   }
   system.symmetry = std::move(kept);
   return lines;

@@ -116,13 +116,14 @@ struct LoopSource {
 };
 
 // A set of interchangeable processes (format 2, section [Symmetry]; model/symmetry.h says what
-// it means): per member its process number (1-based), its identity value and its own variables,
-// in roles that correspond from member to member; and the variables that hold the set's
-// identities.
+// it means): per member its process number (1-based), its identity value, its own variables and
+// its own channels, in roles that correspond from member to member; and the variables that hold
+// the set's identities.
 struct SymmetryMember {
   int32_t process = 0;
   int32_t value = 0;
   std::vector<int32_t> own;
+  std::vector<int32_t> channels;  // Syn numbers
   bool operator==(const SymmetryMember&) const = default;
 };
 struct SymmetrySet {

@@ -220,8 +220,9 @@ TEST(LanguageRunTest, LivenessQueriesPrintTheirVerdictsAndLassos) {
 // An arbiter tree of 32 processes, far more composed locations than a 64-bit product of the
 // location counts numbers: 16 clients at the leaves (client i at node 15 + i), 15 arbiters
 // (node j's children 2j and 2j + 1) and the top above the root. A request climbs to the top,
-// the grant comes down, the release goes up. It loads and decides what it reaches in a few steps;
-// the clients, whose channels their identity indexes, are left out of the symmetry.
+// the grant comes down, the release goes up. It loads and decides what it reaches in a few steps.
+// The clients are left out of the symmetry: each hangs under its own arbiter, so two clients are
+// interchangeable only together with the arbiters above them.
 TEST(LanguageRunTest, AnArbiterTreeOf32ProcessesLoadsAndDecides) {
   TempDir dir;
   WriteFile(dir.File("tree.tck"),

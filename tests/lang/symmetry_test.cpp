@@ -128,38 +128,61 @@ TEST_P(SymmetryDifferentialTest, VerdictsWithAndWithoutSymmetryAreTheExplorers) 
 INSTANTIATE_TEST_SUITE_P(Shards, SymmetryDifferentialTest, ::testing::Range<int64_t>(0, kShards));
 
 // A model of N processes of P over `parameter` with the given global declarations, the
-// template's guard and update on its one edge, and a controller's guard.
+// template's guard and update on its one edge, and a controller's guard; `sync` and
+// `controllerSync` (with what follows it) add a synchronisation to the edges.
 std::string Model(const std::string& parameter, const std::string& globals,
                   const std::string& guard, const std::string& update,
-                  const std::string& controller = "true") {
+                  const std::string& controller = "true", const std::string& sync = "",
+                  const std::string& controllerSync = "") {
   return "const int N = 3;\n" + parameter + "\n" + globals +
          "\nprocess P(const id_t i) {\n  clock x;\n  state idle, busy { x <= 2 };\n"
          "  init idle;\n  trans\n    idle -> busy { guard " +
-         guard + "; assign x = 0, " + update +
+         guard + ";" + sync + " assign x = 0, " + update +
          "; },\n    busy -> idle { guard x >= 1; };\n}\n"
          "process Ctl() {\n  state s;\n  init s;\n  trans s -> s { guard " +
-         controller + "; };\n}\nsystem P, Ctl;\n";
+         controller + ";" + controllerSync + " };\n}\nsystem P, Ctl;\n";
 }
 
 const char* const kRange = "typedef int[1,N] id_t;";
 const char* const kScalar = "typedef scalar[N] id_t;";
+const char* const kFromZero = "typedef int[0,N-1] id_t;";
 
 TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterchangeable) {
   struct Case {
     const char* what;
     std::string model;
+    std::string lines = "symmetry: 3 processes of P are interchangeable\n";
   };
   const std::vector<Case> cases = {
       {"integer identity compared and copied", Model(kRange, "int[0,N] id = 0;\nint[0,N] seen = 0;",
                                                      "id == 0 || id == i", "id = i, seen = id")},
       {"scalar identity in a variable and an indexed array",
        Model(kScalar, "bool taken[id_t];", "!taken[i]", "taken[i] = true")},
+      {"integer identity selecting channels and remembered",
+       Model(kRange, "chan c[id_t], d[id_t];\nint[0,N] last = 0;", "true", "last = 0",
+             "last == 0 || last != 0", " sync c[i]!;",
+             " select e : id_t; sync c[e]?; assign last = e; }, s -> s { guard last != 0; "
+             "sync d[last]!; assign last = 0;")},
+      {"integer identities from 0, a literal 0 that is no identity, an array of the type",
+       Model(kFromZero, "int[-1,N-1] id = -1;\nbool taken[id_t];\nint[0,1] free = 0;",
+             "!taken[i] && free == 0 && (id == -1 || id == i)",
+             "taken[i] = true, id = i, free = 0")},
+      {"scalar identity selecting channels",
+       Model(kScalar, "chan c[id_t];\nbool taken[id_t];", "true", "taken[i] = true", "true",
+             " sync c[i]!;", " select e : id_t; sync c[e]?;")},
+      {"an identity variable that starts at a member's identity keeps it in place",
+       Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"),
+       "symmetry: P(1) stays in place: id starts at its identity\n"
+       "symmetry: 2 processes of P are interchangeable\n"},
+      {"a global scalar variable starts at the first value",
+       Model(kScalar, "id_t last;\nbool taken[id_t];", "!taken[i] && last != i",
+             "taken[i] = true, last = i"),
+       "symmetry: P(0) stays in place: last starts at its identity\n"
+       "symmetry: 2 processes of P are interchangeable\n"},
   };
   for (const Case& c : cases) {
     const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
-    EXPECT_NE(run.err.find("symmetry: 3 processes of P are interchangeable"), std::string::npos)
-        << c.what << "\n"
-        << run.err;
+    EXPECT_NE(run.err.find(c.lines), std::string::npos) << c.what << "\n" << run.err;
   }
 }
 
@@ -184,8 +207,11 @@ TEST(SymmetryDetectionTest, UsesThatBreakTheSymmetryLeaveTheSetOut) {
       {"an identity variable whose range misses an identity",
        Model(kRange, "int[0,2] id = 0;", "id == 0", "id = i"),
        "is not matched when P(1) and P(2) are exchanged"},
-      {"an identity variable that starts at a member's identity",
-       Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"), "the initial value of id"},
+      {"another process receives on a member's channel by a constant index",
+       Model(kRange, "chan c[id_t];", "true", "x = 0", "true", " sync c[i]!;", " sync c[2]?;"),
+       "are exchanged"},
+      {"integer identities from 0 index an array sized by a constant",
+       Model(kFromZero, "bool taken[N];", "!taken[i]", "taken[i] = true"), "are exchanged"},
       {"a scalar identity compared with a constant one",
        Model(kScalar, "bool taken[id_t];", "!taken[i] && i != 1", "taken[i] = true"),
        "are exchanged"},

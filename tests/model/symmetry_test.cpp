@@ -15,8 +15,8 @@ namespace {
 using testing::TempDir;
 
 // Two processes P1, P2 of one shape: id (0 .. 2, variable 1) holds an identity; member k owns
-// c_k (variables 2, 3) and the clock x_k (4, 5); its jump l1 -> l2 needs id == k and sets
-// id := k, x_k := 0.
+// c_k (variables 2, 3), the clock x_k (4, 5) and channel k; its jump l1 -> l2 sends on channel k,
+// needs id == k and sets id := k, x_k := 0.
 ModelSpec Model() {
   ModelSpec model;
   model.format = 2;
@@ -34,12 +34,17 @@ ModelSpec Model() {
   for (int32_t k = 1; k <= 2; ++k) {
     ProcessSpec process{.name = std::string("P").append(std::to_string(k)), .initLocation = 1};
     process.locations = {{.name = "l1", .activeClocks = {{3 + k, 1, 1}}}, {.name = "l2"}};
-    process.jumps = {{.from = 1, .to = 2, .guard = k, .assignments = {{1, k + 1}, {3 + k, 4}}}};
+    process.jumps = {{.from = 1,
+                      .to = 2,
+                      .guard = k,
+                      .syn = k,
+                      .synType = 1,
+                      .assignments = {{1, k + 1}, {3 + k, 4}}}};
     model.processes.push_back(process);
   }
   model.symmetry = {{.name = "P",
-                     .members = {{.process = 1, .value = 1, .own = {2, 4}},
-                                 {.process = 2, .value = 2, .own = {3, 5}}},
+                     .members = {{.process = 1, .value = 1, .own = {2, 4}, .channels = {1}},
+                                 {.process = 2, .value = 2, .own = {3, 5}, .channels = {2}}},
                      .identities = {1}}};
   return model;
 }
@@ -93,9 +98,20 @@ TEST_F(SymmetryLoadTest, MalformedKeysRefuseTheModel) {
        "[Symmetry] Process1-2=2: a member with another number of own variables than member 1"},
       {"a clock for identities", [](SymmetrySetSpec& s) { s.identities = {4}; },
        "[Symmetry] Identity1-1=4: not an integer variable"},
+      {"no such channel", [](SymmetrySetSpec& s) { s.members[0].channels[0] = 0; },
+       "[Symmetry] Channel1-1-1=0: not a channel"},
+      {"a channel of two members", [](SymmetrySetSpec& s) { s.members[1].channels[0] = 1; },
+       "[Symmetry] Channel1-2-1=1: the own channel of two members"},
+      {"fewer own channels", [](SymmetrySetSpec& s) { s.members[1].channels.clear(); },
+       "[Symmetry] Process1-2=2: a member with another number of own channels than member 1"},
+      {"an urgent channel in the role of one that is not",
+       [](SymmetrySetSpec& s) { s.members[1].channels[0] = 3; },
+       "[Symmetry] Channel1-2-1=3: urgent where member 1's channel 1 is not, or the reverse"},
   };
   for (const Case& c : cases) {
     ModelSpec model = Model();
+    model.urgentChannels = {3};
+    model.processes[1].jumps.push_back({.from = 2, .to = 1, .syn = 3, .synType = 1});
     c.change(model.symmetry[0]);
     EXPECT_EQ(Load(model), std::string("ERROR! Model refused: ") + c.line) << c.what;
   }
@@ -115,6 +131,8 @@ TEST_F(SymmetryLoadTest, ASetThatTheModelDoesNotBearOutIsLeftOut) {
        [](ModelSpec& m) {
          m.processes[1].jumps[0].assignments[0] = {3, 3};
        },
+       "process P1 is not matched when P1 and P2 are exchanged"},
+      {"P2 sends on P1's channel", [](ModelSpec& m) { m.processes[1].jumps[0].syn = 1; },
        "process P1 is not matched when P1 and P2 are exchanged"},
       {"id starts at an identity", [](ModelSpec& m) { m.variables[0].initValue = 1; },
        "the initial value of id is not exchanged with P1 and P2"},

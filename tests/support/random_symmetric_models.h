@@ -2,13 +2,16 @@
 // Small random models in the modelling language whose processes of a template are
 // interchangeable, with queries that name particular processes, from a seed, for the
 // differential test of the symmetry reduction: one or two templates instantiated for every value
-// of a scalar set or of an integer range, with local clocks and counters, committed and urgent
-// locations, identities held in a global variable and arrays indexed by the identities, a global
-// clock, binary synchronisation with a controller and broadcasts whose
-// receivers touch only their own variables. Some models break the symmetry on purpose (a process
-// compares an identity with a constant one, the controller too, a process uses its identity in
-// arithmetic); the checker must then leave the set out. The same seed always gives the same
-// model.
+// of a scalar set or of an integer range (from 0 or from 1, with arrays indexed by that range as
+// a type), with local clocks and counters, committed and urgent locations, identities held in
+// global variables (of a scalar set too, which keeps its first member in place) and arrays
+// indexed by the identities, a global clock, binary synchronisation with a controller, also on
+// arrays of channels indexed by the identities (the controller selects the member or remembers
+// it in a variable), and broadcasts whose receivers touch only their own variables. Some models
+// break the symmetry on purpose (a process compares an identity with a constant one, the
+// controller too or receives on a member's channel by a constant index, a process uses its
+// identity in arithmetic); the checker must then leave the set out. The same seed always gives
+// the same model.
 
 #include <cstdint>
 #include <string>
