@@ -44,8 +44,9 @@ void ForEachProcessTerm(const Network& network, const Visit& visit) {
   }
 }
 
-// The integer variable v of an array index `(v - lower) * stride`, as the resolver writes it
-// (under index checks; no subtraction when lower is 0, no product when stride is 1), or -1.
+// The integer variable v of an array index `(v - lower) * stride`, plus a field's offset, as the
+// resolver writes it (under index checks; no subtraction when lower is 0, no product when stride
+// is 1), or -1.
 int32_t IndexVariable(const Term& index, int32_t lower, int32_t stride) {
   const Term* term = &index;
   const auto binary = [&term](int32_t op, int32_t constant) {
@@ -53,6 +54,10 @@ int32_t IndexVariable(const Term& index, int32_t lower, int32_t stride) {
            term->operands[1].IsConst() && term->operands[1].value == constant;
   };
   while (term->kind == Term::Kind::kCheck && !term->operands.empty())
+    term = &term->operands[0];
+  if (term->kind == Term::Kind::kBinary && term->value == ExpType::kAdd &&
+      term->operands.size() == 2 && term->operands[1].IsConst() && term->operands[1].value >= 0 &&
+      term->operands[1].value < stride)
     term = &term->operands[0];
   if (binary(ExpType::kMultiply, stride))
     term = &term->operands[0];

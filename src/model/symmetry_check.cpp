@@ -61,7 +61,7 @@ class SetCheck {
       blame_ = 0;
       if (Uses())
         return true;
-      if (blame_ == 0)
+      if (blame_ == 0 || !IsIdentity(blame_))
         return false;
       dropped_.push_back(reason_);
       Drop(blame_);
@@ -174,8 +174,12 @@ class SetCheck {
     switch (n.type) {
       case ExpType::kArrayRead:
       case ExpType::kAssignElement: {
-        bool all = n.value > 0;
-        for (int32_t c = 0; c < n.value && all; ++c)
+        // A field of elements of several cells: the cells of that field.
+        const std::optional<ElementIndex> element = ElementIndexOf(e, n.left);
+        const int32_t stride = element ? element->stride : 1;
+        const int32_t from = element ? element->offset : 0;
+        bool all = n.value > 0 && from >= 0 && from < stride;
+        for (int32_t c = from; c < n.value && all; c += stride)
           all = IsIdentity(n.variable + c);
         return all;
       }
@@ -192,6 +196,15 @@ class SetCheck {
         return false;
     }
   }
+  // The first cell that an array read or element assignment may name (of its field, for
+  // elements of several cells).
+  int32_t IdentityCell(const CExpression& e, int32_t node) const {
+    const ExpNode& n = e.Nodes()[static_cast<size_t>(node)];
+    const std::optional<ElementIndex> element = ElementIndexOf(e, n.left);
+    return element && element->offset >= 0 && element->offset < element->stride
+               ? n.variable + element->offset
+               : n.variable;
+  }
   // The first identity variable the subtree reads directly, for blame (0: none).
   int32_t IdentityRead(const CExpression& e, int32_t node) const {
     if (node < 0)
@@ -201,7 +214,7 @@ class SetCheck {
       return IsIdentity(n.variable) ? n.variable : 0;
     if ((n.type == ExpType::kArrayRead || n.type == ExpType::kAssignElement) &&
         HoldsIdentity(e, node))
-      return n.variable;
+      return IdentityCell(e, node);
     if (n.type == ExpType::kAssign && IsIdentity(n.variable))
       return n.variable;
     for (int32_t child : {n.left, n.right}) {
@@ -231,6 +244,77 @@ class SetCheck {
     return next.type == ExpType::kAdd && bound(next.left) && at(next.left).variable == v &&
            next.right >= 0 && !bound(next.right) && IsLeafCode(at(next.right).type) &&
            at(next.right).value == 1;
+  }
+
+  // An index `(inner * stride) + offset` (under index checks; `+ offset` may be absent) into an
+  // array of elements of `stride` cells, as a field of an element of a record or row reads.
+  struct ElementIndex {
+    int32_t inner = -1;
+    int32_t stride = 1;
+    int32_t offset = 0;
+  };
+  static std::optional<ElementIndex> ElementIndexOf(const CExpression& e, int32_t node) {
+    const auto at = [&e](int32_t n) -> const ExpNode& { return e.Nodes()[static_cast<size_t>(n)]; };
+    while (node >= 0 && !e.IsBound(node) && at(node).type == ExpType::kIndexCheck)
+      node = at(node).left;
+    if (node < 0 || e.IsBound(node))
+      return std::nullopt;
+    ElementIndex index;
+    if (at(node).type == ExpType::kAdd && IsConstant(e, at(node).right)) {
+      index.offset = at(at(node).right).value;
+      node = at(node).left;
+    }
+    if (node < 0 || e.IsBound(node) || at(node).type != ExpType::kMultiply ||
+        !IsConstant(e, at(node).right) || at(at(node).right).value < 1)
+      return std::nullopt;
+    index.stride = at(at(node).right).value;
+    index.inner = at(node).left;
+    return index;
+  }
+  // Whether the cells at `offset`, `offset + stride`, ... of the array of `count` cells from
+  // `first` are one own cell of each member in one role, member m's at element `value_m - shift`,
+  // and cells of no member elsewhere: then that field is indexed by identities.
+  std::optional<int32_t> OwnElementShift(int32_t first, int32_t count, int32_t stride,
+                                         int32_t offset) const {
+    if (offset < 0 || offset >= stride)
+      return std::nullopt;
+    std::optional<int32_t> shift;
+    int32_t role = -1;
+    size_t owned = 0;
+    for (int32_t c = offset; c < count; c += stride) {
+      const int32_t member = member_[static_cast<size_t>(first + c)];
+      if (member < 0)
+        continue;
+      ++owned;
+      const int32_t cellRole = role_[static_cast<size_t>(first + c)];
+      if ((role >= 0 && cellRole != role))
+        return std::nullopt;
+      role = cellRole;
+      const int32_t memberShift = set_.members[static_cast<size_t>(member)].value - c / stride;
+      if (shift && *shift != memberShift)
+        return std::nullopt;
+      shift = memberShift;
+    }
+    return owned == set_.members.size() ? shift : std::nullopt;
+  }
+  // The index of an element's field matched by MatchArray: the same checks, stride and offset,
+  // and the identity index inside.
+  bool MatchElementIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb,
+                         int32_t shift, int32_t owner) {
+    if (nb < 0 || b.IsBound(nb))
+      return false;
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
+    if (x.type != y.type || x.value != y.value)
+      return false;
+    if (x.type == ExpType::kIndexCheck)
+      return MatchElementIndex(a, x.left, b, y.left, shift, owner);
+    if (!IsConstant(b, y.right) || a.Nodes()[static_cast<size_t>(x.right)].value !=
+                                       b.Nodes()[static_cast<size_t>(y.right)].value)
+      return false;
+    if (x.type == ExpType::kAdd)
+      return MatchElementIndex(a, x.left, b, y.left, shift, owner);
+    return MatchIdentityIndex(a, x.left, b, y.left, shift, owner);
   }
 
   // Whether the array of `count` cells from `first` holds one own cell of each member in one
@@ -384,10 +468,10 @@ class SetCheck {
     const bool holds = HoldsIdentity(a, na);
     const bool assign = x.type == ExpType::kAssignElement;
     if ((place == Place::kIdentity) != holds)
-      return Misplaced(holds ? x.variable : owner);
+      return Misplaced(holds ? IdentityCell(a, na) : owner);
     if (x.value != y.value || x.value < 1)
       return false;
-    const int32_t valueOwner = holds ? x.variable : 0;
+    const int32_t valueOwner = holds ? IdentityCell(a, na) : 0;
     const auto value = [&] {
       return !assign ||
              Match(a, x.right, b, y.right, holds ? Place::kIdentity : Place::kPlain, valueOwner);
@@ -408,6 +492,14 @@ class SetCheck {
     if (const std::optional<int32_t> shift = OwnArrayShift(x.variable, x.value); shift) {
       return x.variable == y.variable &&
              MatchIdentityIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) && value();
+    }
+    // A field of the members' own elements of several cells.
+    if (const std::optional<ElementIndex> element = ElementIndexOf(a, x.left); element) {
+      if (const std::optional<int32_t> shift =
+              OwnElementShift(x.variable, x.value, element->stride, element->offset)) {
+        return x.variable == y.variable &&
+               MatchElementIndex(a, x.left, b, y.left, *shift, IdentityRead(a, x.left)) && value();
+      }
     }
     if (MovesWhole(x.variable, y.variable, x.value))
       return Match(a, x.left, b, y.left, Place::kPlain, 0) && value();

@@ -8,17 +8,17 @@
 // whose other side is an identity or a constant, the value assigned to an identity variable, a
 // branch of `?:` that stands there itself, and the index of an array whose cells are the members'
 // own cells of one role, one per member (the index an identity, possibly minus a constant that
-// takes each member's identity to its own cell). An index `identity - c` compared with a constant
-// k (how a synchronisation on an element of a channel array picks its channel) is a comparison of
-// the identity with k + c.
+// takes each member's identity to its own cell); for elements of several cells, the index
+// `(identity - c) * stride + offset` names a field whose cells are the members' own of one role.
+// An index `identity - c` compared with a constant k (how a synchronisation on an element of a
+// channel array picks its channel) is a comparison of the identity with k + c.
 //
 // Then, for the exchange of member 1 with each other member (these generate every permutation),
 // each process must be matched by the process the exchange takes it to: its locations' clocks,
 // bounds, invariants and every other field, and each jump by a jump of that process whose
 // channel, guards, assignments and effects are the exchanged ones (a member's own channels move
-// with it). An expression is exchanged node by
-// node: variables move with their members, a constant where an identity stands is renamed, any
-// other constant stays. A broadcast receive of a member may assign only the member's own
+// with it). An expression is exchanged node by node: variables move with their members, a
+// constant where an identity stands is renamed, any other constant stays. A broadcast receive of a member may assign only the member's own
 // variables (receivers update in process order), and no receive on that channel may read them.
 //
 // A member whose identity an identity variable (not a member's own) starts at is named by the

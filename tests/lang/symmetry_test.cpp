@@ -170,6 +170,12 @@ TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterc
       {"scalar identity selecting channels",
        Model(kScalar, "chan c[id_t];\nbool taken[id_t];", "true", "taken[i] = true", "true",
              " sync c[i]!;", " select e : id_t; sync c[e]?;")},
+      {"records and rows indexed by an identity, read through a variable",
+       Model(kRange,
+             "typedef struct { int[0,3] n; bool on; } st_t;\nst_t st[id_t];\nint row[id_t][2];\n"
+             "int[0,N] cur = 0;",
+             "cur == 0", "st[i].on = true, row[i][1] = 1, cur = i", "cur != 0 && st[cur].on", "",
+             " assign st[cur].n = (st[cur].n + 1) % 4, row[cur][0] = row[cur][1], cur = 0;")},
       {"an identity variable that starts at a member's identity keeps it in place",
        Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"),
        "symmetry: P(1) stays in place: id starts at its identity\n"
@@ -209,6 +215,10 @@ TEST(SymmetryDetectionTest, UsesThatBreakTheSymmetryLeaveTheSetOut) {
        "is not matched when P(1) and P(2) are exchanged"},
       {"another process receives on a member's channel by a constant index",
        Model(kRange, "chan c[id_t];", "true", "x = 0", "true", " sync c[i]!;", " sync c[2]?;"),
+       "are exchanged"},
+      {"another process reads a field of a member's element by a constant index",
+       Model(kRange, "typedef struct { int[0,3] n; bool on; } st_t;\nst_t st[id_t];", "true",
+             "st[i].on = true", "st[2].on"),
        "are exchanged"},
       {"integer identities from 0 index an array sized by a constant",
        Model(kFromZero, "bool taken[N];", "!taken[i]", "taken[i] = true"), "are exchanged"},

@@ -24,7 +24,9 @@ class Generator {
     // The controller receives on a member's channel by a constant index.
     breakByChannel_ =
         made.breaksSymmetry && templates_[0].channels && !templates_[0].scalar && Chance(0.5);
-    std::string text = "int[0,3] g = 0;\nchan go;\nbroadcast chan tick;\nclock t;\n";
+    std::string text =
+        "int[0,3] g = 0;\nchan go;\nbroadcast chan tick;\nclock t;\n"
+        "typedef struct { int[0,2] n; bool on; } st_t;\n";
     for (const Template& t : templates_) {
       if (t.scalar) {
         text += "typedef scalar[" + Num(t.members) + "] " + t.type + ";\n";
@@ -41,6 +43,7 @@ class Generator {
         text += "bool flag" + t.name + "[" + t.type + "];\n";
         text += values + "pend" + t.name + " = " + t.None() + ";\n";
       }
+      text += "st_t st" + t.name + "[" + t.type + "];\n";
       if (t.channels)
         text += "chan req" + t.name + "[" + t.type + "], ack" + t.name + "[" + t.type + "];\n";
     }
@@ -94,13 +97,14 @@ class Generator {
                                       "g < 3",
                                       "g == " + Num(Pick(0, 3))};
     if (t.scalar) {
-      for (const std::string& atom :
-           std::vector<std::string>{"flag" + t.name + "[i]", "!flag" + t.name + "[i]",
-                                    "cnt" + t.name + "[i] < 2", "me == i", "me != i"})
+      for (const std::string& atom : std::vector<std::string>{
+               "flag" + t.name + "[i]", "!flag" + t.name + "[i]", "cnt" + t.name + "[i] < 2",
+               "me == i", "me != i", "st" + t.name + "[i].on", "st" + t.name + "[me].n < 2"})
         atoms.push_back(atom);
       if (t.global) {
         atoms.push_back("at" + t.name + " == i");
         atoms.push_back("at" + t.name + " != me");
+        atoms.push_back("st" + t.name + "[at" + t.name + "].on");
       }
     } else {
       for (const std::string& atom : std::vector<std::string>{
@@ -108,7 +112,10 @@ class Generator {
                "owner" + t.name + " != i", "last" + t.name + " != i",
                "owner" + t.name + " == last" + t.name, "!flag" + t.name + "[i]",
                "(owner" + t.name + " == " + t.None() + " || flag" + t.name + "[owner" + t.name +
-                   "])"})
+                   "])",
+               "st" + t.name + "[i].on",
+               "(owner" + t.name + " == " + t.None() + " || st" + t.name + "[owner" + t.name +
+                   "].n < 2)"})
         atoms.push_back(atom);
     }
     std::string guard;
@@ -123,6 +130,7 @@ class Generator {
       updates.push_back("flag" + t.name + "[i] = !flag" + t.name + "[i]");
       updates.push_back("cnt" + t.name + "[i] = (cnt" + t.name + "[i] + 1) % 3");
       updates.push_back("me = i");
+      updates.push_back("st" + t.name + "[me].n = (st" + t.name + "[me].n + 1) % 3");
       if (t.global)
         updates.push_back("at" + t.name + " = i");
     } else {
@@ -131,6 +139,7 @@ class Generator {
       updates.push_back("last" + t.name + " = owner" + t.name);
       updates.push_back("flag" + t.name + "[i] = !flag" + t.name + "[i]");
     }
+    updates.push_back("st" + t.name + "[i].on = !st" + t.name + "[i].on");
     std::string list;
     for (int32_t k = Pick(0, 2); k > 0; --k)
       list += (list.empty() ? "" : ", ") + Any(updates);
@@ -221,7 +230,8 @@ class Generator {
                  "[e]!; },\n";
       else
         edges += "    R" + c.name + " -> I { guard " + pend + " != " + c.None() + "; sync ack" +
-                 c.name + "[" + pend + "]!; assign " + pend + " = " + c.None() + "; },\n";
+                 c.name + "[" + pend + "]!; assign st" + c.name + "[" + pend + "].n = 0, " + pend +
+                 " = " + c.None() + "; },\n";
       if (Chance(0.5))
         edges += "    R" + c.name + " -> I { },\n";
     }
