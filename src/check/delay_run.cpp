@@ -35,7 +35,7 @@ void DelayRun::StateAt(int32_t k, DsState& state) const {
     Delay(model_, state, advancing_, k);
 }
 
-int32_t DelayRun::Reach(int32_t k, const ClockBox& box, bool forward) const {
+int32_t DelayRun::Reach(int32_t k, ClockBoxView box, bool forward) const {
   const DsState& base = entry_.state;
   int64_t reach = forward ? size_ - 1 : 0;
   for (size_t position : advancing_) {

@@ -31,7 +31,7 @@ class DelayRun {
   void StateAt(int32_t k, DsState& state) const;
   // The farthest position from `k` (forwards when `forward`, else backwards) up to which every
   // state of the run lies in the box of clock intervals `box` that holds the state at `k`.
-  int32_t Reach(int32_t k, const ClockBox& box, bool forward) const;
+  int32_t Reach(int32_t k, ClockBoxView box, bool forward) const;
 
  private:
   const CSystem& model_;

@@ -47,7 +47,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
   // A run of millions of delays that one box holds is passed over at once: the states of the run
   // in the box of a state of the sweep, or of a stored state whose own box the reached set holds
   // whole, are not new. The number of further states that the box at `k` holds:
-  auto covered = [&](int32_t k, const ClockBox& box) {
+  auto covered = [&](int32_t k, ClockBoxView box) {
     const int32_t reach = run.Reach(k, box, forward);
     return forward ? reach - k : k - reach;
   };
@@ -74,7 +74,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     const ReachedSet::Found found = reached_.Find(state);
     if (found.tier == ReachedSet::Tier::kSweep) {
       if (widen_)
-        step += covered(k, *found.box);
+        step += covered(k, found.box);
       continue;
     }
     if (found.tier == ReachedSet::Tier::kEarlier) {
@@ -90,7 +90,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     if (!verdicts_.Decide(state))
       return false;
     ++count_;
-    const ClockBox& stored = reached_.Add(state, widen_);
+    const ClockBoxView stored = reached_.Add(state, widen_);
     if (widen_)
       step += covered(k, stored);
     positions.push_back(position(k));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "expr/program.h"
@@ -17,9 +18,17 @@
 namespace tickcheck {
 
 // An interval [start[k], end[k]] per active clock of a state, in the state's order.
+// The intervals of a box where they are kept: clock k of the state's active clocks lies in
+// [start[k], end[k]].
+struct ClockBoxView {
+  std::span<const int32_t> start;
+  std::span<const int32_t> end;
+};
+
 struct ClockBox {
   std::vector<int32_t> start;
   std::vector<int32_t> end;
+  operator ClockBoxView() const { return {start, end}; }
 };
 
 class ClockIntervals {

@@ -15,18 +15,18 @@ ReachedSet::ReachedSet(const CStateSpace& space, const ClockIntervals& intervals
 
 ReachedSet::Found ReachedSet::Find(const DsState& state) const {
   // The sweep's boxes answer by hashing; the diagram only when they do not hold the state.
-  if (const ClockBox* box = sweep_.Find(state))
-    return {Tier::kSweep, box};
+  if (const std::optional<ClockBoxView> box = sweep_.Find(state))
+    return {Tier::kSweep, *box};
   if (space_.ContainsState(earlier_, state))
-    return {Tier::kEarlier, nullptr};
+    return {Tier::kEarlier, {}};
   return {};
 }
 
-bool ReachedSet::EarlierHold(const DsState& state, const ClockBox& box) const {
+bool ReachedSet::EarlierHold(const DsState& state, ClockBoxView box) const {
   return BddManager::Equal(earlier_, BddManager::Or(earlier_, space_.BoxDiagram(state, box)));
 }
 
-const ClockBox& ReachedSet::Add(const DsState& state, bool widen) {
+ClockBoxView ReachedSet::Add(const DsState& state, bool widen) {
   // A sweep of many states joins them as it goes, so that no join grows the memory much at once.
   if (sweep_.BoxCount() >= kBatchBoxes)
     Join();

@@ -23,18 +23,18 @@ class ReachedSet {
   enum class Tier { kNone, kSweep, kEarlier };
   struct Found {
     Tier tier = Tier::kNone;
-    const ClockBox* box = nullptr;  // for kSweep
+    ClockBoxView box;  // for kSweep
   };
   Found Find(const DsState& state) const;
   bool Contains(const DsState& state) const { return Find(state).tier != Tier::kNone; }
   // Whether the earlier sweeps hold every state of the discrete part of `state` with its active
   // clocks in `box`. Costs diagram operations.
-  bool EarlierHold(const DsState& state, const ClockBox& box) const;
+  bool EarlierHold(const DsState& state, ClockBoxView box) const;
 
   // Adds the state to the current sweep, each active clock widened to its interval when `widen`
   // is set, else exactly, and returns the box stored for it (valid until the next Add or the
   // join of the waiting states).
-  const ClockBox& Add(const DsState& state, bool widen);
+  ClockBoxView Add(const DsState& state, bool widen);
   // Ends the current sweep: its states join the diagram once enough states wait.
   void EndSweep();
   // Joins every state that waits into the diagram: the end of a search (the states of a stopped

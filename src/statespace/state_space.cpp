@@ -95,7 +95,7 @@ bool CStateSpace::ContainsState(const bdd& set, const DsState& state) const {
   return manager_->IntersectsCube(set, scratch_.data(), encoding_.totalBit());
 }
 
-void CStateSpace::AppendBoxBounds(const DsState& state, const ClockBox& box,
+void CStateSpace::AppendBoxBounds(const DsState& state, ClockBoxView box,
                                   std::vector<FieldInterval>& bounds) const {
   for (size_t k = 0; k < state.activeClocks.size(); ++k)
     clockSlot_[static_cast<size_t>(state.activeClocks[k])] = static_cast<int32_t>(k);
@@ -128,7 +128,7 @@ void CStateSpace::AppendBoxBounds(const DsState& state, const ClockBox& box,
     clockSlot_[static_cast<size_t>(clock)] = -1;
 }
 
-bdd CStateSpace::BoxDiagram(const DsState& state, const ClockBox& box) const {
+bdd CStateSpace::BoxDiagram(const DsState& state, ClockBoxView box) const {
   WriteDiscrete(state);
   std::vector<BddManager::RangeRun> runs;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {

@@ -38,7 +38,7 @@ class CStateSpace {
   // True when some state of `set` agrees with `state` on everything StateCube fixes.
   bool ContainsState(const bdd& set, const DsState& state) const;
   // The discrete part of `state` with active clock k in [box.start[k], box.end[k]].
-  bdd BoxDiagram(const DsState& state, const ClockBox& box) const;
+  bdd BoxDiagram(const DsState& state, ClockBoxView box) const;
 
   // The runs of the encoding, each location, variable and listed clock one field, in the order
   // of their bits: what BoxUnionToBdd takes.
@@ -46,7 +46,7 @@ class CStateSpace {
   // Appends the intervals of the box BoxDiagram(state, box) describes, one per field of
   // BoxFields(): a point for locations and variables, the box's interval for active clocks, every
   // value for the other clocks.
-  void AppendBoxBounds(const DsState& state, const ClockBox& box,
+  void AppendBoxBounds(const DsState& state, ClockBoxView box,
                        std::vector<FieldInterval>& bounds) const;
 
   // Writes the encoding listing (bit counts and begin indexes).

@@ -33,31 +33,31 @@ size_t SweepSet::ValuesHash::operator()(const std::vector<int32_t>& values) cons
   return HashValues(0, values);
 }
 
-const SweepSet::Box* SweepSet::Find(const DsState& state) const {
+std::optional<ClockBoxView> SweepSet::Find(const DsState& state) const {
   probe_.locationIndex = state.locationIndex;
   probe_.intValues = state.intValues;
   const auto group = boxes_.find(probe_);
   if (group == boxes_.end())
-    return nullptr;
+    return std::nullopt;
   for (const Shelf& shelf : group->second.shelves) {
     ValuesAt(shelf.single, state.clockValues, values_);
     const auto candidates = shelf.boxesAt.find(values_);
     if (candidates == shelf.boxesAt.end())
       continue;
     for (size_t index : candidates->second) {
-      const Box& box = group->second.boxes[index];
+      const ClockBoxView box = group->second.BoxAt(index);
       bool inside = true;
       for (size_t k = 0; k < box.start.size() && inside; ++k) {
         inside = box.start[k] <= state.clockValues[k] && state.clockValues[k] <= box.end[k];
       }
       if (inside)
-        return &box;
+        return box;
     }
   }
-  return nullptr;
+  return std::nullopt;
 }
 
-const SweepSet::Box& SweepSet::Add(const DsState& state, bool widen) {
+ClockBoxView SweepSet::Add(const DsState& state, bool widen) {
   // The key is copied only for a new group.
   probe_.locationIndex = state.locationIndex;
   probe_.intValues = state.intValues;
@@ -65,9 +65,15 @@ const SweepSet::Box& SweepSet::Add(const DsState& state, bool widen) {
   if (found == boxes_.end())
     found = boxes_.emplace(probe_, Group{}).first;
   Group& group = found->second;
-  if (group.boxes.empty())
+  if (group.count == 0)
     group.sample = state;
-  Box box = widen ? intervals_.Box(state) : Box{state.clockValues, state.clockValues};
+  ClockBox& box = box_;
+  if (widen) {
+    intervals_.Box(state, box);
+  } else {
+    box.start = state.clockValues;
+    box.end = state.clockValues;
+  }
   std::vector<uint8_t>& single = single_;
   single.resize(box.start.size());
   for (size_t k = 0; k < single.size(); ++k)
@@ -79,17 +85,18 @@ const SweepSet::Box& SweepSet::Add(const DsState& state, bool widen) {
     shelf = group.shelves.end() - 1;
   }
   ValuesAt(single, state.clockValues, values_);
-  shelf->boxesAt[values_].push_back(group.boxes.size());
-  group.boxes.push_back(std::move(box));
+  shelf->boxesAt[values_].push_back(group.count);
+  group.bounds.insert(group.bounds.end(), box.start.begin(), box.start.end());
+  group.bounds.insert(group.bounds.end(), box.end.begin(), box.end.end());
   ++boxCount_;
-  return group.boxes.back();
+  return group.BoxAt(group.count++);
 }
 
 bdd SweepSet::ToBdd() const {
   bounds_.clear();
   for (const auto& [key, group] : boxes_) {
-    for (const Box& box : group.boxes)
-      space_.AppendBoxBounds(group.sample, box, bounds_);
+    for (size_t index = 0; index < group.count; ++index)
+      space_.AppendBoxBounds(group.sample, group.BoxAt(index), bounds_);
   }
   return BoxUnionToBdd(space_.manager(), space_.BoxFields(), bounds_, boxCount_, scratch_);
 }

@@ -11,6 +11,7 @@
 // value by value costs a lookup per state rather than a walk over the whole run.
 
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -26,20 +27,18 @@ class SweepSet {
   SweepSet(const CStateSpace& space, const ClockIntervals& intervals)
       : space_(space), intervals_(intervals) {}
 
-  using Box = ClockBox;
-
   void Clear() {
     boxes_.clear();
     boxCount_ = 0;
   }
   // The number of boxes added since the last Clear.
   size_t BoxCount() const { return boxCount_; }
-  bool Contains(const DsState& state) const { return Find(state) != nullptr; }
-  // A box that holds the state, or null.
-  const Box* Find(const DsState& state) const;
+  bool Contains(const DsState& state) const { return Find(state).has_value(); }
+  // A box that holds the state (valid until the next Add or Clear), or none.
+  std::optional<ClockBoxView> Find(const DsState& state) const;
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly,
   // and returns the box stored for it (valid until the next Add or Clear).
-  const Box& Add(const DsState& state, bool widen);
+  ClockBoxView Add(const DsState& state, bool widen);
   // The diagram of every state added since the last Clear, built in one pass over all boxes
   // (statespace/box_union.h), which makes far fewer nodes than joining the boxes' diagrams.
   bdd ToBdd() const;
@@ -63,8 +62,17 @@ class SweepSet {
   };
   struct Group {
     DsState sample;  // a state of the group: its discrete part and active clocks
-    std::vector<Box> boxes;
+    // The boxes, one after another, each its starts then its ends (two words per active clock):
+    // one allocation grows with the group instead of two per box.
+    std::vector<int32_t> bounds;
+    size_t count = 0;
     std::vector<Shelf> shelves;
+
+    ClockBoxView BoxAt(size_t index) const {
+      const size_t clocks = sample.activeClocks.size();
+      const int32_t* at = bounds.data() + 2 * clocks * index;
+      return {{at, clocks}, {at + clocks, clocks}};
+    }
   };
 
   const CStateSpace& space_;
@@ -78,6 +86,7 @@ class SweepSet {
   mutable Key probe_;
   mutable std::vector<int32_t> values_;
   std::vector<uint8_t> single_;  // Add's clocks at which the box holds one value
+  ClockBox box_;                 // Add's widened box
 };
 
 }  // namespace tickcheck
