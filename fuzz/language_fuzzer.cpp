@@ -10,12 +10,6 @@
 #include "bounded_run.h"
 #include "scratch_file.h"
 
-namespace {
-
-constexpr uint8_t kNothing = 0;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   tickcheck::fuzz::SilenceStandardStreams();
   return 0;
@@ -30,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                model.size(), ".tck");
   const tickcheck::fuzz::ScratchFile queryFile(reinterpret_cast<const uint8_t*>(queries.data()),
                                                queries.size(), ".q");
-  const tickcheck::fuzz::ScratchFile emitted(&kNothing, 0, "-emitted.txt");
+  const tickcheck::fuzz::ScratchFile emitted("-emitted.txt");
   std::vector<const char*> argv{"tickcheck", modelFile.Path().c_str()};
   if (nul == std::string::npos)
     argv.insert(argv.end(), {"--emit-model", emitted.Path().c_str()});

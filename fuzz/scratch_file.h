@@ -22,6 +22,8 @@ class ScratchFile {
     if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
       std::abort();
   }
+  // An empty file, for a run to write into.
+  explicit ScratchFile(const std::string& suffix) : ScratchFile(&kNothing, 0, suffix) {}
   ~ScratchFile() {
     std::remove(path_.c_str());
     std::remove((path_ + "------modelInfo.txt").c_str());
@@ -33,6 +35,7 @@ class ScratchFile {
   const std::string& Path() const { return path_; }
 
  private:
+  static constexpr uint8_t kNothing = 0;
   std::string path_;
 };
 

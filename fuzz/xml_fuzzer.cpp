@@ -6,12 +6,6 @@
 #include "bounded_run.h"
 #include "scratch_file.h"
 
-namespace {
-
-constexpr uint8_t kNothing = 0;
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   tickcheck::fuzz::SilenceStandardStreams();
   return 0;
@@ -19,7 +13,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const tickcheck::fuzz::ScratchFile document(data, size, ".xml");
-  const tickcheck::fuzz::ScratchFile emitted(&kNothing, 0, "-emitted.txt");
+  const tickcheck::fuzz::ScratchFile emitted("-emitted.txt");
   tickcheck::fuzz::RunBounded(
       {"tickcheck", document.Path().c_str(), "--emit-model", emitted.Path().c_str()});
   return 0;

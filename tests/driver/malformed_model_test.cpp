@@ -142,6 +142,8 @@ const std::vector<Row>& Rows() {
        nullptr, "property1 : 1", 0},
       {"InitialValueOutsideItsBits", [](ModelSpec& m) { m.variables[0].initValue = 9; }, nullptr,
        "ERROR! Model refused: variable n: initial value 9 does not fit 0 .. 3"},
+      {"ClockInitialValueOutsideItsBits", [](ModelSpec& m) { m.variables[1].initValue = 8; },
+       nullptr, "ERROR! Model refused: clock x: initial value 8 does not fit 0 .. 7"},
       // A value outside the declared range is never kept, whether or not it fits the bits.
       {"UpdateOutsideItsBits", [](ModelSpec& m) { m.variables[0].max = 0; }, nullptr,
        "ERROR! Variable n: value 1 outside its range 0 .. 0 after P: a -> b; states with such "

@@ -134,22 +134,6 @@ TEST(StateSpaceTest, ModelsWithoutVariablesOrWithManyClocksEncode) {
   EXPECT_EQ(block[25], 24);
 }
 
-TEST(StateSpaceTest, AnInitialValueOutsideItsBitsRefusesTheModel) {
-  // A missing key reads -1; clock x has 3 bits.
-  for (const auto& [variable, value, line] :
-       {std::tuple<size_t, std::optional<int32_t>, const char*>{
-            0, std::nullopt,
-            "ERROR! Model refused: variable n: initial value -1 does not fit 0 .. 7"},
-        {3, 8, "ERROR! Model refused: clock x: initial value 8 does not fit 0 .. 7"}}) {
-    ModelSpec model = EncodingModel();
-    model.variables[variable].initValue = value;
-    ModelRun run(model);
-    run.Initial();
-    ASSERT_TRUE(run.refusal) << line;
-    EXPECT_EQ(run.refusal->line, line);
-  }
-}
-
 TEST(StateSpaceTest, PerLocationLimitsFollowTheInvariantOperators) {
   ModelSpec model;
   model.variables = {{.name = "n", .type = 0, .initValue = 0, .max = 3},
