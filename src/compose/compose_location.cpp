@@ -131,29 +131,32 @@ class UsualBroadcast {
   // Calls `found(participants, excluded)` for every combination, the first receiving jumps first.
   template <typename Found>
   void ForEach(Found found) const {
-    // One digit per process with receiving jumps: the chosen jump, or jumps.size() for none.
+    // One digit per process with receiving jumps: the chosen jump, or jumps.size() for none where
+    // the process may stay out. Only possible combinations are counted through: a process whose
+    // receiving jump has no guard always takes part, and with many such processes the
+    // impossible combinations would outnumber the possible ones exponentially.
     std::vector<size_t> digits(options_.size(), 0);
+    const auto limit = [this](size_t k) {
+      return options_[k].jumps.size() + (options_[k].mayStayOut ? 1 : 0);
+    };
     for (;;) {
       participants_.assign({{sender_, &jump_}});
       excluded_.clear();
-      bool possible = true;
       for (size_t k = 0; k < options_.size(); ++k) {
         const Options& options = options_[k];
         if (digits[k] < options.jumps.size()) {
           participants_.push_back({options.process, options.jumps[digits[k]]});
           continue;
         }
-        possible = options.mayStayOut;
         for (const CJump* receiver : options.jumps) {
           excluded_.push_back(static_cast<int32_t>(receiver->guardExpIds.size()));
           excluded_.insert(excluded_.end(), receiver->guardExpIds.begin(),
                            receiver->guardExpIds.end());
         }
       }
-      if (possible)
-        found(std::span<const Participant>(participants_), std::span<const int32_t>(excluded_));
+      found(std::span<const Participant>(participants_), std::span<const int32_t>(excluded_));
       size_t k = 0;
-      while (k < digits.size() && ++digits[k] > options_[k].jumps.size())
+      while (k < digits.size() && ++digits[k] >= limit(k))
         digits[k++] = 0;
       if (k == digits.size())
         return;

@@ -32,10 +32,13 @@ bool AugmentFrom(size_t left, const std::vector<std::vector<bool>>& edges,
   return false;
 }
 
-bool PerfectForLeft(const std::vector<std::vector<bool>>& edges, size_t rights) {
-  std::vector<int32_t> matchOfRight(rights, -1);
+// Whether every left vertex can be matched to a distinct one of the `rights` right vertices;
+// `matchOfRight` and `visited` are storage.
+bool PerfectForLeft(const std::vector<std::vector<bool>>& edges, size_t rights,
+                    std::vector<int32_t>& matchOfRight, std::vector<bool>& visited) {
+  matchOfRight.assign(rights, -1);
   for (size_t left = 0; left < edges.size(); ++left) {
-    std::vector<bool> visited(rights, false);
+    visited.assign(rights, false);
     if (!AugmentFrom(left, edges, matchOfRight, visited))
       return false;
   }
@@ -71,7 +74,7 @@ struct PropertySymmetry::Info {
 };
 
 PropertySymmetry::PropertySymmetry(const CSystem& model, const SymmetryIndex& index)
-    : model_(model), index_(index), swap_(index.Identity()) {
+    : model_(model), index_(index) {
   int32_t offset = 0;
   for (const SymmetrySet& set : index.Sets()) {
     setOffset_.push_back(offset);
@@ -338,6 +341,7 @@ std::vector<std::vector<PropertySymmetry::Literal>> PropertySymmetry::Split(
   literal.negated = !positive;
   literal.mentions = std::move(info.mentions);
   literal.deadlock = info.deadlock;
+  literal.clock = info.clock || info.deadlock;
   return {{std::move(literal)}};
 }
 
@@ -438,47 +442,86 @@ void PropertySymmetry::FixMembers() {
       }
     }
   }
+  for (size_t s = 0; s < fixed_.size(); ++s) {
+    freeMembers_.emplace_back();
+    for (size_t k = 0; k < fixed_[s].size(); ++k) {
+      if (!fixed_[s][k])
+        freeMembers_.back().push_back(static_cast<int32_t>(k));
+    }
+  }
+  for (Plan& plan : plans_) {
+    const CExpression* expression =
+        plan.expression >= 0 ? &model_.expressions[static_cast<size_t>(plan.expression)] : nullptr;
+    for (std::vector<Literal>& conjunction : plan.witness) {
+      // Locations are read without exchanging states, so they are tried first, then the
+      // literals that no delay changes: when one of those fails, the rest cannot matter, not
+      // even to the comparisons that the clocks meet. Only a conjunction of several literals is
+      // reordered, and its literals cannot meet a run-time error (Split), so the order decides
+      // nothing but the cost.
+      if (expression != nullptr) {
+        std::stable_partition(conjunction.begin(), conjunction.end(), [&](const Literal& literal) {
+          return !NeedsExchangedState(literal, *expression);
+        });
+        std::stable_partition(conjunction.begin(), conjunction.end(),
+                              [](const Literal& literal) { return !literal.clock; });
+      }
+      std::vector<NamedMembers>& named = plan.named.emplace_back();
+      for (size_t l = 0; l < conjunction.size(); ++l) {
+        const Literal& literal = conjunction[l];
+        if (literal.set < 0)
+          continue;
+        auto of = std::find_if(named.begin(), named.end(),
+                               [&](const NamedMembers& n) { return n.set == literal.set; });
+        if (of == named.end())
+          of = named.insert(named.end(), NamedMembers{literal.set, {}, {}});
+        auto member = std::find(of->members.begin(), of->members.end(), literal.member);
+        if (member == of->members.end()) {
+          of->members.push_back(literal.member);
+          of->literals.emplace_back();
+          member = of->members.end() - 1;
+        }
+        of->literals[static_cast<size_t>(member - of->members.begin())].push_back(
+            static_cast<int32_t>(l));
+      }
+    }
+  }
+}
+
+bool PropertySymmetry::NeedsExchangedState(const Literal& literal,
+                                           const CExpression& expression) const {
+  return !(expression.Nodes()[static_cast<size_t>(literal.node)].type == ExpType::kAtLocation &&
+           !expression.IsBound(literal.node));
 }
 
 bool PropertySymmetry::LiteralHolds(const Literal& literal, const CExpression& expression,
                                     const DsState& state, int32_t actual,
-                                    const DeadlockHook* deadlock, std::vector<ClockComparison>* met,
+                                    const DsState* exchangedState, const DeadlockHook* deadlock,
+                                    std::vector<ClockComparison>* met,
                                     std::optional<RunTimeError>& error) const {
   const ExpNode& node = expression.Nodes()[static_cast<size_t>(literal.node)];
   const bool exchanged = actual >= 0 && actual != literal.member;
-  const std::vector<SymmetryMember>* members =
-      literal.set >= 0 ? &index_.Sets()[static_cast<size_t>(literal.set)].members : nullptr;
-  if (node.type == ExpType::kAtLocation && !expression.IsBound(literal.node)) {
+  if (!NeedsExchangedState(literal, expression)) {
     // The named process, with `actual` exchanged for its member, stands where `actual`'s does.
     int32_t process = node.value;
     if (exchanged)
-      process = (*members)[static_cast<size_t>(actual)].process;
+      process = index_.Sets()[static_cast<size_t>(literal.set)]
+                    .members[static_cast<size_t>(actual)]
+                    .process;
     const bool at = process >= 1 && static_cast<size_t>(process) <= state.locations.size() &&
                     state.locations[static_cast<size_t>(process) - 1] == node.variable;
     return at != literal.negated;
   }
-  const DsState* evaluated = &state;
-  std::vector<int32_t>* swap = nullptr;
-  if (exchanged) {
-    swap = &swap_[static_cast<size_t>(literal.set)];
-    (*swap)[static_cast<size_t>(actual)] = literal.member;
-    (*swap)[static_cast<size_t>(literal.member)] = actual;
-    index_.Permute(state, swap_, exchanged_, exchangedLocations_);
-    exchanged_.locationIndex = -1;
-    evaluated = &exchanged_;
-  }
+  const DsState& evaluated = exchanged ? *exchangedState : state;
   std::vector<ClockComparison> seen;
   const Evaluated value =
-      EvaluateObservedAt(expression, literal.node, model_, *evaluated, deadlock, seen);
+      EvaluateObservedAt(expression, literal.node, model_, evaluated, deadlock, seen);
   if (met != nullptr) {
     for (ClockComparison comparison : seen) {
-      comparison.clock = index_.PermutedVariable(comparison.clock, swap_);
+      if (exchanged)
+        comparison.clock =
+            index_.ExchangedVariable(comparison.clock, literal.set, actual, literal.member);
       met->push_back(comparison);
     }
-  }
-  if (swap != nullptr) {
-    (*swap)[static_cast<size_t>(actual)] = actual;
-    (*swap)[static_cast<size_t>(literal.member)] = literal.member;
   }
   if (!value.Ok() && !error)
     error = value.error;
@@ -487,6 +530,7 @@ bool PropertySymmetry::LiteralHolds(const Literal& literal, const CExpression& e
 }
 
 bool PropertySymmetry::DisjunctHolds(const std::vector<Literal>& literals,
+                                     const std::vector<NamedMembers>& named,
                                      const CExpression& expression, const DsState& state,
                                      const DeadlockHook* deadlock,
                                      std::vector<ClockComparison>* met,
@@ -495,46 +539,54 @@ bool PropertySymmetry::DisjunctHolds(const std::vector<Literal>& literals,
   for (const Literal& literal : literals) {
     if (literal.set >= 0)
       continue;
-    if (!LiteralHolds(literal, expression, state, -1, deadlock, met, error)) {
+    if (!LiteralHolds(literal, expression, state, -1, nullptr, deadlock, met, error)) {
       holds = false;
-      if (met == nullptr)
+      if (met == nullptr || !literal.clock)
         return false;
     }
   }
-  // The free members named, per set, in order of appearance.
-  std::vector<std::vector<int32_t>> named(index_.Sets().size());
-  for (const Literal& literal : literals) {
-    if (literal.set < 0)
-      continue;
-    std::vector<int32_t>& list = named[static_cast<size_t>(literal.set)];
-    if (std::find(list.begin(), list.end(), literal.member) == list.end())
-      list.push_back(literal.member);
-  }
-  for (size_t s = 0; s < named.size(); ++s) {
-    if (named[s].empty())
-      continue;
-    std::vector<int32_t> actuals;
-    for (size_t k = 0; k < fixed_[s].size(); ++k) {
-      if (!fixed_[s][k])
-        actuals.push_back(static_cast<int32_t>(k));
-    }
-    std::vector<std::vector<bool>> edges(named[s].size(), std::vector<bool>(actuals.size()));
-    for (size_t m = 0; m < named[s].size(); ++m) {
+  for (const NamedMembers& row : named) {
+    const std::vector<int32_t>& actuals = freeMembers_[static_cast<size_t>(row.set)];
+    edges_.resize(row.members.size());
+    for (size_t m = 0; m < row.members.size(); ++m) {
+      edges_[m].assign(actuals.size(), false);
       for (size_t a = 0; a < actuals.size(); ++a) {
+        // The named member and this one are exchanged in the copy of the state at most once for
+        // all the literals that read more than a location, and exchanged back after them.
+        bool exchanged = false;
         bool edge = true;
-        for (const Literal& literal : literals) {
-          if (literal.set != static_cast<int32_t>(s) || literal.member != named[s][m])
-            continue;
-          if (!LiteralHolds(literal, expression, state, actuals[a], deadlock, met, error)) {
+        for (const int32_t l : row.literals[m]) {
+          const Literal& literal = literals[static_cast<size_t>(l)];
+          if (!exchanged && actuals[a] != literal.member &&
+              NeedsExchangedState(literal, expression)) {
+            if (!copied_) {
+              exchangedLocations_.assign(state.locations.begin(), state.locations.end());
+              exchanged_.intValues = state.intValues;
+              exchanged_.clockValues = state.clockValues;
+              exchanged_.activeClocks = state.activeClocks;
+              exchanged_.locations = exchangedLocations_;
+              exchanged_.locationIndex = -1;
+              copied_ = true;
+            }
+            index_.Exchange(exchanged_, exchangedLocations_, row.set, actuals[a], literal.member);
+            exchanged = true;
+          }
+          if (!LiteralHolds(literal, expression, state, actuals[a], &exchanged_, deadlock, met,
+                            error)) {
             edge = false;
-            if (met == nullptr)
+            if (met == nullptr || !literal.clock)
               break;
           }
         }
-        edges[m][a] = edge;
+        if (exchanged)
+          index_.Exchange(exchanged_, exchangedLocations_, row.set, actuals[a], row.members[m]);
+        edges_[m][a] = edge;
+        // One named member needs one member it can be.
+        if (edge && row.members.size() == 1 && met == nullptr)
+          break;
       }
     }
-    if (!PerfectForLeft(edges, actuals.size())) {
+    if (!PerfectForLeft(edges_, actuals.size(), matchOfRight_, visited_)) {
       holds = false;
       if (met == nullptr)
         return false;
@@ -565,8 +617,10 @@ PropertySymmetry::Answer PropertySymmetry::Decide(size_t property, const DsState
   }
   const CExpression& expression = model_.expressions[plan.expression];
   bool witnessed = false;
-  for (const std::vector<Literal>& conjunction : plan.witness) {
-    if (DisjunctHolds(conjunction, expression, state, deadlock, met, answer.error)) {
+  copied_ = false;
+  for (size_t c = 0; c < plan.witness.size(); ++c) {
+    if (DisjunctHolds(plan.witness[c], plan.named[c], expression, state, deadlock, met,
+                      answer.error)) {
       witnessed = true;
       if (met == nullptr)
         break;

@@ -71,12 +71,21 @@ class PropertySymmetry {
     int32_t member = -1;            // its free member
     std::vector<int32_t> mentions;  // global member numbers (GlobalMember)
     bool deadlock = false;
+    bool clock = false;  // reads a clock: its value may change with a delay
+  };
+  // The free members of one set that a conjunction names, in order of appearance, and per
+  // member the positions of its literals in the conjunction.
+  struct NamedMembers {
+    int32_t set = -1;
+    std::vector<int32_t> members;
+    std::vector<std::vector<int32_t>> literals;
   };
   struct Plan {
     int32_t expression = -1;  // -1: a property of atoms, decided on the state alone
     bool universal = false;   // Type 1: the witness is the negation
     bool readsClock = false;
-    std::vector<std::vector<Literal>> witness;  // disjunction of conjunctions
+    std::vector<std::vector<Literal>> witness;     // disjunction of conjunctions
+    std::vector<std::vector<NamedMembers>> named;  // per conjunction
   };
   struct Info;
 
@@ -89,14 +98,18 @@ class PropertySymmetry {
                                           bool positive) const;
   void PlanProperty(size_t property);
   void FixMembers();
+  // Whether `literal` is decided by more than a location (and needs the exchanged state).
+  bool NeedsExchangedState(const Literal& literal, const CExpression& expression) const;
   // Whether `literal` holds in `state` with member `actual` of its set and its free member
-  // exchanged (`actual` -1: in `state` itself).
+  // exchanged (`actual` -1: in `state` itself); `exchangedState` is that exchanged state when
+  // the literal needs it and `actual` is not its free member.
   bool LiteralHolds(const Literal& literal, const CExpression& expression, const DsState& state,
-                    int32_t actual, const DeadlockHook* deadlock, std::vector<ClockComparison>* met,
-                    std::optional<RunTimeError>& error) const;
-  bool DisjunctHolds(const std::vector<Literal>& literals, const CExpression& expression,
-                     const DsState& state, const DeadlockHook* deadlock,
-                     std::vector<ClockComparison>* met, std::optional<RunTimeError>& error) const;
+                    int32_t actual, const DsState* exchangedState, const DeadlockHook* deadlock,
+                    std::vector<ClockComparison>* met, std::optional<RunTimeError>& error) const;
+  bool DisjunctHolds(const std::vector<Literal>& literals, const std::vector<NamedMembers>& named,
+                     const CExpression& expression, const DsState& state,
+                     const DeadlockHook* deadlock, std::vector<ClockComparison>* met,
+                     std::optional<RunTimeError>& error) const;
 
   const CSystem& model_;
   const SymmetryIndex& index_;
@@ -104,10 +117,15 @@ class PropertySymmetry {
   std::vector<Plan> plans_;
   std::vector<std::vector<bool>> fixed_;
   std::vector<std::vector<int32_t>> fixedBy_;
-  // Scratch of LiteralHolds: the exchanged state and its location vector.
+  std::vector<std::vector<int32_t>> freeMembers_;  // per set, ascending
+  // Scratch of Decide: a copy of the state (made once per call, when first needed) in which
+  // members are exchanged and exchanged back, its location vector, and the matching's edges.
   mutable DsState exchanged_;
   mutable std::vector<int32_t> exchangedLocations_;
-  mutable MemberPermutation swap_;
+  mutable bool copied_ = false;
+  mutable std::vector<std::vector<bool>> edges_;
+  mutable std::vector<int32_t> matchOfRight_;
+  mutable std::vector<bool> visited_;
 };
 
 }  // namespace tickcheck

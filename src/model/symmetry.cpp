@@ -181,16 +181,19 @@ SymmetryIndex::SymmetryIndex(const CSystem& model)
     }
     for (int32_t id : set.identities)
       identitySet_[static_cast<size_t>(id)] = static_cast<int32_t>(s);
+    memberOfValue_.emplace_back();
+    for (size_t k = 0; k < set.members.size(); ++k)
+      memberOfValue_.back().emplace_back(set.members[k].value, static_cast<int32_t>(k));
+    std::sort(memberOfValue_.back().begin(), memberOfValue_.back().end());
   }
 }
 
 int32_t SymmetryIndex::MemberWithValue(int32_t set, int32_t value) const {
-  const std::vector<SymmetryMember>& members = sets_[static_cast<size_t>(set)].members;
-  for (size_t k = 0; k < members.size(); ++k) {
-    if (members[k].value == value)
-      return static_cast<int32_t>(k);
-  }
-  return -1;
+  const std::vector<std::pair<int32_t, int32_t>>& byValue =
+      memberOfValue_[static_cast<size_t>(set)];
+  const auto found =
+      std::lower_bound(byValue.begin(), byValue.end(), std::pair<int32_t, int32_t>(value, -1));
+  return found != byValue.end() && found->first == value ? found->second : -1;
 }
 
 MemberPermutation SymmetryIndex::Identity() const {
@@ -210,6 +213,46 @@ int32_t SymmetryIndex::PermutedVariable(int32_t variable, const MemberPermutatio
   return sets_[static_cast<size_t>(owner.set)]
       .members[static_cast<size_t>(target)]
       .own[static_cast<size_t>(owner.role)];
+}
+
+int32_t SymmetryIndex::ExchangedVariable(int32_t variable, int32_t set, int32_t a,
+                                         int32_t b) const {
+  const Owner& owner = owners_[static_cast<size_t>(variable)];
+  if (owner.set != set || (owner.member != a && owner.member != b))
+    return variable;
+  const int32_t target = owner.member == a ? b : a;
+  return sets_[static_cast<size_t>(set)]
+      .members[static_cast<size_t>(target)]
+      .own[static_cast<size_t>(owner.role)];
+}
+
+void SymmetryIndex::Exchange(DsState& state, std::vector<int32_t>& locations, int32_t set,
+                             int32_t a, int32_t b) const {
+  const SymmetrySet& members = sets_[static_cast<size_t>(set)];
+  const SymmetryMember& first = members.members[static_cast<size_t>(a)];
+  const SymmetryMember& second = members.members[static_cast<size_t>(b)];
+  std::swap(locations[static_cast<size_t>(first.process) - 1],
+            locations[static_cast<size_t>(second.process) - 1]);
+  for (size_t j = 0; j < first.own.size(); ++j) {
+    const CVariable& one = model_.variables[static_cast<size_t>(first.own[j]) - 1];
+    if (one.Type != VarType::kInteger)
+      continue;
+    const CVariable& other = model_.variables[static_cast<size_t>(second.own[j]) - 1];
+    std::swap(state.intValues[static_cast<size_t>(one.intValueIndex)],
+              state.intValues[static_cast<size_t>(other.intValueIndex)]);
+  }
+  for (int32_t id : members.identities) {
+    int32_t& value = state.intValues[static_cast<size_t>(
+        model_.variables[static_cast<size_t>(id) - 1].intValueIndex)];
+    if (value == first.value)
+      value = second.value;
+    else if (value == second.value)
+      value = first.value;
+  }
+  // The exchanged members' clocks trade names: a role's clock is active in a location exactly
+  // where every member's is, so the renamed list is the exchanged state's set of active clocks.
+  for (int32_t& clock : state.activeClocks)
+    clock = ExchangedVariable(clock, set, a, b);
 }
 
 void SymmetryIndex::Permute(const DsState& in, const MemberPermutation& to, DsState& out,

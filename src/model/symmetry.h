@@ -23,6 +23,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/ds_state.h"
@@ -77,8 +78,16 @@ class SymmetryIndex {
   // `locations` (resized). `out.locationIndex` is left as it was; `out` is not `in`.
   void Permute(const DsState& in, const MemberPermutation& to, DsState& out,
                std::vector<int32_t>& locations) const;
-  // The clock that clock `clock` becomes under `to`.
+  // Exchanges members `a` and `b` of set `set` in `state` as Permute with that exchange would,
+  // except that the active clocks keep their places, renamed: a state to evaluate expressions on,
+  // not to store. `state.locations` must view `locations`. Exchanging twice restores the state.
+  void Exchange(DsState& state, std::vector<int32_t>& locations, int32_t set, int32_t a,
+                int32_t b) const;
+  // The variable that variable `variable` becomes under `to`.
   int32_t PermutedVariable(int32_t variable, const MemberPermutation& to) const;
+  // The variable that variable `variable` becomes when members `a` and `b` of set `set` are
+  // exchanged.
+  int32_t ExchangedVariable(int32_t variable, int32_t set, int32_t a, int32_t b) const;
   // The identity permutation.
   MemberPermutation Identity() const;
 
@@ -88,6 +97,8 @@ class SymmetryIndex {
   std::vector<Owner> owners_;          // by variable id
   std::vector<int32_t> identitySet_;   // by variable id
   std::vector<Owner> processMembers_;  // by process number
+  // Per set, (identity value, member) sorted by value.
+  std::vector<std::vector<std::pair<int32_t, int32_t>>> memberOfValue_;
   // Scratch of Permute: the position of each clock among the active clocks of `in`, and the
   // inverse of the permutation.
   mutable std::vector<int32_t> clockPosition_;

@@ -133,6 +133,27 @@ BddManager::BddManager(int32_t variableCount, int32_t maxNodes) : variableCount_
   // The package refuses zero variables; one unused variable is invisible to callers, who can
   // only name variables below VariableCount().
   bdd_setvarnum(std::max(variableCount, 1));
+  WriteEveryStackSlot();
+}
+
+void BddManager::WriteEveryStackSlot() const {
+  // The package keeps the diagrams that an operation in progress has made on a stack, and its
+  // operations take a slot of that stack before they compute the diagram that goes into it. A
+  // garbage collection during that computation follows every taken slot as a node number: a
+  // slot never written holds whatever the memory held before, which points anywhere (a
+  // CSMA/CD model of 14 senders ended in a segmentation fault this way). One operation that
+  // goes down every variable, taking two slots per variable, writes every slot once; after it a
+  // taken slot holds at worst a number of the table, which a collection only keeps alive once
+  // more.
+  const int count = bdd_varnum();
+  bdd allTrue = bdd_true();
+  bdd lastFalse = bdd_nithvar(count - 1);
+  for (int i = count - 1; i >= 0; --i) {
+    allTrue = bdd_ite(bdd_ithvar(i), allTrue, bdd_false());
+    if (i < count - 1)
+      lastFalse = bdd_ite(bdd_ithvar(i), lastFalse, bdd_false());
+  }
+  const bdd joined = Or(allTrue, lastFalse);
 }
 
 BddManager::~BddManager() {

@@ -106,6 +106,9 @@ class BddManager {
   void DebugCheck(const bdd& reached) const;
 
  private:
+  // Writes every slot of the package's stack of diagrams in progress (see the .cpp).
+  void WriteEveryStackSlot() const;
+
   // Validates a cube array's length and entries (internal error otherwise).
   void CheckCubeArray(const int32_t* entries, int32_t n) const;
 

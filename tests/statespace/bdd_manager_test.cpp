@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -220,6 +221,43 @@ void PassABadCubeEntry() {
   const BddManager m(3);
   const Entries entries{0, 3};
   m.CubeArrayToBdd(entries.data(), 2);
+}
+
+// The package's stack of diagrams in progress lands in freed memory full of bytes that are no
+// node number, and the node table is filled but for one node: the first operation that goes deep
+// then collects garbage while it holds slots of that stack that nothing has written yet.
+void CollectDuringTheFirstDeepOperation() {
+  constexpr int32_t kVariables = 100;
+  {
+    std::vector<std::vector<int32_t>> freed;
+    for (int k = 0; k < 7; ++k)
+      freed.emplace_back(2 * kVariables + 4, 0x7F7F7F7F);
+  }
+  const BddManager m(kVariables, 20000);
+  bdd allTrue = m.One();
+  bdd lastFalse = m.MakeNode(kVariables - 1, m.One(), m.Zero());
+  for (int32_t i = kVariables - 1; i >= 0; --i) {
+    allTrue = m.MakeNode(i, m.Zero(), allTrue);
+    if (i < kVariables - 1)
+      lastFalse = m.MakeNode(i, m.Zero(), lastFalse);
+  }
+  // One new node each, by a shallow operation.
+  std::vector<bdd> kept;
+  for (int32_t level = 0; level < 10; ++level) {
+    for (int32_t low = 20; low < kVariables; ++low) {
+      for (int32_t high = 20; high < kVariables && bdd_getallocnum() - bdd_getnodenum() > 1;
+           ++high) {
+        if (low != high)
+          kept.push_back(m.MakeNode(level, m.IthVar(low), m.IthVar(high)));
+      }
+    }
+  }
+  m.DebugCheck(BddManager::Or(allTrue, lastFalse));
+  std::exit(0);
+}
+
+TEST(BddManagerDeathTest, ACollectionInTheFirstDeepOperationFollowsNoUnwrittenSlot) {
+  EXPECT_EXIT(CollectDuringTheFirstDeepOperation(), testing::ExitedWithCode(0), "^$");
 }
 
 TEST(BddManagerDeathTest, NodeTableLimitEndsTheRunAsOutOfMemory) {
