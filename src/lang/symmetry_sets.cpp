@@ -119,13 +119,15 @@ void PairParameters(const Term& a, const Term& b, int32_t va, int32_t vb,
 // substituted, a literal equal to one member's identity (`c == 0` in the member for 0) looks
 // like it; the same term of another member tells them apart.
 std::set<const Term*> ParameterConstants(const Network& network,
-                                         const std::vector<int32_t>& members) {
+                                         const std::vector<int32_t>& members,
+                                         const std::vector<int32_t>& values) {
   std::set<const Term*> found;
   for (size_t k = 0; k < members.size(); ++k) {
+    const size_t next = (k + 1) % members.size();
     const Process& a = network.processes[static_cast<size_t>(members[k])];
-    const Process& b = network.processes[static_cast<size_t>(members[(k + 1) % members.size()])];
-    const int32_t va = a.arguments[0];
-    const int32_t vb = b.arguments[0];
+    const Process& b = network.processes[static_cast<size_t>(members[next])];
+    const int32_t va = values[k];
+    const int32_t vb = values[next];
     for (size_t l = 0; l < a.locations.size() && l < b.locations.size(); ++l)
       PairParameters(a.locations[l].invariant, b.locations[l].invariant, va, vb, found);
     for (size_t e = 0; e < a.edges.size() && e < b.edges.size(); ++e) {
@@ -142,8 +144,8 @@ std::set<const Term*> ParameterConstants(const Network& network,
 // assigned from, assigned to or compared with such a variable. The checker keeps those used only
 // so.
 std::set<int32_t> IntegerIdentities(const Network& network, const std::vector<int32_t>& members,
-                                    std::set<int32_t> seeds) {
-  const std::set<const Term*> parameters = ParameterConstants(network, members);
+                                    const std::vector<int32_t>& values, std::set<int32_t> seeds) {
+  const std::set<const Term*> parameters = ParameterConstants(network, members, values);
   std::set<int32_t> identities = std::move(seeds);
   const auto read = [](const Term& term) {
     return term.kind == Term::Kind::kRead && !term.operands.empty()
@@ -198,6 +200,31 @@ void DropSharedRoles(std::vector<SymmetrySetSpec>& sets,
   }
 }
 
+// The parameter of template `name` that tells its instances apart: the only one whose value
+// differs between them (the others, constants equal in every instance, change nothing); its
+// one parameter when it has one. None when no single parameter does.
+std::optional<size_t> IdentityPosition(const Network& network, const std::string& name) {
+  std::vector<const Process*> instances;
+  for (const Process& process : network.processes) {
+    if (process.templateName == name)
+      instances.push_back(&process);
+  }
+  const size_t count = instances[0]->arguments.size();
+  if (count == 1)
+    return 0;
+  std::optional<size_t> position;
+  for (size_t a = 0; a < count; ++a) {
+    const bool varies = std::any_of(instances.begin(), instances.end(), [&](const Process* p) {
+      return p->arguments.size() != count || p->arguments[a] != instances[0]->arguments[a];
+    });
+    if (varies && position)
+      return std::nullopt;
+    if (varies)
+      position = a;
+  }
+  return position;
+}
+
 }  // namespace
 
 std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
@@ -218,19 +245,21 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
     const Process* first = nullptr;
     std::vector<int32_t> members;
     std::set<int32_t> values;
+    std::vector<int32_t> identities;  // per member, its identity
   };
   std::vector<Candidate> candidates;
   for (const Process& first : network.processes) {
     if (!templates.insert(first.templateName).second)
       continue;
-    Candidate candidate{&first, {}, {}};
-    bool fits = first.arguments.size() == 1;
+    Candidate candidate{&first, {}, {}, {}};
+    const std::optional<size_t> position = IdentityPosition(network, first.templateName);
+    bool fits = position.has_value();
     for (size_t p = 0; p < network.processes.size() && fits; ++p) {
       const Process& process = network.processes[p];
       if (process.templateName != first.templateName)
         continue;
-      fits = process.arguments.size() == 1 &&
-             candidate.values.insert(process.arguments[0]).second &&
+      candidate.identities.push_back(process.arguments[*position]);
+      fits = candidate.values.insert(process.arguments[*position]).second &&
              process.ownVariables.second - process.ownVariables.first ==
                  first.ownVariables.second - first.ownVariables.first &&
              process.ownClocks.second - process.ownClocks.first ==
@@ -271,11 +300,12 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
     };
     SymmetrySetSpec set;
     set.name = first.templateName;
-    for (int32_t p : members) {
+    for (size_t k = 0; k < members.size(); ++k) {
+      const int32_t p = members[k];
       const Process& process = network.processes[static_cast<size_t>(p)];
       SymmetryMemberSpec member;
       member.process = p + 1;
-      member.value = process.arguments[0];
+      member.value = candidate.identities[k];
       for (int32_t v = process.ownVariables.first; v < process.ownVariables.second; ++v)
         member.own.push_back(v + 1);
       for (int32_t c = process.ownClocks.first; c < process.ownClocks.second; ++c)
@@ -315,7 +345,8 @@ std::vector<SymmetrySetSpec> SymmetrySets(const Network& network,
         std::copy_if(network.rangeArrays.begin(), network.rangeArrays.end(),
                      std::back_inserter(indexed), owned);
       }
-      for (int32_t v : IntegerIdentities(network, members, IndexingVariables(network, indexed)))
+      for (int32_t v : IntegerIdentities(network, members, candidate.identities,
+                                         IndexingVariables(network, indexed)))
         set.identities.push_back(v + 1);
     }
     sets.push_back(std::move(set));

@@ -1,7 +1,8 @@
 #pragma once
 // The sets of interchangeable processes that code generation proposes for section [Symmetry]
-// (model/symmetry.h): the processes of one template instantiated for different values of its one
-// parameter, a scalar-set value or a bounded integer. The checker's loader keeps a set only when
+// (model/symmetry.h): the processes of one template instantiated for different values of one
+// parameter, a scalar-set value or a bounded integer, its other parameters (if any) equal in
+// every instance. The checker's loader keeps a set only when
 // the model bears it out (model/symmetry_check.h), so a proposal may be generous.
 //
 // A member's own variables are the integer cells and clocks its template's declarations made,

@@ -152,7 +152,11 @@ TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterc
     const char* what;
     std::string model;
     std::string lines = "symmetry: 3 processes of P are interchangeable\n";
+    std::string queries = "E<> P(1).busy && P(2).busy\n";
   };
+  std::string twoParameters = Model(kRange, "int[0,N] id = 0;", "id == 0 && k == 2", "id = i");
+  twoParameters.replace(twoParameters.find("P(const id_t i)"), 15,
+                        "P(const id_t i, const int[2,2] k)");
   const std::vector<Case> cases = {
       {"integer identity compared and copied", Model(kRange, "int[0,N] id = 0;\nint[0,N] seen = 0;",
                                                      "id == 0 || id == i", "id = i, seen = id")},
@@ -176,6 +180,8 @@ TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterc
              "int[0,N] cur = 0;",
              "cur == 0", "st[i].on = true, row[i][1] = 1, cur = i", "cur != 0 && st[cur].on", "",
              " assign st[cur].n = (st[cur].n + 1) % 4, row[cur][0] = row[cur][1], cur = 0;")},
+      {"a second parameter equal in every instance", twoParameters,
+       "symmetry: 3 processes of P are interchangeable\n", "E<> P(1, 2).busy && P(2, 2).busy\n"},
       {"an identity variable that starts at a member's identity keeps it in place",
        Model(kRange, "int[0,N] id = 1;", "id == i", "id = i"),
        "symmetry: P(1) stays in place: id starts at its identity\n"
@@ -187,7 +193,7 @@ TEST(SymmetryDetectionTest, IdentitiesUsedOnlyAsIdentitiesMakeTheProcessesInterc
        "symmetry: 2 processes of P are interchangeable\n"},
   };
   for (const Case& c : cases) {
-    const CheckRun run = RunModel(c.model, "E<> P(1).busy && P(2).busy\n", true);
+    const CheckRun run = RunModel(c.model, c.queries, true);
     EXPECT_NE(run.err.find(c.lines), std::string::npos) << c.what << "\n" << run.err;
   }
 }

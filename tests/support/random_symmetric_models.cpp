@@ -16,10 +16,10 @@ class Generator {
   RandomSymmetricModel Make() {
     RandomSymmetricModel made;
     templates_.push_back(
-        {"P", "pid_t", Pick(2, 4), Chance(0.5), Chance(0.4), Pick(0, 1), Chance(0.4)});
+        {"P", "pid_t", Pick(2, 4), Chance(0.5), Chance(0.4), Pick(0, 1), Chance(0.4), Chance(0.3)});
     if (Chance(0.35))
-      templates_.push_back(
-          {"Q", "qid_t", Pick(2, 3), Chance(0.5), Chance(0.4), Pick(0, 1), Chance(0.4)});
+      templates_.push_back({"Q", "qid_t", Pick(2, 3), Chance(0.5), Chance(0.4), Pick(0, 1),
+                            Chance(0.4), Chance(0.3)});
     made.breaksSymmetry = Chance(0.15);
     // The controller receives on a member's channel by a constant index.
     breakByChannel_ =
@@ -70,11 +70,12 @@ class Generator {
     bool channels = false;  // channel arrays indexed by the identity, with the controller
     int32_t lower = 1;      // integer identities: the first (0 or 1)
     bool global = false;    // a scalar set: a global variable of the set
+    bool second = false;    // a second parameter, 2 in every instance
     // The identity of member k (0-based), and a value that is no member's.
     std::string Id(int32_t k) const { return std::to_string(scalar ? k : k + lower); }
     std::string None() const { return std::to_string(lower - 1); }
     // The process name of member k (0-based).
-    std::string Member(int32_t k) const { return name + "(" + Id(k) + ")"; }
+    std::string Member(int32_t k) const { return name + "(" + Id(k) + (second ? ", 2" : "") + ")"; }
   };
 
   static std::string Num(int64_t value) { return std::to_string(value); }
@@ -92,7 +93,7 @@ class Generator {
     std::vector<std::string> atoms = {"x >= " + Num(Pick(0, 4)),
                                       "x <= " + Num(Pick(0, 4)),
                                       "x > " + Num(Pick(0, 3)),
-                                      "c < 2",
+                                      t.second ? "c < k" : "c < 2",
                                       "c == 0",
                                       "g < 3",
                                       "g == " + Num(Pick(0, 3))};
@@ -147,7 +148,8 @@ class Generator {
   }
 
   std::string Process(const Template& t, bool breaks) {
-    std::string text = "process " + t.name + "(const " + t.type + " i) {\n  clock x;\n";
+    std::string text = "process " + t.name + "(const " + t.type + " i" +
+                       (t.second ? ", const int[2,2] k" : "") + ") {\n  clock x;\n";
     text += "  int[0,2] c = 0;\n";
     if (t.scalar)
       text += "  " + t.type + " me = i;\n";
