@@ -342,6 +342,8 @@ std::vector<std::vector<PropertySymmetry::Literal>> PropertySymmetry::Split(
   literal.mentions = std::move(info.mentions);
   literal.deadlock = info.deadlock;
   literal.clock = info.clock || info.deadlock;
+  if (n.type == ExpType::kAtLocation && !expression.IsBound(node))
+    literal.location = n.variable;
   return {{std::move(literal)}};
 }
 
@@ -459,9 +461,8 @@ void PropertySymmetry::FixMembers() {
       // reordered, and its literals cannot meet a run-time error (Split), so the order decides
       // nothing but the cost.
       if (expression != nullptr) {
-        std::stable_partition(conjunction.begin(), conjunction.end(), [&](const Literal& literal) {
-          return !NeedsExchangedState(literal, *expression);
-        });
+        std::stable_partition(conjunction.begin(), conjunction.end(),
+                              [](const Literal& literal) { return literal.location > 0; });
         std::stable_partition(conjunction.begin(), conjunction.end(),
                               [](const Literal& literal) { return !literal.clock; });
       }
@@ -487,12 +488,6 @@ void PropertySymmetry::FixMembers() {
   }
 }
 
-bool PropertySymmetry::NeedsExchangedState(const Literal& literal,
-                                           const CExpression& expression) const {
-  return !(expression.Nodes()[static_cast<size_t>(literal.node)].type == ExpType::kAtLocation &&
-           !expression.IsBound(literal.node));
-}
-
 bool PropertySymmetry::LiteralHolds(const Literal& literal, const CExpression& expression,
                                     const DsState& state, int32_t actual,
                                     const DsState* exchangedState, const DeadlockHook* deadlock,
@@ -500,7 +495,7 @@ bool PropertySymmetry::LiteralHolds(const Literal& literal, const CExpression& e
                                     std::optional<RunTimeError>& error) const {
   const ExpNode& node = expression.Nodes()[static_cast<size_t>(literal.node)];
   const bool exchanged = actual >= 0 && actual != literal.member;
-  if (!NeedsExchangedState(literal, expression)) {
+  if (literal.location > 0) {
     // The named process, with `actual` exchanged for its member, stands where `actual`'s does.
     int32_t process = node.value;
     if (exchanged)
@@ -547,6 +542,8 @@ bool PropertySymmetry::DisjunctHolds(const std::vector<Literal>& literals,
   }
   for (const NamedMembers& row : named) {
     const std::vector<int32_t>& actuals = freeMembers_[static_cast<size_t>(row.set)];
+    const std::vector<SymmetryMember>& members =
+        index_.Sets()[static_cast<size_t>(row.set)].members;
     edges_.resize(row.members.size());
     for (size_t m = 0; m < row.members.size(); ++m) {
       edges_[m].assign(actuals.size(), false);
@@ -557,8 +554,17 @@ bool PropertySymmetry::DisjunctHolds(const std::vector<Literal>& literals,
         bool edge = true;
         for (const int32_t l : row.literals[m]) {
           const Literal& literal = literals[static_cast<size_t>(l)];
-          if (!exchanged && actuals[a] != literal.member &&
-              NeedsExchangedState(literal, expression)) {
+          if (literal.location > 0) {
+            // Where the member stands that the named one is exchanged with: no state to make.
+            const int32_t process = members[static_cast<size_t>(actuals[a])].process;
+            if ((state.locations[static_cast<size_t>(process) - 1] == literal.location) !=
+                literal.negated) {
+              continue;
+            }
+            edge = false;
+            break;
+          }
+          if (!exchanged && actuals[a] != literal.member) {
             if (!copied_) {
               exchangedLocations_.assign(state.locations.begin(), state.locations.end());
               exchanged_.intValues = state.intValues;

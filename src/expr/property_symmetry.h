@@ -71,7 +71,8 @@ class PropertySymmetry {
     int32_t member = -1;            // its free member
     std::vector<int32_t> mentions;  // global member numbers (GlobalMember)
     bool deadlock = false;
-    bool clock = false;  // reads a clock: its value may change with a delay
+    bool clock = false;    // reads a clock: its value may change with a delay
+    int32_t location = 0;  // the location it asks a process to be at, when that is all it asks
   };
   // The free members of one set that a conjunction names, in order of appearance, and per
   // member the positions of its literals in the conjunction.
@@ -98,8 +99,6 @@ class PropertySymmetry {
                                           bool positive) const;
   void PlanProperty(size_t property);
   void FixMembers();
-  // Whether `literal` is decided by more than a location (and needs the exchanged state).
-  bool NeedsExchangedState(const Literal& literal, const CExpression& expression) const;
   // Whether `literal` holds in `state` with member `actual` of its set and its free member
   // exchanged (`actual` -1: in `state` itself); `exchangedState` is that exchanged state when
   // the literal needs it and `actual` is not its free member.
