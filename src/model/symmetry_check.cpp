@@ -321,24 +321,7 @@ class SetCheck {
   // role, member m's at `value_m - shift`: then the array is indexed by identities. Its other
   // cells belong to no member (the cells of identities that are no member's, which stay).
   std::optional<int32_t> OwnArrayShift(int32_t first, int32_t count) const {
-    std::optional<int32_t> shift;
-    int32_t role = -1;
-    size_t owned = 0;
-    for (int32_t c = 0; c < count; ++c) {
-      const int32_t member = member_[static_cast<size_t>(first + c)];
-      if (member < 0)
-        continue;
-      ++owned;
-      const int32_t cellRole = role_[static_cast<size_t>(first + c)];
-      if ((role >= 0 && cellRole != role))
-        return std::nullopt;
-      role = cellRole;
-      const int32_t memberShift = set_.members[static_cast<size_t>(member)].value - c;
-      if (shift && *shift != memberShift)
-        return std::nullopt;
-      shift = memberShift;
-    }
-    return owned == set_.members.size() ? shift : std::nullopt;
+    return OwnElementShift(first, count, 1, 0);
   }
   // Whether the array maps onto itself cell by cell under the exchange (no cell of a member, or
   // moved as a whole to the array `to`).
