@@ -151,14 +151,14 @@ std::optional<ClockBoxView> SweepSet::Find(const DsState& state) const {
   return std::nullopt;
 }
 
-ClockBoxView SweepSet::Add(const DsState& state, bool widen) {
+ClockBoxView SweepSet::Add(const DsState& state, bool widen, const ObservedComparisons* observed) {
   const uint64_t hash = DiscreteHash(state);
   uint32_t number = FindGroup(state, hash);
   if (number == kNone)
     number = NewGroup(state, hash);
   ClockBox& box = box_;
   if (widen) {
-    intervals_.Box(state, box);
+    intervals_.Box(state, box, observed);
   } else {
     box.start = state.clockValues;
     box.end = state.clockValues;

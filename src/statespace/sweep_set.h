@@ -36,8 +36,9 @@ class SweepSet {
   // A box that holds the state (valid until the next Add or Clear), or none.
   std::optional<ClockBoxView> Find(const DsState& state) const;
   // Adds the state, each active clock widened to its interval when `widen` is set, else exactly,
-  // and returns the box stored for it (valid until the next Add or Clear).
-  ClockBoxView Add(const DsState& state, bool widen);
+  // and returns the box stored for it (valid until the next Add or Clear). `observed`: see
+  // ClockIntervals::Box.
+  ClockBoxView Add(const DsState& state, bool widen, const ObservedComparisons* observed = nullptr);
   // The diagram of every state added since the last Clear, built in one pass over all boxes
   // (statespace/box_union.h), which makes far fewer nodes than joining the boxes' diagrams.
   bdd ToBdd() const;
