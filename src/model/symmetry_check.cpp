@@ -297,16 +297,23 @@ class SetCheck {
     }
     return owned == set_.members.size() ? shift : std::nullopt;
   }
-  // The index of an element's field matched by MatchArray: the same checks, stride and offset,
-  // and the identity index inside.
-  bool MatchElementIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb,
-                         int32_t shift, int32_t owner) {
+  // Whether node nb of `b` is an operator node of the same type and value as node na of `a`: the
+  // first step of matching two indices.
+  static bool SameOperator(const CExpression& a, int32_t na, const CExpression& b, int32_t nb) {
     if (nb < 0 || b.IsBound(nb))
       return false;
     const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
     const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
-    if (x.type != y.type || x.value != y.value)
+    return x.type == y.type && x.value == y.value;
+  }
+  // The index of an element's field matched by MatchArray: the same checks, stride and offset,
+  // and the identity index inside.
+  bool MatchElementIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb,
+                         int32_t shift, int32_t owner) {
+    if (!SameOperator(a, na, b, nb))
       return false;
+    const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
+    const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
     if (x.type == ExpType::kIndexCheck)
       return MatchElementIndex(a, x.left, b, y.left, shift, owner);
     if (!IsConstant(b, y.right) || a.Nodes()[static_cast<size_t>(x.right)].value !=
@@ -427,12 +434,10 @@ class SetCheck {
   }
   // The index of MatchShiftedComparison: the same shape, the identity exchanged.
   bool MatchShiftedIndex(const CExpression& a, int32_t na, const CExpression& b, int32_t nb) {
-    if (nb < 0 || b.IsBound(nb))
+    if (!SameOperator(a, na, b, nb))
       return false;
     const ExpNode& x = a.Nodes()[static_cast<size_t>(na)];
     const ExpNode& y = b.Nodes()[static_cast<size_t>(nb)];
-    if (x.type != y.type || x.value != y.value)
-      return false;
     if (x.type == ExpType::kSubtract || x.type == ExpType::kAdd) {
       return IsConstant(b, y.right) &&
              a.Nodes()[static_cast<size_t>(x.right)].value ==
