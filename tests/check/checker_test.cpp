@@ -40,34 +40,14 @@ TEST(CheckerTest, FischersVariantWithALongerCriticalSectionKeepsTheVerdicts) {
 // A self-loop resets x and lets y run on, so y = 0, 1, ... 21 are stored; from y = 1 the interval
 // of location a (L = 0, U = 20) would hold all the later ones, and y = 19 would never be tested.
 // An interval stops where a property on the clock changes its answer, which gives the verdicts
-// that storing value by value gives.
+// that storing value by value gives. The state x = 0, y = 19 is made only by the reset at y = 19
+// (no delay of a stored state reaches it), so the properties that ask for it, by atoms or by an
+// expression, hold only if the interval of y = 1 stops before 19: for the expression, whether
+// the search or the interval evaluated it.
 TEST(CheckerTest, AClockIntervalStopsWhereAPropertyOnTheClockChangesItsAnswer) {
-  const auto yIs = [](int32_t relation, int32_t bound) {
-    return PropertySpec{
-        .type = 0, .atoms = {{.negated = 0, .variable = 2, .bound = bound, .relation = relation}}};
+  const auto is = [](int32_t variable, int32_t relation, int32_t bound) {
+    return AtomSpec{.negated = 0, .variable = variable, .bound = bound, .relation = relation};
   };
-  ModelSpec model;
-  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 21},
-                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 21}};
-  model.expressions = {{0, Expr::Const(0).Compile()}, {1, Comparison(1, ExpType::kAtLeast, 0)}};
-  model.constraints = {{1}};
-  model.processes = {
-      {.name = "P",
-       .initLocation = 1,
-       .locations = {{.name = "a", .activeClocks = {{1, 0, 21}, {2, 0, 20}}}},
-       .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
-  model.properties = {yIs(1, 19), yIs(3, 21), yIs(4, 0), yIs(2, 21), yIs(1, 7)};
-  const Outcome byInterval = Check(model);
-  EXPECT_EQ(byInterval.results, (std::vector<uint8_t>{1, 1, 0, 0, 1}));
-  EXPECT_EQ(Check(model, true).results, byInterval.results);
-  EXPECT_LT(byInterval.count, Check(model, true).count);
-}
-
-// The same run with a property that reads both clocks: the state x = 0, y = 19 that satisfies it is
-// made only by the reset at y = 19, inside the interval that y = 1 would otherwise cover, and no
-// delay of a stored state reaches it. The interval stops where a comparison that the expression
-// meets changes its answer, whether the search or the interval evaluated the expression.
-TEST(CheckerTest, AClockIntervalStopsWhereAPropertyExpressionChangesItsAnswer) {
   const Expr both = Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kEqual, Expr::Var(1), Expr::Const(0)),
                              Expr::Op(ExpType::kEqual, Expr::Var(2), Expr::Const(19)));
   ModelSpec model;
@@ -84,8 +64,23 @@ TEST(CheckerTest, AClockIntervalStopsWhereAPropertyExpressionChangesItsAnswer) {
        .initLocation = 1,
        .locations = {{.name = "a", .activeClocks = {{1, 0, 21}, {2, 0, 20}}}},
        .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
-  model.properties = {{.type = 0, .expression = 2}, {.type = 1, .expression = 3}};
-  EXPECT_EQ(Check(model).results, (std::vector<uint8_t>{1, 0}));
+  // Atoms and expressions apart, since the cuts of either would also serve the other.
+  const std::vector<std::pair<std::vector<PropertySpec>, std::vector<uint8_t>>> cases = {
+      {{{.type = 0, .atoms = {is(2, 1, 19)}},
+        {.type = 0, .atoms = {is(2, 3, 21)}},
+        {.type = 0, .atoms = {is(2, 4, 0)}},
+        {.type = 0, .atoms = {is(2, 2, 21)}},
+        {.type = 0, .atoms = {is(2, 1, 7)}},
+        {.type = 0, .atoms = {is(1, 1, 0), is(2, 1, 19)}}},
+       {1, 1, 0, 0, 1, 1}},
+      {{{.type = 0, .expression = 2}, {.type = 1, .expression = 3}}, {1, 0}}};
+  for (const auto& [properties, verdicts] : cases) {
+    model.properties = properties;
+    const Outcome byInterval = Check(model);
+    EXPECT_EQ(byInterval.results, verdicts);
+    EXPECT_EQ(Check(model, true).results, byInterval.results);
+    EXPECT_LT(byInterval.count, Check(model, true).count);
+  }
 }
 
 }  // namespace
