@@ -90,7 +90,7 @@ bool NewStates::Keep(const DelayRun& run, std::vector<DsState>& fresh,
     if (!verdicts_.Decide(state))
       return false;
     ++count_;
-    const ClockBoxView stored = reached_.Add(state, widen_);
+    const ClockBoxView stored = reached_.Add(state, widen_, &verdicts_.Observed());
     if (widen_)
       step += covered(k, stored);
     positions.push_back(position(k));

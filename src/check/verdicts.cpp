@@ -131,8 +131,20 @@ bool Verdicts::MayWait(const DsState& state, const std::vector<size_t>& all, int
 }
 
 bool Verdicts::DecideClockExpressions(const DsState& state, std::optional<int64_t> cap) {
+  // The state is stored next, its clock intervals cut where the comparisons met here change
+  // their answers. Those intervals are evaluated without a deadlock test: when a property asks
+  // for one, nothing is handed on.
+  observed_.properties.assign(results_.size(), 0);
+  for (size_t i = 0; i < results_.size() && !asksDeadlock_; ++i) {
+    if (groups_[i] == Group::kClockExpression && IsOpen(i))
+      observed_.properties[i] = 1;
+  }
   met_.clear();
-  if (!EvaluateOpen(state, Group::kClockExpression, &met_))
+  const bool open = EvaluateOpen(state, Group::kClockExpression, &met_);
+  observed_.met.clear();
+  if (!asksDeadlock_)
+    observed_.met = met_;
+  if (!open)
     return false;
   const std::vector<size_t> all = AllClockPositions(state);
   DsState delayed = state;

@@ -24,6 +24,7 @@
 #include "expr/property_symmetry.h"
 #include "model/ds_state.h"
 #include "model/system.h"
+#include "statespace/clock_intervals.h"
 
 namespace tickcheck {
 
@@ -54,6 +55,9 @@ class Verdicts {
   // and the cap admit. Answers false when no property was open any more (a model without
   // properties, or with a liveness property, answers true), or when a loop ran past its bound.
   bool Decide(const DsState& state);
+  // What the last Decide's evaluations of expressions that compare clocks met in its state itself
+  // (not on its delays), for the properties evaluated there that ask for no deadlock.
+  const ObservedComparisons& Observed() const { return observed_; }
 
  private:
   // What a property reads: no clock, clocks through atoms, clocks through its expression.
@@ -91,6 +95,7 @@ class Verdicts {
   std::vector<Group> groups_;         // per property
   bool searchesWhole_ = false;        // a liveness property keeps the search going
   std::vector<ClockComparison> met_;  // scratch of DecideClockExpressions
+  ObservedComparisons observed_;
 };
 
 }  // namespace tickcheck

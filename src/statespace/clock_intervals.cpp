@@ -119,27 +119,33 @@ std::optional<LUBound> ClockIntervals::Bounds(const DsState& state, int32_t cloc
   return found;
 }
 
-void ClockIntervals::Observe(const DsState& state, std::vector<ClockComparison>& met) const {
+void ClockIntervals::Observe(const DsState& state, std::vector<ClockComparison>& met,
+                             const ObservedComparisons* observed) const {
   // An expression that meets a run-time error takes the same path up to it between the cuts, so
   // its error is kept too; the search reports it where it decides the property.
-  if (symmetry_ != nullptr) {
-    for (size_t property : clockProperties_)
+  for (size_t k = 0; k < clockProperties_.size(); ++k) {
+    const size_t property = clockProperties_[k];
+    if (observed != nullptr && property < observed->properties.size() &&
+        observed->properties[property] != 0) {
+      continue;
+    }
+    if (symmetry_ != nullptr)
       symmetry_->Decide(property, state, nullptr, &met);
-    return;
+    else
+      EvaluateObserved(model_.expressions[clockExpressions_[k]], model_, state, nullptr, met);
   }
-  for (int32_t id : clockExpressions_)
-    EvaluateObserved(model_.expressions[id], model_, state, nullptr, met);
 }
 
 void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value, int32_t& start,
                               int32_t& end) const {
   std::vector<ClockComparison> met;
   Observe(state, met);
-  Interval(state, clock, value, met, start, end);
+  Interval(state, clock, value, met, {}, start, end);
 }
 
 void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value,
-                              const std::vector<ClockComparison>& met, int32_t& start,
+                              const std::vector<ClockComparison>& met,
+                              const std::vector<ClockComparison>& more, int32_t& start,
                               int32_t& end) const {
   const CVariable& variable = model_.variables[static_cast<size_t>(clock) - 1];
   start = value;
@@ -173,14 +179,16 @@ void ClockIntervals::Interval(const DsState& state, int32_t clock, int32_t value
     end = static_cast<int32_t>(*above - 1);
   if (above != cuts.begin() && start < *(above - 1))
     start = static_cast<int32_t>(*(above - 1));
-  for (const ClockComparison& comparison : met) {
-    if (comparison.clock != clock)
-      continue;
-    for (const int64_t cut : {int64_t{comparison.bound}, int64_t{comparison.bound} + 1}) {
-      if (cut > value && end >= cut)
-        end = static_cast<int32_t>(cut - 1);
-      if (cut <= value && start < cut)
-        start = static_cast<int32_t>(cut);
+  for (const std::vector<ClockComparison>* comparisons : {&met, &more}) {
+    for (const ClockComparison& comparison : *comparisons) {
+      if (comparison.clock != clock)
+        continue;
+      for (const int64_t cut : {int64_t{comparison.bound}, int64_t{comparison.bound} + 1}) {
+        if (cut > value && end >= cut)
+          end = static_cast<int32_t>(cut - 1);
+        if (cut <= value && start < cut)
+          start = static_cast<int32_t>(cut);
+      }
     }
   }
   // The limits come from invariant bounds evaluated without a state; they may narrow the interval
@@ -195,18 +203,24 @@ ClockBox ClockIntervals::Box(const DsState& state) const {
   return box;
 }
 
-void ClockIntervals::Box(const DsState& state, ClockBox& box) const {
+void ClockIntervals::Box(const DsState& state, ClockBox& box,
+                         const ObservedComparisons* observed) const {
   box.start = state.clockValues;
   box.end = state.clockValues;
   for (size_t p = 0; anyExact_ && p < exact_.size(); ++p) {
     if (Exact(p, static_cast<size_t>(state.locations[p]) - 1))
       return;
   }
+  // The comparisons met are cuts whatever their order: those already observed are used as they
+  // are, and only the other properties are evaluated.
   std::vector<ClockComparison> met;
   if (!clockExpressions_.empty())
-    Observe(state, met);
+    Observe(state, met, observed);
+  const std::vector<ClockComparison> none;
+  const std::vector<ClockComparison>& known = observed != nullptr ? observed->met : none;
   for (size_t k = 0; k < state.activeClocks.size(); ++k) {
-    Interval(state, state.activeClocks[k], state.clockValues[k], met, box.start[k], box.end[k]);
+    Interval(state, state.activeClocks[k], state.clockValues[k], met, known, box.start[k],
+             box.end[k]);
   }
 }
 

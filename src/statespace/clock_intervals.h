@@ -31,6 +31,14 @@ struct ClockBox {
   operator ClockBoxView() const { return {start, end}; }
 };
 
+// The comparisons of clocks that the evaluations of some properties met in one state, gathered as
+// ClockIntervals gathers them (the same evaluations, without a deadlock test), so that it need
+// not evaluate those properties again.
+struct ObservedComparisons {
+  std::vector<uint8_t> properties;  // per property (0-based): 1 when `met` holds its comparisons
+  std::vector<ClockComparison> met;
+};
+
 class ClockIntervals {
  public:
   // `model` is loaded with its properties; both must outlive the object. With `symmetry` the
@@ -53,9 +61,11 @@ class ClockIntervals {
                 int32_t& end) const;
   // The intervals of every active clock of `state` when it is stored; the second form writes them
   // into `box`, whose vectors keep their storage. A state in which some process is in a location
-  // that Exact names gets its single values.
+  // that Exact names gets its single values. `observed`, when given, holds what the evaluations of
+  // some properties met in `state`: those are not evaluated again.
   ClockBox Box(const DsState& state) const;
-  void Box(const DsState& state, ClockBox& box) const;
+  void Box(const DsState& state, ClockBox& box,
+           const ObservedComparisons* observed = nullptr) const;
   // Whether states with process `process` (0-based) in location `location` (0-based) are stored
   // without widening. A stored state stands for the states of its box because it can do whatever
   // they can (its clocks meet each guard that theirs meet, and wait as long). That fails where
@@ -68,10 +78,13 @@ class ClockIntervals {
 
  private:
   // The comparisons of clocks that the property expressions which read clocks meet in `state`,
-  // appended to `met`.
-  void Observe(const DsState& state, std::vector<ClockComparison>& met) const;
+  // appended to `met`, but for the properties that `observed` holds.
+  void Observe(const DsState& state, std::vector<ClockComparison>& met,
+               const ObservedComparisons* observed = nullptr) const;
+  // The interval of Interval, cut at the comparisons of `met` and of `more`.
   void Interval(const DsState& state, int32_t clock, int32_t value,
-                const std::vector<ClockComparison>& met, int32_t& start, int32_t& end) const;
+                const std::vector<ClockComparison>& met, const std::vector<ClockComparison>& more,
+                int32_t& start, int32_t& end) const;
 
   const CSystem& model_;
   const ClockLimits& limits_;

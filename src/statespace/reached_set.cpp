@@ -26,11 +26,12 @@ bool ReachedSet::EarlierHold(const DsState& state, ClockBoxView box) const {
   return BddManager::Equal(earlier_, BddManager::Or(earlier_, space_.BoxDiagram(state, box)));
 }
 
-ClockBoxView ReachedSet::Add(const DsState& state, bool widen) {
+ClockBoxView ReachedSet::Add(const DsState& state, bool widen,
+                             const ObservedComparisons* observed) {
   // A sweep of many states joins them as it goes, so that no join grows the memory much at once.
   if (sweep_.BoxCount() >= kBatchBoxes)
     Join();
-  return sweep_.Add(state, widen);
+  return sweep_.Add(state, widen, observed);
 }
 
 void ReachedSet::EndSweep() {

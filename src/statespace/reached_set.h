@@ -32,9 +32,9 @@ class ReachedSet {
   bool EarlierHold(const DsState& state, ClockBoxView box) const;
 
   // Adds the state to the current sweep, each active clock widened to its interval when `widen`
-  // is set, else exactly, and returns the box stored for it (valid until the next Add or the
-  // join of the waiting states).
-  ClockBoxView Add(const DsState& state, bool widen);
+  // is set, else exactly (`observed`: see ClockIntervals::Box), and returns the box stored for it
+  // (valid until the next Add or the join of the waiting states).
+  ClockBoxView Add(const DsState& state, bool widen, const ObservedComparisons* observed = nullptr);
   // Ends the current sweep: its states join the diagram once enough states wait.
   void EndSweep();
   // Joins every state that waits into the diagram: the end of a search (the states of a stopped

@@ -63,5 +63,30 @@ TEST(CheckerTest, AClockIntervalStopsWhereAPropertyOnTheClockChangesItsAnswer) {
   EXPECT_LT(byInterval.count, Check(model, true).count);
 }
 
+// The same run with a property that reads both clocks: the state x = 0, y = 19 that satisfies it is
+// made only by the reset at y = 19, inside the interval that y = 1 would otherwise cover, and no
+// delay of a stored state reaches it. The interval stops where a comparison that the expression
+// meets changes its answer, whether the search or the interval evaluated the expression.
+TEST(CheckerTest, AClockIntervalStopsWhereAPropertyExpressionChangesItsAnswer) {
+  const Expr both = Expr::Op(ExpType::kAnd, Expr::Op(ExpType::kEqual, Expr::Var(1), Expr::Const(0)),
+                             Expr::Op(ExpType::kEqual, Expr::Var(2), Expr::Const(19)));
+  ModelSpec model;
+  model.format = 2;
+  model.variables = {{.name = "x", .type = 1, .initValue = 0, .min = 0, .max = 21},
+                     {.name = "y", .type = 1, .initValue = 0, .min = 0, .max = 21}};
+  model.expressions = {{0, Expr::Const(0).Compile()},
+                       {1, Comparison(1, ExpType::kAtLeast, 0)},
+                       {2, both.Compile()},
+                       {3, Expr::Not(both).Compile()}};
+  model.constraints = {{1}};
+  model.processes = {
+      {.name = "P",
+       .initLocation = 1,
+       .locations = {{.name = "a", .activeClocks = {{1, 0, 21}, {2, 0, 20}}}},
+       .jumps = {{.from = 1, .to = 1, .guard = 1, .syn = 0, .assignments = {{1, 0}}}}}};
+  model.properties = {{.type = 0, .expression = 2}, {.type = 1, .expression = 3}};
+  EXPECT_EQ(Check(model).results, (std::vector<uint8_t>{1, 0}));
+}
+
 }  // namespace
 }  // namespace tickcheck

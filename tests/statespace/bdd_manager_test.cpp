@@ -202,6 +202,41 @@ TEST(BddManagerTest, CollectionsPrintNothingAndInfoShowsTheFigures) {
   m.DebugCheck(set);
 }
 
+// MakeNode builds nodes directly in the package's table: each one must equal the if-then-else on
+// its variable and keep its reference while collections run (a capped table collects often).
+TEST(BddManagerTest, MakeNodeIsTheIfThenElseOfItsVariableThroughCollections) {
+  constexpr int32_t kVariables = 16;
+  const BddManager m(kVariables, 4000);
+  std::mt19937 random(3);
+  std::vector<bdd> made(64, m.Zero());
+  Entries literal(kVariables, BddManager::kCubeFree);
+  for (int round = 0; round < 20000; ++round) {
+    const auto i = static_cast<int32_t>(random() % kVariables);
+    // Children that test only variables below i: earlier results rebuilt on them, or constants.
+    const auto child = [&]() {
+      bdd below = random() % 4 == 0 ? m.One() : m.Zero();
+      for (int32_t v = kVariables - 1; v > i; --v) {
+        if (random() % 3 == 0)
+          below = m.MakeNode(v, random() % 2 ? below : m.Zero(), random() % 2 ? below : m.One());
+      }
+      return below;
+    };
+    const bdd low = child();
+    const bdd high = random() % 8 == 0 ? low : child();
+    const bdd node = m.MakeNode(i, low, high);
+    literal[static_cast<size_t>(i)] = BddManager::kCubeTrue;
+    const bdd isTrue = m.CubeArrayToBdd(literal.data(), kVariables);
+    literal[static_cast<size_t>(i)] = BddManager::kCubeFalse;
+    const bdd isFalse = m.CubeArrayToBdd(literal.data(), kVariables);
+    literal[static_cast<size_t>(i)] = BddManager::kCubeFree;
+    ASSERT_TRUE(BddManager::Equal(
+        node, BddManager::Or(BddManager::And(isTrue, high), BddManager::And(isFalse, low))));
+    made[static_cast<size_t>(round) % made.size()] = node;
+  }
+  for (const bdd& node : made)
+    m.DebugCheck(node);
+}
+
 void ExhaustACappedNodeTable() {
   const BddManager m(40, 5000);
   std::mt19937 random(5);
