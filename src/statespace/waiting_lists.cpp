@@ -144,11 +144,15 @@ void WaitingLists::Append(Slot& slot, const WaitingDsState& entry) {
     first.erase(first.begin(), first.begin() + static_cast<ptrdiff_t>(slot.head * stride));
     slot.head = 0;
   }
-  if (slot.chunks.empty() || slot.chunks.back().size() == slot.perChunk * stride) {
-    slot.chunks.emplace_back();
-    // Later chunks are made at their full size at once; the first grows as the list does.
-    if (slot.chunks.size() > 1)
-      slot.chunks.back().reserve(slot.perChunk * stride);
+  const size_t full = slot.perChunk * stride;
+  if (slot.chunks.empty()) {
+    slot.chunks.emplace_back().reserve(stride);
+  } else if (slot.chunks.back().size() == full) {
+    // Later chunks are made at their full size at once.
+    slot.chunks.emplace_back().reserve(full);
+  } else if (slot.chunks.back().size() + stride > slot.chunks.back().capacity()) {
+    // The growth is explicit so that the chunk never exceeds its full size.
+    slot.chunks.back().reserve(std::min(2 * slot.chunks.back().capacity(), full));
   }
   std::vector<int32_t>& chunk = slot.chunks.back();
   chunk.insert(chunk.end(), {entry.delayCount, ClockListOf(entry.frozenClocks)});
@@ -479,9 +483,15 @@ void WaitingLists::PopFront(int64_t index) {
     std::vector<std::vector<int32_t>>().swap(slot.chunks);
     slot.head = 0;
     slot.longestCount = 0;
-  } else if (slot.head == slot.perChunk) {
-    slot.chunks.erase(slot.chunks.begin());
-    slot.head = 0;
+  } else if (slot.head % slot.perChunk == 0) {
+    // The chunk just emptied is freed; the freed ones are taken out of the list of chunks once
+    // they are half of it, so that a long list is not shifted a chunk at a time.
+    const size_t emptied = slot.head / slot.perChunk;
+    std::vector<int32_t>().swap(slot.chunks[emptied - 1]);
+    if (2 * emptied >= slot.chunks.size()) {
+      slot.chunks.erase(slot.chunks.begin(), slot.chunks.begin() + static_cast<ptrdiff_t>(emptied));
+      slot.head = 0;
+    }
   }
 }
 

@@ -5,9 +5,11 @@
 // A list is a queue of fixed-size records, one per entry, per composed location: the delay count,
 // the entry's frozen clocks (as the number of a list of clocks kept once), its integer and clock
 // values. States of one composed location carry the same active clocks, so the list keeps them,
-// and the location vector, once. The records lie in chunks of at most about 256 KiB: a long list
-// grows a chunk at a time and gives its memory back a chunk at a time, never copying itself, so
-// that the memory of a search grows in small steps.
+// and the location vector, once. The records lie in chunks of less than 1 KiB: a long list grows
+// a chunk at a time and gives its memory back a chunk at a time, never copying itself, so that the
+// memory of a search grows in small steps; and the allocator serves blocks of that size from its
+// caches of small blocks, where a larger block makes it first sort every small block freed since,
+// which the many lists that fill and empty again and again would pay each time they grow.
 //
 // A new entry merges with the oldest stored entry that is not apart from it. Two entries are
 // apart unless their frozen clocks, the values of those that are active, and their integer values
@@ -69,7 +71,7 @@ struct Merge {
 class WaitingLists {
  public:
   // The size of a full chunk of records.
-  static constexpr size_t kChunkBytes = size_t{1} << 18;
+  static constexpr size_t kChunkBytes = 1000;
 
   // `model` gives the clocks' Max; it must outlive the lists. `chunkBytes` is the size of a full
   // chunk of records (at least one record).
@@ -113,11 +115,12 @@ class WaitingLists {
     int32_t activeClocks = 0;            // the number of the list of active clocks
     int32_t intCount = 0;
     int32_t stride = 0;  // words per record
-    // The records: every chunk but the last holds `perChunk` records (the first one counting
-    // those already taken from it); only the first grows by doubling, up to that size.
+    // The records: every chunk but the last holds `perChunk` records, counting those already
+    // taken from it; those before the front record's are freed. Only the first grows, doubling
+    // its capacity in records from one, up to that size.
     std::vector<std::vector<int32_t>> chunks;
     uint32_t perChunk = 0;
-    uint32_t head = 0;           // the front record's place in the first chunk
+    uint32_t head = 0;           // the front record's place, counted from the first chunk
     uint32_t frontSequence = 0;  // the sequence number of the front record
     uint32_t count = 0;
     // At least the delay count of every entry in the list: the largest that has waited in it
