@@ -19,7 +19,26 @@ class Builder {
         starts_(scratch.starts),
         startIds_(scratch.startIds),
         index_(scratch.index),
-        scratch_(scratch) {}
+        suffixHashes_(scratch.suffixHashes),
+        suffixes_(scratch.suffixes),
+        suffixIndex_(scratch.suffixIndex),
+        scratch_(scratch) {
+    // Each box's hashes of its intervals from each field to the last, built from the last up.
+    const size_t fieldCount = fields_.size();
+    const size_t boxCount = fieldCount == 0 ? 0 : bounds_.size() / fieldCount;
+    suffixHashes_.resize(boxCount * (fieldCount + 1));
+    for (size_t b = 0; b < boxCount; ++b) {
+      uint64_t* hashes = suffixHashes_.data() + b * (fieldCount + 1);
+      hashes[fieldCount] = 0x9E3779B97F4A7C15ull;
+      for (size_t f = fieldCount; f-- > 0;) {
+        const FieldInterval& interval = bounds_[b * fieldCount + f];
+        uint64_t hash = hashes[f + 1];
+        hash = (hash ^ static_cast<uint64_t>(interval.min)) * 0xFF51AFD7ED558CCDull;
+        hash = (hash ^ static_cast<uint64_t>(interval.max)) * 0xC4CEB9FE1A85EC53ull;
+        hashes[f] = hash ^ (hash >> 29);
+      }
+    }
+  }
 
   // The union of boxes first .. first + count - 1.
   bdd Union(size_t first, size_t count) {
@@ -30,6 +49,8 @@ class Builder {
     startIds_.clear();
     index_.clear();
     Grow();
+    suffixes_.clear();
+    suffixIndex_.assign(std::max<size_t>(64, suffixIndex_.size()), kNoStart);
     for (size_t b = first; b < first + count; ++b)
       entries_.push_back({static_cast<uint32_t>(b), 0, 0});
     // Boxes whose intervals overlap in several fields can meet at a field boundary in ever new
@@ -40,6 +61,7 @@ class Builder {
     overBudget_ = false;
     bdd result = FromField(0, 0, count);
     starts_.clear();  // their nodes need not outlive the union
+    suffixes_.clear();
     if (!overBudget_)
       return result;
     ++scratch_.splits;
@@ -50,6 +72,7 @@ class Builder {
  private:
   using Entry = BoxUnionScratch::Entry;
   using Start = BoxUnionScratch::Start;
+  using Suffix = BoxUnionScratch::Suffix;
 
   static constexpr uint32_t kNoStart = UINT32_MAX;
 
@@ -64,6 +87,43 @@ class Builder {
     }
   }
 
+  // The slot of the suffix of `box` from field f in the index, or of the free place for it.
+  size_t SuffixSlot(size_t f, uint32_t box, uint64_t hash) const {
+    const size_t fieldCount = fields_.size();
+    const size_t mask = suffixIndex_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      if (suffixIndex_[slot] == kNoStart)
+        return slot;
+      const Suffix& suffix = suffixes_[suffixIndex_[slot]];
+      if (suffix.hash != hash || suffix.field != f)
+        continue;
+      bool same = true;
+      for (size_t g = f; g < fieldCount && same; ++g) {
+        const FieldInterval& a = bounds_[suffix.box * fieldCount + g];
+        const FieldInterval& b = bounds_[box * fieldCount + g];
+        same = a.min == b.min && a.max == b.max;
+      }
+      if (same)
+        return slot;
+    }
+  }
+
+  // Records the part of `box` from field f down.
+  void AddSuffix(size_t f, uint32_t box, uint64_t hash, const bdd& result) {
+    if (2 * (suffixes_.size() + 1) > suffixIndex_.size()) {
+      suffixIndex_.assign(2 * suffixIndex_.size(), kNoStart);
+      const size_t mask = suffixIndex_.size() - 1;
+      for (size_t k = 0; k < suffixes_.size(); ++k) {
+        size_t slot = suffixes_[k].hash & mask;
+        while (suffixIndex_[slot] != kNoStart)
+          slot = (slot + 1) & mask;
+        suffixIndex_[slot] = static_cast<uint32_t>(k);
+      }
+    }
+    suffixIndex_[SuffixSlot(f, box, hash)] = static_cast<uint32_t>(suffixes_.size());
+    suffixes_.push_back({hash, static_cast<uint32_t>(f), box, result});
+  }
+
   static uint64_t Largest(int32_t bits) {
     return bits >= 64 ? UINT64_MAX : (uint64_t{1} << bits) - 1;
   }
@@ -76,6 +136,15 @@ class Builder {
       return manager_.Zero();
     if (f == fields_.size())
       return manager_.One();
+    // A single box whose intervals from here down another box had: its part is the same.
+    const bool single = end - begin == 1;
+    const uint32_t singleBox = entries_[begin].box;
+    const uint64_t suffixHash = single ? suffixHashes_[singleBox * (fields_.size() + 1) + f] : 0;
+    if (single) {
+      const uint32_t found = suffixIndex_[SuffixSlot(f, singleBox, suffixHash)];
+      if (found != kNoStart)
+        return suffixes_[found].result;
+    }
     if (overBudget_ || startIds_.size() + (end - begin) > budget_) {
       overBudget_ = true;
       return manager_.Zero();
@@ -117,6 +186,9 @@ class Builder {
                        static_cast<uint32_t>(end - begin), result});
     for (size_t e = begin; e < end; ++e)
       startIds_.push_back(entries_[e].box);
+    // A part built past the budget is not the box's part (the attempt is dropped).
+    if (single && !overBudget_)
+      AddSuffix(f, singleBox, suffixHash, result);
     return result;
   }
 
@@ -201,6 +273,9 @@ class Builder {
   std::vector<Start>& starts_;
   std::vector<uint32_t>& startIds_;
   std::vector<uint32_t>& index_;  // open-addressed by the hash of field and boxes
+  std::vector<uint64_t>& suffixHashes_;
+  std::vector<Suffix>& suffixes_;
+  std::vector<uint32_t>& suffixIndex_;  // open-addressed by the suffix hashes
   BoxUnionScratch& scratch_;
   size_t budget_ = 0;  // the box ids that the starts of one attempt may record
   bool overBudget_ = false;

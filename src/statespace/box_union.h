@@ -47,6 +47,17 @@ struct BoxUnionScratch {
   std::vector<Start> starts;
   std::vector<uint32_t> startIds;
   std::vector<uint32_t> index;
+  // A single box's part from a field down, built already: it depends only on the box's intervals
+  // of that field and the later ones, which other boxes often share.
+  struct Suffix {
+    uint64_t hash;
+    uint32_t field;
+    uint32_t box;
+    bdd result;
+  };
+  std::vector<uint64_t> suffixHashes;  // per box, per field and the end: of its later intervals
+  std::vector<Suffix> suffixes;
+  std::vector<uint32_t> suffixIndex;
   // The budget of one attempt at building a set of boxes at once: the box ids that the records of
   // its field starts may hold, per box and field (at least 1, which a single box never exceeds).
   // Past it the set is split in two, each half built on its own, and `splits` counts one.
