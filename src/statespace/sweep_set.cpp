@@ -54,7 +54,7 @@ uint32_t SweepSet::FindGroup(const DsState& state, uint64_t hash) const {
 
 uint32_t SweepSet::NewGroup(const DsState& state, uint64_t hash) {
   if (2 * (groupCount_ + 1) > groupCells_.size())
-    GrowGroupCells();
+    Grow(groupCells_);
   if (groupCount_ == groups_.size())
     groups_.emplace_back();
   const auto number = static_cast<uint32_t>(groupCount_++);
@@ -100,32 +100,19 @@ const SweepSet::ChainCell& SweepSet::FindChain(uint32_t group, uint32_t shelf, u
   }
 }
 
-void SweepSet::GrowGroupCells() {
-  std::vector<GroupCell> cells(2 * groupCells_.size());
-  const size_t mask = cells.size() - 1;
-  for (const GroupCell& cell : groupCells_) {
+template <typename Cell>
+void SweepSet::Grow(std::vector<Cell>& cells) {
+  std::vector<Cell> grown(2 * cells.size());
+  const size_t mask = grown.size() - 1;
+  for (const Cell& cell : cells) {
     if (cell.group == kNone)
       continue;
     size_t slot = cell.hash & mask;
-    while (cells[slot].group != kNone)
+    while (grown[slot].group != kNone)
       slot = (slot + 1) & mask;
-    cells[slot] = cell;
+    grown[slot] = cell;
   }
-  groupCells_ = std::move(cells);
-}
-
-void SweepSet::GrowChainCells() {
-  std::vector<ChainCell> cells(2 * chainCells_.size());
-  const size_t mask = cells.size() - 1;
-  for (const ChainCell& cell : chainCells_) {
-    if (cell.group == kNone)
-      continue;
-    size_t slot = cell.hash & mask;
-    while (cells[slot].group != kNone)
-      slot = (slot + 1) & mask;
-    cells[slot] = cell;
-  }
-  chainCells_ = std::move(cells);
+  cells = std::move(grown);
 }
 
 std::optional<ClockBoxView> SweepSet::Find(const DsState& state) const {
@@ -188,7 +175,7 @@ ClockBoxView SweepSet::Add(const DsState& state, bool widen, const ObservedCompa
     chainCells_[static_cast<size_t>(&found - chainCells_.data())].tail = index;
   } else {
     if (2 * (chainCount_ + 1) > chainCells_.size())
-      GrowChainCells();
+      Grow(chainCells_);
     const size_t mask = chainCells_.size() - 1;
     size_t slot = chainHash & mask;
     while (chainCells_[slot].group != kNone)

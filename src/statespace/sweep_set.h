@@ -89,8 +89,9 @@ class SweepSet {
   // place where it would go.
   const ChainCell& FindChain(uint32_t group, uint32_t shelf, uint64_t hash,
                              const std::vector<int32_t>& clockValues) const;
-  void GrowGroupCells();
-  void GrowChainCells();
+  // Doubles an open-addressed table and places its cells again.
+  template <typename Cell>
+  static void Grow(std::vector<Cell>& cells);
 
   const CStateSpace& space_;
   const ClockIntervals& intervals_;
