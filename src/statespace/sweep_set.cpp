@@ -60,7 +60,6 @@ uint32_t SweepSet::NewGroup(const DsState& state, uint64_t hash) {
   const auto number = static_cast<uint32_t>(groupCount_++);
   Group& group = groups_[number];
   // Assigning into the kept vectors reuses their storage.
-  group.hash = hash;
   group.sample.locationIndex = state.locationIndex;
   group.sample.locations = state.locations;
   group.sample.intValues = state.intValues;

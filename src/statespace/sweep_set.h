@@ -50,8 +50,7 @@ class SweepSet {
   // boxes that hold one value at exactly the clocks of a shelf, and the same values there, form
   // a chain in the order they were added.
   struct Group {
-    uint64_t hash = 0;  // of the discrete part
-    DsState sample;     // a state of the group: its discrete part and active clocks
+    DsState sample;  // a state of the group: its discrete part and active clocks
     // The boxes, one after another, each its starts then its ends (two words per active clock).
     std::vector<int32_t> bounds;
     std::vector<uint32_t> next;    // per box: the next box of its chain, or kNone
